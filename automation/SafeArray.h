@@ -1,0 +1,64 @@
+// SafeArray: an Automation array. It keeps its element type and one (lower bound, count) pair
+// per dimension; elements are held in array order, the first index varying fastest.
+// Multi-dimensional arrays and arrays of other elements than VARIANT exist so that methods can
+// recognise and refuse them.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "automation/Variant.h"
+
+namespace vorlix {
+
+struct ArrayBound {
+  int32_t lower = 0;
+  uint32_t count = 0;
+
+  friend bool operator==(const ArrayBound&, const ArrayBound&) = default;
+};
+
+class SafeArray {
+ public:
+  // An array of elementType (IsArrayElementType must hold) with the given bounds, first
+  // dimension first; every element starts as the type's zero (VT_EMPTY for VT_VARIANT).
+  // Throws std::invalid_argument for a bad element type, no dimension, or a bound whose last
+  // index would pass INT32_MAX.
+  SafeArray(VARTYPE elementType, std::vector<ArrayBound> bounds);
+
+  // A one-dimensional array from lower upwards holding elements; each must be of elementType
+  // unless that is VT_VARIANT (std::invalid_argument otherwise).
+  static SafeArray Vector(VARTYPE elementType, int32_t lower, std::vector<Variant> elements);
+
+  VARTYPE ElementType() const { return elementType_; }
+  const std::vector<ArrayBound>& Bounds() const { return bounds_; }
+  size_t Dims() const { return bounds_.size(); }
+  int32_t LowerBound(size_t dim = 0) const;
+  // The last valid index of dim; lower bound - 1 when the dimension is empty.
+  int32_t UpperBound(size_t dim = 0) const;
+  size_t Count() const { return elements_.size(); }
+  const std::vector<Variant>& Elements() const { return elements_; }
+
+  // Element access by index counted from the lower bound (At(lower) is the first element).
+  // One index per dimension; std::out_of_range when an index lies outside its bounds or the
+  // number of indices differs from Dims().
+  const Variant& At(std::span<const int32_t> indices) const;
+  const Variant& At(int32_t index) const { return At(std::span<const int32_t>(&index, 1)); }
+  // Replaces an element; std::invalid_argument when value's type does not fit the array.
+  void Set(std::span<const int32_t> indices, Variant value);
+  void Set(int32_t index, Variant value) {
+    Set(std::span<const int32_t>(&index, 1), std::move(value));
+  }
+
+  friend bool operator==(const SafeArray&, const SafeArray&) = default;
+
+ private:
+  size_t Offset(std::span<const int32_t> indices) const;
+
+  VARTYPE elementType_;
+  std::vector<ArrayBound> bounds_;
+  std::vector<Variant> elements_;
+};
+
+}  // namespace vorlix

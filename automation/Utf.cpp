@@ -1,0 +1,110 @@
+#include "automation/Utf.h"
+
+#include <cstdint>
+
+namespace vorlix {
+namespace {
+
+bool IsHighSurrogate(char32_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+void AppendUtf8(char32_t cp, std::string* out) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// Walks utf16 as code points; an unpaired surrogate is passed to the sink as itself so the
+// caller decides whether it is an error or a replacement.
+template <typename Sink>
+void ForEachCodePoint(std::u16string_view utf16, Sink sink) {
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    char32_t c = utf16[i];
+    if (IsHighSurrogate(c) && i + 1 < utf16.size() && IsLowSurrogate(utf16[i + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+      ++i;
+    }
+    sink(c);
+  }
+}
+
+}  // namespace
+
+std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const uint8_t lead = static_cast<uint8_t>(utf8[i]);
+    if (lead < 0x80) {
+      out.push_back(lead);
+      ++i;
+      continue;
+    }
+    size_t extra;
+    char32_t cp;
+    char32_t min;  // smallest code point the length may encode; below it is an overlong form
+    if ((lead & 0xE0) == 0xC0) {
+      extra = 1, cp = lead & 0x1F, min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2, cp = lead & 0x0F, min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3, cp = lead & 0x07, min = 0x10000;
+    } else {
+      return std::nullopt;
+    }
+    if (utf8.size() - i <= extra) return std::nullopt;
+    for (size_t k = 1; k <= extra; ++k) {
+      const uint8_t b = static_cast<uint8_t>(utf8[i + k]);
+      if ((b & 0xC0) != 0x80) return std::nullopt;
+      cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    if (cp >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += extra + 1;
+  }
+  return out;
+}
+
+std::optional<std::string> Utf16ToUtf8(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  bool valid = true;
+  ForEachCodePoint(utf16, [&](char32_t c) {
+    if (c >= 0xD800 && c <= 0xDFFF) valid = false;
+    AppendUtf8(c, &out);
+  });
+  if (!valid) return std::nullopt;
+  return out;
+}
+
+std::string Utf16ToUtf8Lossy(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  ForEachCodePoint(
+      utf16, [&](char32_t c) { AppendUtf8((c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : c, &out); });
+  return out;
+}
+
+}  // namespace vorlix

@@ -1,0 +1,21 @@
+// Exact UTF-8 <-> UTF-16 conversion. Invalid input is reported, never repaired silently:
+// overlong forms, surrogates encoded in UTF-8, code points past U+10FFFF, truncated sequences
+// and unpaired UTF-16 surrogates all fail.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vorlix {
+
+// The UTF-16 form of valid UTF-8 text, or nullopt.
+std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8);
+
+// The UTF-8 form of valid UTF-16 text, or nullopt when it holds an unpaired surrogate.
+std::optional<std::string> Utf16ToUtf8(std::u16string_view utf16);
+
+// Like Utf16ToUtf8, but each unpaired surrogate becomes U+FFFD. For display only.
+std::string Utf16ToUtf8Lossy(std::u16string_view utf16);
+
+}  // namespace vorlix
