@@ -21,12 +21,15 @@ struct DateTime {
   friend bool operator==(const DateTime&, const DateTime&) = default;
 };
 
-// The range Automation allows: 0100-01-01 00:00:00 to 9999-12-31 23:59:59.999.
+// The range Automation allows: 0100-01-01 00:00:00 (kMinOleDate) to 9999-12-31 23:59:59.999
+// (below kMaxOleDate). Times on the first day count forward from it, so their doubles lie between
+// kMinOleDate - 1 and kMinOleDate: 0100-01-01 12:00 is -657434.5.
 inline constexpr double kMinOleDate = -657434.0;
 inline constexpr double kMaxOleDate = 2958466.0;  // exclusive
 
 // The calendar date-time of an Automation date, rounded to the millisecond (a time that rounds
-// up to midnight moves to the next day). nullopt for NaN or outside the range.
+// up to midnight moves to the next day). nullopt for NaN, infinity or a date-time outside the
+// range, so this is also the test whether a double is a valid date.
 std::optional<DateTime> OleDateToDateTime(double date);
 
 // The Automation date of a calendar date-time, or nullopt when a field is out of its range
