@@ -1,0 +1,50 @@
+// SQL text the engine builds and edits: quoting of names and literals, and the reading of a
+// CREATE TABLE statement into the parts a table rebuild changes (its name, the place of a new
+// column, its foreign keys).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorlix {
+
+// "name" with embedded quotes doubled: an identifier whatever it holds.
+std::string QuoteName(std::string_view name);
+// 'text' with embedded quotes doubled.
+std::string QuoteText(std::string_view text);
+
+// Names compared as SQLite compares them: ASCII letters without regard to case.
+bool EqualNoCase(std::string_view a, std::string_view b);
+bool LessNoCase(std::string_view a, std::string_view b);
+
+// A foreign key declared in a CREATE TABLE statement: its constraint name (empty when it has
+// none) and the text to cut out to drop it, as a byte range of the statement.
+struct ForeignKeyClause {
+  std::string name;
+  size_t cutBegin;
+  size_t cutEnd;
+};
+
+struct CreateTableSql {
+  std::string sql;
+  size_t nameBegin;  // the table's name, as written
+  size_t nameEnd;
+  size_t columnsEnd;  // just after the last column definition
+  bool withoutRowid;
+  std::vector<ForeignKeyClause> foreignKeys;  // in the order written
+
+  // The statement with another (already quoted) table name.
+  std::string WithName(std::string_view quotedName) const;
+  // The statement without foreign key i (and with the given quoted name).
+  std::string WithoutForeignKey(size_t i, std::string_view quotedName) const;
+  // The statement with one more column definition after the last one.
+  std::string WithColumn(std::string_view columnDefinition, std::string_view quotedName) const;
+};
+
+// Reads a CREATE TABLE statement as stored by SQLite; nullopt for forms without a column list
+// (CREATE TABLE ... AS SELECT) or text it cannot follow.
+std::optional<CreateTableSql> ParseCreateTable(std::string sql);
+
+}  // namespace vorlix

@@ -1,0 +1,56 @@
+#include "engine/Workspace.h"
+
+#include <sqlite3.h>
+
+#include "engine/Catalog.h"
+#include "engine/DaoException.h"
+#include "engine/DatabaseFiles.h"
+#include "engine/Engine.h"
+#include "engine/Sqlite.h"
+
+namespace vorlix {
+namespace {
+
+std::string PathOf(const Bstr& name) {
+  std::optional<std::string> path = name.ToUtf8();
+  if (!path) ThrowDao(dao_error::kInvalidPath, "The database name is not valid text.");
+  return *path;
+}
+
+void Compact(const std::string& from, const std::string& to, const std::string& locale,
+             int32_t options) {
+  {
+    SqliteDb source(from, SQLITE_OPEN_READONLY);
+    source.Prepare("VACUUM INTO ?1").Bind(1, to).Run();
+  }
+  SqliteDb copy(to, SQLITE_OPEN_READWRITE);
+  if (!catalog::Exists(copy)) return;  // a plain SQLite file stays plain
+  WriteTransaction transaction(copy);
+  catalog::SetProperty(copy, "Locale", locale);
+  catalog::SetProperty(copy, "Options", std::to_string(options));
+  transaction.Commit();
+}
+
+}  // namespace
+
+void CDaoWorkspace::CompactDatabase(const Bstr& src, const Bstr& dst, const Bstr& locale,
+                                    int32_t options) {
+  engine::EnsureRunning();
+  const std::string from = PathOf(src), to = PathOf(dst);
+  CheckExistingFile(from, false);
+  if (engine::IsOpenHere(*engine::IdentifyFile(from))) {
+    ThrowDao(dao_error::kFileInUse, "The database " + Quoted(from) + " is open in this process.");
+  }
+  CheckNewFile(to);
+  try {
+    Compact(from, to, locale.Utf8(), options);
+  } catch (const CDaoException& e) {
+    RemoveDatabaseFiles(to);
+    if (e.Code() == dao_error::kTableInUse) {
+      ThrowDao(dao_error::kFileInUse, "The database " + Quoted(from) + " is in use: " + e.what());
+    }
+    throw;
+  }
+}
+
+}  // namespace vorlix

@@ -1,0 +1,100 @@
+#include "EngineTestSupport.h"
+#include "engine/Schema.h"
+
+namespace vorlix {
+namespace {
+
+using test::DaoCode;
+using test::Sql;
+
+class RelationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::CreateDatabase(path_);
+    db_.Open(Bstr::FromUtf8(path_).value());
+    db_.Db().Exec(
+        "CREATE TABLE Customers (ID INTEGER PRIMARY KEY, Name TEXT(20));"
+        "CREATE TABLE Products (Code TEXT(5) PRIMARY KEY);"
+        "CREATE TABLE Orders (CustomerID LONG, Product TEXT(5) REFERENCES Products ON DELETE "
+        "CASCADE, CONSTRAINT Placed FOREIGN KEY (CustomerID) REFERENCES Customers (ID));"
+        "CREATE INDEX OrdersByProduct ON Orders (Product);"
+        "INSERT INTO Customers VALUES (1, 'a'), (2, 'b');"
+        "INSERT INTO Products VALUES ('p'), ('q');"
+        "INSERT INTO Orders (rowid, CustomerID, Product) VALUES (5, 1, 'p'), (8, 2, 'q')");
+  }
+
+  std::vector<std::string> Relations() {
+    std::vector<std::string> out;
+    for (int i = 0; i < db_.GetRelationCount(); ++i) {
+      CDaoRelationInfo r;
+      db_.GetRelationInfo(i, r);
+      std::string text =
+          r.m_strName.Utf8() + ":" + r.m_strTable.Utf8() + "->" + r.m_strForeignTable.Utf8();
+      for (const CDaoRelationFieldInfo& f : r.m_fieldInfos) {
+        text += " " + f.m_strName.Utf8() + "=" + f.m_strForeignName.Utf8();
+      }
+      out.push_back(text);
+    }
+    return out;
+  }
+
+  test::TempDir dir_;
+  std::string path_ = dir_.Path("db.vdb");
+  CDaoDatabase db_;
+};
+
+TEST_F(RelationTest, ForeignKeysAreReportedWithNamesTablesAndFields) {
+  EXPECT_EQ(Relations(), (std::vector<std::string>{"ProductsOrders:Products->Orders Code=Product",
+                                                   "Placed:Customers->Orders ID=CustomerID"}));
+  CDaoRelationInfo r;
+  db_.GetRelationInfo(u"placed", r);
+  EXPECT_EQ(r.m_strName, Bstr(u"Placed"));
+  EXPECT_EQ(r.m_lAttributes, 0);
+  db_.GetRelationInfo(u"ProductsOrders", r);
+  EXPECT_EQ(r.m_lAttributes, dbRelationDeleteCascade);
+  EXPECT_EQ(DaoCode([&] { db_.GetRelationInfo(u"Nothing", r); }), dao_error::kItemNotFound);
+  EXPECT_EQ(DaoCode([&] { db_.GetRelationInfo(2, r); }), dao_error::kItemNotFound);
+}
+
+TEST_F(RelationTest, UnnamedRelationsBetweenTheSameTablesGetDistinctStableNames) {
+  db_.Db().Exec(
+      "CREATE TABLE Pairs (A LONG REFERENCES Customers, B LONG REFERENCES Customers (ID))");
+  const std::vector<std::string> first = Relations();
+  EXPECT_EQ(first[2], "CustomersPairs:Customers->Pairs ID=A");
+  EXPECT_EQ(first[3], "CustomersPairs1:Customers->Pairs ID=B");
+  EXPECT_EQ(Relations(), first);
+}
+
+TEST_F(RelationTest, DeleteRelationRemovesExactlyThatOneAndKeepsEveryRow) {
+  db_.DeleteRelation(u"PLACED");
+  EXPECT_EQ(Relations(), std::vector<std::string>{"ProductsOrders:Products->Orders Code=Product"});
+  EXPECT_EQ(Sql(path_, "SELECT rowid, CustomerID, Product FROM Orders ORDER BY rowid"),
+            (std::vector<std::string>{"5|1|p", "8|2|q"}));
+  const TableSchema orders = ReadTableSchema(db_.Db(), true, "Orders");
+  ASSERT_EQ(orders.indexes.size(), 1u);
+  EXPECT_EQ(orders.indexes[0].info.m_strName, Bstr(u"OrdersByProduct"));
+  // The removed relation is no longer enforced; the other one still is.
+  db_.Db().Exec("INSERT INTO Orders (CustomerID, Product) VALUES (99, 'p')");
+  EXPECT_EQ(
+      DaoCode([&] { db_.Db().Exec("INSERT INTO Orders (CustomerID, Product) VALUES (1, 'z')"); }),
+      dao_error::kRelatedRecordRequired);
+  db_.DeleteRelation(u"ProductsOrders");
+  EXPECT_EQ(db_.GetRelationCount(), 0);
+  EXPECT_EQ(DaoCode([&] { db_.DeleteRelation(u"Placed"); }), dao_error::kItemNotFound);
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM Orders"), std::vector<std::string>{"3"});
+}
+
+TEST_F(RelationTest, TablesInARelationCannotBeDeletedUntilItIsGone) {
+  EXPECT_EQ(DaoCode([&] { db_.DeleteTableDef(u"Customers"); }), dao_error::kPartOfRelation);
+  EXPECT_EQ(DaoCode([&] { db_.DeleteTableDef(u"Orders"); }), dao_error::kPartOfRelation);
+  db_.DeleteRelation(u"Placed");
+  db_.DeleteTableDef(u"Customers");
+  db_.DeleteRelation(u"ProductsOrders");
+  db_.DeleteTableDef(u"Orders");
+  EXPECT_EQ(
+      Sql(path_, "SELECT name FROM sqlite_schema WHERE type = 'table' AND name NOT LIKE 'MSys%'"),
+      std::vector<std::string>{"Products"});
+}
+
+}  // namespace
+}  // namespace vorlix
