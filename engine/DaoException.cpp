@@ -1,10 +1,11 @@
 #include "engine/DaoException.h"
 
+#include "engine/Names.h"
+
 namespace vorlix {
 
 Bstr CDaoException::Description() const {
-  // Descriptions are built from valid UTF-8 (names are checked before use), so this is exact.
-  return Bstr::FromUtf8(description_).value_or(Bstr());
+  return ToBstr(description_);
 }
 
 void ThrowDao(int32_t code, std::string description) {

@@ -38,7 +38,8 @@ void CDaoWorkspace::CompactDatabase(const Bstr& src, const Bstr& dst, const Bstr
   engine::EnsureRunning();
   const std::string from = PathOf(src), to = PathOf(dst);
   CheckExistingFile(from, false);
-  if (engine::IsOpenHere(*engine::IdentifyFile(from))) {
+  const std::optional<engine::FileId> file = engine::IdentifyFile(from);
+  if (file && engine::IsOpenHere(*file)) {
     ThrowDao(dao_error::kFileInUse, "The database " + Quoted(from) + " is open in this process.");
   }
   CheckNewFile(to);

@@ -39,9 +39,9 @@ TEST_F(DatabaseTest, OpenFailuresCarryTheirCodes) {
   EXPECT_EQ(DaoCode([&] { db.Open(Bstr()); }), dao_error::kInvalidPath);
   EXPECT_EQ(DaoCode([&] { db.Open(B(dir_.dir().string())); }), dao_error::kInvalidPath);
 
-  std::ofstream(dir_.Path("text.vdb")) << std::string(4096, 'x');
-  EXPECT_EQ(DaoCode([&] { db.Open(B(dir_.Path("text.vdb"))); }), dao_error::kNotADatabase);
-  EXPECT_EQ(DaoCode([&] { db.Open(B(dir_.Path("text.vdb")), false, true); }),
+  std::ofstream(dir_.Path("text.dat")) << std::string(4096, 'x');
+  EXPECT_EQ(DaoCode([&] { db.Open(B(dir_.Path("text.dat"))); }), dao_error::kNotADatabase);
+  EXPECT_EQ(DaoCode([&] { db.Open(B(dir_.Path("text.dat")), false, true); }),
             dao_error::kNotADatabase);
 
   test::CreateDatabase(path_);
@@ -134,6 +134,7 @@ TEST_F(DatabaseTest, PermissionsDecideBetweenWritingReadingAndNothing) {
   EXPECT_EQ(test::InChildProcess(
                 [&] { return DaoCode([&] { CDaoDatabase().Open(B(p), false, true); }); }),
             dao_error::kCannotOpen);
+  chmod(p.c_str(), 0644);
 }
 
 TEST_F(DatabaseTest, PlainSqliteFileGetsTheCatalogOnlyWhenOpenedForWriting) {

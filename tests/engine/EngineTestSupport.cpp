@@ -13,7 +13,38 @@ TempDir::TempDir() {
   dir_ = pattern;
 }
 
+namespace {
+
+// What the sqlite3 shell prints for "PRAGMA integrity_check" on the file, read-only.
+std::string ShellIntegrityCheck(const std::string& path) {
+  int out[2];
+  if (pipe(out) != 0) return "pipe failed";
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    dup2(out[1], 2);
+    close(out[0]);
+    execlp("sqlite3", "sqlite3", "-readonly", path.c_str(), "PRAGMA integrity_check;", nullptr);
+    _exit(127);
+  }
+  close(out[1]);
+  std::string text;
+  char buffer[256];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
+    text.append(buffer, n);
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "sqlite3 shell missing" : text;
+}
+
+}  // namespace
+
 TempDir::~TempDir() {
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    if (entry.path().extension() != ".vdb") continue;
+    EXPECT_EQ(ShellIntegrityCheck(entry.path().string()), "ok\n") << entry.path();
+  }
   std::error_code ignored;
   std::filesystem::permissions(dir_, std::filesystem::perms::all, ignored);
   std::filesystem::remove_all(dir_, ignored);

@@ -15,7 +15,9 @@
 
 namespace vorlix::test {
 
-// A fresh folder, removed with everything in it when the test ends.
+// A fresh folder, removed with everything in it when the test ends. Before that, every
+// database file (*.vdb) in it must pass the sqlite3 shell's integrity check: whatever the
+// engine writes stays an ordinary SQLite file that other programs can read.
 class TempDir {
  public:
   TempDir();
