@@ -53,8 +53,8 @@ void CDaoDatabase::Open(const Bstr& name, bool exclusive, bool readOnly, const B
     db = std::make_unique<SqliteDb>(path, writer ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
     if (exclusive && writer) db->Exec("PRAGMA locking_mode = EXCLUSIVE");
     // The first read: a file that is not a database shows here, and so does a lock held by
-    // another connection.
-    if (writer) {
+    // another connection. Only an open for writing turns the file to WAL.
+    if (!readOnly) {
       db->Exec("PRAGMA journal_mode = WAL");
     } else {
       db->QueryInt("SELECT count(*) FROM sqlite_schema");

@@ -116,6 +116,21 @@ TEST_F(DatabaseTest, ExclusiveOpenFailsWhileAnotherUserHasTheFileOpen) {
   EXPECT_EQ(DaoCode([&] { shared.Open(B(path_), false, true); }), dao_error::kCannotOpen);
 }
 
+TEST_F(DatabaseTest, ReadOnlyOpensLeaveAPlainFileAsItWas) {
+  Sql(path_, "CREATE TABLE T (A)");
+  const std::string before = Sql(path_, "PRAGMA journal_mode").front();
+  ASSERT_NE(before, "wal");
+  {
+    CDaoDatabase exclusive, other;
+    exclusive.Open(B(path_), true, true);
+    EXPECT_FALSE(exclusive.CanUpdate());
+    EXPECT_EQ(exclusive.GetTableDefCount(), 1);
+    EXPECT_EQ(DaoCode([&] { other.Open(B(path_), false, true); }), dao_error::kCannotOpen);
+  }
+  EXPECT_EQ(Sql(path_, "PRAGMA journal_mode").front(), before);
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM sqlite_schema"), std::vector<std::string>{"1"});
+}
+
 TEST_F(DatabaseTest, PermissionsDecideBetweenWritingReadingAndNothing) {
   test::CreateDatabase(path_);
   // The folder is open to the unprivileged user, who needs to make the WAL index beside it.
