@@ -89,7 +89,7 @@ std::optional<FieldEntry> Field(SqliteDb& db, const std::string& table, const st
 void PutIndex(SqliteDb& db, const std::string& table, const std::string& indexName,
               const std::string& storedName, bool primary) {
   db.Cached(
-        "INSERT INTO MSysIndexes (TableName, IndexName, StoredName, IsPrimary) "
+        "INSERT OR REPLACE INTO MSysIndexes (TableName, IndexName, StoredName, IsPrimary) "
         "VALUES (?1, ?2, ?3, ?4)")
       .Bind(1, table)
       .Bind(2, indexName)

@@ -62,7 +62,7 @@ IndexSpec CheckIndex(const CDaoIndexInfo& info) {
              "The index " + Quoted(index.name) + " asks for Null handling that is not supported.");
   }
   for (const CDaoIndexFieldInfo& field : info.m_fieldInfos) {
-    std::string name = NewName(field.m_strName, "field");
+    std::string name = NameUtf8(field.m_strName, "field");  // a field of any name, made by SQL too
     for (const auto& [other, descending] : index.fields) {
       if (EqualNoCase(other, name)) {
         ThrowDao(dao_error::kInvalidArgument, "The index " + Quoted(index.name) +

@@ -272,6 +272,19 @@ TEST_F(TableDefTest, ExistingTableTakesFieldsAndIndexesAtOnce) {
   EXPECT_EQ(t.fields[2].info.m_nType, dbMemo);
 }
 
+TEST_F(TableDefTest, IndexDroppedByPlainSqlCanBeMadeAgain) {
+  db_.Db().Exec("CREATE TABLE \"a.b\" (\"x.y\" LONG)");
+  CDaoTableDef def(&db_);
+  def.Open(u"a.b");
+  def.CreateIndex(Index(u"K", {{u"x.y", false}}));
+  Sql(path_, "DROP INDEX \"a.b.K\"");
+  def.CreateIndex(Index(u"K", {{u"x.y", false}}, false, true));
+  const TableSchema t = Schema("a.b");
+  ASSERT_EQ(t.indexes.size(), 1u);
+  EXPECT_EQ(t.indexes[0].info.m_strName, Bstr(u"K"));
+  EXPECT_TRUE(t.indexes[0].info.m_bUnique);
+}
+
 TEST_F(TableDefTest, PrimaryKeyAddedLaterIsReportedAsPrimary) {
   db_.Db().Exec("CREATE TABLE T (A LONG, B LONG); INSERT INTO T VALUES (1, 2)");
   CDaoTableDef def(&db_);
