@@ -35,7 +35,7 @@ class TableDefTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::CreateDatabase(path_);
-    db_.Open(Bstr::FromUtf8(path_).value());
+    db_.Open(test::B(path_));
   }
 
   TableSchema Schema(const std::string& table) {
@@ -350,7 +350,7 @@ TEST_F(TableDefTest, AutoIncrementNumbersIncreaseAndAreNeverReusedEvenForSqlInse
 TEST_F(TableDefTest, TableMadeBySqlNumbersItsCounterOnceTheEngineHasOpenedIt) {
   db_.Close();
   Sql(path_, "CREATE TABLE T (ID COUNTER, V TEXT); INSERT INTO T VALUES (5, 'a')");
-  db_.Open(Bstr::FromUtf8(path_).value());
+  db_.Open(test::B(path_));
   db_.Db().Exec("INSERT INTO T (V) VALUES ('b')");
   EXPECT_EQ(Sql(path_, "SELECT ID, V FROM T ORDER BY ID"),
             (std::vector<std::string>{"5|a", "6|b"}));
