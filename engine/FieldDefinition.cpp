@@ -34,7 +34,8 @@ FieldSpec CheckField(const CDaoFieldInfo& info) {
              "Validation rules are not supported (field " + Quoted(f.name) + ").");
   }
   f.required = info.m_bRequired && !f.autoIncrement;
-  f.allowZeroLength = info.m_bAllowZeroLength;
+  // Only text can be zero-length; the flag means nothing for other types.
+  f.allowZeroLength = info.m_bAllowZeroLength && (f.type->code == dbText || f.type->code == dbMemo);
   f.defaultText = NameUtf8(info.m_strDefaultValue, "default value");
   if (!f.defaultText.empty()) {
     f.defaultSql = SqlLiteral(ToStoredValue(*f.type, f.size, Variant::Str(info.m_strDefaultValue)));

@@ -58,7 +58,7 @@ class TableDefTest : public ::testing::Test {
     def.Create(name);
     def.CreateField(Field(u"ID", dbLong, 0, dbAutoIncrField));
     def.CreateField(Field(u"Name", dbText, 50, 0, true, true));
-    def.CreateField(Field(u"Born", dbDate));
+    def.CreateField(Field(u"Born", dbDate, 0, 0, false, true));  // zero-length means nothing here
     def.CreateIndex(Index(u"PrimaryKey", {{u"ID", false}}, true, true));
     def.Append();
   }
