@@ -165,7 +165,7 @@ struct Recorder : CDaoDatabase::Dependent {
   CDaoDatabase* db;
   int closes = 0;
   explicit Recorder(CDaoDatabase* d) : db(d) { db->AddDependent(this); }
-  void OnDatabaseClose() override {
+  void OnDatabaseClose() noexcept override {
     ++closes;
     db->RemoveDependent(this);
   }
