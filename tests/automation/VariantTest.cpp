@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <stdexcept>
+#include <vector>
 
 #include "automation/Dispatch.h"
 #include "automation/Guid.h"
@@ -12,50 +13,24 @@
 namespace vorlix {
 namespace {
 
-// One value of every VARTYPE the system carries, arrays included.
-std::vector<Variant> OneOfEach() {
-  std::vector<Variant> v = {
-      Variant(),
-      Variant::Null(),
-      Variant::I2(-32768),
-      Variant::I4(2147483647),
-      Variant::Real(VT_R4, 1.5),
-      Variant::R8(-0.1),
-      Variant::Currency(-123456789),
-      Variant::Date(-1.25),
-      Variant::Str(u"text"),
-      Variant::Signed(VT_ERROR, int32_t(0x80020004)),
-      Variant::Bool(true),
-      Variant::Dec(Decimal{2, 0x80, 1, 42}),
-      Variant::Signed(VT_I1, -128),
-      Variant::Unsigned(VT_UI1, 255),
-      Variant::Unsigned(VT_UI2, 65535),
-      Variant::Unsigned(VT_UI4, 4294967295u),
-      Variant::Signed(VT_I8, INT64_MIN),
-      Variant::Unsigned(VT_UI8, UINT64_MAX),
-      Variant::Signed(VT_INT, -7),
-      Variant::Unsigned(VT_UINT, 7),
-  };
-  v.push_back(Variant::Array(SafeArray::Vector(VT_UI1, 0, {Variant::Unsigned(VT_UI1, 1)})));
-  v.push_back(Variant::Array(SafeArray::Vector(VT_VARIANT, 1, v)));  // nested copy of the above
-  return v;
-}
-
-TEST(Variant, EveryTypeCopiesDeeplyAndMovesBySteal) {
-  for (const Variant& original : OneOfEach()) {
+TEST(Variant, EveryPayloadCopiesDeeplyAndMovesBySteal) {
+  std::vector<Variant> values = {
+      Variant::Null(),   Variant::I2(-32768),   Variant::Unsigned(VT_UI8, UINT64_MAX),
+      Variant::R8(-0.1), Variant::Str(u"text"), Variant::Dec(Decimal{2, 0x80, 1, 42})};
+  values.push_back(Variant::Array(SafeArray::Vector(VT_UI1, 0, {Variant::Unsigned(VT_UI1, 1)})));
+  values.push_back(Variant::Array(SafeArray::Vector(VT_VARIANT, 1, values)));  // nested copies
+  for (const Variant& original : values) {
+    SCOPED_TRACE(VarTypeName(original.vt()));
     const Variant copy = original;
-    EXPECT_EQ(copy, original) << VarTypeName(original.vt());
+    EXPECT_EQ(copy, original);
     Variant source = original;
     const Variant moved = std::move(source);
-    EXPECT_EQ(moved, original) << VarTypeName(original.vt());
+    EXPECT_EQ(moved, original);
     EXPECT_EQ(source.vt(), VT_EMPTY);  // NOLINT(bugprone-use-after-move): moving steals
     Variant assigned = Variant::I2(1);
     assigned = original;
     EXPECT_EQ(assigned, original);
   }
-}
-
-TEST(Variant, ArrayCopyIsIndependentOfItsSource) {
   Variant a = Variant::Array(SafeArray::Vector(VT_VARIANT, 0, {Variant::Str(u"x")}));
   Variant b = a;
   b.AsArray().Set(0, Variant::I4(5));
@@ -64,26 +39,14 @@ TEST(Variant, ArrayCopyIsIndependentOfItsSource) {
   EXPECT_FALSE(a == b);
 }
 
-TEST(Variant, EqualityComparesTypeAndValue) {
+TEST(Variant, KeepsTypeAndWidthComparesBothAndRefusesTheWrongAccessor) {
   EXPECT_FALSE(Variant::I2(1) == Variant::I4(1));
   EXPECT_FALSE(Variant() == Variant::Null());
-  EXPECT_FALSE(Variant::R8(0.0) == Variant::Date(0.0));
-  EXPECT_FALSE(Variant::Str(u"a") == Variant::Str(u"A"));
   EXPECT_EQ(Variant::R8(std::nan("")), Variant::R8(std::nan("")));
   EXPECT_FALSE(Variant::Dec(Decimal{1, 0, 0, 5}) == Variant::Dec(Decimal{2, 0, 0, 5}));
-}
-
-TEST(Variant, ValuesKeepTheirWidthAndBooleansKeepWhatWasSent) {
   EXPECT_EQ(Variant::Signed(VT_I2, 70000).AsSigned(), int16_t(70000));
   EXPECT_EQ(Variant::Unsigned(VT_UI1, 256).AsUnsigned(), 0u);
   EXPECT_EQ(Variant::Real(VT_R4, 0.1).AsReal(), double(0.1f));
-  const Variant oddTrue = Variant::Signed(VT_BOOL, 1);
-  EXPECT_EQ(oddTrue.AsSigned(), 1);
-  EXPECT_TRUE(oddTrue.AsBool());
-  EXPECT_EQ(Variant::Bool(true).AsSigned(), VARIANT_TRUE);
-}
-
-TEST(Variant, WrongAccessorOrTypeIsRefused) {
   EXPECT_THROW(Variant::I4(1).AsBstr(), std::logic_error);
   EXPECT_THROW(Variant::Str(u"1").AsSigned(), std::logic_error);
   EXPECT_THROW(Variant().AsArray(), std::logic_error);
@@ -91,12 +54,10 @@ TEST(Variant, WrongAccessorOrTypeIsRefused) {
   EXPECT_THROW(Variant::Signed(VT_VARIANT, 1), std::logic_error);
 }
 
-TEST(SafeArray, BoundsAndIndexingCountFromTheLowerBound) {
+TEST(SafeArray, IndexesCountFromEachLowerBoundAndElementsKeepTheArrayType) {
   SafeArray a =
       SafeArray::Vector(VT_VARIANT, -2, {Variant::I4(10), Variant::I4(11), Variant::I4(12)});
-  EXPECT_EQ(a.LowerBound(), -2);
   EXPECT_EQ(a.UpperBound(), 0);
-  EXPECT_EQ(a.At(-2), Variant::I4(10));
   EXPECT_EQ(a.At(0), Variant::I4(12));
   EXPECT_THROW(a.At(1), std::out_of_range);
   EXPECT_THROW(a.At(-3), std::out_of_range);
@@ -104,22 +65,18 @@ TEST(SafeArray, BoundsAndIndexingCountFromTheLowerBound) {
   SafeArray empty = SafeArray::Vector(VT_VARIANT, 0, {});
   EXPECT_EQ(empty.UpperBound(), -1);
   EXPECT_THROW(empty.At(0), std::out_of_range);
-}
 
-TEST(SafeArray, MultiDimensionalArraysIndexFirstDimensionFastest) {
+  // Several dimensions: the first index varies fastest.
   SafeArray grid(VT_I4, {{1, 2}, {0, 3}});  // a(1..2, 0..2)
-  EXPECT_EQ(grid.Dims(), 2u);
   EXPECT_EQ(grid.Count(), 6u);
   EXPECT_EQ(grid.At(std::vector<int32_t>{2, 1}), Variant::I4(0));  // starts at the type's zero
   grid.Set(std::vector<int32_t>{2, 1}, Variant::I4(7));
   EXPECT_EQ(grid.Elements()[3], Variant::I4(7));  // (2-1) + (1-0) * 2
   EXPECT_THROW(grid.At(1), std::out_of_range);    // one index for two dimensions
   EXPECT_THROW(grid.At(std::vector<int32_t>{3, 0}), std::out_of_range);
-}
 
-TEST(SafeArray, ElementTypesAreEnforced) {
+  // Elements must be of the array's type.
   SafeArray bytes(VT_UI1, {{0, 2}});
-  EXPECT_EQ(bytes.At(1), Variant::Unsigned(VT_UI1, 0));
   EXPECT_THROW(bytes.Set(0, Variant::I4(1)), std::invalid_argument);
   EXPECT_THROW(SafeArray::Vector(VT_BSTR, 0, {Variant::I4(1)}), std::invalid_argument);
   EXPECT_THROW(SafeArray(VT_EMPTY, {{0, 1}}), std::invalid_argument);
@@ -134,7 +91,6 @@ TEST(Guid, ParsesAndFormatsTheRegistryForm) {
   const std::optional<Guid> g = Guid::Parse(text);
   ASSERT_TRUE(g.has_value());
   EXPECT_EQ(g->data1, 0xB1106722u);
-  EXPECT_EQ(g->data4[7], 0xC6);
   EXPECT_EQ(g->ToString(), text);
   EXPECT_EQ(Guid::Parse("{b1106722-dea1-4b39-887c-e8e29d8a84c6}"), g);
   for (const char* bad :
@@ -144,12 +100,8 @@ TEST(Guid, ParsesAndFormatsTheRegistryForm) {
   }
 }
 
-TEST(HResult, NamesKnownCodesAndSpellsOthersInHex) {
-  EXPECT_EQ(HResultName(DISP_E_OVERFLOW), "DISP_E_OVERFLOW");
-  EXPECT_EQ(HResultName(S_FALSE), "S_FALSE");
+TEST(HResult, UnknownValuesAreSpelledInHexOrDecimal) {
   EXPECT_EQ(HResultName(static_cast<HRESULT>(0x80001234u)), "HRESULT 0x80001234");
-  EXPECT_TRUE(FAILED(E_FAIL));
-  EXPECT_TRUE(SUCCEEDED(S_FALSE));
   EXPECT_EQ(VarTypeName(VT_ARRAY | VT_UI1), "VT_ARRAY|VT_UI1");
   EXPECT_EQ(VarTypeName(99), "99");
 }

@@ -13,15 +13,7 @@ using test::B;
 using test::DaoCode;
 using test::Sql;
 
-std::vector<std::string> TableNames(CDaoDatabase& db) {
-  std::vector<std::string> names;
-  for (int i = 0; i < db.GetTableDefCount(); ++i) {
-    CDaoTableDefInfo info;
-    db.GetTableDefInfo(i, info);
-    names.push_back(info.m_strName.Utf8());
-  }
-  return names;
-}
+using Lines = std::vector<std::string>;
 
 class DatabaseTest : public ::testing::Test {
  protected:
@@ -31,22 +23,23 @@ class DatabaseTest : public ::testing::Test {
 
 TEST_F(DatabaseTest, OpenFailuresCarryTheirCodes) {
   CDaoDatabase db;
-  EXPECT_EQ(DaoCode([&] { db.Open(B(path_)); }), dao_error::kFileNotFound);
-  EXPECT_EQ(DaoCode([&] { db.Open(B(dir_.Path("no/such/folder.vdb"))); }), dao_error::kInvalidPath);
-  EXPECT_EQ(DaoCode([&] { db.Open(Bstr()); }), dao_error::kInvalidPath);
-  EXPECT_EQ(DaoCode([&] { db.Open(B(dir_.dir().string())); }), dao_error::kInvalidPath);
-
+  auto open = [&](const std::string& path, bool readOnly = false) {
+    return DaoCode([&] { db.Open(B(path), false, readOnly); });
+  };
+  EXPECT_EQ(open(path_), dao_error::kFileNotFound);
+  EXPECT_EQ(open(dir_.Path("no/such/folder.vdb")), dao_error::kInvalidPath);
+  EXPECT_EQ(open(""), dao_error::kInvalidPath);
+  EXPECT_EQ(open(dir_.dir().string()), dao_error::kInvalidPath);
   std::ofstream(dir_.Path("text.dat")) << std::string(4096, 'x');
-  EXPECT_EQ(DaoCode([&] { db.Open(B(dir_.Path("text.dat"))); }), dao_error::kNotADatabase);
-  EXPECT_EQ(DaoCode([&] { db.Open(B(dir_.Path("text.dat")), false, true); }),
-            dao_error::kNotADatabase);
+  EXPECT_EQ(open(dir_.Path("text.dat")), dao_error::kNotADatabase);
+  EXPECT_EQ(open(dir_.Path("text.dat"), true), dao_error::kNotADatabase);
 
   test::CreateDatabase(path_);
   EXPECT_EQ(DaoCode([&] { db.Open(B(path_), false, false, u";PWD=x"); }),
             dao_error::kInvalidArgument);
   EXPECT_FALSE(db.IsOpen());
   db.Open(B(path_));
-  EXPECT_EQ(DaoCode([&] { db.Open(B(path_)); }), dao_error::kInvalidOperation);
+  EXPECT_EQ(open(path_), dao_error::kInvalidOperation);
   EXPECT_TRUE(db.IsOpen());
 }
 
@@ -54,17 +47,23 @@ TEST_F(DatabaseTest, CreateRecordsLocaleAndOptionsAndRefusesAnExistingFile) {
   {
     CDaoDatabase db;
     db.Create(B(path_), u";LANGID=0x0409;CP=1252;COUNTRY=0", 64);
-    EXPECT_TRUE(db.IsOpen());
     EXPECT_TRUE(db.CanUpdate());
-    EXPECT_EQ(db.GetStatus(), 0);
-    EXPECT_EQ(db.GetName().Utf8(), path_);
     EXPECT_TRUE(engine::IsOpenHere(*engine::IdentifyFile(path_)));
+    // The catalog tables are listed; positions outside the list are not found.
+    CDaoTableDefInfo info;
+    EXPECT_EQ(DaoCode([&] { db.GetTableDefInfo(-1, info); }), dao_error::kItemNotFound);
+    EXPECT_EQ(DaoCode([&] { db.GetTableDefInfo(5, info); }), dao_error::kItemNotFound);
+    db.GetTableDefInfo(0, info, AFX_DAO_ALL_INFO);
+    EXPECT_EQ(info.m_strName, Bstr(u"MSysCounters"));
+    EXPECT_EQ(info.m_lAttributes, dbSystemObject);
+    EXPECT_FALSE(info.m_bUpdatable);
+    EXPECT_EQ(info.m_lRecordCount, 0);
   }
   // The object closed the file when it went.
   EXPECT_FALSE(engine::IsOpenHere(*engine::IdentifyFile(path_)));
   EXPECT_EQ(Sql(path_, "SELECT Name, Value FROM MSysInfo ORDER BY Name"),
-            (std::vector<std::string>{"Locale|;LANGID=0x0409;CP=1252;COUNTRY=0", "Options|64"}));
-  EXPECT_EQ(Sql(path_, "PRAGMA journal_mode"), std::vector<std::string>{"wal"});
+            (Lines{"Locale|;LANGID=0x0409;CP=1252;COUNTRY=0", "Options|64"}));
+  EXPECT_EQ(Sql(path_, "PRAGMA journal_mode"), Lines{"wal"});
 
   CDaoDatabase again;
   EXPECT_EQ(DaoCode([&] { again.Create(B(path_)); }), dao_error::kDatabaseExists);
@@ -73,59 +72,48 @@ TEST_F(DatabaseTest, CreateRecordsLocaleAndOptionsAndRefusesAnExistingFile) {
   EXPECT_FALSE(std::filesystem::exists(dir_.Path("missing")));
 }
 
-TEST_F(DatabaseTest, ReadOnlyOpenCannotUpdate) {
-  test::CreateDatabase(path_);
-  CDaoDatabase db;
-  db.Open(B(path_), false, true);
-  EXPECT_FALSE(db.CanUpdate());
-  CDaoTableDef def(&db);
-  def.Create(u"T");
-  CDaoFieldInfo field;
-  field.m_strName = u"A";
-  field.m_nType = dbLong;
-  def.CreateField(field);
-  EXPECT_EQ(DaoCode([&] { def.Append(); }), dao_error::kReadOnly);
-  EXPECT_EQ(DaoCode([&] { db.DeleteTableDef(u"MSysInfo"); }), dao_error::kReadOnly);
-}
-
-TEST_F(DatabaseTest, ExclusiveOpenExcludesEveryOtherOpenUntilItCloses) {
+TEST_F(DatabaseTest, ExclusiveOpenExcludesEveryOtherOpenAndNeedsTheFileToItself) {
   test::CreateDatabase(path_);
   CDaoDatabase a, b;
   a.Open(B(path_), true, false);
   EXPECT_EQ(DaoCode([&] { b.Open(B(path_)); }), dao_error::kCannotOpen);
   EXPECT_EQ(DaoCode([&] { b.Open(B(path_), false, true); }), dao_error::kCannotOpen);
   EXPECT_EQ(DaoCode([&] { b.Open(B(path_), true, false); }), dao_error::kCannotOpen);
-  EXPECT_FALSE(b.IsOpen());
   EXPECT_EQ(a.GetTableDefCount(), 5);  // the exclusive holder works normally
   a.Close();
+  // Nor can an exclusive open share the file with another user.
   b.Open(B(path_));
   EXPECT_TRUE(b.CanUpdate());
+  EXPECT_EQ(DaoCode([&] { a.Open(B(path_), true, false); }), dao_error::kCannotOpen);
 }
 
-TEST_F(DatabaseTest, ExclusiveOpenFailsWhileAnotherUserHasTheFileOpen) {
-  test::CreateDatabase(path_);
-  CDaoDatabase shared, exclusive;
-  shared.Open(B(path_));
-  EXPECT_EQ(DaoCode([&] { exclusive.Open(B(path_), true, false); }), dao_error::kCannotOpen);
-  shared.Close();
-  exclusive.Open(B(path_), true, true);
-  EXPECT_FALSE(exclusive.CanUpdate());
-  EXPECT_EQ(DaoCode([&] { shared.Open(B(path_), false, true); }), dao_error::kCannotOpen);
-}
-
-TEST_F(DatabaseTest, ReadOnlyOpensLeaveAPlainFileAsItWas) {
+TEST_F(DatabaseTest, ReadOnlyOpensLeaveAPlainFileAsItWasAndOpeningForWritingAddsTheCatalog) {
   Sql(path_, "CREATE TABLE T (A)");
   const std::string before = Sql(path_, "PRAGMA journal_mode").front();
   ASSERT_NE(before, "wal");
   {
-    CDaoDatabase exclusive, other;
-    exclusive.Open(B(path_), true, true);
-    EXPECT_FALSE(exclusive.CanUpdate());
-    EXPECT_EQ(exclusive.GetTableDefCount(), 1);
+    CDaoDatabase db;
+    db.Open(B(path_), false, true);
+    EXPECT_FALSE(db.CanUpdate());
+    EXPECT_EQ(db.GetTableDefCount(), 1);
+    CDaoTableDef def(&db);
+    def.Create(u"U");
+    EXPECT_EQ(DaoCode([&] { def.Append(); }), dao_error::kReadOnly);
+    EXPECT_EQ(DaoCode([&] { db.DeleteTableDef(u"T"); }), dao_error::kReadOnly);
+    db.Close();
+    // Exclusive and read-only: others are kept out, the file is still not changed.
+    CDaoDatabase other;
+    db.Open(B(path_), true, true);
+    EXPECT_FALSE(db.CanUpdate());
     EXPECT_EQ(DaoCode([&] { other.Open(B(path_), false, true); }), dao_error::kCannotOpen);
   }
   EXPECT_EQ(Sql(path_, "PRAGMA journal_mode").front(), before);
-  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM sqlite_schema"), std::vector<std::string>{"1"});
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM sqlite_schema"), Lines{"1"});
+  CDaoDatabase db;
+  db.Open(B(path_));
+  EXPECT_EQ(db.GetTableDefCount(), 6);
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM sqlite_schema WHERE name LIKE 'MSys%'"), Lines{"5"});
+  EXPECT_EQ(Sql(path_, "PRAGMA journal_mode"), Lines{"wal"});
 }
 
 TEST_F(DatabaseTest, PermissionsDecideBetweenWritingReadingAndNothing) {
@@ -149,18 +137,6 @@ TEST_F(DatabaseTest, PermissionsDecideBetweenWritingReadingAndNothing) {
   chmod(p.c_str(), 0644);
 }
 
-TEST_F(DatabaseTest, PlainSqliteFileGetsTheCatalogOnlyWhenOpenedForWriting) {
-  Sql(path_, "CREATE TABLE People (Name TEXT)");
-  CDaoDatabase db;
-  db.Open(B(path_), false, true);
-  EXPECT_EQ(TableNames(db), std::vector<std::string>{"People"});
-  db.Close();
-  db.Open(B(path_));
-  EXPECT_EQ(TableNames(db), (std::vector<std::string>{"MSysCounters", "MSysFields", "MSysIndexes",
-                                                      "MSysInfo", "MSysLinks", "People"}));
-  EXPECT_EQ(Sql(path_, "PRAGMA journal_mode"), std::vector<std::string>{"wal"});
-}
-
 struct Recorder : CDaoDatabase::Dependent {
   CDaoDatabase* db;
   int closes = 0;
@@ -171,7 +147,7 @@ struct Recorder : CDaoDatabase::Dependent {
   }
 };
 
-TEST_F(DatabaseTest, ClosingTheDatabaseClosesEveryDependentOnce) {
+TEST_F(DatabaseTest, ClosingClosesEveryDependentOnceAndTheLastCloseStopsTheEngine) {
   test::CreateDatabase(path_);
   CDaoDatabase db;
   db.Open(B(path_));
@@ -182,10 +158,8 @@ TEST_F(DatabaseTest, ClosingTheDatabaseClosesEveryDependentOnce) {
   EXPECT_EQ(first.closes, 1);
   EXPECT_EQ(second.closes, 1);
   EXPECT_EQ(gone.closes, 0);
-}
 
-TEST_F(DatabaseTest, EngineStopWaitsForTheLastDatabaseToClose) {
-  test::CreateDatabase(path_);
+  // Stopping the engine waits for the last database to close.
   AfxDaoInit();
   CDaoDatabase a, b;
   a.Open(B(path_));
@@ -200,20 +174,6 @@ TEST_F(DatabaseTest, EngineStopWaitsForTheLastDatabaseToClose) {
   a.Open(B(path_));  // a stopped engine starts again when needed
   EXPECT_TRUE(engine::IsRunning());
   EXPECT_EQ(a.GetTableDefCount(), 5);
-}
-
-TEST_F(DatabaseTest, TableDefinitionPositionsOutsideTheListAreNotFound) {
-  test::CreateDatabase(path_);
-  CDaoDatabase db;
-  db.Open(B(path_));
-  CDaoTableDefInfo info;
-  EXPECT_EQ(DaoCode([&] { db.GetTableDefInfo(-1, info); }), dao_error::kItemNotFound);
-  EXPECT_EQ(DaoCode([&] { db.GetTableDefInfo(5, info); }), dao_error::kItemNotFound);
-  db.GetTableDefInfo(0, info, AFX_DAO_ALL_INFO);
-  EXPECT_EQ(info.m_strName, Bstr(u"MSysCounters"));
-  EXPECT_EQ(info.m_lAttributes, dbSystemObject);
-  EXPECT_FALSE(info.m_bUpdatable);
-  EXPECT_EQ(info.m_lRecordCount, 0);
 }
 
 }  // namespace

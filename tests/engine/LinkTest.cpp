@@ -17,12 +17,14 @@ class LinkTest : public ::testing::Test {
     db_.Open(B(path_));
   }
 
-  void Link(const char16_t* name, const std::string& connect, const char16_t* source) {
+  // Makes the link and checks it; the code of the failure, or 0.
+  int32_t Link(const char16_t* name, const std::string& connect, const char16_t* source) {
     CDaoTableDef def(&db_);
-    def.Create(name, 0, source, B(connect));
-    def.Append();
-    def.RefreshLink();
-    def.Close();
+    return DaoCode([&] {
+      def.Create(name, 0, source, B(connect));
+      def.Append();
+      def.RefreshLink();
+    });
   }
 
   test::TempDir dir_;
@@ -33,14 +35,10 @@ class LinkTest : public ::testing::Test {
 };
 
 TEST_F(LinkTest, LinkIsListedWithItsConnectStringAndSourceTable) {
-  Link(u"Remote", ";DATABASE=" + source_, u"stock");
+  ASSERT_EQ(Link(u"Remote", ";DATABASE=" + source_, u"stock"), 0);
   CDaoTableDefInfo info;
-  int i = 0;
-  for (; i < db_.GetTableDefCount(); ++i) {
-    db_.GetTableDefInfo(i, info, AFX_DAO_ALL_INFO);
-    if (info.m_strName == Bstr(u"Remote")) break;
-  }
-  ASSERT_LT(i, db_.GetTableDefCount());
+  db_.GetTableDefInfo(5, info, AFX_DAO_ALL_INFO);  // after the five MSys tables
+  EXPECT_EQ(info.m_strName, Bstr(u"Remote"));
   EXPECT_EQ(info.m_lAttributes, dbAttachedTable);
   EXPECT_EQ(info.m_strConnect.Utf8(), ";DATABASE=" + source_);
   EXPECT_EQ(info.m_strSourceTableName, Bstr(u"Stock"));
@@ -57,24 +55,15 @@ TEST_F(LinkTest, LinkIsListedWithItsConnectStringAndSourceTable) {
 }
 
 TEST_F(LinkTest, LinksToMissingFilesOrTablesAreRefused) {
-  CDaoTableDef def(&db_);
-  def.Create(u"L", 0, u"Nothing", B(";DATABASE=" + source_));
-  EXPECT_EQ(DaoCode([&] { def.Append(); }), dao_error::kNoSuchTable);
-  def.Close();
-  def.Create(u"L", 0, u"Stock", B(";DATABASE=" + dir_.Path("gone.vdb")));
-  EXPECT_EQ(DaoCode([&] { def.Append(); }), dao_error::kFileNotFound);
-  def.Close();
-  EXPECT_EQ(DaoCode([&] { def.Create(u"L", 0, u"Stock", u"ODBC;DSN=x"); }),
-            dao_error::kInvalidArgument);
-  EXPECT_EQ(DaoCode([&] { def.Create(u"L", 0, u"Stock", u";DATABASE="); }),
-            dao_error::kInvalidPath);
+  EXPECT_EQ(Link(u"L", ";DATABASE=" + source_, u"Nothing"), dao_error::kNoSuchTable);
+  EXPECT_EQ(Link(u"L", ";DATABASE=" + dir_.Path("gone.vdb"), u"Stock"), dao_error::kFileNotFound);
+  EXPECT_EQ(Link(u"L", "ODBC;DSN=x", u"Stock"), dao_error::kInvalidArgument);
+  EXPECT_EQ(Link(u"L", ";DATABASE=", u"Stock"), dao_error::kInvalidPath);
   EXPECT_EQ(db_.GetTableDefCount(), 5);
+  ASSERT_EQ(Link(u"L", ";database=" + source_, u"Stock"), 0);
+  EXPECT_EQ(Link(u"l", ";DATABASE=" + source_, u"Stock"), dao_error::kTableExists);
 
-  Link(u"L", ";database=" + source_, u"Stock");
-  def.Create(u"l", 0, u"Stock", B(";DATABASE=" + source_));
-  EXPECT_EQ(DaoCode([&] { def.Append(); }), dao_error::kTableExists);
-  def.Close();
-
+  CDaoTableDef def(&db_);
   def.Open(u"L");
   Sql(source_, "DROP TABLE Stock");
   EXPECT_EQ(DaoCode([&] { def.RefreshLink(); }), dao_error::kNoSuchTable);

@@ -6,6 +6,7 @@ namespace {
 
 using test::DaoCode;
 using test::Sql;
+using Lines = std::vector<std::string>;
 
 class RelationTest : public ::testing::Test {
  protected:
@@ -23,16 +24,17 @@ class RelationTest : public ::testing::Test {
         "INSERT INTO Orders (rowid, CustomerID, Product) VALUES (5, 1, 'p'), (8, 2, 'q')");
   }
 
-  std::vector<std::string> Relations() {
-    std::vector<std::string> out;
+  // Each relation as "name:table->foreign-table field=foreign-field ... [attributes=n]".
+  Lines Relations() {
+    Lines out;
     for (int i = 0; i < db_.GetRelationCount(); ++i) {
       CDaoRelationInfo r;
       db_.GetRelationInfo(i, r);
       std::string text =
           r.m_strName.Utf8() + ":" + r.m_strTable.Utf8() + "->" + r.m_strForeignTable.Utf8();
-      for (const CDaoRelationFieldInfo& f : r.m_fieldInfos) {
+      for (const CDaoRelationFieldInfo& f : r.m_fieldInfos)
         text += " " + f.m_strName.Utf8() + "=" + f.m_strForeignName.Utf8();
-      }
+      if (r.m_lAttributes) text += " attributes=" + std::to_string(r.m_lAttributes);
       out.push_back(text);
     }
     return out;
@@ -44,14 +46,12 @@ class RelationTest : public ::testing::Test {
 };
 
 TEST_F(RelationTest, ForeignKeysAreReportedWithNamesTablesAndFields) {
-  EXPECT_EQ(Relations(), (std::vector<std::string>{"ProductsOrders:Products->Orders Code=Product",
-                                                   "Placed:Customers->Orders ID=CustomerID"}));
+  // 4096 is dbRelationDeleteCascade.
+  EXPECT_EQ(Relations(), (Lines{"ProductsOrders:Products->Orders Code=Product attributes=4096",
+                                "Placed:Customers->Orders ID=CustomerID"}));
   CDaoRelationInfo r;
   db_.GetRelationInfo(u"placed", r);
   EXPECT_EQ(r.m_strName, Bstr(u"Placed"));
-  EXPECT_EQ(r.m_lAttributes, 0);
-  db_.GetRelationInfo(u"ProductsOrders", r);
-  EXPECT_EQ(r.m_lAttributes, dbRelationDeleteCascade);
   EXPECT_EQ(DaoCode([&] { db_.GetRelationInfo(u"Nothing", r); }), dao_error::kItemNotFound);
   EXPECT_EQ(DaoCode([&] { db_.GetRelationInfo(2, r); }), dao_error::kItemNotFound);
 }
@@ -59,17 +59,20 @@ TEST_F(RelationTest, ForeignKeysAreReportedWithNamesTablesAndFields) {
 TEST_F(RelationTest, UnnamedRelationsBetweenTheSameTablesGetDistinctStableNames) {
   db_.Db().Exec(
       "CREATE TABLE Pairs (A LONG REFERENCES Customers, B LONG REFERENCES Customers (ID))");
-  const std::vector<std::string> first = Relations();
+  const Lines first = Relations();
   EXPECT_EQ(first[2], "CustomersPairs:Customers->Pairs ID=A");
   EXPECT_EQ(first[3], "CustomersPairs1:Customers->Pairs ID=B");
   EXPECT_EQ(Relations(), first);
 }
 
 TEST_F(RelationTest, DeleteRelationRemovesExactlyThatOneAndKeepsEveryRow) {
+  // Tables in a relation cannot be deleted until it is gone.
+  EXPECT_EQ(DaoCode([&] { db_.DeleteTableDef(u"Customers"); }), dao_error::kPartOfRelation);
+  EXPECT_EQ(DaoCode([&] { db_.DeleteTableDef(u"Orders"); }), dao_error::kPartOfRelation);
   db_.DeleteRelation(u"PLACED");
-  EXPECT_EQ(Relations(), std::vector<std::string>{"ProductsOrders:Products->Orders Code=Product"});
+  EXPECT_EQ(Relations(), Lines{"ProductsOrders:Products->Orders Code=Product attributes=4096"});
   EXPECT_EQ(Sql(path_, "SELECT rowid, CustomerID, Product FROM Orders ORDER BY rowid"),
-            (std::vector<std::string>{"5|1|p", "8|2|q"}));
+            (Lines{"5|1|p", "8|2|q"}));
   const TableSchema orders = ReadTableSchema(db_.Db(), true, "Orders");
   ASSERT_EQ(orders.indexes.size(), 1u);
   EXPECT_EQ(orders.indexes[0].info.m_strName, Bstr(u"OrdersByProduct"));
@@ -81,19 +84,12 @@ TEST_F(RelationTest, DeleteRelationRemovesExactlyThatOneAndKeepsEveryRow) {
   db_.DeleteRelation(u"ProductsOrders");
   EXPECT_EQ(db_.GetRelationCount(), 0);
   EXPECT_EQ(DaoCode([&] { db_.DeleteRelation(u"Placed"); }), dao_error::kItemNotFound);
-  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM Orders"), std::vector<std::string>{"3"});
-}
-
-TEST_F(RelationTest, TablesInARelationCannotBeDeletedUntilItIsGone) {
-  EXPECT_EQ(DaoCode([&] { db_.DeleteTableDef(u"Customers"); }), dao_error::kPartOfRelation);
-  EXPECT_EQ(DaoCode([&] { db_.DeleteTableDef(u"Orders"); }), dao_error::kPartOfRelation);
-  db_.DeleteRelation(u"Placed");
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM Orders"), Lines{"3"});
   db_.DeleteTableDef(u"Customers");
-  db_.DeleteRelation(u"ProductsOrders");
   db_.DeleteTableDef(u"Orders");
   EXPECT_EQ(
       Sql(path_, "SELECT name FROM sqlite_schema WHERE type = 'table' AND name NOT LIKE 'MSys%'"),
-      std::vector<std::string>{"Products"});
+      Lines{"Products"});
 }
 
 }  // namespace

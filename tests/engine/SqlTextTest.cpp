@@ -43,7 +43,7 @@ TEST(SqlText, ForeignKeysAreFoundAndCutWhateverTheirForm) {
   EXPECT_NE(noLast.find("REFERENCES R (ID)\n)"), std::string::npos) << noLast;
 }
 
-TEST(SqlText, NewColumnsGoAfterTheLastColumn) {
+TEST(SqlText, NewColumnsGoAfterTheLastColumnAndQuotingDoublesQuotes) {
   std::optional<CreateTableSql> t =
       ParseCreateTable("CREATE TABLE T (A INT, B TEXT(5) CHECK (B <> ','), UNIQUE (A))");
   ASSERT_TRUE(t);
@@ -51,15 +51,11 @@ TEST(SqlText, NewColumnsGoAfterTheLastColumn) {
   EXPECT_EQ(t->WithColumn("C LONG", "\"X\""),
             "CREATE TABLE \"X\" (A INT, B TEXT(5) CHECK (B <> ','), C LONG, UNIQUE (A))");
   EXPECT_FALSE(ParseCreateTable("CREATE TABLE T AS SELECT 1"));
-}
-
-TEST(SqlText, NamesAndTextAreQuotedWhateverTheyHold) {
+  // Names and text are quoted whatever they hold.
   EXPECT_EQ(QuoteName("a\"b"), "\"a\"\"b\"");
   EXPECT_EQ(QuoteText("it's"), "'it''s'");
   EXPECT_TRUE(EqualNoCase("People", "pEOPLE"));
   EXPECT_FALSE(EqualNoCase("People", "Peoples"));
-  EXPECT_TRUE(LessNoCase("apple", "Banana"));
-  EXPECT_FALSE(LessNoCase("Banana", "apple"));
 }
 
 }  // namespace
