@@ -93,6 +93,9 @@ class CDaoDatabase {
   void SchemaChanged();
   const std::vector<TableEntry>& Tables();
   const std::vector<RelationSchema>& Relations();
+  // How many of this object's recordsets hold the file's write lock for a pending AddNew or
+  // Edit (EditLock.h keeps it).
+  int& EditLockHolders() { return editLockHolders_; }
 
  private:
   struct OpenFile {
@@ -116,6 +119,7 @@ class CDaoDatabase {
   std::unique_ptr<OpenFile> open_;
   Cache cache_;
   std::vector<Dependent*> dependents_;
+  int editLockHolders_ = 0;
 };
 
 }  // namespace vorlix

@@ -1,0 +1,186 @@
+#include "engine/QueryDef.h"
+
+#include <sqlite3.h>
+
+#include "engine/Catalog.h"
+#include "engine/ColumnValue.h"
+#include "engine/DaoException.h"
+#include "engine/LinkedSql.h"
+#include "engine/Names.h"
+#include "engine/SavedQueries.h"
+#include "engine/SqlText.h"
+
+namespace vorlix {
+namespace {
+
+bool StartsWithWord(const std::string& sql, std::initializer_list<const char*> words) {
+  std::optional<std::vector<Token>> tokens = Tokenize(sql);
+  if (!tokens || tokens->empty()) return false;
+  for (const char* word : words) {
+    if ((*tokens)[0].Is(word)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+CDaoQueryDef::~CDaoQueryDef() {
+  Close();
+}
+
+void CDaoQueryDef::RequireOpen() const {
+  if (!open_) ThrowDao(dao_error::kInvalidOperation, "The query definition is not open.");
+}
+
+void CDaoQueryDef::SetText(std::string sql) {
+  text_ = ReadQueryText(sql);
+  sql_ = std::move(sql);
+  values_.assign(text_.parameters.size(), std::nullopt);
+}
+
+void CDaoQueryDef::Create(const Bstr& name, const Bstr& sql) {
+  if (open_) ThrowDao(dao_error::kInvalidOperation, "The query definition is open already.");
+  database_->Db();  // 3219 without an open database
+  name_ = name.empty() ? std::string() : NewName(name, "query");
+  SetText(NameUtf8(sql, "statement"));
+  saved_ = false;
+  open_ = true;
+  database_->AddDependent(this);
+}
+
+void CDaoQueryDef::Open(const Bstr& name) {
+  if (open_) ThrowDao(dao_error::kInvalidOperation, "The query definition is open already.");
+  const std::string wanted = NameUtf8(name, "query");
+  std::optional<catalog::SavedQuery> q = catalog::FindQuery(database_->Db(), wanted);
+  if (!q) ThrowDao(dao_error::kItemNotFound, "There is no saved query " + Quoted(wanted) + ".");
+  SetText(q->sql);
+  name_ = q->name;
+  saved_ = true;
+  open_ = true;
+  database_->AddDependent(this);
+}
+
+void CDaoQueryDef::Close() {
+  if (!open_) return;
+  open_ = saved_ = false;
+  name_.clear();
+  sql_.clear();
+  text_ = QueryText();
+  values_.clear();
+  database_->RemoveDependent(this);
+}
+
+void CDaoQueryDef::Append() {
+  RequireOpen();
+  if (saved_ || name_.empty()) {
+    ThrowDao(dao_error::kInvalidOperation,
+             "Only a new query with a name can be appended to the saved queries.");
+  }
+  database_->RequireUpdatable();
+  SqliteDb& db = database_->Db();
+  if (catalog::FindQuery(db, name_) || !StoredTableName(db, name_).empty()) {
+    ThrowDao(dao_error::kObjectExists, "An object named " + Quoted(name_) + " exists already.");
+  }
+  WriteTransaction transaction(db);
+  catalog::PutQuery(db, {name_, sql_});
+  transaction.Commit();
+  database_->SchemaChanged();
+  saved_ = true;
+}
+
+Bstr CDaoQueryDef::GetName() const {
+  return ToBstr(name_);
+}
+
+Bstr CDaoQueryDef::GetSQL() const {
+  return ToBstr(sql_);
+}
+
+void CDaoQueryDef::SetSQL(const Bstr& sql) {
+  RequireOpen();
+  std::string text = NameUtf8(sql, "statement");
+  ReadQueryText(text);  // refuse a bad declaration before storing it
+  if (saved_) {
+    database_->RequireUpdatable();
+    SqliteDb& db = database_->Db();
+    WriteTransaction transaction(db);
+    catalog::SetQuerySql(db, name_, text);
+    transaction.Commit();
+  }
+  SetText(std::move(text));
+}
+
+void CDaoQueryDef::SetParamValue(const Bstr& name, const Variant& value) {
+  RequireOpen();
+  const std::string wanted = NameUtf8(name, "parameter");
+  for (size_t i = 0; i < text_.parameters.size(); ++i) {
+    const QueryParameter& p = text_.parameters[i];
+    if (!EqualNoCase(p.name, wanted)) continue;
+    values_[i] = ToStoredValue(*p.type, p.size, value);
+    return;
+  }
+  ThrowDao(dao_error::kItemNotFound, "The query declares no parameter " + Quoted(wanted) + ".");
+}
+
+Statement CDaoQueryDef::Prepare() {
+  RequireOpen();
+  for (size_t i = 0; i < values_.size(); ++i) {
+    if (!values_[i]) {
+      ThrowDao(dao_error::kTooFewParameters,
+               "Too few parameters: " + Quoted(text_.parameters[i].name) + " has no value.");
+    }
+  }
+  if (HasSecondStatement(text_.sql)) {
+    ThrowDao(dao_error::kSyntaxError, "The text holds more than one statement: " + sql_);
+  }
+  SqliteDb& db = database_->Db();
+  const std::string sql = ResolveLinks(*database_, text_.sql);
+  std::optional<Statement> stmt;
+  try {
+    stmt.emplace(db.Prepare(sql));
+  } catch (const CDaoException& e) {
+    if (e.Code() != dao_error::kEngineFailure) throw;
+    const std::string message = sqlite3_errmsg(db.handle());
+    if (message.rfind("no such table", 0) == 0) {
+      ThrowDao(dao_error::kNoSuchTable,
+               "The statement names a missing table (" + message + "): " + sql_);
+    }
+    ThrowDao(dao_error::kSyntaxError, "Syntax error (" + message + ") in: " + sql_);
+  }
+  if (!stmt->handle()) ThrowDao(dao_error::kSyntaxError, "The statement is empty.");
+  for (size_t i = 0; i < values_.size(); ++i)
+    BindValue(*stmt, static_cast<int>(i) + 1, *values_[i]);
+  return std::move(*stmt);
+}
+
+void CDaoQueryDef::Execute(int) {
+  RequireOpen();
+  database_->RequireUpdatable();
+  Statement stmt = Prepare();
+  if (sqlite3_column_count(stmt.handle()) > 0) {
+    ThrowDao(dao_error::kRowReturningQuery,
+             "The statement returns rows; open it as a recordset instead: " + sql_);
+  }
+  SqliteDb& db = database_->Db();
+  WriteTransaction transaction(db);
+  const int64_t before = sqlite3_total_changes64(db.handle());
+  stmt.Run();
+  // changes() keeps the count of the last statement that changed rows; DDL changes none.
+  const int64_t affected = sqlite3_total_changes64(db.handle()) == before ? 0 : db.Changes();
+  const bool ddl = StartsWithWord(text_.sql, {"CREATE", "ALTER", "DROP"});
+  if (ddl) catalog::SyncCounters(db);  // COUNTER columns of tables made by SQL number themselves
+  transaction.Commit();
+  if (ddl) database_->SchemaChanged();
+  recordsAffected_ = static_cast<int32_t>(affected);
+}
+
+ResultSet CDaoQueryDef::Rows() {
+  Statement stmt = Prepare();
+  if (sqlite3_column_count(stmt.handle()) == 0 || !sqlite3_stmt_readonly(stmt.handle())) {
+    ThrowDao(dao_error::kInvalidOperation,
+             "Only a statement that reads rows can be opened as a recordset: " + sql_);
+  }
+  return ReadResultSet(stmt);
+}
+
+}  // namespace vorlix
