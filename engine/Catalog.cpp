@@ -89,7 +89,7 @@ std::optional<FieldEntry> Field(SqliteDb& db, const std::string& table, const st
 void PutIndex(SqliteDb& db, const std::string& table, const std::string& indexName,
               const std::string& storedName, bool primary) {
   db.Cached(
-        "INSERT INTO MSysIndexes (TableName, IndexName, StoredName, IsPrimary) "
+        "INSERT OR REPLACE INTO MSysIndexes (TableName, IndexName, StoredName, IsPrimary) "
         "VALUES (?1, ?2, ?3, ?4)")
       .Bind(1, table)
       .Bind(2, indexName)
@@ -136,7 +136,8 @@ void SyncCounters(SqliteDb& db) {
       "WHERE m.type = 'table' AND m.sql NOT LIKE '%WITHOUT%ROWID%' "
       "AND (c.type LIKE 'COUNTER%' OR c.type LIKE 'AUTOINCREMENT%') "
       "AND NOT EXISTS (SELECT 1 FROM sqlite_schema AS g WHERE g.type = 'trigger' "
-      "AND g.name = 'MSysCounter ' || m.name || '.' || c.name)");
+      "AND g.name = ?1 || m.name || '.' || c.name)");
+  s.Bind(1, kCounterPrefix);
   while (s.Step())
     missing.emplace_back(s.Text(0), s.Text(1));
   if (missing.empty()) return;
@@ -150,8 +151,8 @@ void RenameTable(SqliteDb& db, const std::string& from, const std::string& to) {
   std::vector<std::string> triggers;
   Statement s = db.Cached(
       "SELECT name FROM sqlite_schema WHERE type = 'trigger' AND tbl_name = ?1 "
-      "AND name LIKE 'MSysCounter %'");
-  s.Bind(1, to);  // ALTER TABLE has already moved the triggers to the new name
+      "AND substr(name, 1, length(?2)) = ?2");
+  s.Bind(1, to).Bind(2, kCounterPrefix);  // ALTER TABLE has moved the triggers to the new name
   while (s.Step())
     triggers.push_back(s.Text(0));
   for (const std::string& trigger : triggers)

@@ -45,6 +45,7 @@ struct IndexEntry {
   std::string indexName;
   bool primary;
 };
+// Replaces a row left behind by an index that plain SQL dropped.
 void PutIndex(SqliteDb& db, const std::string& table, const std::string& indexName,
               const std::string& storedName, bool primary);
 std::optional<IndexEntry> IndexByStoredName(SqliteDb& db, const std::string& storedName);

@@ -16,12 +16,6 @@
 namespace vorlix {
 namespace {
 
-std::string PathOf(const Bstr& name) {
-  std::optional<std::string> path = name.ToUtf8();
-  if (!path) ThrowDao(dao_error::kInvalidPath, "The database name is not valid text.");
-  return *path;
-}
-
 // Settings of every connection: no busy timeout (SQLite's default), relations enforced.
 void Configure(SqliteDb& db) {
   db.Exec("PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON");
@@ -41,7 +35,7 @@ void CDaoDatabase::Open(const Bstr& name, bool exclusive, bool readOnly, const B
   if (!connect.empty()) {
     ThrowDao(dao_error::kInvalidArgument, "A database is opened without a connect string.");
   }
-  const std::string path = PathOf(name);
+  const std::string path = DatabasePath(name);
   CheckExistingFile(path, !readOnly);
 
   // SQLite cannot hold a WAL file exclusively through a read-only connection, so an
@@ -80,7 +74,7 @@ void CDaoDatabase::Create(const Bstr& name, const Bstr& locale, int32_t options)
     ThrowDao(dao_error::kInvalidOperation,
              "This database object has " + Quoted(open_->name) + " open already.");
   }
-  const std::string path = PathOf(name);
+  const std::string path = DatabasePath(name);
   CheckNewFile(path);
   try {
     auto db = std::make_unique<SqliteDb>(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);

@@ -29,7 +29,7 @@ class CDaoDatabase {
   class Dependent {
    public:
     // The database is closing: close, and unregister.
-    virtual void OnDatabaseClose() = 0;
+    virtual void OnDatabaseClose() noexcept = 0;
 
    protected:
     ~Dependent() = default;

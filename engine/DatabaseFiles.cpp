@@ -24,6 +24,12 @@ bool FolderExists(const std::string& path) {
 
 }  // namespace
 
+std::string DatabasePath(const Bstr& name) {
+  std::optional<std::string> path = name.ToUtf8();
+  if (!path) ThrowDao(dao_error::kInvalidPath, "The database name is not valid text.");
+  return *path;
+}
+
 void CheckExistingFile(const std::string& path, bool write) {
   if (path.empty()) InvalidPath(path);
   struct stat st;

@@ -5,7 +5,12 @@
 
 #include <string>
 
+#include "automation/Bstr.h"
+
 namespace vorlix {
+
+// The UTF-8 path of a database name; 3044 when the name is not valid text.
+std::string DatabasePath(const Bstr& name);
 
 // Raises 3044 for an empty path or a missing folder, 3024 for a missing file, 3051 when the
 // user may not read it (or write it, when write is true), 3044 for a folder.

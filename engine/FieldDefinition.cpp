@@ -34,7 +34,8 @@ FieldSpec CheckField(const CDaoFieldInfo& info) {
              "Validation rules are not supported (field " + Quoted(f.name) + ").");
   }
   f.required = info.m_bRequired && !f.autoIncrement;
-  f.allowZeroLength = info.m_bAllowZeroLength;
+  // Only text can be zero-length; the flag means nothing for other types.
+  f.allowZeroLength = info.m_bAllowZeroLength && (f.type->code == dbText || f.type->code == dbMemo);
   f.defaultText = NameUtf8(info.m_strDefaultValue, "default value");
   if (!f.defaultText.empty()) {
     f.defaultSql = SqlLiteral(ToStoredValue(*f.type, f.size, Variant::Str(info.m_strDefaultValue)));
@@ -62,7 +63,7 @@ IndexSpec CheckIndex(const CDaoIndexInfo& info) {
              "The index " + Quoted(index.name) + " asks for Null handling that is not supported.");
   }
   for (const CDaoIndexFieldInfo& field : info.m_fieldInfos) {
-    std::string name = NewName(field.m_strName, "field");
+    std::string name = NameUtf8(field.m_strName, "field");  // a field of any name, made by SQL too
     for (const auto& [other, descending] : index.fields) {
       if (EqualNoCase(other, name)) {
         ThrowDao(dao_error::kInvalidArgument, "The index " + Quoted(index.name) +

@@ -38,7 +38,7 @@ struct IndexSpec {
   bool primary;
 };
 
-// Raises 3125 for a bad name or field name; 3001 for no fields, a field named twice, or the
+// Raises 3125 for a bad index name; 3001 for no fields, a field named twice, or the
 // unsupported flags m_bIgnoreNulls and m_bRequired.
 IndexSpec CheckIndex(const CDaoIndexInfo& info);
 

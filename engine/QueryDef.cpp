@@ -60,7 +60,7 @@ void CDaoQueryDef::Open(const Bstr& name) {
   database_->AddDependent(this);
 }
 
-void CDaoQueryDef::Close() {
+void CDaoQueryDef::Close() noexcept {
   if (!open_) return;
   open_ = saved_ = false;
   name_.clear();

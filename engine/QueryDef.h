@@ -38,7 +38,7 @@ class CDaoQueryDef : public CDaoDatabase::Dependent {
   void Create(const Bstr& name = Bstr(), const Bstr& sql = Bstr());
   // Opens the saved query name (matched without regard to case); 3265 when there is none.
   void Open(const Bstr& name);
-  void Close();
+  void Close() noexcept;
   bool IsOpen() const { return open_; }
 
   // Saves a query made by Create. Raises 3012 when a saved query or a table has the name,
@@ -69,7 +69,7 @@ class CDaoQueryDef : public CDaoDatabase::Dependent {
   // Execute does, and 3219 for a statement that changes the database.
   ResultSet Rows();
 
-  void OnDatabaseClose() override { Close(); }
+  void OnDatabaseClose() noexcept override { Close(); }
 
  private:
   void RequireOpen() const;

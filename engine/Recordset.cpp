@@ -1,5 +1,7 @@
 #include "engine/Recordset.h"
 
+#include <sqlite3.h>
+
 #include <cstring>
 
 #include "engine/ColumnValue.h"
@@ -74,14 +76,14 @@ void CDaoRecordset::Open(CDaoQueryDef* queryDef, int openType, int options) {
   Land(First(false), true);
 }
 
-void CDaoRecordset::Close() {
+void CDaoRecordset::Close() noexcept {
   if (!open_) return;
   try {
     DropPending();
   } catch (const CDaoException&) {
     // Releasing the lock failed: end the transaction that holds it rather than keep it.
     database_->EditLockHolders() = 0;
-    database_->Db().Exec("ROLLBACK");
+    sqlite3_exec(database_->Db().handle(), "ROLLBACK", nullptr, nullptr, nullptr);
   }
   database_->RemoveDependent(this);
   open_.reset();

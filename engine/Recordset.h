@@ -57,7 +57,7 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   // that returns no rows.
   void Open(CDaoQueryDef* queryDef, int openType = dbOpenSnapshot, int options = 0);
   // Drops a pending record (releasing its lock) and closes. Does nothing when closed.
-  void Close();
+  void Close() noexcept;
   bool IsOpen() const { return open_ != nullptr; }
 
   // The table's name (as stored), or the query's statement for a snapshot.
@@ -145,7 +145,7 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   void GetIndexInfo(const Bstr& name, CDaoIndexInfo& info,
                     uint32_t level = AFX_DAO_PRIMARY_INFO) const;
 
-  void OnDatabaseClose() override { Close(); }
+  void OnDatabaseClose() noexcept override { Close(); }
 
  private:
   enum class Pending { kNone, kAddNew, kEdit };

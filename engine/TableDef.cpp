@@ -46,6 +46,63 @@ std::string StoredIndexName(SqliteDb& db, const std::string& table, const std::s
   }
 }
 
+// What adding a field or an index must know of a table: its field names, and its index names
+// with their primary flags.
+struct TableShape {
+  std::vector<std::string> fields;
+  std::vector<std::pair<std::string, bool>> indexes;
+};
+
+TableShape ShapeOf(const TableSchema& table) {
+  TableShape shape;
+  for (const FieldSchema& f : table.fields)
+    shape.fields.push_back(f.name);
+  for (const IndexSchema& i : table.indexes) {
+    shape.indexes.emplace_back(i.info.m_strName.Utf8(), i.info.m_bPrimary);
+  }
+  return shape;
+}
+
+TableShape ShapeOf(const std::vector<FieldSpec>& fields, const std::vector<IndexSpec>& indexes) {
+  TableShape shape;
+  for (const FieldSpec& f : fields)
+    shape.fields.push_back(f.name);
+  for (const IndexSpec& i : indexes)
+    shape.indexes.emplace_back(i.name, i.primary);
+  return shape;
+}
+
+bool HasField(const TableShape& shape, const std::string& field) {
+  return std::any_of(shape.fields.begin(), shape.fields.end(),
+                     [&](const std::string& f) { return EqualNoCase(f, field); });
+}
+
+void CheckFieldFits(const std::string& table, const TableShape& shape, const FieldSpec& field) {
+  if (HasField(shape, field.name)) {
+    ThrowDao(dao_error::kDuplicateField,
+             "The table " + Quoted(table) + " has a field " + Quoted(field.name) + " already.");
+  }
+}
+
+void CheckIndexFits(const std::string& table, const TableShape& shape, const IndexSpec& index) {
+  for (const auto& [name, primary] : shape.indexes) {
+    if (EqualNoCase(name, index.name)) {
+      ThrowDao(dao_error::kIndexExists,
+               "The table " + Quoted(table) + " has an index " + Quoted(index.name) + " already.");
+    }
+    if (primary && index.primary) {
+      ThrowDao(dao_error::kPrimaryKeyExists,
+               "The table " + Quoted(table) + " has a primary key already.");
+    }
+  }
+  for (const auto& [field, descending] : index.fields) {
+    if (!HasField(shape, field)) {
+      ThrowDao(dao_error::kItemNotFound,
+               "The table " + Quoted(table) + " has no field " + Quoted(field) + " to index.");
+    }
+  }
+}
+
 void MakeIndex(SqliteDb& db, const std::string& table, const IndexSpec& index) {
   const std::string stored = StoredIndexName(db, table, index.name);
   db.Exec(CreateIndexSql(table, stored, index));
@@ -168,29 +225,16 @@ void CDaoTableDef::Append() {
 void CDaoTableDef::CreateField(const CDaoFieldInfo& info) {
   RequireTable("fields");
   const FieldSpec field = CheckField(info);
-  if (state_ == State::kNew) {
-    for (const FieldSpec& f : fields_) {
-      if (EqualNoCase(f.name, field.name)) {
-        ThrowDao(dao_error::kDuplicateField,
-                 "The table " + Quoted(name_) + " has a field " + Quoted(field.name) + " already.");
-      }
-    }
-    fields_.push_back(field);
-    return;
-  }
-  AddField(field);
+  if (state_ == State::kExisting) return AddField(field);
+  CheckFieldFits(name_, ShapeOf(fields_, indexes_), field);
+  fields_.push_back(field);
 }
 
 void CDaoTableDef::AddField(const FieldSpec& field) {
   database_->RequireUpdatable();
   SqliteDb& db = database_->Db();
   const TableSchema table = ReadTableSchema(db, database_->HasCatalog(), name_);
-  for (const FieldSchema& f : table.fields) {
-    if (EqualNoCase(f.name, field.name)) {
-      ThrowDao(dao_error::kDuplicateField,
-               "The table " + Quoted(name_) + " has a field " + Quoted(field.name) + " already.");
-    }
-  }
+  CheckFieldFits(name_, ShapeOf(table), field);
   auto recordField = [&] {
     catalog::PutField(db, name_, field.name, {field.allowZeroLength, field.defaultText});
   };
@@ -225,51 +269,15 @@ void CDaoTableDef::AddField(const FieldSpec& field) {
 void CDaoTableDef::CreateIndex(const CDaoIndexInfo& info) {
   RequireTable("indexes");
   const IndexSpec index = CheckIndex(info);
-  if (state_ == State::kNew) {
-    for (const IndexSpec& other : indexes_) {
-      if (EqualNoCase(other.name, index.name)) {
-        ThrowDao(dao_error::kIndexExists, "The table " + Quoted(name_) + " has an index " +
-                                              Quoted(index.name) + " already.");
-      }
-      if (other.primary && index.primary) {
-        ThrowDao(dao_error::kPrimaryKeyExists,
-                 "The table " + Quoted(name_) + " has a primary key already.");
-      }
-    }
-    for (const auto& [field, descending] : index.fields) {
-      if (std::none_of(fields_.begin(), fields_.end(),
-                       [&](const FieldSpec& f) { return EqualNoCase(f.name, field); })) {
-        ThrowDao(dao_error::kItemNotFound,
-                 "The table " + Quoted(name_) + " has no field " + Quoted(field) + " to index.");
-      }
-    }
-    indexes_.push_back(index);
-    return;
-  }
-  AddIndex(index);
+  if (state_ == State::kExisting) return AddIndex(index);
+  CheckIndexFits(name_, ShapeOf(fields_, indexes_), index);
+  indexes_.push_back(index);
 }
 
 void CDaoTableDef::AddIndex(const IndexSpec& index) {
   database_->RequireUpdatable();
   SqliteDb& db = database_->Db();
-  const TableSchema table = ReadTableSchema(db, database_->HasCatalog(), name_);
-  for (const IndexSchema& other : table.indexes) {
-    if (EqualNoCase(other.info.m_strName.Utf8(), index.name)) {
-      ThrowDao(dao_error::kIndexExists,
-               "The table " + Quoted(name_) + " has an index " + Quoted(index.name) + " already.");
-    }
-    if (other.info.m_bPrimary && index.primary) {
-      ThrowDao(dao_error::kPrimaryKeyExists,
-               "The table " + Quoted(name_) + " has a primary key already.");
-    }
-  }
-  for (const auto& [field, descending] : index.fields) {
-    if (std::none_of(table.fields.begin(), table.fields.end(),
-                     [&](const FieldSchema& f) { return EqualNoCase(f.name, field); })) {
-      ThrowDao(dao_error::kItemNotFound,
-               "The table " + Quoted(name_) + " has no field " + Quoted(field) + " to index.");
-    }
-  }
+  CheckIndexFits(name_, ShapeOf(ReadTableSchema(db, database_->HasCatalog(), name_)), index);
   WriteTransaction transaction(db);
   MakeIndex(db, name_, index);
   transaction.Commit();

@@ -11,12 +11,6 @@
 namespace vorlix {
 namespace {
 
-std::string PathOf(const Bstr& name) {
-  std::optional<std::string> path = name.ToUtf8();
-  if (!path) ThrowDao(dao_error::kInvalidPath, "The database name is not valid text.");
-  return *path;
-}
-
 void Compact(const std::string& from, const std::string& to, const std::string& locale,
              int32_t options) {
   {
@@ -36,7 +30,7 @@ void Compact(const std::string& from, const std::string& to, const std::string& 
 void CDaoWorkspace::CompactDatabase(const Bstr& src, const Bstr& dst, const Bstr& locale,
                                     int32_t options) {
   engine::EnsureRunning();
-  const std::string from = PathOf(src), to = PathOf(dst);
+  const std::string from = DatabasePath(src), to = DatabasePath(dst);
   CheckExistingFile(from, false);
   const std::optional<engine::FileId> file = engine::IdentifyFile(from);
   if (file && engine::IsOpenHere(*file)) {

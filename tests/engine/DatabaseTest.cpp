@@ -9,12 +9,9 @@
 namespace vorlix {
 namespace {
 
+using test::B;
 using test::DaoCode;
 using test::Sql;
-
-Bstr B(const std::string& s) {
-  return Bstr::FromUtf8(s).value();
-}
 
 std::vector<std::string> TableNames(CDaoDatabase& db) {
   std::vector<std::string> names;
@@ -168,7 +165,7 @@ struct Recorder : CDaoDatabase::Dependent {
   CDaoDatabase* db;
   int closes = 0;
   explicit Recorder(CDaoDatabase* d) : db(d) { db->AddDependent(this); }
-  void OnDatabaseClose() override {
+  void OnDatabaseClose() noexcept override {
     ++closes;
     db->RemoveDependent(this);
   }

@@ -87,7 +87,7 @@ int32_t DaoCode(const std::function<void()>& f) {
 
 void CreateDatabase(const std::string& path) {
   CDaoDatabase db;
-  db.Create(Bstr::FromUtf8(path).value());
+  db.Create(B(path));
 }
 
 int32_t InChildProcess(const std::function<int32_t()>& f) {

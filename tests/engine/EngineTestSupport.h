@@ -29,6 +29,11 @@ class TempDir {
   std::filesystem::path dir_;
 };
 
+// The Automation text of UTF-8 s.
+inline Bstr B(const std::string& s) {
+  return Bstr::FromUtf8(s).value();
+}
+
 // Runs sql on the file (made when missing) through a connection of its own, not the engine's;
 // returns every row, its columns joined by '|', NULL as "NULL".
 std::vector<std::string> Sql(const std::string& path, const std::string& sql);

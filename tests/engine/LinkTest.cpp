@@ -4,12 +4,9 @@
 namespace vorlix {
 namespace {
 
+using test::B;
 using test::DaoCode;
 using test::Sql;
-
-Bstr B(const std::string& s) {
-  return Bstr::FromUtf8(s).value();
-}
 
 class LinkTest : public ::testing::Test {
  protected:

@@ -9,12 +9,9 @@
 namespace vorlix {
 namespace {
 
+using test::B;
 using test::DaoCode;
 using test::Sql;
-
-Bstr B(const std::string& s) {
-  return Bstr::FromUtf8(s).value();
-}
 
 // The helper program running one command, with a pipe to its standard input and one from its
 // standard output.

@@ -10,10 +10,6 @@
 
 namespace vorlix::test {
 
-inline Bstr B(const std::string& s) {
-  return Bstr::FromUtf8(s).value();
-}
-
 class RecordTest : public ::testing::Test {
  protected:
   void SetUp() override {

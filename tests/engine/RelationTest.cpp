@@ -11,7 +11,7 @@ class RelationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::CreateDatabase(path_);
-    db_.Open(Bstr::FromUtf8(path_).value());
+    db_.Open(test::B(path_));
     db_.Db().Exec(
         "CREATE TABLE Customers (ID INTEGER PRIMARY KEY, Name TEXT(20));"
         "CREATE TABLE Products (Code TEXT(5) PRIMARY KEY);"

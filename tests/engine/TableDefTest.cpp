@@ -35,7 +35,7 @@ class TableDefTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::CreateDatabase(path_);
-    db_.Open(Bstr::FromUtf8(path_).value());
+    db_.Open(test::B(path_));
   }
 
   TableSchema Schema(const std::string& table) {
@@ -58,7 +58,7 @@ class TableDefTest : public ::testing::Test {
     def.Create(name);
     def.CreateField(Field(u"ID", dbLong, 0, dbAutoIncrField));
     def.CreateField(Field(u"Name", dbText, 50, 0, true, true));
-    def.CreateField(Field(u"Born", dbDate));
+    def.CreateField(Field(u"Born", dbDate, 0, 0, false, true));  // zero-length means nothing here
     def.CreateIndex(Index(u"PrimaryKey", {{u"ID", false}}, true, true));
     def.Append();
   }
@@ -272,6 +272,19 @@ TEST_F(TableDefTest, ExistingTableTakesFieldsAndIndexesAtOnce) {
   EXPECT_EQ(t.fields[2].info.m_nType, dbMemo);
 }
 
+TEST_F(TableDefTest, IndexDroppedByPlainSqlCanBeMadeAgain) {
+  db_.Db().Exec("CREATE TABLE \"a.b\" (\"x.y\" LONG)");
+  CDaoTableDef def(&db_);
+  def.Open(u"a.b");
+  def.CreateIndex(Index(u"K", {{u"x.y", false}}));
+  Sql(path_, "DROP INDEX \"a.b.K\"");
+  def.CreateIndex(Index(u"K", {{u"x.y", false}}, false, true));
+  const TableSchema t = Schema("a.b");
+  ASSERT_EQ(t.indexes.size(), 1u);
+  EXPECT_EQ(t.indexes[0].info.m_strName, Bstr(u"K"));
+  EXPECT_TRUE(t.indexes[0].info.m_bUnique);
+}
+
 TEST_F(TableDefTest, PrimaryKeyAddedLaterIsReportedAsPrimary) {
   db_.Db().Exec("CREATE TABLE T (A LONG, B LONG); INSERT INTO T VALUES (1, 2)");
   CDaoTableDef def(&db_);
@@ -337,7 +350,7 @@ TEST_F(TableDefTest, AutoIncrementNumbersIncreaseAndAreNeverReusedEvenForSqlInse
 TEST_F(TableDefTest, TableMadeBySqlNumbersItsCounterOnceTheEngineHasOpenedIt) {
   db_.Close();
   Sql(path_, "CREATE TABLE T (ID COUNTER, V TEXT); INSERT INTO T VALUES (5, 'a')");
-  db_.Open(Bstr::FromUtf8(path_).value());
+  db_.Open(test::B(path_));
   db_.Db().Exec("INSERT INTO T (V) VALUES ('b')");
   EXPECT_EQ(Sql(path_, "SELECT ID, V FROM T ORDER BY ID"),
             (std::vector<std::string>{"5|a", "6|b"}));
