@@ -8,13 +8,11 @@
 namespace vorlix {
 
 TableCursor::TableCursor(const TableSchema& table, const IndexSchema* index)
-    : table_(QuoteName(table.name)),
-      fieldCount_(table.fields.size()),
-      unique_(index && index->info.m_bUnique) {
+    : fieldCount_(table.fields.size()), unique_(index && index->info.m_bUnique) {
   select_ = "SELECT rowid";
   for (const FieldSchema& f : table.fields)
     select_ += ", " + QuoteName(f.name);
-  select_ += " FROM " + table_;
+  select_ += " FROM " + QuoteName(table.name);
   if (!index) return;
   for (size_t i = 0; i < index->columns.size(); ++i) {
     for (size_t f = 0; f < table.fields.size(); ++f) {
@@ -25,18 +23,19 @@ TableCursor::TableCursor(const TableSchema& table, const IndexSchema* index)
   }
 }
 
+// By result column numbers (the rowid is column 1), which a compound statement needs.
 std::string TableCursor::OrderBy(bool forward) const {
   std::string sql = " ORDER BY ";
   for (const Key& k : keys_)
-    sql += k.column + (k.descending == forward ? " DESC, " : ", ");
-  return sql + (forward ? "rowid" : "rowid DESC");
+    sql += std::to_string(k.field + 2) + (k.descending == forward ? " DESC, " : ", ");
+  return sql + (forward ? "1" : "1 DESC");
 }
 
 // The records after `from` in the direction of travel are those that share its first L key
 // values and lie beyond it on key L, for L from the last key (where the rowid breaks the tie)
-// down to the first. Each L is one range of the index, so each probe is one indexed step, and
-// the probes come in the order of travel. Null sorts before every value, which is why a Null
-// key or a move towards smaller values needs its own probe.
+// down to the first. Each L is one range of the index, so each probe is one indexed step. Null
+// sorts before every value, which is why a Null key or a move towards smaller values needs its own
+// probe.
 std::vector<TableCursor::Probe> TableCursor::Probes(const Row& from, bool forward) const {
   bool keyHasNull = false;
   for (const Key& k : keys_)
@@ -106,26 +105,18 @@ std::optional<Row> TableCursor::First(SqliteDb& db, bool fromEnd) const {
   return Query(db, select_ + OrderBy(!fromEnd) + " LIMIT 1", {}, -1);
 }
 
+// One statement: the probes joined by UNION ALL under the cursor's ORDER BY, which SQLite runs
+// as a merge of index ranges that are already in order, so it stops after n records.
 std::optional<Row> TableCursor::Move(SqliteDb& db, const Row& from, int64_t n) const {
   const bool forward = n > 0;
-  const std::string order = OrderBy(forward);
-  int64_t remaining = std::llabs(n);
-  for (const Probe& p : Probes(from, forward)) {
-    std::optional<Row> row = Query(db, select_ + " WHERE " + p.where + order + " LIMIT 1 OFFSET ?",
-                                   p.values, remaining - 1);
-    if (row) return row;
-    if (remaining == 1) continue;
-    // Fewer than `remaining` records lie in this range: step over all of them.
-    Statement count = db.Cached("SELECT count(*) FROM (SELECT 1 FROM " + table_ + " WHERE " +
-                                p.where + " LIMIT ?)");
-    int index = 1;
-    for (const StoredValue& v : p.values)
-      BindValue(count, index++, v);
-    count.Bind(index, remaining);
-    count.Step();
-    remaining -= count.Int(0);
+  std::string sql;
+  std::vector<StoredValue> values;
+  for (Probe& p : Probes(from, forward)) {
+    sql += (sql.empty() ? "" : " UNION ALL ") + select_ + " WHERE " + p.where;
+    for (StoredValue& v : p.values)
+      values.push_back(std::move(v));
   }
-  return std::nullopt;
+  return Query(db, sql + OrderBy(forward) + " LIMIT 1 OFFSET ?", values, std::llabs(n) - 1);
 }
 
 std::optional<Row> TableCursor::Fetch(SqliteDb& db, int64_t rowid) const {

@@ -30,8 +30,7 @@ class TableCursor {
   std::optional<Row> First(SqliteDb& db, bool fromEnd) const;
 
   // The record n places from `from` (forward for n > 0, backward for n < 0); nullopt when
-  // fewer records follow (or precede). Costs one indexed statement per key level it crosses,
-  // plus a bounded count when n passes a whole level: never a step per record.
+  // fewer records follow (or precede). One statement whatever n is.
   std::optional<Row> Move(SqliteDb& db, const Row& from, int64_t n) const;
 
   // The record with rowid, if it exists.
@@ -62,7 +61,6 @@ class TableCursor {
                            const std::vector<StoredValue>& values, int64_t extra) const;
 
   std::string select_;  // SELECT rowid, every column FROM table
-  std::string table_;   // quoted
   size_t fieldCount_;
   std::vector<Key> keys_;
   bool unique_;
