@@ -125,26 +125,26 @@ void CDaoRecordset::SetCurrentIndex(const Bstr& name) {
   Land(First(false), true);
 }
 
+// A snapshot's moves give only the number of the row they reach (values stay in s.rows and
+// CurrentRow reads them there), so walking a snapshot copies nothing.
 std::optional<Row> CDaoRecordset::First(bool fromEnd) const {
   State& s = *open_;
   if (s.table) return s.cursor->First(database_->Db(), fromEnd);
   if (s.rows.empty()) return std::nullopt;
-  return fromEnd ? s.rows.back() : s.rows.front();
+  return Row{fromEnd ? static_cast<int64_t>(s.rows.size()) - 1 : 0, {}};
 }
 
 std::optional<Row> CDaoRecordset::Step(const Row& from, int64_t n) const {
   State& s = *open_;
   if (s.table) return s.cursor->Move(database_->Db(), from, n);
-  const int64_t to = from.rowid + n;
-  if (to < 0 || to >= static_cast<int64_t>(s.rows.size())) return std::nullopt;
-  return s.rows[to];
+  return Fetch(from.rowid + n);
 }
 
 std::optional<Row> CDaoRecordset::Fetch(int64_t rowid) const {
   State& s = *open_;
   if (s.table) return s.cursor->Fetch(database_->Db(), rowid);
   if (rowid < 0 || rowid >= static_cast<int64_t>(s.rows.size())) return std::nullopt;
-  return s.rows[rowid];
+  return Row{rowid, {}};
 }
 
 void CDaoRecordset::Land(std::optional<Row> row, bool forward) {
@@ -257,7 +257,7 @@ const Row& CDaoRecordset::CurrentRow() const {
   const State& s = Require();
   if (s.bof || s.eof) ThrowDao(dao_error::kNoCurrentRecord, "There is no current record.");
   if (s.deleted) ThrowDao(dao_error::kRecordDeleted, "The current record has been deleted.");
-  return s.current;
+  return s.table ? s.current : s.rows[s.current.rowid];
 }
 
 Variant CDaoRecordset::GetFieldValue(int index) const {

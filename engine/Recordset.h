@@ -165,7 +165,7 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
 
     bool bof = true;
     bool eof = true;
-    Row current;           // valid when neither bof nor eof
+    Row current;           // valid when neither bof nor eof; a snapshot's holds only its row number
     bool deleted = false;  // the current record was deleted through this recordset
     std::optional<int64_t> lastModified;
 
