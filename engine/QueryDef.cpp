@@ -8,18 +8,30 @@
 #include "engine/LinkedSql.h"
 #include "engine/Names.h"
 #include "engine/SavedQueries.h"
+#include "engine/Schema.h"
 #include "engine/SqlText.h"
 
 namespace vorlix {
 namespace {
 
-bool StartsWithWord(const std::string& sql, std::initializer_list<const char*> words) {
+// After DDL run by SQL: what the catalog keeps about tables follows them. A table made by SQL
+// gets counters for its COUNTER columns; a dropped table's catalog rows go (or a new table of
+// its name would inherit them); a renamed table's rows move with it.
+void KeepCatalog(SqliteDb& db, const std::string& sql) {
   std::optional<std::vector<Token>> tokens = Tokenize(sql);
-  if (!tokens || tokens->empty()) return false;
-  for (const char* word : words) {
-    if ((*tokens)[0].Is(word)) return true;
+  if (!tokens || tokens->size() < 3) return;
+  const std::vector<Token>& t = *tokens;
+  if (!t[0].Is("CREATE") && !t[0].Is("ALTER") && !t[0].Is("DROP")) return;
+  if (t[0].Is("DROP") && t[1].Is("TABLE")) {
+    const size_t name = t[2].Is("IF") ? 4 : 2;  // DROP TABLE [IF EXISTS] name
+    if (name < t.size() && StoredTableName(db, NameOf(t[name], sql)).empty()) {
+      catalog::ForgetTable(db, NameOf(t[name], sql));
+    }
+  } else if (t[0].Is("ALTER") && t[1].Is("TABLE") && t.size() >= 6 && t[3].Is("RENAME") &&
+             t[4].Is("TO")) {
+    catalog::RenameTable(db, NameOf(t[2], sql), NameOf(t[5], sql));
   }
-  return false;
+  catalog::SyncCounters(db);
 }
 
 }  // namespace
@@ -167,10 +179,9 @@ void CDaoQueryDef::Execute(int) {
   stmt.Run();
   // changes() keeps the count of the last statement that changed rows; DDL changes none.
   const int64_t affected = sqlite3_total_changes64(db.handle()) == before ? 0 : db.Changes();
-  const bool ddl = StartsWithWord(text_.sql, {"CREATE", "ALTER", "DROP"});
-  if (ddl) catalog::SyncCounters(db);  // COUNTER columns of tables made by SQL number themselves
+  KeepCatalog(db, text_.sql);
   transaction.Commit();
-  if (ddl) database_->SchemaChanged();
+  database_->SchemaChanged();
   recordsAffected_ = static_cast<int32_t>(affected);
 }
 

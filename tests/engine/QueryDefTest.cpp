@@ -57,6 +57,29 @@ TEST_F(QueryDefTest, ExecuteRunsOneActionStatementAndCountsItsRecords) {
             (std::vector<std::string>{"1|Ann", "2|Bob"}));  // COUNTER numbers itself
 }
 
+TEST_F(QueryDefTest, TablesDroppedOrRenamedBySqlTakeTheirCatalogWithThem) {
+  Exec("ALTER TABLE People RENAME TO Persons");
+  CDaoRecordset persons(&db_);
+  persons.Open(dbOpenTable, u"Persons");
+  persons.SetCurrentIndex(u"ByName");  // the index keeps its name under the new table name
+  persons.AddNew();
+  persons.SetFieldValue(u"Name", Bstr(u"Di"));
+  persons.Update();
+  persons.SetBookmark(persons.GetLastModifiedBookmark());
+  EXPECT_EQ(Text(persons.GetFieldValue(u"ID")), "4");  // and so does the counter
+  persons.Close();
+  Exec("DROP TABLE Persons");
+  // A new table of the old name is what SQL makes it: its Text field takes "".
+  Exec("CREATE TABLE Persons (Name TEXT(20))");
+  persons.Open(dbOpenTable, u"Persons");
+  persons.AddNew();
+  persons.SetFieldValue(u"Name", Bstr(u""));
+  persons.Update();
+  EXPECT_EQ(persons.GetIndexCount(), 0);
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM MSysFields WHERE TableName = 'Persons'"),
+            std::vector<std::string>{"0"});
+}
+
 TEST_F(QueryDefTest, ExecuteRefusesWhatIsNotOneActionStatement) {
   CDaoQueryDef q(&db_);
   q.Create(u"", u"SELECT * FROM People");
@@ -188,6 +211,16 @@ TEST_F(QueryDefTest, LinkedTablesAreReadAndWrittenThroughTheirLinkNames) {
             (std::vector<std::string>{"Bolt|7", "Nut|6"}));
   EXPECT_EQ(Execute("DELETE FROM Parts WHERE Item = 'Nut'"), 1);
   EXPECT_EQ(Sql(other, "SELECT count(*) FROM Stock"), std::vector<std::string>{"1"});
+
+  // The link made again to another file reads that file.
+  const std::string third = dir_.Path("third.vdb");
+  test::CreateDatabase(third);
+  Sql(third, "CREATE TABLE Stock (Item TEXT(20), Qty LONG); INSERT INTO Stock VALUES ('Pin', 1)");
+  db_.DeleteTableDef(u"Parts");
+  link.Close();
+  link.Create(u"Parts", 0, u"Stock", B(";DATABASE=" + third));
+  link.Append();
+  EXPECT_EQ(Rows("SELECT Item FROM Parts"), std::vector<std::string>{"Pin"});
 }
 
 }  // namespace
