@@ -80,6 +80,21 @@ TEST_F(QueryDefTest, TablesDroppedOrRenamedBySqlTakeTheirCatalogWithThem) {
             std::vector<std::string>{"0"});
 }
 
+TEST_F(QueryDefTest, TextFieldsMadeBySqlIgnoreCaseInComparisonsIndexesAndSeeks) {
+  Exec("CREATE TABLE Words (W TEXT(10), Exact TEXT(10) COLLATE BINARY)");
+  Exec("CREATE INDEX ByW ON Words (W)");
+  Exec("INSERT INTO Words VALUES ('bob', 'bob'), ('ALICE', 'ALICE'), ('Carl', 'Carl')");
+  EXPECT_EQ(Rows("SELECT count(*) FROM Words WHERE W = 'BOB' AND Exact = 'bob'"),
+            std::vector<std::string>{"1"});
+  CDaoRecordset rs(&db_);
+  rs.Open(dbOpenTable, u"Words");
+  rs.SetCurrentIndex(u"ByW");
+  EXPECT_EQ(Walk(rs, u"W"), (std::vector<std::string>{"ALICE", "bob", "Carl"}));
+  const Variant carl = Variant::Str(u"CARL");
+  EXPECT_TRUE(rs.Seek("=", &carl));
+  EXPECT_EQ(Text(rs.GetFieldValue(u"Exact")), "Carl");
+}
+
 TEST_F(QueryDefTest, ExecuteRefusesWhatIsNotOneActionStatement) {
   CDaoQueryDef q(&db_);
   q.Create(u"", u"SELECT * FROM People");
