@@ -12,6 +12,15 @@
 #include "engine/SqlText.h"
 
 namespace vorlix {
+namespace {
+
+int64_t SchemaVersion(SqliteDb& db) {
+  Statement s = db.Cached("PRAGMA schema_version");
+  s.Step();
+  return s.Int(0);
+}
+
+}  // namespace
 
 CDaoRecordset::~CDaoRecordset() {
   Close();
@@ -50,13 +59,53 @@ void CDaoRecordset::Open(int openType, const Bstr& source, int options) {
     ThrowDao(dao_error::kInvalidOperation,
              "The table " + Quoted(s->schema.name) + " has no rowids to keep a position by.");
   }
+  s->schemaVersion = SchemaVersion(database_->Db());
   s->name = s->schema.name;
   s->readOnly = (options & dbReadOnly) != 0 || !database_->CanUpdate();
   s->fields = TableFields(s->schema);
   s->cursor = std::make_unique<TableCursor>(s->schema, nullptr);
+  Start(std::move(s));
+}
+
+void CDaoRecordset::Start(std::unique_ptr<State> s) {
   open_ = std::move(s);
   database_->AddDependent(this);
-  Land(First(false), true);
+  try {
+    Land(First(false), true);
+  } catch (const CDaoException&) {
+    Close();
+    throw;
+  }
+}
+
+void CDaoRecordset::Refresh(State& s) {
+  if (!s.table) return;
+  SqliteDb& db = database_->Db();
+  const int64_t version = SchemaVersion(db);
+  if (version == s.schemaVersion) return;
+  TableSchema schema = ReadTableSchema(db, database_->HasCatalog(), s.schema.name);
+  const std::string index =
+      s.currentIndex < 0 ? std::string() : s.schema.indexes[s.currentIndex].info.m_strName.Utf8();
+  s.currentIndex = -1;
+  for (size_t i = 0; i < schema.indexes.size() && !index.empty(); ++i) {
+    if (schema.indexes[i].info.m_strName.Utf8() == index) s.currentIndex = static_cast<int>(i);
+  }
+  s.schema = std::move(schema);
+  s.schemaVersion = version;
+  s.cursor = std::make_unique<TableCursor>(
+      s.schema, s.currentIndex < 0 ? nullptr : &s.schema.indexes[s.currentIndex]);
+  if (s.fields.size() == s.schema.fields.size()) return;
+  // New fields: the held record and any pending one no longer fit.
+  DropPending();
+  s.fields = TableFields(s.schema);
+  if (!s.bof && !s.eof && !s.deleted) {
+    std::optional<Row> row = Fetch(s.current.rowid);
+    if (row) {
+      s.current = std::move(*row);
+    } else {
+      s.deleted = true;
+    }
+  }
 }
 
 void CDaoRecordset::Open(CDaoQueryDef* queryDef, int openType, int options) {
@@ -71,9 +120,7 @@ void CDaoRecordset::Open(CDaoQueryDef* queryDef, int openType, int options) {
   s->name = queryDef->GetSQL().Utf8();
   s->fields = std::move(result.fields);
   s->rows = std::move(result.rows);
-  open_ = std::move(s);
-  database_->AddDependent(this);
-  Land(First(false), true);
+  Start(std::move(s));
 }
 
 void CDaoRecordset::Close() noexcept {
@@ -109,6 +156,7 @@ Bstr CDaoRecordset::GetCurrentIndex() const {
 
 void CDaoRecordset::SetCurrentIndex(const Bstr& name) {
   State& s = RequireTable();
+  Refresh(s);
   const std::string wanted = NameUtf8(name, "index");
   int found = -1;
   for (size_t i = 0; i < s.schema.indexes.size() && !wanted.empty(); ++i) {
@@ -226,22 +274,28 @@ int32_t CDaoRecordset::GetRecordCount() {
       database_->Db().QueryInt("SELECT count(*) FROM " + QuoteName(s.schema.name)));
 }
 
-int16_t CDaoRecordset::GetFieldCount() const {
-  return static_cast<int16_t>(Require().fields.size());
+int16_t CDaoRecordset::GetFieldCount() {
+  State& s = Require();
+  Refresh(s);
+  return static_cast<int16_t>(s.fields.size());
 }
 
-size_t CDaoRecordset::FieldIndex(const Bstr& name) const {
-  const State& s = Require();
+size_t CDaoRecordset::FieldIndex(const Bstr& name) {
+  State& s = Require();
   const std::string wanted = NameUtf8(name, "field");
-  for (size_t i = 0; i < s.fields.size(); ++i) {
-    if (EqualNoCase(s.fields[i].name, wanted)) return i;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    for (size_t i = 0; i < s.fields.size(); ++i) {
+      if (EqualNoCase(s.fields[i].name, wanted)) return i;
+    }
+    Refresh(s);  // a field added since the table was opened
   }
   ThrowDao(dao_error::kItemNotFound,
            "There is no field " + Quoted(wanted) + " in " + Quoted(s.name) + ".");
 }
 
-void CDaoRecordset::GetFieldInfo(int index, CDaoFieldInfo& info, uint32_t) const {
-  const State& s = Require();
+void CDaoRecordset::GetFieldInfo(int index, CDaoFieldInfo& info, uint32_t) {
+  State& s = Require();
+  if (static_cast<size_t>(index) >= s.fields.size()) Refresh(s);
   if (index < 0 || static_cast<size_t>(index) >= s.fields.size()) {
     ThrowDao(dao_error::kItemNotFound, "There is no field at position " + std::to_string(index) +
                                            " in " + Quoted(s.name) + ".");
@@ -249,7 +303,7 @@ void CDaoRecordset::GetFieldInfo(int index, CDaoFieldInfo& info, uint32_t) const
   info = s.fields[index].info;
 }
 
-void CDaoRecordset::GetFieldInfo(const Bstr& name, CDaoFieldInfo& info, uint32_t) const {
+void CDaoRecordset::GetFieldInfo(const Bstr& name, CDaoFieldInfo& info, uint32_t) {
   info = Require().fields[FieldIndex(name)].info;
 }
 
@@ -260,7 +314,7 @@ const Row& CDaoRecordset::CurrentRow() const {
   return s.table ? s.current : s.rows[s.current.rowid];
 }
 
-Variant CDaoRecordset::GetFieldValue(int index) const {
+Variant CDaoRecordset::GetFieldValue(int index) {
   const State& s = Require();
   if (index < 0 || static_cast<size_t>(index) >= s.fields.size()) {
     ThrowDao(dao_error::kItemNotFound, "There is no field at position " + std::to_string(index) +
@@ -271,7 +325,7 @@ Variant CDaoRecordset::GetFieldValue(int index) const {
   return ToVariant(v, s.fields[index].type);
 }
 
-Variant CDaoRecordset::GetFieldValue(const Bstr& name) const {
+Variant CDaoRecordset::GetFieldValue(const Bstr& name) {
   return GetFieldValue(static_cast<int>(FieldIndex(name)));
 }
 
@@ -314,12 +368,15 @@ bool CDaoRecordset::Seek(const char* comparison, const Variant* keys, uint16_t c
   return true;
 }
 
-int16_t CDaoRecordset::GetIndexCount() const {
-  return static_cast<int16_t>(Require().schema.indexes.size());
+int16_t CDaoRecordset::GetIndexCount() {
+  State& s = Require();
+  Refresh(s);
+  return static_cast<int16_t>(s.schema.indexes.size());
 }
 
-void CDaoRecordset::GetIndexInfo(int index, CDaoIndexInfo& info, uint32_t) const {
-  const State& s = Require();
+void CDaoRecordset::GetIndexInfo(int index, CDaoIndexInfo& info, uint32_t) {
+  State& s = Require();
+  if (static_cast<size_t>(index) >= s.schema.indexes.size()) Refresh(s);
   if (index < 0 || static_cast<size_t>(index) >= s.schema.indexes.size()) {
     ThrowDao(dao_error::kItemNotFound, "There is no index at position " + std::to_string(index) +
                                            " in " + Quoted(s.name) + ".");
@@ -327,8 +384,9 @@ void CDaoRecordset::GetIndexInfo(int index, CDaoIndexInfo& info, uint32_t) const
   info = s.schema.indexes[index].info;
 }
 
-void CDaoRecordset::GetIndexInfo(const Bstr& name, CDaoIndexInfo& info, uint32_t) const {
-  const State& s = Require();
+void CDaoRecordset::GetIndexInfo(const Bstr& name, CDaoIndexInfo& info, uint32_t) {
+  State& s = Require();
+  Refresh(s);
   const std::string wanted = NameUtf8(name, "index");
   for (const IndexSchema& index : s.schema.indexes) {
     if (!EqualNoCase(index.info.m_strName.Utf8(), wanted)) continue;

@@ -85,18 +85,19 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   // The number of records (table: counted now; snapshot: its rows).
   int32_t GetRecordCount();
 
-  int16_t GetFieldCount() const;
+  // Fields and indexes added to the table (by anyone) since it was opened show here, and in
+  // SetCurrentIndex, GetIndexCount and GetIndexInfo; the current record is then read again.
+  int16_t GetFieldCount();
   // Field information by position or by name (without regard to case); 3265 when there is
   // none. Records are always filled whole, whatever the level.
-  void GetFieldInfo(int index, CDaoFieldInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO) const;
-  void GetFieldInfo(const Bstr& name, CDaoFieldInfo& info,
-                    uint32_t level = AFX_DAO_PRIMARY_INFO) const;
+  void GetFieldInfo(int index, CDaoFieldInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO);
+  void GetFieldInfo(const Bstr& name, CDaoFieldInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO);
   // The field's value in the current record (in the pending record during AddNew or Edit).
   // Raises 3265 for a missing field, 3021 with no current record, 3167 when the current
   // record was deleted through this recordset.
-  Variant GetFieldValue(int index) const;
-  Variant GetFieldValue(const Bstr& name) const;
-  void GetFieldValue(int index, Variant& value) const { value = GetFieldValue(index); }
+  Variant GetFieldValue(int index);
+  Variant GetFieldValue(const Bstr& name);
+  void GetFieldValue(int index, Variant& value) { value = GetFieldValue(index); }
 
   // Writes into the pending record, converted to the field's type. Raises 3020 without a
   // pending AddNew or Edit, 3265 for a missing field, 3027 for an auto-increment field, 3421
@@ -139,11 +140,10 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
             const Variant* key3 = nullptr);
   bool Seek(const char* comparison, const Variant* keys, uint16_t count);
 
-  int16_t GetIndexCount() const;
+  int16_t GetIndexCount();
   // Index information by position or by name; 3265 when there is none.
-  void GetIndexInfo(int index, CDaoIndexInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO) const;
-  void GetIndexInfo(const Bstr& name, CDaoIndexInfo& info,
-                    uint32_t level = AFX_DAO_PRIMARY_INFO) const;
+  void GetIndexInfo(int index, CDaoIndexInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO);
+  void GetIndexInfo(const Bstr& name, CDaoIndexInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO);
 
   void OnDatabaseClose() noexcept override { Close(); }
 
@@ -158,7 +158,8 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
     std::vector<RecordField> fields;
     // Table-type.
     TableSchema schema;
-    int currentIndex = -1;  // position in schema.indexes
+    int64_t schemaVersion = 0;  // the file's schema version when schema was read
+    int currentIndex = -1;      // position in schema.indexes
     std::unique_ptr<TableCursor> cursor;
     // Snapshot: every row (numbered from 0 in place of a rowid).
     std::vector<Row> rows;
@@ -177,8 +178,12 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
 
   State& Require() const;
   State& RequireTable() const;
-  size_t FieldIndex(const Bstr& name) const;
+  // Reads the table's fields and indexes again when the file's schema has changed since.
+  void Refresh(State& s);
+  size_t FieldIndex(const Bstr& name);
   const Row& CurrentRow() const;
+  // Takes s as this recordset's state and moves to the first record; closes again on failure.
+  void Start(std::unique_ptr<State> s);
   // Makes row current; without one, the position is past the end moved towards.
   void Land(std::optional<Row> row, bool forward);
   void DropPending();

@@ -52,10 +52,10 @@ void CDaoRecordset::DropPending() {
 
 void CDaoRecordset::SetFieldValue(const Bstr& name, const Variant& value) {
   State& s = Require();
+  const size_t f = FieldIndex(name);  // first: finding a new field may drop the pending record
   if (s.pending == Pending::kNone) {
     ThrowDao(dao_error::kNoPendingUpdate, "A field is written only after AddNew or Edit.");
   }
-  const size_t f = FieldIndex(name);
   const RecordField& field = s.fields[f];
   if (field.autoIncrement) {
     ThrowDao(dao_error::kReadOnly,
