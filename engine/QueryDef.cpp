@@ -14,6 +14,19 @@
 namespace vorlix {
 namespace {
 
+// Statements that would change how the connection works (its settings, attached files, locking
+// or transactions) rather than the database: the engine keeps those to itself, since a client's
+// PRAGMA or BEGIN could hold locks past the call or switch off checks.
+bool ManagesConnection(const std::string& sql) {
+  std::optional<std::vector<Token>> tokens = Tokenize(sql);
+  if (!tokens || tokens->empty()) return false;
+  for (const char* word : {"PRAGMA", "ATTACH", "DETACH", "BEGIN", "COMMIT", "END", "ROLLBACK",
+                           "SAVEPOINT", "RELEASE", "VACUUM"}) {
+    if ((*tokens)[0].Is(word)) return true;
+  }
+  return false;
+}
+
 // After DDL run by SQL: what the catalog keeps about tables follows them. A table made by SQL
 // gets counters for its COUNTER columns; a dropped table's catalog rows go (or a new table of
 // its name would inherit them); a renamed table's rows move with it.
@@ -142,6 +155,10 @@ Statement CDaoQueryDef::Prepare() {
                "Too few parameters: " + Quoted(text_.parameters[i].name) + " has no value.");
     }
   }
+  if (ManagesConnection(text_.sql)) {
+    ThrowDao(dao_error::kInvalidOperation,
+             "Statements that manage the connection or its transactions are not run: " + sql_);
+  }
   if (HasSecondStatement(text_.sql)) {
     ThrowDao(dao_error::kSyntaxError, "The text holds more than one statement: " + sql_);
   }
@@ -160,7 +177,9 @@ Statement CDaoQueryDef::Prepare() {
     ThrowDao(dao_error::kSyntaxError, "Syntax error (" + message + ") in: " + sql_);
   }
   if (!stmt->handle()) ThrowDao(dao_error::kSyntaxError, "The statement is empty.");
-  for (size_t i = 0; i < values_.size(); ++i)
+  // A declared parameter the statement never names has no place to be bound.
+  const int places = sqlite3_bind_parameter_count(stmt->handle());
+  for (size_t i = 0; i < values_.size() && static_cast<int>(i) < places; ++i)
     BindValue(*stmt, static_cast<int>(i) + 1, *values_[i]);
   return std::move(*stmt);
 }

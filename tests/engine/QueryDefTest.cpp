@@ -102,6 +102,10 @@ TEST_F(QueryDefTest, ExecuteRefusesWhatIsNotOneActionStatement) {
   q.SetSQL(u"DELETE FROM People; DELETE FROM Other");
   EXPECT_EQ(DaoCode([&] { q.Execute(dbFailOnError); }), dao_error::kSyntaxError);
   EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), std::vector<std::string>{"3"});
+  for (const char16_t* sql : {u"PRAGMA foreign_keys = OFF", u"BEGIN", u"ATTACH 'x.vdb' AS x"}) {
+    q.SetSQL(sql);
+    EXPECT_EQ(DaoCode([&] { q.Execute(dbFailOnError); }), dao_error::kInvalidOperation);
+  }
   q.SetSQL(u"UPDATE Peeple SET Age = 1");
   EXPECT_EQ(DaoCode([&] { q.Execute(dbFailOnError); }), dao_error::kNoSuchTable);
   q.SetSQL(u"UPDTE People SET Age = 1");
@@ -163,6 +167,9 @@ TEST_F(QueryDefTest, SavedQueriesWithParameters) {
   saved.SetParamValue(u"Name Like", Variant::Str(u"b%"));
   EXPECT_EQ(Rows(saved), std::vector<std::string>{"40"});
   EXPECT_EQ(Sql(path_, "SELECT Name FROM MSysQueries"), std::vector<std::string>{"Older"});
+  saved.SetSQL(u"PARAMETERS Unused LONG; SELECT count(*) FROM People");
+  saved.SetParamValue(u"Unused", Variant::I4(1));
+  EXPECT_EQ(Rows(saved), std::vector<std::string>{"3"});
 
   CDaoQueryDef bad(&db_);
   EXPECT_EQ(DaoCode([&] { bad.Create(u"", u"PARAMETERS x LONG SELECT 1"); }),
