@@ -35,7 +35,6 @@ class CDaoQueryDef;
 
 // Open types and options.
 inline constexpr int dbOpenTable = 1;
-inline constexpr int dbOpenDynaset = 2;
 inline constexpr int dbOpenSnapshot = 4;
 inline constexpr int dbReadOnly = 4;
 
@@ -54,7 +53,7 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   void Open(int openType, const Bstr& source, int options = 0);
   // Runs the query's statement and holds its rows, positioned on the first. openType must be
   // dbOpenSnapshot. Raises what running the query raises (CDaoQueryDef), 3219 for a statement
-  // that returns no rows.
+  // that returns no rows or changes the database.
   void Open(CDaoQueryDef* queryDef, int openType = dbOpenSnapshot, int options = 0);
   // Drops a pending record (releasing its lock) and closes. Does nothing when closed.
   void Close() noexcept;
@@ -167,7 +166,7 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
     bool bof = true;
     bool eof = true;
     Row current;           // valid when neither bof nor eof; a snapshot's holds only its row number
-    bool deleted = false;  // the current record was deleted through this recordset
+    bool deleted = false;  // the current record is known to be deleted
     std::optional<int64_t> lastModified;
 
     Pending pending = Pending::kNone;
