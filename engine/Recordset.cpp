@@ -61,7 +61,9 @@ void CDaoRecordset::Open(int openType, const Bstr& source, int options) {
   }
   s->schemaVersion = SchemaVersion(database_->Db());
   s->name = s->schema.name;
-  s->readOnly = (options & dbReadOnly) != 0 || !database_->CanUpdate();
+  // The catalog tables are the engine's: readable, never written through a recordset.
+  s->readOnly =
+      (options & dbReadOnly) != 0 || !database_->CanUpdate() || IsSystemName(s->schema.name);
   s->fields = TableFields(s->schema);
   s->cursor = std::make_unique<TableCursor>(s->schema, nullptr);
   Start(std::move(s));

@@ -46,7 +46,8 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   CDaoRecordset& operator=(const CDaoRecordset&) = delete;
 
   // Opens the table source (matched without regard to case) as a table-type recordset,
-  // positioned on its first record in rowid order. options: 0 or dbReadOnly. Raises 3265 when
+  // positioned on its first record in rowid order. options: 0 or dbReadOnly (always so for the
+  // engine's MSys catalog tables and on a read-only database). Raises 3265 when
   // there is no such table, 3219 for a link or a table without rowids (neither can be walked
   // by rowid; reach links through SQL), 3001 for another open type or option, 3219 when this
   // recordset is open already.

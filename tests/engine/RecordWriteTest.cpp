@@ -172,6 +172,9 @@ TEST_F(RecordWriteTest, ReadOnlyRecordsetsAndDatabasesRefuseWrites) {
   EXPECT_EQ(DaoCode([&] { readOnly.AddNew(); }), dao_error::kReadOnly);
   EXPECT_EQ(DaoCode([&] { readOnly.Edit(); }), dao_error::kReadOnly);
   EXPECT_EQ(DaoCode([&] { readOnly.Delete(); }), dao_error::kReadOnly);
+  CDaoRecordset catalog(&db_);
+  catalog.Open(dbOpenTable, u"MSysCounters");
+  EXPECT_EQ(DaoCode([&] { catalog.Delete(); }), dao_error::kReadOnly);
   CDaoDatabase db;
   db.Open(B(path_), false, true);
   CDaoRecordset rs(&db);
