@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/ColumnValue.h"
@@ -96,8 +97,13 @@ void CDaoRecordset::Refresh(State& s) {
   s.schemaVersion = version;
   s.cursor = std::make_unique<TableCursor>(
       s.schema, s.currentIndex < 0 ? nullptr : &s.schema.indexes[s.currentIndex]);
-  if (s.fields.size() == s.schema.fields.size()) return;
-  // New fields: the held record and any pending one no longer fit.
+  const bool sameFields =
+      std::equal(s.fields.begin(), s.fields.end(), s.schema.fields.begin(), s.schema.fields.end(),
+                 [](const RecordField& a, const FieldSchema& b) {
+                   return a.name == b.name && a.type == b.type;
+                 });
+  if (sameFields) return;
+  // Other fields: the held record and any pending one no longer fit.
   DropPending();
   s.fields = TableFields(s.schema);
   if (!s.bof && !s.eof && !s.deleted) {
@@ -350,16 +356,15 @@ bool CDaoRecordset::Seek(const char* comparison, const Variant* keys, uint16_t c
   if (!comparison || std::strcmp(comparison, "=") != 0) {
     ThrowDao(dao_error::kInvalidArgument, "A seek compares with \"=\" only.");
   }
-  const IndexSchema& index = s.schema.indexes[s.currentIndex];
-  if (count == 0 || count > index.columns.size()) {
-    ThrowDao(dao_error::kInvalidArgument, "The index " + Quoted(index.info.m_strName.Utf8()) +
-                                              " has " + std::to_string(index.columns.size()) +
-                                              " fields; the seek gave " + std::to_string(count) +
-                                              " keys.");
+  if (count == 0 || count > s.cursor->KeyCount()) {
+    ThrowDao(dao_error::kInvalidArgument,
+             "The index " + Quoted(s.schema.indexes[s.currentIndex].info.m_strName.Utf8()) +
+                 " has " + std::to_string(s.cursor->KeyCount()) + " fields; the seek gave " +
+                 std::to_string(count) + " keys.");
   }
   std::vector<StoredValue> converted;
   for (uint16_t k = 0; k < count; ++k) {
-    const RecordField& f = s.fields[FieldIndex(ToBstr(index.columns[k]))];
+    const RecordField& f = s.fields[s.cursor->KeyField(k)];
     // A key longer than the field cannot match, which is a miss rather than a failure.
     converted.push_back(ToStoredValue(*f.type, INT32_MAX, keys[k]));
   }
