@@ -118,7 +118,7 @@ void CDaoRecordset::Refresh(State& s) {
 
 void CDaoRecordset::Open(CDaoQueryDef* queryDef, int openType, int options) {
   if (open_) ThrowDao(dao_error::kInvalidOperation, "The recordset is open already.");
-  if (openType != dbOpenSnapshot || options != 0) {
+  if (!queryDef || openType != dbOpenSnapshot || options != 0) {
     ThrowDao(dao_error::kInvalidArgument, "A query is opened as a snapshot, with no options.");
   }
   ResultSet result = queryDef->Rows();
