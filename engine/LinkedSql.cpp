@@ -66,7 +66,8 @@ std::string ResolveLinks(CDaoDatabase& db, const std::string& sql) {
       if (!EqualNoCase(link->name, name)) continue;
       out += sql.substr(copied, token.begin - copied);
       out += QuoteName(Attach(db.Db(), *link)) + "." + QuoteName(link->sourceTable);
-      const bool aliasable = prev.Is("FROM") || prev.Is("JOIN") || prev.IsPunct(',', sql);
+      const bool aliasable =
+          prev.Is("FROM") || prev.Is("JOIN") || prev.Is("UPDATE") || prev.IsPunct(',', sql);
       if (aliasable && (i + 1 == t.size() || EndsTableName(t[i + 1], sql))) {
         out += " AS " + QuoteName(link->name);
       }

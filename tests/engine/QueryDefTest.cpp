@@ -224,7 +224,7 @@ TEST_F(QueryDefTest, LinkedTablesAreReadAndWrittenThroughTheirLinkNames) {
   link.Create(u"Parts", 0, u"Stock", B(";DATABASE=" + other));
   link.Append();
   EXPECT_EQ(Execute("INSERT INTO Parts (Item, Qty) VALUES ('Bolt', 7)"), 1);
-  EXPECT_EQ(Execute("UPDATE [Parts] SET Qty = Qty + 1 WHERE Item = 'Nut'"), 1);
+  EXPECT_EQ(Execute("UPDATE [Parts] SET Qty = Parts.Qty + 1 WHERE Item = 'Nut'"), 1);
   EXPECT_EQ(Rows("SELECT Parts.Item, Qty FROM Parts ORDER BY Item"),
             (std::vector<std::string>{"Bolt|7", "Nut|6"}));
   EXPECT_EQ(Rows("SELECT p.Item, Name FROM People, Parts AS p WHERE Qty = 7 AND Age = 30"),
