@@ -243,6 +243,17 @@ TEST_F(QueryDefTest, LinkedTablesAreReadAndWrittenThroughTheirLinkNames) {
   link.Create(u"Parts", 0, u"Stock", B(";DATABASE=" + third));
   link.Append();
   EXPECT_EQ(Rows("SELECT Item FROM Parts"), std::vector<std::string>{"Pin"});
+
+  // A link whose file has gone fails without making the file again.
+  const std::string gone = dir_.Path("gone.vdb");
+  test::CreateDatabase(gone);
+  Sql(gone, "CREATE TABLE Stock (Item TEXT(20))");
+  link.Close();
+  link.Create(u"Gone", 0, u"Stock", B(";DATABASE=" + gone));
+  link.Append();
+  std::filesystem::remove(gone);
+  EXPECT_EQ(DaoCode([&] { Rows("SELECT * FROM Gone"); }), dao_error::kFileNotFound);
+  EXPECT_FALSE(std::filesystem::exists(gone));
 }
 
 }  // namespace
