@@ -1,7 +1,5 @@
 #include "engine/Recordset.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -136,9 +134,7 @@ void CDaoRecordset::Close() noexcept {
   try {
     DropPending();
   } catch (const CDaoException&) {
-    // Releasing the lock failed: end the transaction that holds it rather than keep it.
-    database_->EditLockHolders() = 0;
-    sqlite3_exec(database_->Db().handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    // The lock's commit failed and was rolled back (EditLock.cpp): nothing is held; close.
   }
   database_->RemoveDependent(this);
   open_.reset();
