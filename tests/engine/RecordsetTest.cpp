@@ -288,6 +288,19 @@ TEST_F(RecordsetTest, SeekFindsByConvertedKeysAndLeavesThePositionOnAMiss) {
   EXPECT_EQ(DaoCode([&] { rs.Seek("=", keys, uint16_t{0}); }), dao_error::kInvalidArgument);
 }
 
+TEST_F(RecordsetTest, TheRowidPrimaryKeyIsAnIndexLikeAnother) {
+  Exec("CREATE TABLE K (ID INTEGER PRIMARY KEY, V TEXT(5))");
+  Exec("INSERT INTO K VALUES (5, 'five'), (2, 'two'), (9, 'nine')");
+  CDaoRecordset rs(&db_);
+  rs.Open(dbOpenTable, u"K");
+  rs.SetCurrentIndex(u"PrimaryKey");
+  EXPECT_EQ(Walk(rs, u"V"), (std::vector<std::string>{"two", "five", "nine"}));
+  const Variant nine = Variant::Str(u"9");
+  EXPECT_TRUE(rs.Seek("=", &nine));
+  rs.MovePrev();
+  EXPECT_EQ(Text(rs.GetFieldValue(u"V")), "five");
+}
+
 TEST_F(RecordsetTest, SeekOnATwoFieldIndexMatchesAPrefix) {
   Sql(path_,
       "CREATE TABLE T (City TEXT(20) COLLATE NOCASE, Street TEXT(20) COLLATE NOCASE, N LONG);"
