@@ -207,6 +207,26 @@ TEST_F(RecordsetTest, FieldInformationAndTypedValues) {
   EXPECT_EQ(DaoCode([&] { rs.GetFieldInfo(u"Nothing", info); }), dao_error::kItemNotFound);
 }
 
+// Values another program stored in a form the field's type does not keep are read as they
+// are stored, never misread as the type.
+TEST_F(RecordsetTest, ValuesStoredOutsideTheirTypeKeepTheirStorageClass) {
+  Sql(path_,
+      "CREATE TABLE Odd (N LONG, D DATETIME, M CURRENCY, B BYTE);"
+      "INSERT INTO Odd VALUES ('abc', 'not a date', 12, 300), (5000000000, 45000.5, 'x', -1)");
+  CDaoRecordset rs(&db_);
+  rs.Open(dbOpenTable, u"Odd");
+  EXPECT_EQ(rs.GetFieldValue(u"N").vt(), VT_BSTR);
+  EXPECT_EQ(rs.GetFieldValue(u"D").vt(), VT_BSTR);
+  EXPECT_EQ(rs.GetFieldValue(u"M").vt(), VT_CY);  // an integer amount is still an amount
+  EXPECT_EQ(rs.GetFieldValue(u"M").AsSigned(), 120000);
+  EXPECT_EQ(rs.GetFieldValue(u"B").vt(), VT_I4);  // 300 does not fit a Byte
+  rs.MoveNext();
+  EXPECT_EQ(rs.GetFieldValue(u"N").vt(), VT_I8);
+  EXPECT_EQ(rs.GetFieldValue(u"D").vt(), VT_R8);
+  EXPECT_EQ(rs.GetFieldValue(u"M").vt(), VT_BSTR);
+  EXPECT_EQ(rs.GetFieldValue(u"B").vt(), VT_I4);
+}
+
 TEST_F(RecordsetTest, IndexesAreReportedAndSelectedByName) {
   MakePeople();
   CDaoRecordset rs(&db_);
