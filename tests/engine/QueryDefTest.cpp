@@ -170,12 +170,6 @@ TEST_F(QueryDefTest, SavedQueriesWithParameters) {
   saved.SetSQL(u"PARAMETERS Unused LONG; SELECT count(*) FROM People");
   saved.SetParamValue(u"Unused", Variant::I4(1));
   EXPECT_EQ(Rows(saved), std::vector<std::string>{"3"});
-
-  CDaoQueryDef bad(&db_);
-  EXPECT_EQ(DaoCode([&] { bad.Create(u"", u"PARAMETERS x LONG SELECT 1"); }),
-            dao_error::kSyntaxError);
-  EXPECT_EQ(DaoCode([&] { bad.Create(u"", u"PARAMETERS x LONG, x TEXT; SELECT [x]"); }),
-            dao_error::kSyntaxError);
 }
 
 TEST_F(QueryDefTest, SnapshotsReadRowsTypedByTheirColumns) {
