@@ -22,13 +22,23 @@ inline constexpr int32_t kFileNotFound = 3024;
 inline constexpr int32_t kReadOnly = 3027;
 inline constexpr int32_t kInvalidPath = 3044;
 inline constexpr int32_t kCannotOpen = 3051;
+inline constexpr int32_t kNeedsIndex = 3019;
+inline constexpr int32_t kNoPendingUpdate = 3020;
+inline constexpr int32_t kNoCurrentRecord = 3021;
+inline constexpr int32_t kTooFewParameters = 3061;
+inline constexpr int32_t kRowReturningQuery = 3065;
+inline constexpr int32_t kSyntaxError = 3075;
 inline constexpr int32_t kNoSuchTable = 3078;
 inline constexpr int32_t kInvalidName = 3125;
+inline constexpr int32_t kInvalidBookmark = 3159;
 inline constexpr int32_t kValueTooLong = 3163;
+inline constexpr int32_t kRecordDeleted = 3167;
 inline constexpr int32_t kDuplicateField = 3191;
+inline constexpr int32_t kRelatedRecordsExist = 3200;
 inline constexpr int32_t kRelatedRecordRequired = 3201;
 inline constexpr int32_t kDatabaseExists = 3204;
 inline constexpr int32_t kInvalidOperation = 3219;
+inline constexpr int32_t kRecordLocked = 3260;
 inline constexpr int32_t kTableInUse = 3262;
 inline constexpr int32_t kNoFields = 3264;
 inline constexpr int32_t kItemNotFound = 3265;
@@ -36,9 +46,11 @@ inline constexpr int32_t kPrimaryKeyExists = 3283;
 inline constexpr int32_t kIndexExists = 3284;
 inline constexpr int32_t kPartOfRelation = 3303;
 inline constexpr int32_t kRequiredIsNull = 3314;
+inline constexpr int32_t kZeroLengthNotAllowed = 3315;
 inline constexpr int32_t kNotADatabase = 3343;
 inline constexpr int32_t kFileInUse = 3356;
 inline constexpr int32_t kConversionError = 3421;
+inline constexpr int32_t kNotAnIndex = 3800;
 }  // namespace dao_error
 
 class CDaoException : public std::exception {

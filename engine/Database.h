@@ -91,8 +91,14 @@ class CDaoDatabase {
   void RequireUpdatable();
   // Forgets what was read about the schema, after this object changed it.
   void SchemaChanged();
+  // How many times this object has changed the schema: a change of its own is noticed without
+  // asking the file.
+  uint64_t SchemaChanges() const { return schemaChanges_; }
   const std::vector<TableEntry>& Tables();
   const std::vector<RelationSchema>& Relations();
+  // How many of this object's recordsets hold the file's write lock for a pending AddNew or
+  // Edit (EditLock.h keeps it).
+  int& EditLockHolders() { return editLockHolders_; }
 
  private:
   struct OpenFile {
@@ -116,6 +122,8 @@ class CDaoDatabase {
   std::unique_ptr<OpenFile> open_;
   Cache cache_;
   std::vector<Dependent*> dependents_;
+  int editLockHolders_ = 0;
+  uint64_t schemaChanges_ = 0;
 };
 
 }  // namespace vorlix

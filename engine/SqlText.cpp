@@ -17,16 +17,6 @@ std::string Doubled(std::string_view text, char quote) {
   return out;
 }
 
-struct Token {
-  enum Kind { kWord, kQuotedName, kString, kPunct } kind;
-  size_t begin;
-  size_t end;
-  std::string upper;  // bare words only: the word in upper case
-
-  bool Is(const char* word) const { return kind == kWord && upper == word; }
-  bool IsPunct(char c, std::string_view sql) const { return kind == kPunct && sql[begin] == c; }
-};
-
 bool IsWordChar(unsigned char c) {
   return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80;
 }
@@ -44,6 +34,8 @@ size_t QuotedEnd(std::string_view sql, size_t i, char close) {
   }
   return std::string_view::npos;
 }
+
+}  // namespace
 
 std::optional<std::vector<Token>> Tokenize(std::string_view sql) {
   std::vector<Token> tokens;
@@ -82,7 +74,6 @@ std::optional<std::vector<Token>> Tokenize(std::string_view sql) {
   return tokens;
 }
 
-// The bare name of an identifier token: quotes removed, doubled quotes undone.
 std::string NameOf(const Token& t, std::string_view sql) {
   std::string_view text = sql.substr(t.begin, t.end - t.begin);
   if (t.kind != Token::kQuotedName) return std::string(text);
@@ -94,6 +85,8 @@ std::string NameOf(const Token& t, std::string_view sql) {
   }
   return name;
 }
+
+namespace {
 
 // Index just past a parenthesised group starting at i, or i when there is none.
 size_t SkipGroup(const std::vector<Token>& t, size_t i, size_t end, std::string_view sql) {

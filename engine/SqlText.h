@@ -19,6 +19,24 @@ std::string QuoteText(std::string_view text);
 bool EqualNoCase(std::string_view a, std::string_view b);
 bool LessNoCase(std::string_view a, std::string_view b);
 
+// A token of SQL text, as a byte range of it: a bare word, a quoted name ("x", [x] or `x`), a
+// string literal, or one punctuation character. Space and comments are not tokens.
+struct Token {
+  enum Kind { kWord, kQuotedName, kString, kPunct } kind;
+  size_t begin;
+  size_t end;
+  std::string upper;  // bare words only: the word in upper case
+
+  bool Is(const char* word) const { return kind == kWord && upper == word; }
+  bool IsPunct(char c, std::string_view sql) const { return kind == kPunct && sql[begin] == c; }
+};
+
+// The tokens of sql; nullopt when a quote is not closed.
+std::optional<std::vector<Token>> Tokenize(std::string_view sql);
+
+// The bare name of a word or quoted-name token: quotes removed, doubled quotes undone.
+std::string NameOf(const Token& t, std::string_view sql);
+
 // A foreign key declared in a CREATE TABLE statement: its constraint name (empty when it has
 // none) and the text to cut out to drop it, as a byte range of the statement.
 struct ForeignKeyClause {

@@ -40,6 +40,9 @@ class Statement {
   int64_t Int(int column) const;
   std::string Text(int column) const;  // "" for NULL
 
+  // For reading and binding what the typed calls above do not cover.
+  sqlite3_stmt* handle() const { return stmt_; }
+
  private:
   friend class SqliteDb;
   Statement(sqlite3_stmt* stmt, bool cached) : stmt_(stmt), cached_(cached) {}

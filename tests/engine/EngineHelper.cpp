@@ -4,17 +4,43 @@
 //   engine_helper open PATH      opens PATH for writing and prints the failure code (0: opened)
 //   engine_helper insert PATH N  inserts rows 1..N into table Log(N LONG) one by one, printing
 //                                each number once its row is stored, then waits to be killed
+//   engine_helper sql PATH       runs each line of its standard input as an action statement,
+//                                printing the failure code of each (0: done)
+//   engine_helper edit PATH TABLE FIELD VALUE
+//                                edits the first record of TABLE in rowid order, writes VALUE
+//                                into FIELD and prints the failure code (0: pending); when its
+//                                standard input closes it stores the record and prints the code
 #include <unistd.h>
 
 #include <cstdio>
+#include <iostream>
 #include <string>
 
 #include "engine/DaoException.h"
 #include "engine/Database.h"
+#include "engine/QueryDef.h"
+#include "engine/Recordset.h"
 
 using vorlix::Bstr;
 using vorlix::CDaoDatabase;
 using vorlix::CDaoException;
+
+namespace {
+
+// Prints what f raised (0 for nothing) as a line.
+template <typename F>
+void Report(F f) {
+  int code = 0;
+  try {
+    f();
+  } catch (const CDaoException& e) {
+    code = e.Code();
+  }
+  std::printf("%d\n", code);
+  std::fflush(stdout);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
@@ -46,6 +72,31 @@ int main(int argc, char** argv) {
       }
       for (;;)
         pause();
+    }
+    if (command == "sql") {
+      db.Open(path, false, false);
+      for (std::string line; std::getline(std::cin, line);) {
+        Report([&] {
+          vorlix::CDaoQueryDef q(&db);
+          q.Create(Bstr(), Bstr::FromUtf8(line).value());
+          q.Execute(vorlix::dbFailOnError);
+        });
+      }
+      return 0;
+    }
+    if (command == "edit" && argc == 6) {
+      db.Open(path, false, false);
+      vorlix::CDaoRecordset rs(&db);
+      rs.Open(vorlix::dbOpenTable, Bstr::FromUtf8(argv[3]).value());
+      Report([&] {
+        rs.Edit();
+        rs.SetFieldValue(Bstr::FromUtf8(argv[4]).value(), Bstr::FromUtf8(argv[5]).value());
+      });
+      char c;
+      while (read(0, &c, 1) > 0) {
+      }
+      Report([&] { rs.Update(); });
+      return 0;
     }
   } catch (const CDaoException& e) {
     std::printf("%d\n", e.Code());

@@ -1,10 +1,12 @@
-// The engine against a second process: exclusive opens hold across processes, and a stored
-// change survives the process being killed.
+// The engine against a second process: exclusive opens hold across processes, a stored
+// change survives the process being killed, a pending edit locks the other process out, and a
+// cursor sees the other process's writes.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "EngineTestSupport.h"
+#include "engine/Recordset.h"
 
 namespace vorlix {
 namespace {
@@ -58,6 +60,8 @@ class Helper {
       line += c;
     return line;
   }
+
+  int Input() const { return stdin_; }
 
   void CloseInput() {
     if (stdin_ >= 0) close(stdin_);
@@ -122,6 +126,74 @@ TEST(SecondProcess, StoredChangesSurviveAKilledProcess) {
   CDaoDatabase db;
   db.Open(B(path));
   EXPECT_EQ(Sql(path, "SELECT count(*), sum(N) FROM Log"), std::vector<std::string>{"200|20100"});
+}
+
+}  // namespace
+}  // namespace vorlix
+
+namespace vorlix {
+namespace {
+
+// A pending edit in another process keeps this one's writers out until it is stored.
+TEST(SecondProcess, APendingEditLocksOutAnotherProcess) {
+  test::TempDir dir;
+  const std::string path = dir.Path("db.vdb");
+  test::CreateDatabase(path);
+  Sql(path, "CREATE TABLE T (Name TEXT(10)); INSERT INTO T VALUES ('Ann')");
+  Helper editor({"edit", path, "T", "Name", "Theirs"});
+  ASSERT_EQ(editor.ReadLine(), "0");
+  CDaoDatabase db;
+  db.Open(B(path));
+  CDaoRecordset rs(&db);
+  rs.Open(dbOpenTable, u"T");
+  EXPECT_EQ(DaoCode([&] { rs.Edit(); }), dao_error::kRecordLocked);
+  EXPECT_EQ(DaoCode([&] { rs.AddNew(); }), dao_error::kRecordLocked);
+  editor.CloseInput();
+  EXPECT_EQ(editor.ReadLine(), "0");
+  rs.Edit();
+  EXPECT_EQ(rs.GetFieldValue(u"Name").AsBstr().Utf8(), "Theirs");
+  rs.SetFieldValue(u"Name", Bstr(u"Mine"));
+  rs.Update();
+  EXPECT_EQ(Sql(path, "SELECT Name FROM T"), std::vector<std::string>{"Mine"});
+}
+
+// A cursor walking an index sees the rows another process adds ahead of it and not the ones
+// it deletes, without ever holding a lock that would stop that process.
+TEST(SecondProcess, ACursorWalksWhileAnotherProcessWrites) {
+  test::TempDir dir;
+  const std::string path = dir.Path("db.vdb");
+  test::CreateDatabase(path);
+  Sql(path,
+      "CREATE TABLE Log (N LONG); CREATE INDEX ByN ON Log (N);"
+      "INSERT INTO Log VALUES (10), (20), (30), (40)");
+  CDaoDatabase db;
+  db.Open(B(path));
+  CDaoRecordset rs(&db);
+  rs.Open(dbOpenTable, u"Log");
+  rs.SetCurrentIndex(u"ByN");
+  Helper writer({"sql", path});
+  auto run = [&](const std::string& sql) {
+    EXPECT_EQ(write(writer.Input(), (sql + "\n").data(), sql.size() + 1),
+              static_cast<ssize_t>(sql.size() + 1));
+    EXPECT_EQ(writer.ReadLine(), "0") << sql;
+  };
+  std::vector<int64_t> seen;
+  seen.push_back(rs.GetFieldValue(0).AsSigned());
+  run("INSERT INTO Log VALUES (15)");
+  run("DELETE FROM Log WHERE N = 20");
+  rs.MoveNext();
+  seen.push_back(rs.GetFieldValue(0).AsSigned());
+  run("INSERT INTO Log VALUES (5)");  // behind the cursor: not met going forward
+  run("INSERT INTO Log VALUES (35)");
+  rs.Move(2);
+  seen.push_back(rs.GetFieldValue(0).AsSigned());
+  run("DELETE FROM Log WHERE N = 40");
+  rs.MoveNext();
+  EXPECT_TRUE(rs.IsEOF());
+  EXPECT_EQ(seen, (std::vector<int64_t>{10, 15, 35}));
+  rs.MoveFirst();
+  EXPECT_EQ(rs.GetFieldValue(0).AsSigned(), 5);
+  EXPECT_EQ(rs.GetRecordCount(), 5);
 }
 
 }  // namespace

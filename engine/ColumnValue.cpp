@@ -1,0 +1,151 @@
+#include "engine/ColumnValue.h"
+
+#include <sqlite3.h>
+
+#include <limits>
+
+#include "automation/Date.h"
+#include "automation/Numeric.h"
+#include "automation/SafeArray.h"
+#include "engine/Names.h"
+
+namespace vorlix {
+namespace {
+
+Variant ByStorage(const StoredValue& value) {
+  switch (value.kind) {
+    case StoredValue::kNull:
+      return Variant::Null();
+    case StoredValue::kInteger:
+      if (value.integer < std::numeric_limits<int32_t>::min() ||
+          value.integer > std::numeric_limits<int32_t>::max()) {
+        return Variant::Signed(VT_I8, value.integer);
+      }
+      return Variant::I4(static_cast<int32_t>(value.integer));
+    case StoredValue::kReal:
+      return Variant::R8(value.real);
+    case StoredValue::kText:
+      return Variant::Str(ToBstr(value.text));
+    case StoredValue::kBlob: {
+      std::vector<Variant> bytes;
+      bytes.reserve(value.blob.size());
+      for (uint8_t b : value.blob)
+        bytes.push_back(Variant::Unsigned(VT_UI1, b));
+      return Variant::Array(SafeArray::Vector(VT_UI1, 0, std::move(bytes)));
+    }
+  }
+  return Variant::Null();
+}
+
+bool Fits(int64_t v, int64_t lo, int64_t hi) {
+  return v >= lo && v <= hi;
+}
+
+}  // namespace
+
+StoredValue ReadColumn(const Statement& stmt, int column) {
+  sqlite3_stmt* s = stmt.handle();
+  StoredValue v;
+  switch (sqlite3_column_type(s, column)) {
+    case SQLITE_INTEGER:
+      v.kind = StoredValue::kInteger;
+      v.integer = sqlite3_column_int64(s, column);
+      break;
+    case SQLITE_FLOAT:
+      v.kind = StoredValue::kReal;
+      v.real = sqlite3_column_double(s, column);
+      break;
+    case SQLITE_TEXT:
+      v.kind = StoredValue::kText;
+      v.text = stmt.Text(column);
+      break;
+    case SQLITE_BLOB: {
+      v.kind = StoredValue::kBlob;
+      const auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(s, column));
+      v.blob.assign(bytes, bytes + sqlite3_column_bytes(s, column));
+      break;
+    }
+    default:
+      break;
+  }
+  return v;
+}
+
+void BindValue(Statement& stmt, int index, const StoredValue& value) {
+  sqlite3_stmt* s = stmt.handle();
+  int rc = SQLITE_OK;
+  switch (value.kind) {
+    case StoredValue::kNull:
+      rc = sqlite3_bind_null(s, index);
+      break;
+    case StoredValue::kInteger:
+      rc = sqlite3_bind_int64(s, index, value.integer);
+      break;
+    case StoredValue::kReal:
+      rc = sqlite3_bind_double(s, index, value.real);
+      break;
+    case StoredValue::kText:
+      rc = sqlite3_bind_text64(s, index, value.text.data(), value.text.size(), SQLITE_TRANSIENT,
+                               SQLITE_UTF8);
+      break;
+    case StoredValue::kBlob:
+      rc = sqlite3_bind_blob64(s, index, value.blob.data(), value.blob.size(), SQLITE_TRANSIENT);
+      break;
+  }
+  if (rc != SQLITE_OK) ThrowSqlite(sqlite3_db_handle(s), rc);
+}
+
+Variant ToVariant(const StoredValue& value, const FieldType* type) {
+  if (!type || value.kind == StoredValue::kNull) return ByStorage(value);
+  switch (type->code) {
+    case dbBoolean:
+      if (value.kind == StoredValue::kInteger) return Variant::Bool(value.integer != 0);
+      break;
+    case dbByte:
+      if (value.kind == StoredValue::kInteger && Fits(value.integer, 0, 255)) {
+        return Variant::Unsigned(VT_UI1, static_cast<uint64_t>(value.integer));
+      }
+      break;
+    case dbInteger:
+      if (value.kind == StoredValue::kInteger && Fits(value.integer, INT16_MIN, INT16_MAX)) {
+        return Variant::I2(static_cast<int16_t>(value.integer));
+      }
+      break;
+    case dbLong:
+      break;  // the storage class gives VT_I4, or VT_I8 for what SQL stored beyond it
+    case dbCurrency: {
+      int64_t cy = 0;
+      const double real =
+          value.kind == StoredValue::kInteger ? static_cast<double>(value.integer) : value.real;
+      if (value.kind != StoredValue::kText && value.kind != StoredValue::kBlob &&
+          CurrencyFromDouble(real, &cy) == S_OK) {
+        return Variant::Currency(cy);
+      }
+      break;
+    }
+    case dbSingle:
+      if (value.kind == StoredValue::kReal || value.kind == StoredValue::kInteger) {
+        const double real =
+            value.kind == StoredValue::kReal ? value.real : static_cast<double>(value.integer);
+        return Variant::Real(VT_R4, static_cast<float>(real));
+      }
+      break;
+    case dbDouble:
+      if (value.kind == StoredValue::kInteger) {
+        return Variant::R8(static_cast<double>(value.integer));
+      }
+      break;
+    case dbDate:
+      if (value.kind == StoredValue::kText) {
+        std::optional<DateTime> dt = ParseDateTime(value.text);
+        std::optional<double> date = dt ? DateTimeToOleDate(*dt) : std::nullopt;
+        if (date) return Variant::Date(*date);
+      }
+      break;
+    default:
+      break;  // Text, Memo, GUID, Binary, Long Binary: their storage class is their type
+  }
+  return ByStorage(value);
+}
+
+}  // namespace vorlix

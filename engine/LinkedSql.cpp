@@ -1,0 +1,83 @@
+#include "engine/LinkedSql.h"
+
+#include "engine/DaoException.h"
+#include "engine/Links.h"
+#include "engine/SqlText.h"
+
+namespace vorlix {
+namespace {
+
+// Words after a table name that show the statement gives it no alias of its own.
+bool EndsTableName(const Token& t, const std::string& sql) {
+  if (t.kind == Token::kPunct) return !t.IsPunct('.', sql);
+  for (const char* word :
+       {"WHERE",  "JOIN",      "INNER", "LEFT",      "RIGHT",   "FULL",   "CROSS",  "NATURAL",
+        "ON",     "USING",     "GROUP", "ORDER",     "LIMIT",   "HAVING", "WINDOW", "UNION",
+        "EXCEPT", "INTERSECT", "SET",   "RETURNING", "INDEXED", "NOT"}) {
+    if (t.Is(word)) return true;
+  }
+  return false;
+}
+
+// Attaches the link's file unless it is attached already; returns its schema name. Named
+// after the path, so links to one file share it and a link made again to another file never
+// meets the old attachment.
+std::string Attach(SqliteDb& db, const TableEntry& link) {
+  const std::string path = LinkPath(link.connect);
+  const std::string schema = "MSysLink " + path;
+  Statement listed = db.Cached("SELECT 1 FROM pragma_database_list WHERE name = ?1");
+  listed.Bind(1, schema);
+  if (!listed.Step()) {
+    // ATTACH would make a missing file: check the target first (3024, 3078 ...).
+    CheckLinkTarget(path, link.sourceTable);
+    db.Prepare("ATTACH DATABASE ?1 AS ?2").Bind(1, path).Bind(2, schema).Run();
+  }
+  return schema;
+}
+
+}  // namespace
+
+std::string ResolveLinks(CDaoDatabase& db, const std::string& sql) {
+  std::vector<const TableEntry*> links;
+  for (const TableEntry& t : db.Tables()) {
+    if (t.isLink) links.push_back(&t);
+  }
+  if (links.empty()) return sql;
+  std::optional<std::vector<Token>> tokens = Tokenize(sql);
+  if (!tokens) return sql;  // SQLite reports the open quote
+  const std::vector<Token>& t = *tokens;
+
+  std::string out;
+  size_t copied = 0;
+  bool inFrom = false;
+  for (size_t i = 0; i < t.size(); ++i) {
+    const Token& token = t[i];
+    if (token.Is("FROM")) inFrom = true;
+    if (token.Is("WHERE") || token.Is("GROUP") || token.Is("ORDER") || token.Is("SELECT") ||
+        token.Is("SET") || token.Is("VALUES") || token.IsPunct(')', sql)) {
+      inFrom = false;
+    }
+    if (i == 0 || (token.kind != Token::kWord && token.kind != Token::kQuotedName)) continue;
+    const Token& prev = t[i - 1];
+    const bool tablePlace = prev.Is("FROM") || prev.Is("JOIN") || prev.Is("INTO") ||
+                            prev.Is("UPDATE") || prev.Is("TABLE") ||
+                            (inFrom && prev.IsPunct(',', sql));
+    if (!tablePlace || (i + 1 < t.size() && t[i + 1].IsPunct('.', sql))) continue;
+    const std::string name = NameOf(token, sql);
+    for (const TableEntry* link : links) {
+      if (!EqualNoCase(link->name, name)) continue;
+      out += sql.substr(copied, token.begin - copied);
+      out += QuoteName(Attach(db.Db(), *link)) + "." + QuoteName(link->sourceTable);
+      const bool aliasable =
+          prev.Is("FROM") || prev.Is("JOIN") || prev.Is("UPDATE") || prev.IsPunct(',', sql);
+      if (aliasable && (i + 1 == t.size() || EndsTableName(t[i + 1], sql))) {
+        out += " AS " + QuoteName(link->name);
+      }
+      copied = token.end;
+      break;
+    }
+  }
+  return out + sql.substr(copied);
+}
+
+}  // namespace vorlix

@@ -1,0 +1,40 @@
+// The text of a query as callers write it, made ready for SQLite: a leading declaration
+// "PARAMETERS name type [, name type ...];" is taken off, and each reference to a declared
+// parameter by its bracketed name ([Start date]) becomes a numbered SQLite parameter.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/FieldType.h"
+
+namespace vorlix {
+
+struct QueryParameter {
+  std::string name;
+  const FieldType* type;  // values are converted to it as written values are
+  int32_t size;
+};
+
+struct QueryText {
+  std::string sql;  // for SQLite; parameter i is bound as ?(i+1)
+  std::vector<QueryParameter> parameters;
+};
+
+// Raises 3075 for a declaration that cannot be read, a parameter declared twice, or a quote
+// left open.
+QueryText ReadQueryText(std::string_view text);
+
+// sql with " COLLATE NOCASE" after each column definition of a CREATE TABLE or ALTER TABLE
+// ... ADD statement whose declared type is Text or Memo and that names no collation, so that
+// fields made by SQL compare, sort and index without regard to case like every Text field.
+// Any other statement comes back unchanged.
+std::string WithTextCollation(const std::string& sql);
+
+// True when sql holds more than one statement (text after the first ';' that is not just
+// more ';').
+bool HasSecondStatement(std::string_view sql);
+
+}  // namespace vorlix

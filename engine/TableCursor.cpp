@@ -1,0 +1,138 @@
+#include "engine/TableCursor.h"
+
+#include <cstdlib>
+
+#include "engine/ColumnValue.h"
+#include "engine/SqlText.h"
+
+namespace vorlix {
+
+TableCursor::TableCursor(const TableSchema& table, const IndexSchema* index)
+    : fieldCount_(table.fields.size()), unique_(index && index->info.m_bUnique) {
+  select_ = "SELECT rowid";
+  for (const FieldSchema& f : table.fields)
+    select_ += ", " + QuoteName(f.name);
+  select_ += " FROM " + QuoteName(table.name);
+  if (!index) return;
+  for (size_t i = 0; i < index->columns.size(); ++i) {
+    for (size_t f = 0; f < table.fields.size(); ++f) {
+      if (!EqualNoCase(table.fields[f].name, index->columns[i])) continue;
+      keys_.push_back({QuoteName(table.fields[f].name), f,
+                       index->info.m_fieldInfos[i].m_bDescending, table.fields[f].type->noCase});
+    }
+  }
+}
+
+// By result column numbers (the rowid is column 1), which a compound statement needs.
+std::string TableCursor::OrderBy(bool forward) const {
+  std::string sql = " ORDER BY ";
+  for (const Key& k : keys_)
+    sql += std::to_string(k.field + 2) + (k.descending == forward ? " DESC, " : ", ");
+  return sql + (forward ? "1" : "1 DESC");
+}
+
+// The records after `from` in the direction of travel are those that share its first L key
+// values and lie beyond it on key L, for L from the last key (where the rowid breaks the tie)
+// down to the first. Each L is one range of the index, so each probe is one indexed step. Null
+// sorts before every value, which is why a Null key or a move towards smaller values needs its own
+// probe.
+std::vector<TableCursor::Probe> TableCursor::Probes(const Row& from, bool forward) const {
+  bool keyHasNull = false;
+  for (const Key& k : keys_)
+    keyHasNull = keyHasNull || from.values[k.field].kind == StoredValue::kNull;
+
+  std::vector<Probe> probes;
+  for (size_t level = keys_.size() + 1; level-- > 0;) {
+    // In a unique index no other record shares a whole key that has no Null.
+    if (level == keys_.size() && level > 0 && unique_ && !keyHasNull) continue;
+    Probe prefix;
+    for (size_t j = 0; j < level; ++j) {
+      prefix.where += keys_[j].column + " IS ? AND ";
+      prefix.values.push_back(from.values[keys_[j].field]);
+    }
+    if (level == keys_.size()) {
+      Probe p = prefix;
+      p.where += forward ? "rowid > ?" : "rowid < ?";
+      StoredValue rowid;
+      rowid.kind = StoredValue::kInteger;
+      rowid.integer = from.rowid;
+      p.values.push_back(rowid);
+      probes.push_back(std::move(p));
+      continue;
+    }
+    const Key& k = keys_[level];
+    const StoredValue& v = from.values[k.field];
+    const bool towardsLarger = forward != k.descending;
+    if (towardsLarger && v.kind == StoredValue::kNull) {
+      Probe p = prefix;
+      p.where += k.column + " IS NOT NULL";
+      probes.push_back(std::move(p));
+    } else if (towardsLarger) {
+      Probe p = prefix;
+      p.where += k.column + " > ?";
+      p.values.push_back(v);
+      probes.push_back(std::move(p));
+    } else if (v.kind != StoredValue::kNull) {
+      Probe smaller = prefix;
+      smaller.where += k.column + " < ?";
+      smaller.values.push_back(v);
+      probes.push_back(std::move(smaller));
+      Probe nulls = prefix;
+      nulls.where += k.column + " IS NULL";
+      probes.push_back(std::move(nulls));
+    }
+  }
+  return probes;
+}
+
+std::optional<Row> TableCursor::Query(SqliteDb& db, const std::string& sql,
+                                      const std::vector<StoredValue>& values, int64_t extra) const {
+  Statement s = db.Cached(sql);
+  int index = 1;
+  for (const StoredValue& v : values)
+    BindValue(s, index++, v);
+  if (extra >= 0) s.Bind(index, extra);
+  if (!s.Step()) return std::nullopt;
+  Row row;
+  row.rowid = s.Int(0);
+  row.values.reserve(fieldCount_);
+  for (size_t f = 0; f < fieldCount_; ++f)
+    row.values.push_back(ReadColumn(s, static_cast<int>(f) + 1));
+  return row;
+}
+
+std::optional<Row> TableCursor::First(SqliteDb& db, bool fromEnd) const {
+  return Query(db, select_ + OrderBy(!fromEnd) + " LIMIT 1", {}, -1);
+}
+
+// One statement: the probes joined by UNION ALL under the cursor's ORDER BY, which SQLite runs
+// as a merge of index ranges that are already in order, so it stops after n records.
+std::optional<Row> TableCursor::Move(SqliteDb& db, const Row& from, int64_t n) const {
+  const bool forward = n > 0;
+  std::string sql;
+  std::vector<StoredValue> values;
+  for (Probe& p : Probes(from, forward)) {
+    sql += (sql.empty() ? "" : " UNION ALL ") + select_ + " WHERE " + p.where;
+    for (StoredValue& v : p.values)
+      values.push_back(std::move(v));
+  }
+  return Query(db, sql + OrderBy(forward) + " LIMIT 1 OFFSET ?", values, std::llabs(n) - 1);
+}
+
+std::optional<Row> TableCursor::Fetch(SqliteDb& db, int64_t rowid) const {
+  StoredValue key;
+  key.kind = StoredValue::kInteger;
+  key.integer = rowid;
+  return Query(db, select_ + " WHERE rowid = ?", {key}, -1);
+}
+
+std::optional<Row> TableCursor::Seek(SqliteDb& db, const std::vector<StoredValue>& keys) const {
+  std::string where;
+  for (size_t j = 0; j < keys.size(); ++j) {
+    where += (j ? " AND " : " WHERE ") + keys_[j].column + " IS ?" +
+             (keys_[j].noCase ? " COLLATE NOCASE" : "");
+  }
+  return Query(db, select_ + where + OrderBy(true) + " LIMIT 1", keys, -1);
+}
+
+}  // namespace vorlix

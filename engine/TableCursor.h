@@ -1,0 +1,71 @@
+// The statements that move through one table in the order of one of its indexes, or in rowid
+// order. The table is never loaded: every move is an indexed probe that starts from the key
+// of the record it moves from, so it works whether that record still exists or not, and sees
+// what other users changed. No statement stays open after a call returns.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/FieldValue.h"
+#include "engine/Schema.h"
+#include "engine/Sqlite.h"
+
+namespace vorlix {
+
+// One record: its rowid (the bookmark) and every field in column order.
+struct Row {
+  int64_t rowid = 0;
+  std::vector<StoredValue> values;
+};
+
+class TableCursor {
+ public:
+  // index nullptr: rowid order. The cursor keeps what it needs of both.
+  TableCursor(const TableSchema& table, const IndexSchema* index);
+
+  // The first record in order, or the last one when fromEnd.
+  std::optional<Row> First(SqliteDb& db, bool fromEnd) const;
+
+  // The record n places from `from` (forward for n > 0, backward for n < 0); nullopt when
+  // fewer records follow (or precede). One statement whatever n is.
+  std::optional<Row> Move(SqliteDb& db, const Row& from, int64_t n) const;
+
+  // The record with rowid, if it exists.
+  std::optional<Row> Fetch(SqliteDb& db, int64_t rowid) const;
+
+  // The first record in order whose first keys.size() index fields equal keys (Text fields
+  // compared without regard to case); the keys are converted to the fields' types already.
+  std::optional<Row> Seek(SqliteDb& db, const std::vector<StoredValue>& keys) const;
+
+  // The index's fields: how many, and the position of key k among the row's values.
+  size_t KeyCount() const { return keys_.size(); }
+  size_t KeyField(size_t k) const { return keys_[k].field; }
+
+ private:
+  struct Key {
+    std::string column;  // quoted
+    size_t field;        // position in the row's values
+    bool descending;
+    bool noCase;
+  };
+  // One probe of a move: the WHERE clause and its bound values.
+  struct Probe {
+    std::string where;
+    std::vector<StoredValue> values;
+  };
+
+  std::vector<Probe> Probes(const Row& from, bool forward) const;
+  std::string OrderBy(bool forward) const;
+  std::optional<Row> Query(SqliteDb& db, const std::string& sql,
+                           const std::vector<StoredValue>& values, int64_t extra) const;
+
+  std::string select_;  // SELECT rowid, every column FROM table
+  size_t fieldCount_;
+  std::vector<Key> keys_;
+  bool unique_;
+};
+
+}  // namespace vorlix

@@ -1,0 +1,101 @@
+// Pessimistic locking between two database objects on one file, as two users.
+#include "RecordTestSupport.h"
+
+namespace vorlix {
+namespace {
+
+using test::B;
+using test::DaoCode;
+using test::Sql;
+using test::Text;
+
+class LockingTest : public test::RecordTest {
+ protected:
+  void SetUp() override {
+    RecordTest::SetUp();
+    MakePeople();
+    Sql(path_, "INSERT INTO People (Name, Age) VALUES ('Ann', 30), ('Bob', 40)");
+    other_.Open(B(path_));
+    mine_.Open(dbOpenTable, u"People");
+    theirs_.Open(dbOpenTable, u"People");
+  }
+
+  CDaoDatabase other_;
+  CDaoRecordset mine_{&db_};
+  CDaoRecordset theirs_{&other_};
+};
+
+TEST_F(LockingTest, APendingEditKeepsOtherWritersOutUntilItEnds) {
+  mine_.Edit();
+  mine_.SetFieldValue(u"Age", Variant::I4(31));
+  EXPECT_EQ(DaoCode([&] { theirs_.Edit(); }), dao_error::kRecordLocked);
+  EXPECT_EQ(DaoCode([&] { theirs_.AddNew(); }), dao_error::kRecordLocked);
+  EXPECT_EQ(DaoCode([&] { theirs_.Delete(); }), dao_error::kRecordLocked);
+  // Reading goes on, and sees what is stored, not what is pending.
+  theirs_.Move(0);
+  EXPECT_EQ(Text(theirs_.GetFieldValue(u"Age")), "30");
+  theirs_.MoveNext();
+  EXPECT_EQ(Text(theirs_.GetFieldValue(u"Name")), "Bob");
+  mine_.Update();
+  theirs_.MovePrev();
+  EXPECT_EQ(Text(theirs_.GetFieldValue(u"Age")), "31");
+  theirs_.Edit();
+  theirs_.SetFieldValue(u"Age", Variant::I4(32));
+  theirs_.Update();
+  EXPECT_EQ(Sql(path_, "SELECT Age FROM People WHERE ID = 1"), std::vector<std::string>{"32"});
+}
+
+TEST_F(LockingTest, CancelUpdateReleasesTheLockAndKeepsNothing) {
+  mine_.AddNew();
+  mine_.SetFieldValue(u"Name", Bstr(u"Cy"));
+  EXPECT_EQ(DaoCode([&] { theirs_.AddNew(); }), dao_error::kRecordLocked);
+  mine_.CancelUpdate();
+  theirs_.AddNew();
+  theirs_.SetFieldValue(u"Name", Bstr(u"Di"));
+  theirs_.Update();
+  EXPECT_EQ(Sql(path_, "SELECT Name FROM People ORDER BY ID"),
+            (std::vector<std::string>{"Ann", "Bob", "Di"}));
+}
+
+TEST_F(LockingTest, AFailedUpdateReleasesTheLockAndKeepsItsValues) {
+  theirs_.Edit();
+  theirs_.SetFieldValue(u"Name", Bstr(u""));
+  EXPECT_EQ(DaoCode([&] { theirs_.Update(); }), dao_error::kZeroLengthNotAllowed);
+  mine_.AddNew();  // the failed Update held on to nothing
+  mine_.SetFieldValue(u"Name", Bstr(u"Cy"));
+  theirs_.SetFieldValue(u"Name", Bstr(u"Annie"));
+  EXPECT_EQ(DaoCode([&] { theirs_.Update(); }), dao_error::kRecordLocked);
+  // Nothing of theirs holds a lock between calls: a third user can write once mine ends.
+  mine_.Update();
+  Sql(path_, "UPDATE People SET Age = 1 WHERE Name = 'Bob'");
+  theirs_.Update();  // the values kept through both failures
+  EXPECT_EQ(Sql(path_, "SELECT Name, Age FROM People ORDER BY ID"),
+            (std::vector<std::string>{"Annie|30", "Bob|1", "Cy|NULL"}));
+}
+
+TEST_F(LockingTest, StatementsOfOtherUsersWaitForAPendingRecord) {
+  mine_.Edit();
+  CDaoQueryDef q(&other_);
+  q.Create(u"", u"UPDATE People SET Age = 0");
+  EXPECT_EQ(DaoCode([&] { q.Execute(dbFailOnError); }), dao_error::kTableInUse);
+  mine_.CancelUpdate();
+  q.Execute(dbFailOnError);
+  EXPECT_EQ(q.GetRecordsAffected(), 2);
+}
+
+TEST_F(LockingTest, RecordsetsOfOneDatabaseShareItsLock) {
+  CDaoRecordset second(&db_);
+  second.Open(dbOpenTable, u"People");
+  mine_.Edit();
+  second.AddNew();  // the same user: no conflict
+  second.SetFieldValue(u"Name", Bstr(u"Cy"));
+  mine_.CancelUpdate();
+  EXPECT_EQ(DaoCode([&] { theirs_.Edit(); }), dao_error::kRecordLocked);  // still held
+  second.Update();
+  theirs_.Edit();
+  theirs_.CancelUpdate();
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), std::vector<std::string>{"3"});
+}
+
+}  // namespace
+}  // namespace vorlix
