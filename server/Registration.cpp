@@ -1,7 +1,9 @@
 #include "server/Registration.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <span>
+#include <utility>
+#include <vector>
 
 #include "runtime/Registrar.h"
 #include "server/InterfaceTable.h"
@@ -10,129 +12,141 @@ namespace vorlix {
 
 namespace {
 
-constexpr std::string_view kProject = "Vorlix";
+// The scripts are written with replacements for what the interface table holds, so that the
+// table stays the only place that names a class or an identity.
+constexpr const char* kAppIdText = R"(HKCR
+{
+  NoRemove AppID
+  {
+    '%APPID%' = s 'Vorlix'
+    'Vorlix.EXE'
+    {
+      val AppID = s '%APPID%'
+    }
+  }
+}
+)";
 
-std::string ClassScript(const CoClass& coclass) {
-  const std::string name(coclass.name);
-  const std::string help(coclass.help);
-  const std::string progId = std::string(kProject) + '.' + name;
-  const std::string clsid = coclass.clsid.ToString();
-  return "HKCR\n{\n"
-         "  " +
-         progId + ".1 = s '" + help +
-         "'\n  {\n"
-         "    CLSID = s '" +
-         clsid +
-         "'\n  }\n"
-         "  " +
-         progId + " = s '" + help +
-         "'\n  {\n"
-         "    CLSID = s '" +
-         clsid +
-         "'\n"
-         "    CurVer = s '" +
-         progId +
-         ".1'\n  }\n"
-         "  NoRemove CLSID\n  {\n"
-         "    ForceRemove " +
-         clsid + " = s '" + help +
-         "'\n    {\n"
-         "      ProgID = s '" +
-         progId +
-         ".1'\n"
-         "      VersionIndependentProgID = s '" +
-         progId +
-         "'\n"
-         "      ForceRemove Programmable\n"
-         "      LocalServer32 = s '%MODULE%'\n"
-         "      val AppID = s '%APPID%'\n"
-         "      TypeLib = s '" +
-         kVorlixLib.libid.ToString() +
-         "'\n"
-         "    }\n  }\n}\n";
+constexpr const char* kClassText = R"(HKCR
+{
+  %PROGID%.1 = s '%DESCRIPTION%'
+  {
+    CLSID = s '%CLSID%'
+  }
+  %PROGID% = s '%DESCRIPTION%'
+  {
+    CLSID = s '%CLSID%'
+    CurVer = s '%PROGID%.1'
+  }
+  NoRemove CLSID
+  {
+    ForceRemove %CLSID% = s '%DESCRIPTION%'
+    {
+      ProgID = s '%PROGID%.1'
+      VersionIndependentProgID = s '%PROGID%'
+      ForceRemove Programmable
+      LocalServer32 = s '%MODULE%'
+      val AppID = s '%APPID%'
+      TypeLib = s '%LIBID%'
+    }
+  }
+}
+)";
+
+constexpr const char* kTypeLibraryText = R"(HKCR
+{
+  NoRemove TypeLib
+  {
+    %LIBID%
+    {
+      ForceRemove %VERSION% = s '%DESCRIPTION%'
+      {
+        %LOCALE%
+        {
+          win32 = s '%MODULE%'
+        }
+        FLAGS = s '0'
+      }
+    }
+  }
+}
+)";
+
+constexpr const char* kInterfaceText = R"(HKCR
+{
+  NoRemove Interface
+  {
+    ForceRemove %IID% = s '%NAME%'
+    {
+      TypeLib = s '%LIBID%'
+      {
+        val Version = s '%VERSION%'
+      }
+    }
+  }
+}
+)";
+
+std::string Version() {
+  return std::to_string(kVorlixLib.major) + '.' + std::to_string(kVorlixLib.minor);
 }
 
-bool RunAll(const std::string& registryPath, const std::string& modulePath,
-            std::span<const std::string> scripts, RegistrarMode mode, std::string* error) {
-  const ScriptReplacements replacements = RegistrationReplacements(modulePath);
-  for (const std::string& script : scripts) {
-    if (!RunRegistryScript(registryPath, script, replacements, mode, error)) return false;
+// Every script with its replacements, in registration order: the AppID, the classes, the type
+// library and its interfaces.
+std::vector<std::pair<std::string, ScriptReplacements>> Scripts(const std::string& modulePath) {
+  const ScriptReplacements common = RegistrationReplacements(modulePath);
+  auto with = [&](ScriptReplacements more) {
+    more.insert(common.begin(), common.end());
+    return more;
+  };
+  std::vector<std::pair<std::string, ScriptReplacements>> scripts;
+  scripts.emplace_back(kAppIdText, common);
+  for (const CoClass& coclass : kVorlixLib.classes) {
+    scripts.emplace_back(kClassText, with({{"PROGID", "Vorlix." + std::string(coclass.name)},
+                                           {"DESCRIPTION", std::string(coclass.help)},
+                                           {"CLSID", coclass.clsid.ToString()}}));
   }
-  return true;
+  char locale[16];
+  std::snprintf(locale, sizeof locale, "%x", kVorlixLib.lcid);
+  scripts.emplace_back(kTypeLibraryText, with({{"VERSION", Version()},
+                                               {"DESCRIPTION", std::string(kVorlixLib.help)},
+                                               {"LOCALE", locale}}));
+  for (const CoClass& coclass : kVorlixLib.classes) {
+    scripts.emplace_back(kInterfaceText, with({{"IID", coclass.interface->iid.ToString()},
+                                               {"NAME", std::string(coclass.interface->name)},
+                                               {"VERSION", Version()}}));
+  }
+  return scripts;
 }
 
 }  // namespace
 
-std::string RegistrationScript(int number) {
-  if (number == kAppIdScript) {
-    return "HKCR\n{\n  NoRemove AppID\n  {\n"
-           "    '%APPID%' = s '" +
-           std::string(kProject) +
-           "'\n"
-           "    '" +
-           std::string(kProject) +
-           ".EXE'\n    {\n"
-           "      val AppID = s '%APPID%'\n    }\n  }\n}\n";
-  }
-  const int index = number - kFirstClassScript;
-  if (index < 0 || index >= static_cast<int>(kVorlixLib.classes.size())) return "";
-  return ClassScript(kVorlixLib.classes[index]);
-}
-
-std::string TypeLibraryScript() {
-  const std::string libid = kVorlixLib.libid.ToString();
-  const std::string version =
-      std::to_string(kVorlixLib.major) + '.' + std::to_string(kVorlixLib.minor);
-  char locale[16];
-  std::snprintf(locale, sizeof locale, "%x", kVorlixLib.lcid);
-  std::string script = "HKCR\n{\n  NoRemove TypeLib\n  {\n    " + libid +
-                       "\n    {\n"
-                       "      ForceRemove " +
-                       version + " = s '" + std::string(kVorlixLib.help) +
-                       "'\n      {\n"
-                       "        " +
-                       locale +
-                       "\n        {\n"
-                       "          win32 = s '%MODULE%'\n        }\n"
-                       "        FLAGS = s '0'\n      }\n    }\n  }\n"
-                       "  NoRemove Interface\n  {\n";
-  for (const CoClass& coclass : kVorlixLib.classes) {
-    script += "    ForceRemove " + coclass.interface->iid.ToString() + " = s '" +
-              std::string(coclass.interface->name) +
-              "'\n    {\n"
-              "      TypeLib = s '" +
-              libid +
-              "'\n      {\n"
-              "        val Version = s '" +
-              version + "'\n      }\n    }\n";
-  }
-  return script + "  }\n}\n";
-}
-
 ScriptReplacements RegistrationReplacements(const std::string& modulePath) {
-  return {{"MODULE", modulePath}, {"APPID", kAppId.ToString()}};
+  return {
+      {"MODULE", modulePath}, {"APPID", kAppId.ToString()}, {"LIBID", kVorlixLib.libid.ToString()}};
 }
 
 HRESULT RegisterServer(const std::string& registryPath, const std::string& modulePath,
                        std::string* error) {
-  std::vector<std::string> scripts = {RegistrationScript(kAppIdScript)};
-  for (size_t i = 0; i < kVorlixLib.classes.size(); ++i) {
-    scripts.push_back(RegistrationScript(kFirstClassScript + static_cast<int>(i)));
+  for (const auto& [script, replacements] : Scripts(modulePath)) {
+    if (!RunRegistryScript(registryPath, script, replacements, RegistrarMode::kRegister, error)) {
+      return E_FAIL;
+    }
   }
-  scripts.push_back(TypeLibraryScript());
-  return RunAll(registryPath, modulePath, scripts, RegistrarMode::kRegister, error) ? S_OK : E_FAIL;
+  return S_OK;
 }
 
 HRESULT UnregisterServer(const std::string& registryPath, const std::string& modulePath,
                          std::string* error) {
-  std::vector<std::string> scripts;
-  for (size_t i = 0; i < kVorlixLib.classes.size(); ++i) {
-    scripts.push_back(RegistrationScript(kFirstClassScript + static_cast<int>(i)));
+  // The AppID goes last: a server whose classes could not be removed stays findable.
+  auto scripts = Scripts(modulePath);
+  std::rotate(scripts.begin(), scripts.begin() + 1, scripts.end());
+  for (const auto& [script, replacements] : scripts) {
+    if (!RunRegistryScript(registryPath, script, replacements, RegistrarMode::kUnregister, error)) {
+      return E_FAIL;
+    }
   }
-  scripts.push_back(TypeLibraryScript());
-  scripts.push_back(RegistrationScript(kAppIdScript));
-  return RunAll(registryPath, modulePath, scripts, RegistrarMode::kUnregister, error) ? S_OK
-                                                                                      : E_FAIL;
+  return S_OK;
 }
 
 }  // namespace vorlix

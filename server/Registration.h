@@ -1,6 +1,6 @@
-// The server's registration: the registry scripts it carries (101 the AppID, 102 and 103 the
-// classes of the interface table in order) and the type library's keys, written from the
-// interface table, and the register and unregister actions that apply them.
+// The server's registration: the registry scripts of the AppID, of each class of the interface
+// table and of the type library with its interfaces, and the register and unregister actions
+// that apply them to the registry file.
 #pragma once
 
 #include <string>
@@ -10,22 +10,16 @@
 
 namespace vorlix {
 
-inline constexpr int kAppIdScript = 101;
-inline constexpr int kFirstClassScript = 102;
-
-// The script with that number; "" for a number the server does not carry.
-std::string RegistrationScript(int number);
-// TypeLib\{LIBID}\1.0 (its help string, the module for the library's locale, FLAGS) and
-// Interface\{IID} (the interface's name, its TypeLib and Version) for both interfaces.
-std::string TypeLibraryScript();
-// %MODULE% is the server executable's path, %APPID% the AppID.
+// %MODULE% is the server executable's path, %APPID% the AppID, %LIBID% the type library's
+// identity; every script has these.
 ScriptReplacements RegistrationReplacements(const std::string& modulePath);
 
-// In the registry file at registryPath: the AppID script, then the class scripts, then the
-// type library's keys, each stopping the rest when it fails (E_FAIL and *error).
+// In the registry file at registryPath: the AppID's keys, then each class's (ProgIDs and
+// CLSID), then the type library's (TypeLib\{LIBID}\1.0, Interface\{IID}); the first failure
+// stops the rest with E_FAIL and *error.
 HRESULT RegisterServer(const std::string& registryPath, const std::string& modulePath,
                        std::string* error);
-// The class scripts and the type library's keys in removal mode, then the AppID script.
+// The same scripts in removal mode, the AppID's last.
 HRESULT UnregisterServer(const std::string& registryPath, const std::string& modulePath,
                          std::string* error);
 
