@@ -39,7 +39,13 @@ void WriteLocked(CDaoDatabase& db, const std::function<void()>& write) {
     throw;
   }
   sqlite.Exec("RELEASE record_write");
-  if (own) sqlite.Exec("COMMIT");
+  if (!own) return;
+  try {
+    sqlite.Exec("COMMIT");
+  } catch (...) {
+    sqlite.Exec("ROLLBACK");  // a commit that failed must not leave the lock held
+    throw;
+  }
 }
 
 }  // namespace vorlix

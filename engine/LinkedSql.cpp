@@ -19,13 +19,16 @@ bool EndsTableName(const Token& t, const std::string& sql) {
   return false;
 }
 
-// Attaches the link's file unless it is attached already; returns its schema name.
+// Attaches the link's file unless it is attached already; returns its schema name. Named
+// after the path, so links to one file share it and a link made again to another file never
+// meets the old attachment.
 std::string Attach(SqliteDb& db, const TableEntry& link) {
-  const std::string schema = "MSysLink " + link.name;
+  const std::string path = LinkPath(link.connect);
+  const std::string schema = "MSysLink " + path;
   Statement listed = db.Cached("SELECT 1 FROM pragma_database_list WHERE name = ?1");
   listed.Bind(1, schema);
   if (!listed.Step()) {
-    db.Prepare("ATTACH DATABASE ?1 AS ?2").Bind(1, LinkPath(link.connect)).Bind(2, schema).Run();
+    db.Prepare("ATTACH DATABASE ?1 AS ?2").Bind(1, path).Bind(2, schema).Run();
   }
   return schema;
 }

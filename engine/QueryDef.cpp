@@ -8,18 +8,43 @@
 #include "engine/LinkedSql.h"
 #include "engine/Names.h"
 #include "engine/SavedQueries.h"
+#include "engine/Schema.h"
 #include "engine/SqlText.h"
 
 namespace vorlix {
 namespace {
 
-bool StartsWithWord(const std::string& sql, std::initializer_list<const char*> words) {
+// Statements that would change how the connection works (its settings, attached files, locking
+// or transactions) rather than the database: the engine keeps those to itself, since a client's
+// PRAGMA or BEGIN could hold locks past the call or switch off checks.
+bool ManagesConnection(const std::string& sql) {
   std::optional<std::vector<Token>> tokens = Tokenize(sql);
   if (!tokens || tokens->empty()) return false;
-  for (const char* word : words) {
+  for (const char* word : {"PRAGMA", "ATTACH", "DETACH", "BEGIN", "COMMIT", "END", "ROLLBACK",
+                           "SAVEPOINT", "RELEASE", "VACUUM"}) {
     if ((*tokens)[0].Is(word)) return true;
   }
   return false;
+}
+
+// After DDL run by SQL: what the catalog keeps about tables follows them. A table made by SQL
+// gets counters for its COUNTER columns; a dropped table's catalog rows go (or a new table of
+// its name would inherit them); a renamed table's rows move with it.
+void KeepCatalog(SqliteDb& db, const std::string& sql) {
+  std::optional<std::vector<Token>> tokens = Tokenize(sql);
+  if (!tokens || tokens->size() < 3) return;
+  const std::vector<Token>& t = *tokens;
+  if (!t[0].Is("CREATE") && !t[0].Is("ALTER") && !t[0].Is("DROP")) return;
+  if (t[0].Is("DROP") && t[1].Is("TABLE")) {
+    const size_t name = t[2].Is("IF") ? 4 : 2;  // DROP TABLE [IF EXISTS] name
+    if (name < t.size() && StoredTableName(db, NameOf(t[name], sql)).empty()) {
+      catalog::ForgetTable(db, NameOf(t[name], sql));
+    }
+  } else if (t[0].Is("ALTER") && t[1].Is("TABLE") && t.size() >= 6 && t[3].Is("RENAME") &&
+             t[4].Is("TO")) {
+    catalog::RenameTable(db, NameOf(t[2], sql), NameOf(t[5], sql));
+  }
+  catalog::SyncCounters(db);
 }
 
 }  // namespace
@@ -130,11 +155,15 @@ Statement CDaoQueryDef::Prepare() {
                "Too few parameters: " + Quoted(text_.parameters[i].name) + " has no value.");
     }
   }
+  if (ManagesConnection(text_.sql)) {
+    ThrowDao(dao_error::kInvalidOperation,
+             "Statements that manage the connection or its transactions are not run: " + sql_);
+  }
   if (HasSecondStatement(text_.sql)) {
     ThrowDao(dao_error::kSyntaxError, "The text holds more than one statement: " + sql_);
   }
   SqliteDb& db = database_->Db();
-  const std::string sql = ResolveLinks(*database_, text_.sql);
+  const std::string sql = ResolveLinks(*database_, WithTextCollation(text_.sql));
   std::optional<Statement> stmt;
   try {
     stmt.emplace(db.Prepare(sql));
@@ -148,7 +177,9 @@ Statement CDaoQueryDef::Prepare() {
     ThrowDao(dao_error::kSyntaxError, "Syntax error (" + message + ") in: " + sql_);
   }
   if (!stmt->handle()) ThrowDao(dao_error::kSyntaxError, "The statement is empty.");
-  for (size_t i = 0; i < values_.size(); ++i)
+  // A declared parameter the statement never names has no place to be bound.
+  const int places = sqlite3_bind_parameter_count(stmt->handle());
+  for (size_t i = 0; i < values_.size() && static_cast<int>(i) < places; ++i)
     BindValue(*stmt, static_cast<int>(i) + 1, *values_[i]);
   return std::move(*stmt);
 }
@@ -167,10 +198,9 @@ void CDaoQueryDef::Execute(int) {
   stmt.Run();
   // changes() keeps the count of the last statement that changed rows; DDL changes none.
   const int64_t affected = sqlite3_total_changes64(db.handle()) == before ? 0 : db.Changes();
-  const bool ddl = StartsWithWord(text_.sql, {"CREATE", "ALTER", "DROP"});
-  if (ddl) catalog::SyncCounters(db);  // COUNTER columns of tables made by SQL number themselves
+  KeepCatalog(db, text_.sql);
   transaction.Commit();
-  if (ddl) database_->SchemaChanged();
+  database_->SchemaChanged();
   recordsAffected_ = static_cast<int32_t>(affected);
 }
 

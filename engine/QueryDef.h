@@ -58,7 +58,8 @@ class CDaoQueryDef : public CDaoDatabase::Dependent {
 
   // Runs an action statement atomically. Raises 3065 for a statement that returns rows, 3075
   // for a syntax error or a second statement in the text (the description quotes the text),
-  // 3078 for a missing table, 3061 when a declared parameter has no value, 3027 on a
+  // 3078 for a missing table, 3061 when a declared parameter has no value, 3219 for a
+  // statement that manages the connection (PRAGMA, ATTACH, BEGIN ...), 3027 on a
   // read-only database, 3262 when another user is writing, and the codes of the constraints
   // a change breaks (3022, 3201, 3314 ...).
   void Execute(int options = dbFailOnError);

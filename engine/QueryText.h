@@ -27,6 +27,12 @@ struct QueryText {
 // left open.
 QueryText ReadQueryText(std::string_view text);
 
+// sql with " COLLATE NOCASE" after each column definition of a CREATE TABLE or ALTER TABLE
+// ... ADD statement whose declared type is Text or Memo and that names no collation, so that
+// fields made by SQL compare, sort and index without regard to case like every Text field.
+// Any other statement comes back unchanged.
+std::string WithTextCollation(const std::string& sql);
+
 // True when sql holds more than one statement (text after the first ';' that is not just
 // more ';').
 bool HasSecondStatement(std::string_view sql);

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/ColumnValue.h"
@@ -12,6 +13,15 @@
 #include "engine/SqlText.h"
 
 namespace vorlix {
+namespace {
+
+int64_t SchemaVersion(SqliteDb& db) {
+  Statement s = db.Cached("PRAGMA schema_version");
+  s.Step();
+  return s.Int(0);
+}
+
+}  // namespace
 
 CDaoRecordset::~CDaoRecordset() {
   Close();
@@ -50,13 +60,60 @@ void CDaoRecordset::Open(int openType, const Bstr& source, int options) {
     ThrowDao(dao_error::kInvalidOperation,
              "The table " + Quoted(s->schema.name) + " has no rowids to keep a position by.");
   }
+  s->schemaVersion = SchemaVersion(database_->Db());
   s->name = s->schema.name;
-  s->readOnly = (options & dbReadOnly) != 0 || !database_->CanUpdate();
+  // The catalog tables are the engine's: readable, never written through a recordset.
+  s->readOnly =
+      (options & dbReadOnly) != 0 || !database_->CanUpdate() || IsSystemName(s->schema.name);
   s->fields = TableFields(s->schema);
   s->cursor = std::make_unique<TableCursor>(s->schema, nullptr);
+  Start(std::move(s));
+}
+
+void CDaoRecordset::Start(std::unique_ptr<State> s) {
   open_ = std::move(s);
   database_->AddDependent(this);
-  Land(First(false), true);
+  try {
+    Land(First(false), true);
+  } catch (const CDaoException&) {
+    Close();
+    throw;
+  }
+}
+
+void CDaoRecordset::Refresh(State& s) {
+  if (!s.table) return;
+  SqliteDb& db = database_->Db();
+  const int64_t version = SchemaVersion(db);
+  if (version == s.schemaVersion) return;
+  TableSchema schema = ReadTableSchema(db, database_->HasCatalog(), s.schema.name);
+  const std::string index =
+      s.currentIndex < 0 ? std::string() : s.schema.indexes[s.currentIndex].info.m_strName.Utf8();
+  s.currentIndex = -1;
+  for (size_t i = 0; i < schema.indexes.size() && !index.empty(); ++i) {
+    if (schema.indexes[i].info.m_strName.Utf8() == index) s.currentIndex = static_cast<int>(i);
+  }
+  s.schema = std::move(schema);
+  s.schemaVersion = version;
+  s.cursor = std::make_unique<TableCursor>(
+      s.schema, s.currentIndex < 0 ? nullptr : &s.schema.indexes[s.currentIndex]);
+  const bool sameFields =
+      std::equal(s.fields.begin(), s.fields.end(), s.schema.fields.begin(), s.schema.fields.end(),
+                 [](const RecordField& a, const FieldSchema& b) {
+                   return a.name == b.name && a.type == b.type;
+                 });
+  if (sameFields) return;
+  // Other fields: the held record and any pending one no longer fit.
+  DropPending();
+  s.fields = TableFields(s.schema);
+  if (!s.bof && !s.eof && !s.deleted) {
+    std::optional<Row> row = Fetch(s.current.rowid);
+    if (row) {
+      s.current = std::move(*row);
+    } else {
+      s.deleted = true;
+    }
+  }
 }
 
 void CDaoRecordset::Open(CDaoQueryDef* queryDef, int openType, int options) {
@@ -71,9 +128,7 @@ void CDaoRecordset::Open(CDaoQueryDef* queryDef, int openType, int options) {
   s->name = queryDef->GetSQL().Utf8();
   s->fields = std::move(result.fields);
   s->rows = std::move(result.rows);
-  open_ = std::move(s);
-  database_->AddDependent(this);
-  Land(First(false), true);
+  Start(std::move(s));
 }
 
 void CDaoRecordset::Close() noexcept {
@@ -109,6 +164,7 @@ Bstr CDaoRecordset::GetCurrentIndex() const {
 
 void CDaoRecordset::SetCurrentIndex(const Bstr& name) {
   State& s = RequireTable();
+  Refresh(s);
   const std::string wanted = NameUtf8(name, "index");
   int found = -1;
   for (size_t i = 0; i < s.schema.indexes.size() && !wanted.empty(); ++i) {
@@ -125,26 +181,26 @@ void CDaoRecordset::SetCurrentIndex(const Bstr& name) {
   Land(First(false), true);
 }
 
+// A snapshot's moves give only the number of the row they reach (values stay in s.rows and
+// CurrentRow reads them there), so walking a snapshot copies nothing.
 std::optional<Row> CDaoRecordset::First(bool fromEnd) const {
   State& s = *open_;
   if (s.table) return s.cursor->First(database_->Db(), fromEnd);
   if (s.rows.empty()) return std::nullopt;
-  return fromEnd ? s.rows.back() : s.rows.front();
+  return Row{fromEnd ? static_cast<int64_t>(s.rows.size()) - 1 : 0, {}};
 }
 
 std::optional<Row> CDaoRecordset::Step(const Row& from, int64_t n) const {
   State& s = *open_;
   if (s.table) return s.cursor->Move(database_->Db(), from, n);
-  const int64_t to = from.rowid + n;
-  if (to < 0 || to >= static_cast<int64_t>(s.rows.size())) return std::nullopt;
-  return s.rows[to];
+  return Fetch(from.rowid + n);
 }
 
 std::optional<Row> CDaoRecordset::Fetch(int64_t rowid) const {
   State& s = *open_;
   if (s.table) return s.cursor->Fetch(database_->Db(), rowid);
   if (rowid < 0 || rowid >= static_cast<int64_t>(s.rows.size())) return std::nullopt;
-  return s.rows[rowid];
+  return Row{rowid, {}};
 }
 
 void CDaoRecordset::Land(std::optional<Row> row, bool forward) {
@@ -226,22 +282,28 @@ int32_t CDaoRecordset::GetRecordCount() {
       database_->Db().QueryInt("SELECT count(*) FROM " + QuoteName(s.schema.name)));
 }
 
-int16_t CDaoRecordset::GetFieldCount() const {
-  return static_cast<int16_t>(Require().fields.size());
+int16_t CDaoRecordset::GetFieldCount() {
+  State& s = Require();
+  Refresh(s);
+  return static_cast<int16_t>(s.fields.size());
 }
 
-size_t CDaoRecordset::FieldIndex(const Bstr& name) const {
-  const State& s = Require();
+size_t CDaoRecordset::FieldIndex(const Bstr& name) {
+  State& s = Require();
   const std::string wanted = NameUtf8(name, "field");
-  for (size_t i = 0; i < s.fields.size(); ++i) {
-    if (EqualNoCase(s.fields[i].name, wanted)) return i;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    for (size_t i = 0; i < s.fields.size(); ++i) {
+      if (EqualNoCase(s.fields[i].name, wanted)) return i;
+    }
+    Refresh(s);  // a field added since the table was opened
   }
   ThrowDao(dao_error::kItemNotFound,
            "There is no field " + Quoted(wanted) + " in " + Quoted(s.name) + ".");
 }
 
-void CDaoRecordset::GetFieldInfo(int index, CDaoFieldInfo& info, uint32_t) const {
-  const State& s = Require();
+void CDaoRecordset::GetFieldInfo(int index, CDaoFieldInfo& info, uint32_t) {
+  State& s = Require();
+  if (static_cast<size_t>(index) >= s.fields.size()) Refresh(s);
   if (index < 0 || static_cast<size_t>(index) >= s.fields.size()) {
     ThrowDao(dao_error::kItemNotFound, "There is no field at position " + std::to_string(index) +
                                            " in " + Quoted(s.name) + ".");
@@ -249,7 +311,7 @@ void CDaoRecordset::GetFieldInfo(int index, CDaoFieldInfo& info, uint32_t) const
   info = s.fields[index].info;
 }
 
-void CDaoRecordset::GetFieldInfo(const Bstr& name, CDaoFieldInfo& info, uint32_t) const {
+void CDaoRecordset::GetFieldInfo(const Bstr& name, CDaoFieldInfo& info, uint32_t) {
   info = Require().fields[FieldIndex(name)].info;
 }
 
@@ -257,10 +319,10 @@ const Row& CDaoRecordset::CurrentRow() const {
   const State& s = Require();
   if (s.bof || s.eof) ThrowDao(dao_error::kNoCurrentRecord, "There is no current record.");
   if (s.deleted) ThrowDao(dao_error::kRecordDeleted, "The current record has been deleted.");
-  return s.current;
+  return s.table ? s.current : s.rows[s.current.rowid];
 }
 
-Variant CDaoRecordset::GetFieldValue(int index) const {
+Variant CDaoRecordset::GetFieldValue(int index) {
   const State& s = Require();
   if (index < 0 || static_cast<size_t>(index) >= s.fields.size()) {
     ThrowDao(dao_error::kItemNotFound, "There is no field at position " + std::to_string(index) +
@@ -271,7 +333,7 @@ Variant CDaoRecordset::GetFieldValue(int index) const {
   return ToVariant(v, s.fields[index].type);
 }
 
-Variant CDaoRecordset::GetFieldValue(const Bstr& name) const {
+Variant CDaoRecordset::GetFieldValue(const Bstr& name) {
   return GetFieldValue(static_cast<int>(FieldIndex(name)));
 }
 
@@ -294,16 +356,15 @@ bool CDaoRecordset::Seek(const char* comparison, const Variant* keys, uint16_t c
   if (!comparison || std::strcmp(comparison, "=") != 0) {
     ThrowDao(dao_error::kInvalidArgument, "A seek compares with \"=\" only.");
   }
-  const IndexSchema& index = s.schema.indexes[s.currentIndex];
-  if (count == 0 || count > index.columns.size()) {
-    ThrowDao(dao_error::kInvalidArgument, "The index " + Quoted(index.info.m_strName.Utf8()) +
-                                              " has " + std::to_string(index.columns.size()) +
-                                              " fields; the seek gave " + std::to_string(count) +
-                                              " keys.");
+  if (count == 0 || count > s.cursor->KeyCount()) {
+    ThrowDao(dao_error::kInvalidArgument,
+             "The index " + Quoted(s.schema.indexes[s.currentIndex].info.m_strName.Utf8()) +
+                 " has " + std::to_string(s.cursor->KeyCount()) + " fields; the seek gave " +
+                 std::to_string(count) + " keys.");
   }
   std::vector<StoredValue> converted;
   for (uint16_t k = 0; k < count; ++k) {
-    const RecordField& f = s.fields[FieldIndex(ToBstr(index.columns[k]))];
+    const RecordField& f = s.fields[s.cursor->KeyField(k)];
     // A key longer than the field cannot match, which is a miss rather than a failure.
     converted.push_back(ToStoredValue(*f.type, INT32_MAX, keys[k]));
   }
@@ -314,12 +375,15 @@ bool CDaoRecordset::Seek(const char* comparison, const Variant* keys, uint16_t c
   return true;
 }
 
-int16_t CDaoRecordset::GetIndexCount() const {
-  return static_cast<int16_t>(Require().schema.indexes.size());
+int16_t CDaoRecordset::GetIndexCount() {
+  State& s = Require();
+  Refresh(s);
+  return static_cast<int16_t>(s.schema.indexes.size());
 }
 
-void CDaoRecordset::GetIndexInfo(int index, CDaoIndexInfo& info, uint32_t) const {
-  const State& s = Require();
+void CDaoRecordset::GetIndexInfo(int index, CDaoIndexInfo& info, uint32_t) {
+  State& s = Require();
+  if (static_cast<size_t>(index) >= s.schema.indexes.size()) Refresh(s);
   if (index < 0 || static_cast<size_t>(index) >= s.schema.indexes.size()) {
     ThrowDao(dao_error::kItemNotFound, "There is no index at position " + std::to_string(index) +
                                            " in " + Quoted(s.name) + ".");
@@ -327,8 +391,9 @@ void CDaoRecordset::GetIndexInfo(int index, CDaoIndexInfo& info, uint32_t) const
   info = s.schema.indexes[index].info;
 }
 
-void CDaoRecordset::GetIndexInfo(const Bstr& name, CDaoIndexInfo& info, uint32_t) const {
-  const State& s = Require();
+void CDaoRecordset::GetIndexInfo(const Bstr& name, CDaoIndexInfo& info, uint32_t) {
+  State& s = Require();
+  Refresh(s);
   const std::string wanted = NameUtf8(name, "index");
   for (const IndexSchema& index : s.schema.indexes) {
     if (!EqualNoCase(index.info.m_strName.Utf8(), wanted)) continue;

@@ -35,7 +35,6 @@ class CDaoQueryDef;
 
 // Open types and options.
 inline constexpr int dbOpenTable = 1;
-inline constexpr int dbOpenDynaset = 2;
 inline constexpr int dbOpenSnapshot = 4;
 inline constexpr int dbReadOnly = 4;
 
@@ -47,14 +46,15 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   CDaoRecordset& operator=(const CDaoRecordset&) = delete;
 
   // Opens the table source (matched without regard to case) as a table-type recordset,
-  // positioned on its first record in rowid order. options: 0 or dbReadOnly. Raises 3265 when
+  // positioned on its first record in rowid order. options: 0 or dbReadOnly (always so for the
+  // engine's MSys catalog tables and on a read-only database). Raises 3265 when
   // there is no such table, 3219 for a link or a table without rowids (neither can be walked
   // by rowid; reach links through SQL), 3001 for another open type or option, 3219 when this
   // recordset is open already.
   void Open(int openType, const Bstr& source, int options = 0);
   // Runs the query's statement and holds its rows, positioned on the first. openType must be
   // dbOpenSnapshot. Raises what running the query raises (CDaoQueryDef), 3219 for a statement
-  // that returns no rows.
+  // that returns no rows or changes the database.
   void Open(CDaoQueryDef* queryDef, int openType = dbOpenSnapshot, int options = 0);
   // Drops a pending record (releasing its lock) and closes. Does nothing when closed.
   void Close() noexcept;
@@ -85,18 +85,19 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   // The number of records (table: counted now; snapshot: its rows).
   int32_t GetRecordCount();
 
-  int16_t GetFieldCount() const;
+  // Fields and indexes added to the table (by anyone) since it was opened show here, and in
+  // SetCurrentIndex, GetIndexCount and GetIndexInfo; the current record is then read again.
+  int16_t GetFieldCount();
   // Field information by position or by name (without regard to case); 3265 when there is
   // none. Records are always filled whole, whatever the level.
-  void GetFieldInfo(int index, CDaoFieldInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO) const;
-  void GetFieldInfo(const Bstr& name, CDaoFieldInfo& info,
-                    uint32_t level = AFX_DAO_PRIMARY_INFO) const;
+  void GetFieldInfo(int index, CDaoFieldInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO);
+  void GetFieldInfo(const Bstr& name, CDaoFieldInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO);
   // The field's value in the current record (in the pending record during AddNew or Edit).
   // Raises 3265 for a missing field, 3021 with no current record, 3167 when the current
   // record was deleted through this recordset.
-  Variant GetFieldValue(int index) const;
-  Variant GetFieldValue(const Bstr& name) const;
-  void GetFieldValue(int index, Variant& value) const { value = GetFieldValue(index); }
+  Variant GetFieldValue(int index);
+  Variant GetFieldValue(const Bstr& name);
+  void GetFieldValue(int index, Variant& value) { value = GetFieldValue(index); }
 
   // Writes into the pending record, converted to the field's type. Raises 3020 without a
   // pending AddNew or Edit, 3265 for a missing field, 3027 for an auto-increment field, 3421
@@ -139,11 +140,10 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
             const Variant* key3 = nullptr);
   bool Seek(const char* comparison, const Variant* keys, uint16_t count);
 
-  int16_t GetIndexCount() const;
+  int16_t GetIndexCount();
   // Index information by position or by name; 3265 when there is none.
-  void GetIndexInfo(int index, CDaoIndexInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO) const;
-  void GetIndexInfo(const Bstr& name, CDaoIndexInfo& info,
-                    uint32_t level = AFX_DAO_PRIMARY_INFO) const;
+  void GetIndexInfo(int index, CDaoIndexInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO);
+  void GetIndexInfo(const Bstr& name, CDaoIndexInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO);
 
   void OnDatabaseClose() noexcept override { Close(); }
 
@@ -158,15 +158,16 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
     std::vector<RecordField> fields;
     // Table-type.
     TableSchema schema;
-    int currentIndex = -1;  // position in schema.indexes
+    int64_t schemaVersion = 0;  // the file's schema version when schema was read
+    int currentIndex = -1;      // position in schema.indexes
     std::unique_ptr<TableCursor> cursor;
     // Snapshot: every row (numbered from 0 in place of a rowid).
     std::vector<Row> rows;
 
     bool bof = true;
     bool eof = true;
-    Row current;           // valid when neither bof nor eof
-    bool deleted = false;  // the current record was deleted through this recordset
+    Row current;           // valid when neither bof nor eof; a snapshot's holds only its row number
+    bool deleted = false;  // the current record is known to be deleted
     std::optional<int64_t> lastModified;
 
     Pending pending = Pending::kNone;
@@ -177,8 +178,12 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
 
   State& Require() const;
   State& RequireTable() const;
-  size_t FieldIndex(const Bstr& name) const;
+  // Reads the table's fields and indexes again when the file's schema has changed since.
+  void Refresh(State& s);
+  size_t FieldIndex(const Bstr& name);
   const Row& CurrentRow() const;
+  // Takes s as this recordset's state and moves to the first record; closes again on failure.
+  void Start(std::unique_ptr<State> s);
   // Makes row current; without one, the position is past the end moved towards.
   void Land(std::optional<Row> row, bool forward);
   void DropPending();

@@ -18,8 +18,9 @@ StoredValue Integer(int64_t v) {
   return s;
 }
 
-// SQLite says only that a foreign key failed. Deleting, or changing a table that holds no
-// foreign key, can only orphan related records; otherwise a related record is missing.
+// SQLite says only that a foreign key failed. Deleting, or an edit that wrote none of the
+// record's own foreign key fields, can only orphan related records; otherwise a related record
+// is missing.
 void RethrowRelation(const CDaoException& e, bool orphans) {
   if (e.Code() == dao_error::kRelatedRecordRequired && orphans) {
     ThrowDao(dao_error::kRelatedRecordsExist,
@@ -52,10 +53,10 @@ void CDaoRecordset::DropPending() {
 
 void CDaoRecordset::SetFieldValue(const Bstr& name, const Variant& value) {
   State& s = Require();
+  const size_t f = FieldIndex(name);  // first: finding a new field may drop the pending record
   if (s.pending == Pending::kNone) {
     ThrowDao(dao_error::kNoPendingUpdate, "A field is written only after AddNew or Edit.");
   }
-  const size_t f = FieldIndex(name);
   const RecordField& field = s.fields[f];
   if (field.autoIncrement) {
     ThrowDao(dao_error::kReadOnly,
@@ -145,11 +146,15 @@ void CDaoRecordset::Store(State& s) {
   SqliteDb& db = database_->Db();
   int64_t rowid = s.current.rowid;
   const bool adding = s.pending == Pending::kAddNew;
-  bool orphans = false;
+  bool orphans = !adding;
   if (!adding) {
-    orphans = true;
-    for (const RelationSchema& r : database_->Relations())
-      orphans = orphans && !EqualNoCase(r.foreignTable, s.schema.name);
+    for (const RelationSchema& r : database_->Relations()) {
+      if (!EqualNoCase(r.foreignTable, s.schema.name)) continue;
+      for (const CDaoRelationFieldInfo& key : r.info.m_fieldInfos) {
+        for (size_t f : columns)
+          orphans = orphans && !EqualNoCase(s.fields[f].name, key.m_strForeignName.Utf8());
+      }
+    }
   }
   try {
     WriteLocked(*database_, [&] {

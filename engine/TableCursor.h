@@ -40,7 +40,9 @@ class TableCursor {
   // compared without regard to case); the keys are converted to the fields' types already.
   std::optional<Row> Seek(SqliteDb& db, const std::vector<StoredValue>& keys) const;
 
+  // The index's fields: how many, and the position of key k among the row's values.
   size_t KeyCount() const { return keys_.size(); }
+  size_t KeyField(size_t k) const { return keys_[k].field; }
 
  private:
   struct Key {

@@ -57,6 +57,44 @@ TEST_F(QueryDefTest, ExecuteRunsOneActionStatementAndCountsItsRecords) {
             (std::vector<std::string>{"1|Ann", "2|Bob"}));  // COUNTER numbers itself
 }
 
+TEST_F(QueryDefTest, TablesDroppedOrRenamedBySqlTakeTheirCatalogWithThem) {
+  Exec("ALTER TABLE People RENAME TO Persons");
+  CDaoRecordset persons(&db_);
+  persons.Open(dbOpenTable, u"Persons");
+  persons.SetCurrentIndex(u"ByName");  // the index keeps its name under the new table name
+  persons.AddNew();
+  persons.SetFieldValue(u"Name", Bstr(u"Di"));
+  persons.Update();
+  persons.SetBookmark(persons.GetLastModifiedBookmark());
+  EXPECT_EQ(Text(persons.GetFieldValue(u"ID")), "4");  // and so does the counter
+  persons.Close();
+  Exec("DROP TABLE Persons");
+  // A new table of the old name is what SQL makes it: its Text field takes "".
+  Exec("CREATE TABLE Persons (Name TEXT(20))");
+  persons.Open(dbOpenTable, u"Persons");
+  persons.AddNew();
+  persons.SetFieldValue(u"Name", Bstr(u""));
+  persons.Update();
+  EXPECT_EQ(persons.GetIndexCount(), 0);
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM MSysFields WHERE TableName = 'Persons'"),
+            std::vector<std::string>{"0"});
+}
+
+TEST_F(QueryDefTest, TextFieldsMadeBySqlIgnoreCaseInComparisonsIndexesAndSeeks) {
+  Exec("CREATE TABLE Words (W TEXT(10), Exact TEXT(10) COLLATE BINARY)");
+  Exec("CREATE INDEX ByW ON Words (W)");
+  Exec("INSERT INTO Words VALUES ('bob', 'bob'), ('ALICE', 'ALICE'), ('Carl', 'Carl')");
+  EXPECT_EQ(Rows("SELECT count(*) FROM Words WHERE W = 'BOB' AND Exact = 'bob'"),
+            std::vector<std::string>{"1"});
+  CDaoRecordset rs(&db_);
+  rs.Open(dbOpenTable, u"Words");
+  rs.SetCurrentIndex(u"ByW");
+  EXPECT_EQ(Walk(rs, u"W"), (std::vector<std::string>{"ALICE", "bob", "Carl"}));
+  const Variant carl = Variant::Str(u"CARL");
+  EXPECT_TRUE(rs.Seek("=", &carl));
+  EXPECT_EQ(Text(rs.GetFieldValue(u"Exact")), "Carl");
+}
+
 TEST_F(QueryDefTest, ExecuteRefusesWhatIsNotOneActionStatement) {
   CDaoQueryDef q(&db_);
   q.Create(u"", u"SELECT * FROM People");
@@ -64,6 +102,10 @@ TEST_F(QueryDefTest, ExecuteRefusesWhatIsNotOneActionStatement) {
   q.SetSQL(u"DELETE FROM People; DELETE FROM Other");
   EXPECT_EQ(DaoCode([&] { q.Execute(dbFailOnError); }), dao_error::kSyntaxError);
   EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), std::vector<std::string>{"3"});
+  for (const char16_t* sql : {u"PRAGMA foreign_keys = OFF", u"BEGIN", u"ATTACH 'x.vdb' AS x"}) {
+    q.SetSQL(sql);
+    EXPECT_EQ(DaoCode([&] { q.Execute(dbFailOnError); }), dao_error::kInvalidOperation);
+  }
   q.SetSQL(u"UPDATE Peeple SET Age = 1");
   EXPECT_EQ(DaoCode([&] { q.Execute(dbFailOnError); }), dao_error::kNoSuchTable);
   q.SetSQL(u"UPDTE People SET Age = 1");
@@ -125,6 +167,9 @@ TEST_F(QueryDefTest, SavedQueriesWithParameters) {
   saved.SetParamValue(u"Name Like", Variant::Str(u"b%"));
   EXPECT_EQ(Rows(saved), std::vector<std::string>{"40"});
   EXPECT_EQ(Sql(path_, "SELECT Name FROM MSysQueries"), std::vector<std::string>{"Older"});
+  saved.SetSQL(u"PARAMETERS Unused LONG; SELECT count(*) FROM People");
+  saved.SetParamValue(u"Unused", Variant::I4(1));
+  EXPECT_EQ(Rows(saved), std::vector<std::string>{"3"});
 
   CDaoQueryDef bad(&db_);
   EXPECT_EQ(DaoCode([&] { bad.Create(u"", u"PARAMETERS x LONG SELECT 1"); }),
@@ -188,6 +233,16 @@ TEST_F(QueryDefTest, LinkedTablesAreReadAndWrittenThroughTheirLinkNames) {
             (std::vector<std::string>{"Bolt|7", "Nut|6"}));
   EXPECT_EQ(Execute("DELETE FROM Parts WHERE Item = 'Nut'"), 1);
   EXPECT_EQ(Sql(other, "SELECT count(*) FROM Stock"), std::vector<std::string>{"1"});
+
+  // The link made again to another file reads that file.
+  const std::string third = dir_.Path("third.vdb");
+  test::CreateDatabase(third);
+  Sql(third, "CREATE TABLE Stock (Item TEXT(20), Qty LONG); INSERT INTO Stock VALUES ('Pin', 1)");
+  db_.DeleteTableDef(u"Parts");
+  link.Close();
+  link.Create(u"Parts", 0, u"Stock", B(";DATABASE=" + third));
+  link.Append();
+  EXPECT_EQ(Rows("SELECT Item FROM Parts"), std::vector<std::string>{"Pin"});
 }
 
 }  // namespace

@@ -147,6 +147,21 @@ TEST_F(RecordWriteTest, RelationsAreEnforced) {
   rs_.Edit();
   rs_.SetFieldValue(u"Age", Variant::I4(33));  // a change that touches no key is fine
   rs_.Update();
+  // A table on both sides: a missing parent is told apart from orphaned children.
+  Exec(
+      "CREATE TABLE Staff (ID LONG PRIMARY KEY, Boss LONG, "
+      "CONSTRAINT StaffStaff FOREIGN KEY (Boss) REFERENCES Staff (ID))");
+  Exec("INSERT INTO Staff VALUES (1, NULL), (2, 1)");
+  CDaoRecordset staff(&db_);
+  staff.Open(dbOpenTable, u"Staff");
+  staff.Edit();
+  staff.SetFieldValue(u"ID", Variant::I4(7));
+  EXPECT_EQ(DaoCode([&] { staff.Update(); }), dao_error::kRelatedRecordsExist);
+  staff.CancelUpdate();
+  staff.MoveNext();
+  staff.Edit();
+  staff.SetFieldValue(u"Boss", Variant::I4(9));
+  EXPECT_EQ(DaoCode([&] { staff.Update(); }), dao_error::kRelatedRecordRequired);
   EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), std::vector<std::string>{"2"});
 }
 
@@ -157,6 +172,9 @@ TEST_F(RecordWriteTest, ReadOnlyRecordsetsAndDatabasesRefuseWrites) {
   EXPECT_EQ(DaoCode([&] { readOnly.AddNew(); }), dao_error::kReadOnly);
   EXPECT_EQ(DaoCode([&] { readOnly.Edit(); }), dao_error::kReadOnly);
   EXPECT_EQ(DaoCode([&] { readOnly.Delete(); }), dao_error::kReadOnly);
+  CDaoRecordset catalog(&db_);
+  catalog.Open(dbOpenTable, u"MSysCounters");
+  EXPECT_EQ(DaoCode([&] { catalog.Delete(); }), dao_error::kReadOnly);
   CDaoDatabase db;
   db.Open(B(path_), false, true);
   CDaoRecordset rs(&db);

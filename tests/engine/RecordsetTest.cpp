@@ -4,6 +4,7 @@
 
 #include "RecordTestSupport.h"
 #include "automation/SafeArray.h"
+#include "engine/TableDef.h"
 
 namespace vorlix {
 namespace {
@@ -227,6 +228,36 @@ TEST_F(RecordsetTest, IndexesAreReportedAndSelectedByName) {
   EXPECT_EQ(rs.GetCurrentIndex().Utf8(), "ByName");
   EXPECT_EQ(DaoCode([&] { rs.SetCurrentIndex(u"Missing"); }), dao_error::kNotAnIndex);
   EXPECT_EQ(rs.GetCurrentIndex().Utf8(), "ByName");
+}
+
+TEST_F(RecordsetTest, FieldsAndIndexesAddedAfterOpeningShow) {
+  MakePeople();
+  Sql(path_, "INSERT INTO People (Name, Age) VALUES ('Ann', 30), ('Bob', 20)");
+  CDaoRecordset rs(&db_);
+  rs.Open(dbOpenTable, u"People");
+  rs.MoveNext();
+  CDaoTableDef def(&db_);
+  def.Open(u"People");
+  CDaoFieldInfo town;
+  town.m_strName = u"Town";
+  town.m_nType = dbText;
+  town.m_lSize = 10;
+  def.CreateField(town);
+  CDaoIndexInfo byTown;
+  byTown.m_strName = u"ByTown";
+  byTown.m_fieldInfos = {{u"Town", false}};
+  def.CreateIndex(byTown);
+  EXPECT_EQ(rs.GetFieldCount(), 4);
+  EXPECT_EQ(rs.GetIndexCount(), 4);
+  EXPECT_EQ(Text(rs.GetFieldValue(u"Name")), "Bob");  // still on the same record
+  EXPECT_EQ(rs.GetFieldValue(u"Town").vt(), VT_NULL);
+  rs.Edit();
+  rs.SetFieldValue(u"Town", Bstr(u"Oslo"));
+  rs.Update();
+  rs.SetCurrentIndex(u"ByTown");
+  const Variant oslo = Variant::Str(u"OSLO");
+  EXPECT_TRUE(rs.Seek("=", &oslo));
+  EXPECT_EQ(Text(rs.GetFieldValue(u"Name")), "Bob");
 }
 
 TEST_F(RecordsetTest, SeekFindsByConvertedKeysAndLeavesThePositionOnAMiss) {

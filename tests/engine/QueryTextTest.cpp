@@ -1,0 +1,60 @@
+// The query text the engine hands to SQLite: parameter declarations and references, the
+// collation of Text columns made by SQL, and the one-statement rule.
+#include <gtest/gtest.h>
+
+#include "EngineTestSupport.h"
+#include "engine/QueryText.h"
+
+namespace vorlix {
+namespace {
+
+using test::DaoCode;
+
+TEST(QueryText, ParametersBecomeNumberedAndOnlyDeclaredBracketsAreReplaced) {
+  const QueryText q = ReadQueryText(
+      "PARAMETERS [Start Date] DATETIME, Who TEXT ( 20 ), n LONG;\n"
+      "SELECT [Name], '[who]' FROM [My Table] WHERE Born >= [start date] AND Name = [Who] "
+      "OR [Who] IS NULL");
+  ASSERT_EQ(q.parameters.size(), 3u);
+  EXPECT_EQ(q.parameters[0].name, "Start Date");
+  EXPECT_EQ(q.parameters[0].type->code, dbDate);
+  EXPECT_EQ(q.parameters[1].type->code, dbText);
+  EXPECT_EQ(q.parameters[1].size, 20);
+  EXPECT_EQ(q.parameters[2].type->code, dbLong);
+  EXPECT_EQ(q.sql,
+            "SELECT [Name], '[who]' FROM [My Table] WHERE Born >= ?1 AND Name = ?2 OR ?2 IS NULL");
+  EXPECT_EQ(ReadQueryText("SELECT [x] FROM t").sql, "SELECT [x] FROM t");
+  EXPECT_TRUE(ReadQueryText("SELECT 1").parameters.empty());
+}
+
+TEST(QueryText, MalformedDeclarationsAreSyntaxErrors) {
+  for (const char* text :
+       {"PARAMETERS; SELECT 1", "PARAMETERS x; SELECT 1", "PARAMETERS x LONG SELECT 1",
+        "PARAMETERS x LONG, X SHORT; SELECT 1", "SELECT 'open"}) {
+    EXPECT_EQ(DaoCode([&] { ReadQueryText(text); }), dao_error::kSyntaxError) << text;
+  }
+}
+
+TEST(QueryText, TextColumnsMadeBySqlCompareWithoutRegardToCase) {
+  EXPECT_EQ(WithTextCollation("CREATE TABLE t (a TEXT(10), b LONG, c VARCHAR (5) NOT NULL, "
+                              "d MEMO COLLATE BINARY, e CHAR, CONSTRAINT pk PRIMARY KEY (b))"),
+            "CREATE TABLE t (a TEXT(10) COLLATE NOCASE, b LONG, c VARCHAR (5) NOT NULL COLLATE "
+            "NOCASE, d MEMO COLLATE BINARY, e CHAR COLLATE NOCASE, CONSTRAINT pk PRIMARY KEY (b))");
+  EXPECT_EQ(WithTextCollation("ALTER TABLE t ADD COLUMN n TEXT(5) DEFAULT 'x';"),
+            "ALTER TABLE t ADD COLUMN n TEXT(5) DEFAULT 'x' COLLATE NOCASE;");
+  EXPECT_EQ(WithTextCollation("ALTER TABLE t ADD n LONG"), "ALTER TABLE t ADD n LONG");
+  for (const char* unchanged : {"CREATE INDEX i ON t (a)", "CREATE TABLE t AS SELECT a FROM u",
+                                "SELECT 'TEXT'", "CREATE TABLE t (a, b BLOB)"}) {
+    EXPECT_EQ(WithTextCollation(unchanged), unchanged);
+  }
+}
+
+TEST(QueryText, ASecondStatementIsNoticedOutsideQuotesAndComments) {
+  EXPECT_FALSE(HasSecondStatement("DELETE FROM t;"));
+  EXPECT_FALSE(HasSecondStatement("DELETE FROM t ;; -- DELETE FROM u"));
+  EXPECT_FALSE(HasSecondStatement("INSERT INTO t VALUES ('a; DROP TABLE t')"));
+  EXPECT_TRUE(HasSecondStatement("DELETE FROM t; DELETE FROM u"));
+}
+
+}  // namespace
+}  // namespace vorlix
