@@ -183,6 +183,7 @@ class CDBConnection {
   int32_t errorCode_ = 0;
   Bstr errorDescription_;
   bool errorFlag_ = false;
+  // The pauses of RetryOnLock for the record writers.
   Sleeper sleep_;
 };
 

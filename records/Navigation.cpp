@@ -31,7 +31,7 @@ bool CDBConnection::SkipRecords(int32_t count, Variant* out) {
   if (!Enter(ErrorFlag::kClear, kCurrentTableOpen)) return false;
   CDaoRecordset& table = CurrentTable();
   if (count == 0) return false;
-  // Further past the end it faces there is nothing to reach; the engine is not asked.
+  // Already past the end it moves towards: nothing to reach, and the engine is not asked.
   if (count > 0 ? table.IsEOF() : table.IsBOF()) return false;
   // One engine move whatever the count: the engine moves by a million in one statement.
   if (!Capture([&] { table.Move(count); })) return false;
