@@ -118,7 +118,11 @@ class CDBConnection {
  private:
   using TableList = std::list<std::unique_ptr<CDaoRecordset>>;
 
-  // The call frame's half inside the worker (connection/CallFrame.cpp).
+  // The call frame's half inside the worker (connection/CallFrame.cpp). A worker begins with
+  //   if (!Enter(ErrorFlag::kClear, kCurrentTableOpen)) return false;
+  // (true instead of false for the methods that report success without a database), then
+  // does its engine work inside Capture; a record writer runs its attempt as
+  // Capture([&] { return RetryOnLock(attempt, sleep_); }).
   enum class ErrorFlag { kClear, kKeep };
   // Entry-check counts the methods use: status and database open; all five.
   static constexpr int kDatabaseOpen = 2;
