@@ -158,6 +158,7 @@ void CDaoDatabase::RequireUpdatable() {
 
 void CDaoDatabase::SchemaChanged() {
   cache_ = Cache();
+  ++schemaChanges_;
 }
 
 void CDaoDatabase::Revalidate() {

@@ -91,6 +91,9 @@ class CDaoDatabase {
   void RequireUpdatable();
   // Forgets what was read about the schema, after this object changed it.
   void SchemaChanged();
+  // How many times this object has changed the schema: a change of its own is noticed without
+  // asking the file.
+  uint64_t SchemaChanges() const { return schemaChanges_; }
   const std::vector<TableEntry>& Tables();
   const std::vector<RelationSchema>& Relations();
   // How many of this object's recordsets hold the file's write lock for a pending AddNew or
@@ -120,6 +123,7 @@ class CDaoDatabase {
   Cache cache_;
   std::vector<Dependent*> dependents_;
   int editLockHolders_ = 0;
+  uint64_t schemaChanges_ = 0;
 };
 
 }  // namespace vorlix

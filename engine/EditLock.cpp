@@ -1,5 +1,7 @@
 #include "engine/EditLock.h"
 
+#include <sqlite3.h>
+
 #include "engine/DaoException.h"
 
 namespace vorlix {
@@ -15,6 +17,17 @@ void Begin(SqliteDb& db) {
   }
 }
 
+// COMMIT keeps what was stored under the lock; when it fails the transaction is rolled back
+// rather than left holding the lock.
+void Commit(SqliteDb& db) {
+  try {
+    db.Exec("COMMIT");
+  } catch (...) {
+    sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
 }  // namespace
 
 void AcquireEditLock(CDaoDatabase& db) {
@@ -23,7 +36,7 @@ void AcquireEditLock(CDaoDatabase& db) {
 }
 
 void ReleaseEditLock(CDaoDatabase& db) {
-  if (--db.EditLockHolders() == 0) db.Db().Exec("COMMIT");
+  if (--db.EditLockHolders() == 0) Commit(db.Db());
 }
 
 void WriteLocked(CDaoDatabase& db, const std::function<void()>& write) {
@@ -39,13 +52,7 @@ void WriteLocked(CDaoDatabase& db, const std::function<void()>& write) {
     throw;
   }
   sqlite.Exec("RELEASE record_write");
-  if (!own) return;
-  try {
-    sqlite.Exec("COMMIT");
-  } catch (...) {
-    sqlite.Exec("ROLLBACK");  // a commit that failed must not leave the lock held
-    throw;
-  }
+  if (own) Commit(sqlite);
 }
 
 }  // namespace vorlix

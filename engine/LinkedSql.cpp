@@ -28,6 +28,8 @@ std::string Attach(SqliteDb& db, const TableEntry& link) {
   Statement listed = db.Cached("SELECT 1 FROM pragma_database_list WHERE name = ?1");
   listed.Bind(1, schema);
   if (!listed.Step()) {
+    // ATTACH would make a missing file: check the target first (3024, 3078 ...).
+    CheckLinkTarget(path, link.sourceTable);
     db.Prepare("ATTACH DATABASE ?1 AS ?2").Bind(1, path).Bind(2, schema).Run();
   }
   return schema;
@@ -66,7 +68,8 @@ std::string ResolveLinks(CDaoDatabase& db, const std::string& sql) {
       if (!EqualNoCase(link->name, name)) continue;
       out += sql.substr(copied, token.begin - copied);
       out += QuoteName(Attach(db.Db(), *link)) + "." + QuoteName(link->sourceTable);
-      const bool aliasable = prev.Is("FROM") || prev.Is("JOIN") || prev.IsPunct(',', sql);
+      const bool aliasable =
+          prev.Is("FROM") || prev.Is("JOIN") || prev.Is("UPDATE") || prev.IsPunct(',', sql);
       if (aliasable && (i + 1 == t.size() || EndsTableName(t[i + 1], sql))) {
         out += " AS " + QuoteName(link->name);
       }

@@ -27,14 +27,15 @@ bool ManagesConnection(const std::string& sql) {
   return false;
 }
 
-// After DDL run by SQL: what the catalog keeps about tables follows them. A table made by SQL
-// gets counters for its COUNTER columns; a dropped table's catalog rows go (or a new table of
-// its name would inherit them); a renamed table's rows move with it.
-void KeepCatalog(SqliteDb& db, const std::string& sql) {
+// After a statement run by SQL; true when it was DDL. What the catalog keeps about tables
+// follows them: a table made by SQL gets counters for its COUNTER columns; a dropped table's
+// catalog rows go (or a new table of its name would inherit them); a renamed table's rows
+// move with it.
+bool KeepCatalog(SqliteDb& db, const std::string& sql) {
   std::optional<std::vector<Token>> tokens = Tokenize(sql);
-  if (!tokens || tokens->size() < 3) return;
+  if (!tokens || tokens->size() < 3) return false;
   const std::vector<Token>& t = *tokens;
-  if (!t[0].Is("CREATE") && !t[0].Is("ALTER") && !t[0].Is("DROP")) return;
+  if (!t[0].Is("CREATE") && !t[0].Is("ALTER") && !t[0].Is("DROP")) return false;
   if (t[0].Is("DROP") && t[1].Is("TABLE")) {
     const size_t name = t[2].Is("IF") ? 4 : 2;  // DROP TABLE [IF EXISTS] name
     if (name < t.size() && StoredTableName(db, NameOf(t[name], sql)).empty()) {
@@ -45,6 +46,7 @@ void KeepCatalog(SqliteDb& db, const std::string& sql) {
     catalog::RenameTable(db, NameOf(t[2], sql), NameOf(t[5], sql));
   }
   catalog::SyncCounters(db);
+  return true;
 }
 
 }  // namespace
@@ -198,9 +200,9 @@ void CDaoQueryDef::Execute(int) {
   stmt.Run();
   // changes() keeps the count of the last statement that changed rows; DDL changes none.
   const int64_t affected = sqlite3_total_changes64(db.handle()) == before ? 0 : db.Changes();
-  KeepCatalog(db, text_.sql);
+  const bool ddl = KeepCatalog(db, text_.sql);
   transaction.Commit();
-  database_->SchemaChanged();
+  if (ddl) database_->SchemaChanged();
   recordsAffected_ = static_cast<int32_t>(affected);
 }
 

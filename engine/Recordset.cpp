@@ -1,7 +1,5 @@
 #include "engine/Recordset.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -61,6 +59,7 @@ void CDaoRecordset::Open(int openType, const Bstr& source, int options) {
              "The table " + Quoted(s->schema.name) + " has no rowids to keep a position by.");
   }
   s->schemaVersion = SchemaVersion(database_->Db());
+  s->schemaChanges = database_->SchemaChanges();
   s->name = s->schema.name;
   // The catalog tables are the engine's: readable, never written through a recordset.
   s->readOnly =
@@ -81,8 +80,11 @@ void CDaoRecordset::Start(std::unique_ptr<State> s) {
   }
 }
 
-void CDaoRecordset::Refresh(State& s) {
+void CDaoRecordset::Refresh(State& s, bool askFile) {
   if (!s.table) return;
+  // Asking the file is a statement of its own, too dear for every record a caller reads.
+  if (!askFile && database_->SchemaChanges() == s.schemaChanges) return;
+  s.schemaChanges = database_->SchemaChanges();
   SqliteDb& db = database_->Db();
   const int64_t version = SchemaVersion(db);
   if (version == s.schemaVersion) return;
@@ -118,7 +120,7 @@ void CDaoRecordset::Refresh(State& s) {
 
 void CDaoRecordset::Open(CDaoQueryDef* queryDef, int openType, int options) {
   if (open_) ThrowDao(dao_error::kInvalidOperation, "The recordset is open already.");
-  if (openType != dbOpenSnapshot || options != 0) {
+  if (!queryDef || openType != dbOpenSnapshot || options != 0) {
     ThrowDao(dao_error::kInvalidArgument, "A query is opened as a snapshot, with no options.");
   }
   ResultSet result = queryDef->Rows();
@@ -136,9 +138,7 @@ void CDaoRecordset::Close() noexcept {
   try {
     DropPending();
   } catch (const CDaoException&) {
-    // Releasing the lock failed: end the transaction that holds it rather than keep it.
-    database_->EditLockHolders() = 0;
-    sqlite3_exec(database_->Db().handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    // The lock's commit failed and was rolled back (EditLock.cpp): nothing is held; close.
   }
   database_->RemoveDependent(this);
   open_.reset();
@@ -164,7 +164,7 @@ Bstr CDaoRecordset::GetCurrentIndex() const {
 
 void CDaoRecordset::SetCurrentIndex(const Bstr& name) {
   State& s = RequireTable();
-  Refresh(s);
+  Refresh(s, true);
   const std::string wanted = NameUtf8(name, "index");
   int found = -1;
   for (size_t i = 0; i < s.schema.indexes.size() && !wanted.empty(); ++i) {
@@ -284,7 +284,7 @@ int32_t CDaoRecordset::GetRecordCount() {
 
 int16_t CDaoRecordset::GetFieldCount() {
   State& s = Require();
-  Refresh(s);
+  Refresh(s, false);
   return static_cast<int16_t>(s.fields.size());
 }
 
@@ -295,7 +295,7 @@ size_t CDaoRecordset::FieldIndex(const Bstr& name) {
     for (size_t i = 0; i < s.fields.size(); ++i) {
       if (EqualNoCase(s.fields[i].name, wanted)) return i;
     }
-    Refresh(s);  // a field added since the table was opened
+    Refresh(s, true);  // a field added since the table was opened
   }
   ThrowDao(dao_error::kItemNotFound,
            "There is no field " + Quoted(wanted) + " in " + Quoted(s.name) + ".");
@@ -303,7 +303,7 @@ size_t CDaoRecordset::FieldIndex(const Bstr& name) {
 
 void CDaoRecordset::GetFieldInfo(int index, CDaoFieldInfo& info, uint32_t) {
   State& s = Require();
-  if (static_cast<size_t>(index) >= s.fields.size()) Refresh(s);
+  if (static_cast<size_t>(index) >= s.fields.size()) Refresh(s, true);
   if (index < 0 || static_cast<size_t>(index) >= s.fields.size()) {
     ThrowDao(dao_error::kItemNotFound, "There is no field at position " + std::to_string(index) +
                                            " in " + Quoted(s.name) + ".");
@@ -377,13 +377,13 @@ bool CDaoRecordset::Seek(const char* comparison, const Variant* keys, uint16_t c
 
 int16_t CDaoRecordset::GetIndexCount() {
   State& s = Require();
-  Refresh(s);
+  Refresh(s, true);
   return static_cast<int16_t>(s.schema.indexes.size());
 }
 
 void CDaoRecordset::GetIndexInfo(int index, CDaoIndexInfo& info, uint32_t) {
   State& s = Require();
-  if (static_cast<size_t>(index) >= s.schema.indexes.size()) Refresh(s);
+  if (static_cast<size_t>(index) >= s.schema.indexes.size()) Refresh(s, true);
   if (index < 0 || static_cast<size_t>(index) >= s.schema.indexes.size()) {
     ThrowDao(dao_error::kItemNotFound, "There is no index at position " + std::to_string(index) +
                                            " in " + Quoted(s.name) + ".");
@@ -393,7 +393,7 @@ void CDaoRecordset::GetIndexInfo(int index, CDaoIndexInfo& info, uint32_t) {
 
 void CDaoRecordset::GetIndexInfo(const Bstr& name, CDaoIndexInfo& info, uint32_t) {
   State& s = Require();
-  Refresh(s);
+  Refresh(s, true);
   const std::string wanted = NameUtf8(name, "index");
   for (const IndexSchema& index : s.schema.indexes) {
     if (!EqualNoCase(index.info.m_strName.Utf8(), wanted)) continue;

@@ -85,8 +85,10 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   // The number of records (table: counted now; snapshot: its rows).
   int32_t GetRecordCount();
 
-  // Fields and indexes added to the table (by anyone) since it was opened show here, and in
-  // SetCurrentIndex, GetIndexCount and GetIndexInfo; the current record is then read again.
+  // Fields and indexes added to the table since it was opened show: those added through this
+  // database object here, those added by anyone in SetCurrentIndex, GetIndexCount,
+  // GetIndexInfo and when a field or index asked for is not known. The current record is
+  // then read again.
   int16_t GetFieldCount();
   // Field information by position or by name (without regard to case); 3265 when there is
   // none. Records are always filled whole, whatever the level.
@@ -158,8 +160,9 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
     std::vector<RecordField> fields;
     // Table-type.
     TableSchema schema;
-    int64_t schemaVersion = 0;  // the file's schema version when schema was read
-    int currentIndex = -1;      // position in schema.indexes
+    int64_t schemaVersion = 0;   // the file's schema version when schema was read
+    uint64_t schemaChanges = 0;  // the database object's count of its own changes then
+    int currentIndex = -1;       // position in schema.indexes
     std::unique_ptr<TableCursor> cursor;
     // Snapshot: every row (numbered from 0 in place of a rowid).
     std::vector<Row> rows;
@@ -178,8 +181,9 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
 
   State& Require() const;
   State& RequireTable() const;
-  // Reads the table's fields and indexes again when the file's schema has changed since.
-  void Refresh(State& s);
+  // Reads the table's fields and indexes again when the schema has changed since: asking the
+  // file (a statement) when askFile, else only noticing this database object's own changes.
+  void Refresh(State& s, bool askFile);
   size_t FieldIndex(const Bstr& name);
   const Row& CurrentRow() const;
   // Takes s as this recordset's state and moves to the first record; closes again on failure.

@@ -112,6 +112,10 @@ void CDaoRecordset::Update() {
   }
   try {
     Store(s);
+    if (s.holdsLock) {
+      s.holdsLock = false;
+      ReleaseEditLock(*database_);  // commits what Store wrote
+    }
   } catch (const CDaoException&) {
     // Keep the values for another try, but not the lock.
     if (s.holdsLock) {
@@ -123,10 +127,6 @@ void CDaoRecordset::Update() {
   s.pending = Pending::kNone;
   s.pendingValues.clear();
   s.written.clear();
-  if (s.holdsLock) {
-    s.holdsLock = false;
-    ReleaseEditLock(*database_);
-  }
 }
 
 void CDaoRecordset::Store(State& s) {

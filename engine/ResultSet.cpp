@@ -50,7 +50,8 @@ ResultSet ReadResultSet(Statement& stmt) {
   }
   for (int c = 0; c < columns; ++c) {
     RecordField f;
-    f.name = sqlite3_column_name(s, c);
+    const char* name = sqlite3_column_name(s, c);  // null only when memory ran out
+    f.name = name ? name : "";
     const char* declared = sqlite3_column_decltype(s, c);
     const bool fromTable = declared && sqlite3_column_origin_name(s, c);
     DeclaredType dt{};

@@ -207,6 +207,26 @@ TEST_F(RecordsetTest, FieldInformationAndTypedValues) {
   EXPECT_EQ(DaoCode([&] { rs.GetFieldInfo(u"Nothing", info); }), dao_error::kItemNotFound);
 }
 
+// Values another program stored in a form the field's type does not keep are read as they
+// are stored, never misread as the type.
+TEST_F(RecordsetTest, ValuesStoredOutsideTheirTypeKeepTheirStorageClass) {
+  Sql(path_,
+      "CREATE TABLE Odd (N LONG, D DATETIME, M CURRENCY, B BYTE);"
+      "INSERT INTO Odd VALUES ('abc', 'not a date', 12, 300), (5000000000, 45000.5, 'x', -1)");
+  CDaoRecordset rs(&db_);
+  rs.Open(dbOpenTable, u"Odd");
+  EXPECT_EQ(rs.GetFieldValue(u"N").vt(), VT_BSTR);
+  EXPECT_EQ(rs.GetFieldValue(u"D").vt(), VT_BSTR);
+  EXPECT_EQ(rs.GetFieldValue(u"M").vt(), VT_CY);  // an integer amount is still an amount
+  EXPECT_EQ(rs.GetFieldValue(u"M").AsSigned(), 120000);
+  EXPECT_EQ(rs.GetFieldValue(u"B").vt(), VT_I4);  // 300 does not fit a Byte
+  rs.MoveNext();
+  EXPECT_EQ(rs.GetFieldValue(u"N").vt(), VT_I8);
+  EXPECT_EQ(rs.GetFieldValue(u"D").vt(), VT_R8);
+  EXPECT_EQ(rs.GetFieldValue(u"M").vt(), VT_BSTR);
+  EXPECT_EQ(rs.GetFieldValue(u"B").vt(), VT_I4);
+}
+
 TEST_F(RecordsetTest, IndexesAreReportedAndSelectedByName) {
   MakePeople();
   CDaoRecordset rs(&db_);
@@ -286,6 +306,19 @@ TEST_F(RecordsetTest, SeekFindsByConvertedKeysAndLeavesThePositionOnAMiss) {
   EXPECT_TRUE(rs.Seek("=", keys, 1));
   EXPECT_EQ(Text(rs.GetFieldValue(u"Name")), "Ann");
   EXPECT_EQ(DaoCode([&] { rs.Seek("=", keys, uint16_t{0}); }), dao_error::kInvalidArgument);
+}
+
+TEST_F(RecordsetTest, TheRowidPrimaryKeyIsAnIndexLikeAnother) {
+  Exec("CREATE TABLE K (ID INTEGER PRIMARY KEY, V TEXT(5))");
+  Exec("INSERT INTO K VALUES (5, 'five'), (2, 'two'), (9, 'nine')");
+  CDaoRecordset rs(&db_);
+  rs.Open(dbOpenTable, u"K");
+  rs.SetCurrentIndex(u"PrimaryKey");
+  EXPECT_EQ(Walk(rs, u"V"), (std::vector<std::string>{"two", "five", "nine"}));
+  const Variant nine = Variant::Str(u"9");
+  EXPECT_TRUE(rs.Seek("=", &nine));
+  rs.MovePrev();
+  EXPECT_EQ(Text(rs.GetFieldValue(u"V")), "five");
 }
 
 TEST_F(RecordsetTest, SeekOnATwoFieldIndexMatchesAPrefix) {
