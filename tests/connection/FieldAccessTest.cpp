@@ -41,7 +41,11 @@ TEST_F(FieldAccessTest, PositionalReadsWriteNothingButTheResultOnFailure) {
   // No table: the result is written, as false.
   EXPECT_EQ(db_.GetFieldCount(&count_, &ok_), S_OK);
   EXPECT_EQ(ok_, VARIANT_FALSE);
+  EXPECT_EQ(db_.GetFieldName(0, &name_, &ok_), S_OK);
+  EXPECT_EQ(db_.GetFieldValue(0, &value_, &ok_), S_OK);
   EXPECT_EQ(count_, 77);
+  EXPECT_EQ(name_, Bstr(u"untouched"));
+  EXPECT_EQ(value_, Untouched());
   // An engine failure: S_FALSE, and not even the result.
   ASSERT_TRUE(Table(u"People"));
   for (int16_t position : {3, -1}) {

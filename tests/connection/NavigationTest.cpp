@@ -88,6 +88,10 @@ TEST_F(NavigationTest, CountWritesZeroFirstAndDoesNotMove) {
   EXPECT_EQ(again, array_);
 
   ASSERT_TRUE(Ask(&CDBConnection::Close));
+  Variant array = Untouched();
+  EXPECT_FALSE(Move(&CDBConnection::Top, &array));
+  EXPECT_FALSE(Move(&CDBConnection::GetRecord, &array));
+  EXPECT_EQ(array, Untouched());
   count = 99;
   EXPECT_EQ(db_.Count(&count, &ok), S_OK);
   EXPECT_EQ(ok, VARIANT_FALSE);
