@@ -76,23 +76,25 @@ TEST_F(NavigationTest, SkipOfAMillionIsOneMove) {
   EXPECT_EQ(array_.AsArray().At(1), Variant::I4(1));
 }
 
-TEST_F(NavigationTest, CountWritesZeroFirstAndDoesNotMove) {
+TEST_F(NavigationTest, CountDoesNotMoveTheCursor) {
   int32_t count = 99;
   VARIANT_BOOL ok = 7;
-  ASSERT_TRUE(Skip(1, &array_));
+  Variant record;
+  ASSERT_TRUE(Skip(1, &record));
   EXPECT_EQ(db_.Count(&count, &ok), S_OK);
   EXPECT_EQ(ok, VARIANT_TRUE);
   EXPECT_EQ(count, 3);
-  Variant again;
-  ASSERT_TRUE(Move(&CDBConnection::GetRecord, &again));
-  EXPECT_EQ(again, array_);
+  ASSERT_TRUE(Move(&CDBConnection::GetRecord, &array_));
+  EXPECT_EQ(array_, record);
+}
 
+TEST_F(NavigationTest, WithoutATableOnlyResultsAndAZeroCountAreWritten) {
   ASSERT_TRUE(Ask(&CDBConnection::Close));
-  Variant array = Untouched();
-  EXPECT_FALSE(Move(&CDBConnection::Top, &array));
-  EXPECT_FALSE(Move(&CDBConnection::GetRecord, &array));
-  EXPECT_EQ(array, Untouched());
-  count = 99;
+  EXPECT_FALSE(Move(&CDBConnection::Top, &array_));
+  EXPECT_FALSE(Move(&CDBConnection::GetRecord, &array_));
+  EXPECT_EQ(array_, Untouched());
+  int32_t count = 99;
+  VARIANT_BOOL ok = 7;
   EXPECT_EQ(db_.Count(&count, &ok), S_OK);
   EXPECT_EQ(ok, VARIANT_FALSE);
   EXPECT_EQ(count, 0);
