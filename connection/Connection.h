@@ -115,6 +115,41 @@ class CDBConnection {
   // Writes 0 into *piCount before anything else.
   HRESULT Count(int32_t* piCount, VARIANT_BOOL* bSuccess);
 
+  // Seek on the current index (records/Seek.cpp). Finds the first record whose index fields
+  // equal the keys, handed to the engine unchanged in index order, and returns it as a record
+  // array. 0 with nothing recorded when the table has no current index or nothing matches;
+  // the cursor then stays where it was.
+  HRESULT Seek(const Variant& pvSeek, Variant* pvReturnArray, VARIANT_BOOL* bSuccess);
+  HRESULT Seek2(const Variant& pvSeek1, const Variant& pvSeek2, Variant* pvReturnArray,
+                VARIANT_BOOL* bSuccess);
+  HRESULT Seek3(const Variant& pvSeek1, const Variant& pvSeek2, const Variant& pvSeek3,
+                Variant* pvReturnArray, VARIANT_BOOL* bSuccess);
+  // Uses the first iNum keys and reads no other; a count outside 1 to 10 finds nothing.
+  HRESULT Seek10(const Variant& pvSeek1, const Variant& pvSeek2, const Variant& pvSeek3,
+                 const Variant& pvSeek4, const Variant& pvSeek5, const Variant& pvSeek6,
+                 const Variant& pvSeek7, const Variant& pvSeek8, const Variant& pvSeek9,
+                 const Variant& pvSeek10, int32_t iNum, Variant* pvReturnArray,
+                 VARIANT_BOOL* bSuccess);
+
+  // Record writing (records/RecordWriting.cpp). 0 with nothing recorded when the database
+  // cannot be updated. A value array is a one-dimensional VARIANT array of name/value pairs
+  // from any lower bound (a record array is one): names are VT_BSTR; auto-increment fields are
+  // skipped; a string is cut to a Text field's size, and "" is written as " "; other values
+  // go to the engine as they are. An array that is not of that shape, a name that is not a
+  // string, or a value that no field takes gives 0 with nothing stored and nothing recorded.
+  // The client's array is never changed. A lock held by another user is waited for, up to
+  // 20 attempts with a pause of 10 to 499 ms after each; 0 with the flag clear when it
+  // outlasts them.
+  // Adds a record and returns it as stored, the engine's values included; it becomes the
+  // current record. With bSetEmptyString -1 (only that value) the required Text and Memo
+  // fields start as their default text, else "" where allowed, else " ".
+  HRESULT Append(const Variant& pvArray, VARIANT_BOOL bSetEmptyString, Variant* pvReturnArray,
+                 VARIANT_BOOL* bSuccess);
+  // Overwrites the named fields of the current record and returns it as stored.
+  HRESULT Replace(const Variant& pvArray, Variant* pvReturnArray, VARIANT_BOOL* bSuccess);
+  // Deletes the current record; the cursor stays on it until the client moves.
+  HRESULT Delete(VARIANT_BOOL* bSuccess);
+
  private:
   using TableList = std::list<std::unique_ptr<CDaoRecordset>>;
 
@@ -181,6 +216,23 @@ class CDBConnection {
   bool MoveToEnd(bool last, Variant* out);
   bool SkipRecords(int32_t count, Variant* out);
   bool CountRecords(int32_t* count);
+  // Seek and record writing.
+  // The first record whose current-index fields equal keys, as a record array in *out; false
+  // without asking the engine when keys is empty or the table has no current index.
+  bool SeekRecord(const std::vector<Variant>& keys, Variant* out);
+  // The entry checks of the record writers: the five, then a database that can be updated.
+  bool EnterWriter();
+  // Append (adding, with the preset when preset) and Replace: writes the pairs of values into
+  // a new record or the current one under the lock-retry policy, then builds its record array.
+  bool WriteRecord(const Variant& values, bool adding, bool preset, Variant* out);
+  bool DeleteRecord();
+  // Writes the pairs of values into table's pending record. False at the first name that is
+  // not VT_BSTR or the first engine failure, which is dropped unrecorded; the pairs before it
+  // stay written.
+  static bool WriteRecordValues(const SafeArray& values, CDaoRecordset& table);
+  // Gives the required Text and Memo fields of table's pending new record their starting
+  // text. Stops at the first engine failure, which is dropped unrecorded.
+  static void PresetRequiredTextFields(CDaoRecordset& table);
 
   CDaoDatabase database_;
   TableList tables_;

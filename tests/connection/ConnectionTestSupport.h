@@ -83,7 +83,9 @@ class ConnectionTest : public ::testing::Test {
 
   TempDir dir_;
   std::string path_ = dir_.Path("db.vdb");
-  CDBConnection db_;
+  // The pauses of db_'s lock-retry policy; a test that meets locks puts its own here.
+  Sleeper sleep_ = SleepFor;
+  CDBConnection db_{[this](std::chrono::milliseconds pause) { sleep_(pause); }};
 };
 
 // What a method leaves in an out-parameter that it must not write.
