@@ -134,9 +134,10 @@ class CDBConnection {
   // Record writing (records/RecordWriting.cpp). 0 with nothing recorded when the database
   // cannot be updated. A value array is a one-dimensional VARIANT array of name/value pairs
   // from any lower bound (a record array is one): names are VT_BSTR; auto-increment fields are
-  // skipped; a string is cut to a Text field's size, and "" is written as " "; other values
-  // go to the engine as they are. An array that is not of that shape, a name that is not a
-  // string, or a value that no field takes gives 0 with nothing stored and nothing recorded.
+  // skipped; a string is cut to a Text field's size (never through a character), and "" is
+  // written as " "; other values go to the engine as they are. An array that is not of that
+  // shape, a name that is not a string, a name the table has no field for or a value its field
+  // refuses gives 0 with nothing stored and nothing recorded.
   // The client's array is never changed. A lock held by another user is waited for, up to
   // 20 attempts with a pause of 10 to 499 ms after each; 0 with the flag clear when it
   // outlasts them.

@@ -48,7 +48,7 @@ bool CDBConnection::SeekRecord(const std::vector<Variant>& keys, Variant* out) {
   if (keys.empty()) return false;
   CDaoRecordset& table = CurrentTable();
   const bool found = Capture([&] {
-    // The index is asked for on every call: the client may have chosen another since.
+    // Without a current index there is nothing to seek on: a miss, not an engine failure.
     return !table.GetCurrentIndex().empty() &&
            table.Seek("=", keys.data(), static_cast<uint16_t>(keys.size()));
   });
