@@ -9,9 +9,9 @@
 namespace vorlix {
 namespace {
 
-// The codes the original engine family raises for locks held by other users and for files
-// or tables in use; the engine here raises 3260 and 3262, the others keep their meaning for
-// any engine that stands in its place.
+// The failure codes that mean a lock held by another user, or a file or table in use. Our
+// engine raises 3260 and 3262; the others are kept so that the policy stays the same for any
+// engine numbered alike.
 constexpr std::array<int32_t, 17> kLockCodes = {3009, 3046, 3158, 3164, 3186, 3187,
                                                 3188, 3189, 3202, 3211, 3212, 3218,
                                                 3225, 3260, 3261, 3262, 3624};
