@@ -1,5 +1,6 @@
 #include "connection/CallFrame.h"
 #include "connection/Connection.h"
+#include "engine/QueryDef.h"
 
 namespace vorlix {
 

@@ -28,7 +28,6 @@
 #include "connection/LockRetry.h"
 #include "engine/DaoException.h"
 #include "engine/Database.h"
-#include "engine/QueryDef.h"
 #include "engine/Recordset.h"
 
 namespace vorlix {
