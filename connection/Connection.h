@@ -80,7 +80,8 @@ class CDBConnection {
   // *bExists: whether a table definition, system and linked ones included, has this name.
   HRESULT Exist(const Bstr& sTableName, VARIANT_BOOL* bExists, VARIANT_BOOL* bSuccess);
   // The current table's fields as name and blank value pairs, the blank chosen by type: VT_I4 0
-  // (Boolean to Long), VT_R8 0 (Single, Double), VT_BSTR "" (Date, Text, Memo), else VT_EMPTY.
+  // (Boolean, Byte, Integer, Long), VT_R8 0 (Single, Double), VT_BSTR "" (Date, Text, Memo),
+  // else VT_EMPTY. Needs no current record.
   HRESULT Structure(Variant* pvStructure, VARIANT_BOOL* bSuccess);
   // The current table's index names.
   HRESULT ListIndexes(Variant* pvIndexes, VARIANT_BOOL* bSuccess);
