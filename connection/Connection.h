@@ -73,6 +73,51 @@ class CDBConnection {
   // The opposite of ReadOnly; does not clear the flag.
   HRESULT CanUpdate(VARIANT_BOOL* bCanUpdate);
 
+  // Catalogue reports (catalogue/CatalogueReports.cpp). A report array is a VT_ARRAY|VT_VARIANT
+  // from 0, written only on success. Names are compared exactly, case included.
+  // The table definitions' names, leaving out those whose first two characters are "MS".
+  HRESULT ListTables(Variant* pvTables, VARIANT_BOOL* bSuccess);
+  // *bExists: whether a table definition, system and linked ones included, has this name.
+  HRESULT Exist(const Bstr& sTableName, VARIANT_BOOL* bExists, VARIANT_BOOL* bSuccess);
+  // The current table's fields as name and blank value pairs, the blank chosen by type: VT_I4 0
+  // (Boolean, Byte, Integer, Long), VT_R8 0 (Single, Double), VT_BSTR "" (Date, Text, Memo),
+  // else VT_EMPTY. Needs no current record.
+  HRESULT Structure(Variant* pvStructure, VARIANT_BOOL* bSuccess);
+  // The current table's index names.
+  HRESULT ListIndexes(Variant* pvIndexes, VARIANT_BOOL* bSuccess);
+  // Eight key and value pairs describing the named field of the current table; needs a current
+  // record (0, unrecorded, without one).
+  HRESULT GetAttributes(const Bstr& sFieldName, Variant* pvReturnArray, VARIANT_BOOL* bSuccess);
+  // Makes sTableName current as Table does, without setting an index, then tells whether the
+  // field is required (0 for the empty name). -1 without doing anything when no database is
+  // open.
+  HRESULT Required(const Bstr& sTableName, const Bstr& sFieldName, VARIANT_BOOL* bRequired,
+                   VARIANT_BOOL* bSuccess);
+
+  // Statements and saved queries (catalogue/Queries.cpp, catalogue/Commands.cpp). None of them
+  // touches the open tables. Rows come back as a result-set array (ResultSetArray.cpp).
+  HRESULT SQL(const Bstr& sSql, Variant* pvRecordArray, VARIANT_BOOL* bSuccess);
+  // Runs the saved query sQueryName with the parameters of pvParameterArray, a one-dimensional
+  // VARIANT array of name (VT_BSTR) and value pairs; any other argument, or a name that is not
+  // a string, gives 0 with nothing recorded and no query run. -1 without a database.
+  HRESULT Query(const Bstr& sQueryName, const Variant& pvParameterArray, Variant* pvRecordArray,
+                VARIANT_BOOL* bSuccess);
+  // Runs an action statement; 0, unrecorded, on a database that cannot be updated. -1 without a
+  // database.
+  HRESULT Command(const Bstr& sCommand, VARIANT_BOOL* bSuccess);
+  HRESULT CommandWithRecords(const Bstr& sCommand, int32_t* iRecordsUpdated,
+                             VARIANT_BOOL* bSuccess);
+  // Replaces the statement of the saved query sQueryName, or saves a new one; a new one leaves
+  // the failure to find it recorded although the result is -1. -1 without a database.
+  HRESULT CreateQuery(const Bstr& sQueryName, const Bstr& sSql, VARIANT_BOOL* bSuccess);
+
+  // Database files (connection/DatabaseFiles.cpp), whatever is open on this connection.
+  // Creates an empty database file and closes it again. Does not clear the flag.
+  HRESULT CreateDatabase(const Bstr& sDatabaseName, VARIANT_BOOL* bSuccess);
+  // Writes a compacted copy of sOldName to sNewName, which must not exist; sOldName must not be
+  // open in this process.
+  HRESULT Compact(const Bstr& sOldName, const Bstr& sNewName, VARIANT_BOOL* bSuccess);
+
   // Open-table list (connection/OpenTables.cpp). Names are compared exactly with the names the
   // engine reports for open tables, so a name in another case opens a second recordset.
   // Makes sTableName current: an open table changes places with the head (a swap, not a move
@@ -196,11 +241,33 @@ class CDBConnection {
   Bstr OpenDatabase(const Bstr& name, VARIANT_BOOL exclusive, VARIANT_BOOL readOnly);
   bool OpenDatabaseForWrite(const Bstr& name, VARIANT_BOOL* readOnly);
   bool CloseDatabase();
+  // Catalogue and query workers (catalogue/).
+  bool ListTableNames(Variant* out);
+  bool TableExists(const Bstr& name, VARIANT_BOOL* exists);
+  bool BuildStructure(Variant* out);
+  bool ListIndexNames(Variant* out);
+  bool ReadAttributes(const Bstr& field, Variant* out);
+  bool ReadRequired(const Bstr& table, const Bstr& field, VARIANT_BOOL* required);
+  // Walks rows from its first row to its end into *out: VT_EMPTY when there is none, else
+  // the result-set array. False with *out untouched on an engine failure (recorded).
+  bool BuildResultSetArray(CDaoRecordset& rows, Variant* out);
+  // Opens query as a snapshot and builds its result-set array into *out. False with *out
+  // untouched on an engine failure (recorded) or when the rows do not fit in memory (not
+  // recorded).
+  bool ReadQueryRows(CDaoQueryDef& query, Variant* out);
+  bool RunSql(const Bstr& sql, Variant* out);
+  bool RunSavedQuery(const Bstr& name, const Variant& parameters, Variant* out);
+  // Runs an action statement and puts the number of records it affected into *count.
+  bool ExecuteCommand(const Bstr& sql, int32_t* count);
+  bool SaveQuery(const Bstr& name, const Bstr& sql);
   // Clears the error flag and releases every table; true (closing a recordset cannot fail).
   bool CloseTables();
   // Closes and deletes every open table, head first.
   void ReleaseAllTables();
   bool OpenTable(const Bstr& name, const Bstr& index);
+  // Makes name the current table: an open one changes places with the head, another is opened
+  // at the head. False after a recorded failure, with the list as it was.
+  bool MakeCurrent(const Bstr& name);
   void CloseTableNamed(const Bstr& name);
   // The first node from the head whose recordset reports name, or end().
   TableList::iterator FindOpenTable(const Bstr& name);

@@ -18,22 +18,26 @@ HRESULT CDBConnection::Table(const Bstr& sTableName, const Bstr& sIndex, VARIANT
 bool CDBConnection::OpenTable(const Bstr& name, const Bstr& index) {
   // Without a database there is nothing to open, and clients take that as success.
   if (!Enter(ErrorFlag::kClear, kDatabaseOpen)) return true;
+  if (!MakeCurrent(name)) return false;
+  // Selecting the index it has would move the table to its first record.
+  if (index.empty() || CurrentTable().GetCurrentIndex() == index) return true;
+  return Capture([&] { CurrentTable().SetCurrentIndex(index); });
+}
+
+bool CDBConnection::MakeCurrent(const Bstr& name) {
   const auto found = FindOpenTable(name);
   if (found != tables_.end()) {
     // A swap, not a move to the front: the former current table takes the found one's place.
     std::swap(*found, tables_.front());
-  } else {
-    auto table = std::make_unique<CDaoRecordset>(&database_);
-    const bool opened = Capture([&] {
-      table->Open(dbOpenTable, name, database_.CanUpdate() ? 0 : dbReadOnly);
-      table->SetLockingMode(true);
-    });
-    if (!opened) return false;
-    tables_.push_front(std::move(table));
+    return true;
   }
-  // Selecting the index it has would move the table to its first record.
-  if (index.empty() || CurrentTable().GetCurrentIndex() == index) return true;
-  return Capture([&] { CurrentTable().SetCurrentIndex(index); });
+  auto table = std::make_unique<CDaoRecordset>(&database_);
+  const bool opened = Capture([&] {
+    table->Open(dbOpenTable, name, database_.CanUpdate() ? 0 : dbReadOnly);
+    table->SetLockingMode(true);
+  });
+  if (opened) tables_.push_front(std::move(table));
+  return opened;
 }
 
 HRESULT CDBConnection::CloseTable(const Bstr& bsTableName) {
