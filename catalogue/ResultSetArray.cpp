@@ -1,0 +1,45 @@
+#include <utility>
+#include <vector>
+
+#include "automation/SafeArray.h"
+#include "connection/Connection.h"
+#include "engine/DaoInfo.h"
+
+namespace vorlix {
+namespace {
+
+// Opens every row of a result of other than one field; clients find rows by it.
+constexpr char16_t kNewRecord[] = u"*NewRecord*";
+
+}  // namespace
+
+bool CDBConnection::BuildResultSetArray(CDaoRecordset& rows, Variant* out) {
+  return Capture([&] {
+    if (rows.IsEOF() && rows.IsBOF()) {
+      *out = Variant();
+      return true;
+    }
+    const int16_t count = rows.GetFieldCount();
+    // Gathered first and moved into the array whole, so the array is made once at its final
+    // size without asking the engine how many rows there are.
+    std::vector<Variant> elements;
+    CDaoFieldInfo info;
+    for (rows.MoveFirst(); !rows.IsEOF(); rows.MoveNext()) {
+      // A one-field result is its bare values: no marker, no names.
+      if (count == 1) {
+        elements.push_back(rows.GetFieldValue(0));
+        continue;
+      }
+      elements.push_back(Variant::Str(kNewRecord));
+      for (int16_t i = 0; i < count; ++i) {
+        rows.GetFieldInfo(i, info, AFX_DAO_PRIMARY_INFO);
+        elements.push_back(Variant::Str(info.m_strName));
+        elements.push_back(rows.GetFieldValue(i));
+      }
+    }
+    *out = Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(elements)));
+    return true;
+  });
+}
+
+}  // namespace vorlix

@@ -1,0 +1,7 @@
+#include "connection/Connection.h"
+
+namespace vorlix {
+
+CDBConnection::CDBConnection(Sleeper sleep) : sleep_(std::move(sleep)) {}
+
+}  // namespace vorlix

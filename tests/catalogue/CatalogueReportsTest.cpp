@@ -1,0 +1,140 @@
+// Reports on the open database's tables, fields and indexes.
+#include "engine/TableDef.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
+
+namespace vorlix::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class CatalogueReportsTest : public ConnectionTest {
+ protected:
+  // Reports for Variant-returning methods; *out stays Untouched() unless written.
+  bool Report(HRESULT (CDBConnection::*method)(Variant*, VARIANT_BOOL*), Variant* out) {
+    return Ok([&](VARIANT_BOOL* result) { return (db_.*method)(out, result); });
+  }
+  Strings Report(HRESULT (CDBConnection::*method)(Variant*, VARIANT_BOOL*)) {
+    Variant out = Untouched();
+    EXPECT_TRUE(Report(method, &out));
+    return Elements(out);
+  }
+  // "exists", "missing", or "failed".
+  std::string Exist(const char16_t* name) {
+    VARIANT_BOOL exists = 7;
+    if (!Ok([&](VARIANT_BOOL* result) { return db_.Exist(name, &exists, result); }))
+      return "failed";
+    return exists == VARIANT_TRUE ? "exists" : exists == VARIANT_FALSE ? "missing" : "?";
+  }
+  // "required", "optional", or "failed, ..." with what *bRequired then holds.
+  std::string Required(const char16_t* table, const char16_t* field) {
+    VARIANT_BOOL required = 7;
+    const bool ok =
+        Ok([&](VARIANT_BOOL* result) { return db_.Required(table, field, &required, result); });
+    const std::string value = required == VARIANT_TRUE    ? "required"
+                              : required == VARIANT_FALSE ? "optional"
+                                                          : "unwritten";
+    return ok ? value : "failed, " + value;
+  }
+  std::string CurrentIndex() {
+    Bstr index = u"unwritten";
+    db_.GetCurrentIndex(&index);
+    return index.Utf8();
+  }
+};
+
+TEST_F(CatalogueReportsTest, TheListLeavesOutNamesBeginningWithUpperCaseMSWhichExistStillSees) {
+  Sql(path_,
+      "CREATE TABLE MSales (x LONG); CREATE TABLE MS (x LONG); CREATE TABLE Ms_Data (x LONG);"
+      "CREATE TABLE msData (x LONG); CREATE TABLE M (x LONG)");
+  {
+    // A link to a table of another file, listed and seen like a table.
+    const std::string other = dir_.Path("other.vdb");
+    Sql(other, "CREATE TABLE Source (x LONG)");
+    CDaoDatabase linking;
+    linking.Open(B(path_));
+    CDaoTableDef link(&linking);
+    link.Create(u"Remote", 0, u"Source", B(";DATABASE=" + other));
+    link.Append();
+  }
+  OpenDatabase();
+  EXPECT_EQ(Report(&CDBConnection::ListTables),
+            (Strings{"VT_BSTR Empty", "VT_BSTR M", "VT_BSTR Ms_Data", "VT_BSTR msData",
+                     "VT_BSTR People", "VT_BSTR Remote"}));
+  EXPECT_EQ(Exist(u"MSales"), "exists");
+  EXPECT_EQ(Exist(u"MSysInfo"), "exists");
+  EXPECT_EQ(Exist(u"Remote"), "exists");
+  EXPECT_EQ(Exist(u"People"), "exists");
+  EXPECT_EQ(Exist(u"people"), "missing");
+  EXPECT_EQ(Exist(u"Peopl"), "missing");
+
+  EXPECT_TRUE(Ask(&CDBConnection::Close));
+  EXPECT_EQ(Exist(u"People"), "failed");
+  Variant out = Untouched();
+  EXPECT_FALSE(Report(&CDBConnection::ListTables, &out));
+  EXPECT_EQ(out, Untouched());
+}
+
+TEST_F(CatalogueReportsTest, StructureGivesABlankValueByTypeAndNeedsNoRecord) {
+  Sql(path_,
+      "CREATE TABLE Kinds (B BIT, Y BYTE, I SHORT, L LONG, C CURRENCY, S SINGLE, D DOUBLE,"
+      " T DATETIME, X TEXT(10), M MEMO, N BINARY(8), O LONGBINARY, G GUID)");
+  OpenDatabase();
+  EXPECT_TRUE(Table(u"Kinds"));
+  EXPECT_EQ(Report(&CDBConnection::Structure),
+            (Strings{"VT_BSTR B", "VT_I4 0",        "VT_BSTR Y", "VT_I4 0",        "VT_BSTR I",
+                     "VT_I4 0",   "VT_BSTR L",      "VT_I4 0",   "VT_BSTR C",      "VT_EMPTY",
+                     "VT_BSTR S", "VT_R8 0.000000", "VT_BSTR D", "VT_R8 0.000000", "VT_BSTR T",
+                     "VT_BSTR ",  "VT_BSTR X",      "VT_BSTR ",  "VT_BSTR M",      "VT_BSTR ",
+                     "VT_BSTR N", "VT_EMPTY",       "VT_BSTR O", "VT_EMPTY",       "VT_BSTR G",
+                     "VT_EMPTY"}));
+  EXPECT_EQ(Report(&CDBConnection::ListIndexes), Strings{});
+  // The table is empty: attributes need a record to stand on, and the refusal is unrecorded.
+  Variant out = Untouched();
+  EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) { return db_.GetAttributes(u"B", &out, r); }));
+  EXPECT_FALSE(Error());
+  EXPECT_EQ(out, Untouched());
+}
+
+TEST_F(CatalogueReportsTest, AttributesDescribeOneFieldOfTheCurrentRecord) {
+  Sql(path_,
+      "CREATE TABLE Staff (ID COUNTER PRIMARY KEY, Name TEXT(30) NOT NULL DEFAULT 'none');"
+      "INSERT INTO Staff (Name) VALUES ('Ann')");
+  OpenDatabase();
+  EXPECT_TRUE(Table(u"People"));
+  EXPECT_EQ(Report(&CDBConnection::ListIndexes), (Strings{"VT_BSTR ByName", "VT_BSTR PrimaryKey"}));
+  EXPECT_TRUE(Table(u"Staff"));
+  Variant out = Untouched();
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.GetAttributes(u"name", &out, r); }));
+  EXPECT_EQ(Elements(out), (Strings{"VT_BSTR strName", "VT_BSTR Name", "VT_BSTR nType", "VT_I2 10",
+                                    "VT_BSTR lSize", "VT_I4 30", "VT_BSTR lAttributes", "VT_I4 34",
+                                    "VT_BSTR nOrdinalPosition", "VT_I2 1", "VT_BSTR bRequired",
+                                    "VT_I2 1", "VT_BSTR bAllowZeroLength", "VT_I2 1",
+                                    "VT_BSTR strDefaultValue", "VT_BSTR none"}));
+  out = Untouched();
+  EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) { return db_.GetAttributes(u"Nothing", &out, r); }));
+  EXPECT_EQ(LastCode(), dao_error::kItemNotFound);
+  EXPECT_EQ(out, Untouched());
+}
+
+TEST_F(CatalogueReportsTest, RequiredMakesItsTableCurrentLikeTableButSetsNoIndex) {
+  Sql(path_, "CREATE TABLE Staff (ID COUNTER PRIMARY KEY, Name TEXT(30) NOT NULL)");
+  EXPECT_EQ(Required(u"Staff", u"Name"), "unwritten");  // no database: success
+  OpenDatabase();
+  EXPECT_TRUE(Table(u"People", u"ByName"));
+  EXPECT_TRUE(Table(u"Empty"));
+  // Open already: it changes places with the head and keeps its index.
+  EXPECT_EQ(Required(u"People", u"Name"), "optional");
+  EXPECT_EQ(CurrentIndex(), "ByName");
+  // Not open: opened at the head with no index.
+  EXPECT_EQ(Required(u"Staff", u"NAME"), "required");
+  EXPECT_EQ(CurrentIndex(), "");
+  // The name is compared exactly: another case opens a second recordset.
+  EXPECT_EQ(Required(u"staff", u""), "optional");
+  EXPECT_EQ(Required(u"Staff", u"Salary"), "failed, optional");
+  EXPECT_EQ(LastCode(), dao_error::kItemNotFound);
+  EXPECT_EQ(Required(u"Nowhere", u"Name"), "failed, optional");
+  EXPECT_EQ(DrainTables(), (Strings{"Staff", "Staff", "People", "Empty"}));
+}
+
+}  // namespace
+}  // namespace vorlix::test

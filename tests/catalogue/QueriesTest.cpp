@@ -1,0 +1,175 @@
+// Rows of statements and saved queries as result-set arrays, and action statements.
+#include "automation/SafeArray.h"
+#include "tests/catalogue/AllocationLimit.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
+
+namespace vorlix::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class QueriesTest : public ConnectionTest {
+ protected:
+  void SetUp() override {
+    ConnectionTest::SetUp();
+    Sql(path_,
+        "CREATE TABLE Towns (Name TEXT(20), City TEXT(255));"
+        "INSERT INTO Towns VALUES ('Ann', 'Oslo'), ('Bob', 'Rome'), ('Cy', 'Oslo')");
+    OpenDatabase();
+  }
+  // The rows of sql shown, or "failed" with what the out-parameter then holds.
+  Strings Rows(const char16_t* sql) {
+    Variant out = Untouched();
+    if (!Ok([&](VARIANT_BOOL* r) { return db_.SQL(sql, &out, r); })) return {"failed", Show(out)};
+    return Elements(out);
+  }
+  Strings Query(const char16_t* name, const Variant& parameters) {
+    Variant out = Untouched();
+    if (!Ok([&](VARIANT_BOOL* r) { return db_.Query(name, parameters, &out, r); }))
+      return {"failed", Show(out)};
+    return Elements(out);
+  }
+  static Variant Pairs(int32_t lower, std::vector<Variant> elements) {
+    return Variant::Array(SafeArray::Vector(VT_VARIANT, lower, std::move(elements)));
+  }
+  bool CreateQuery(const char16_t* name, const char16_t* sql) {
+    return Ok([&](VARIANT_BOOL* r) { return db_.CreateQuery(name, sql, r); });
+  }
+  // *count is -5 unless written.
+  bool Command(const char16_t* sql, int32_t* count) {
+    *count = -5;
+    return Ok([&](VARIANT_BOOL* r) { return db_.CommandWithRecords(sql, count, r); });
+  }
+};
+
+const Strings kFailedUntouched = {"failed", "VT_BSTR untouched"};
+
+TEST_F(QueriesTest, ResultSetLayout) {
+  // One field: bare values.
+  EXPECT_EQ(Rows(u"SELECT Name FROM People ORDER BY ID"),
+            (Strings{"VT_BSTR Ann", "VT_BSTR Bob", "VT_BSTR Cy"}));
+  // Other counts: a marker, then name and value pairs; a Null keeps its place, and a value
+  // that looks like the marker is passed on as it is.
+  EXPECT_EQ(Rows(u"SELECT ID, Born, '*NewRecord*' AS Note FROM People WHERE ID > 1 ORDER BY ID"),
+            (Strings{"VT_BSTR *NewRecord*", "VT_BSTR ID", "VT_I4 2", "VT_BSTR Born", "VT_NULL",
+                     "VT_BSTR Note", "VT_BSTR *NewRecord*", "VT_BSTR *NewRecord*", "VT_BSTR ID",
+                     "VT_I4 3", "VT_BSTR Born", "VT_DATE 33238.000000", "VT_BSTR Note",
+                     "VT_BSTR *NewRecord*"}));
+  EXPECT_EQ(Rows(u"SELECT * FROM People WHERE ID > 9"), Strings{"not an array: VT_EMPTY"});
+  EXPECT_FALSE(Error());
+  EXPECT_EQ(Rows(u"SELECT * FROM Nowhere"), kFailedUntouched);
+  EXPECT_EQ(LastCode(), dao_error::kNoSuchTable);
+  // Without a database: false, unlike Query.
+  EXPECT_TRUE(Ask(&CDBConnection::Close));
+  EXPECT_EQ(Rows(u"SELECT 1"), kFailedUntouched);
+  EXPECT_FALSE(Error());
+}
+
+TEST_F(QueriesTest, StatementsAndQueriesLeaveTheCurrentTableWhereItWas) {
+  EXPECT_TRUE(CreateQuery(u"All", u"SELECT Name FROM Towns"));
+  EXPECT_TRUE(Table(u"Towns"));
+  EXPECT_TRUE(Table(u"People", u"ByName"));
+  Variant record;
+  EXPECT_TRUE(Skip(1, &record));
+  EXPECT_EQ(Rows(u"SELECT Name FROM People").size(), 3u);
+  EXPECT_EQ(Query(u"All", Pairs(0, {})).size(), 3u);
+  EXPECT_TRUE(Move(&CDBConnection::GetRecord, &record));
+  EXPECT_EQ(NameIn(record), "Bob");
+  EXPECT_EQ(DrainTables(), (Strings{"People", "Towns"}));
+}
+
+TEST_F(QueriesTest, SavedParameterQueries) {
+  const char16_t kByCity[] =
+      u"PARAMETERS [City] Text(255); SELECT Name FROM Towns WHERE City = [City]";
+  // New: saved although the failure to find it stays recorded.
+  EXPECT_TRUE(CreateQuery(u"ByCity", kByCity));
+  EXPECT_TRUE(Error());
+  EXPECT_EQ(LastCode(), dao_error::kItemNotFound);
+  // Pairs are read from the lower bound, whatever it is.
+  EXPECT_EQ(Query(u"ByCity", Pairs(1, {Variant::Str(u"City"), Variant::Str(u"Oslo")})),
+            (Strings{"VT_BSTR Ann", "VT_BSTR Cy"}));
+  // Existing: its statement is replaced, with nothing recorded.
+  EXPECT_TRUE(CreateQuery(u"ByCity",
+                          u"PARAMETERS [City] Text(255); "
+                          u"SELECT Name, City FROM Towns WHERE City <> [City]"));
+  EXPECT_FALSE(Error());
+  EXPECT_EQ(Query(u"BYCITY", Pairs(-3, {Variant::Str(u"City"), Variant::Str(u"Oslo")})),
+            (Strings{"VT_BSTR *NewRecord*", "VT_BSTR Name", "VT_BSTR Bob", "VT_BSTR City",
+                     "VT_BSTR Rome"}));
+  // The engine's refusals are recorded.
+  EXPECT_EQ(Query(u"ByCity", Pairs(0, {Variant::Str(u"Town"), Variant::Str(u"Oslo")})),
+            kFailedUntouched);
+  EXPECT_EQ(LastCode(), dao_error::kItemNotFound);
+  EXPECT_EQ(Query(u"ByCity", Pairs(0, {})), kFailedUntouched);
+  EXPECT_EQ(LastCode(), dao_error::kTooFewParameters);
+  // A statement that cannot replace the saved one is refused by the second attempt too.
+  EXPECT_FALSE(CreateQuery(u"ByCity", u"PARAMETERS City; SELECT 1"));
+  EXPECT_EQ(LastCode(), dao_error::kSyntaxError);
+}
+
+TEST_F(QueriesTest, QueryRefusesParametersItCannotReadWithoutRecording) {
+  EXPECT_TRUE(CreateQuery(u"ByCity", u"PARAMETERS [City] Text(255); SELECT City FROM Towns"));
+  SafeArray square(VT_VARIANT, {{0, 2}, {0, 1}});
+  square.Set(std::vector<int32_t>{0, 0}, Variant::Str(u"City"));
+  for (const Variant& parameters :
+       {Pairs(0, {Variant::I4(1), Variant::Str(u"Oslo")}),
+        Pairs(0, {Variant::Str(u"City"), Variant::Str(u"Oslo"), Variant::Str(u"City")}),
+        Variant::Array(SafeArray::Vector(VT_BSTR, 0, {Variant::Str(u"City"), Variant::Str(u"x")})),
+        Variant::Array(std::move(square)), Variant(), Variant::Str(u"City")}) {
+    EXPECT_EQ(Query(u"ByCity", parameters), kFailedUntouched) << Show(parameters);
+    EXPECT_FALSE(Error()) << Show(parameters);
+  }
+  // The shape is judged before the query is looked for.
+  EXPECT_EQ(Query(u"Nowhere", Variant()), kFailedUntouched);
+  EXPECT_FALSE(Error());
+  // Without a database: success, and nothing written.
+  EXPECT_TRUE(Ask(&CDBConnection::Close));
+  Variant out = Untouched();
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.Query(u"ByCity", Variant(), &out, r); }));
+  EXPECT_EQ(out, Untouched());
+  EXPECT_TRUE(CreateQuery(u"Other", u"SELECT 1"));
+}
+
+TEST_F(QueriesTest, CommandsCountTheirRecordsAndAreRefusedOnAReadOnlyDatabase) {
+  int32_t count = 0;
+  EXPECT_TRUE(Command(u"UPDATE Towns SET City = 'Bergen' WHERE City = 'Oslo'", &count));
+  EXPECT_EQ(count, 2);
+  EXPECT_TRUE(Command(u"DELETE FROM Towns WHERE City = 'Oslo'", &count));
+  EXPECT_EQ(count, 0);
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.Command(u"DELETE FROM Towns", r); }));
+  EXPECT_EQ(Rows(u"SELECT count(*) FROM Towns"), Strings{"VT_I4 0"});
+  EXPECT_FALSE(Command(u"DELETE FROM Nowhere", &count));
+  EXPECT_EQ(count, -5);
+  EXPECT_EQ(LastCode(), dao_error::kNoSuchTable);
+
+  ASSERT_EQ(Open(path_, 0, VARIANT_TRUE), B(path_));
+  EXPECT_FALSE(Command(u"DELETE FROM People", &count));
+  EXPECT_EQ(count, -5);
+  EXPECT_FALSE(Error());
+  EXPECT_EQ(Rows(u"SELECT count(*) FROM People"), Strings{"VT_I4 3"});
+
+  EXPECT_TRUE(Ask(&CDBConnection::Close));
+  EXPECT_TRUE(Command(u"DELETE FROM People", &count));
+  EXPECT_EQ(count, -5);
+}
+
+TEST_F(QueriesTest, AResultTooLargeToHoldFailsAndTheConnectionGoesOn) {
+  Sql(path_,
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000)"
+      " INSERT INTO Towns SELECT 'Town', 'City' FROM n");
+  // The first leaves room for the snapshot's rows, not for an array of nine elements a row;
+  // the second not even for the snapshot.
+  for (size_t bytesPerRow : {64, 16}) {
+    AllocationLimit limit(5000 * bytesPerRow);
+    Variant out = Untouched();
+    EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) {
+      return db_.SQL(u"SELECT Name, City, Name AS N, City AS C FROM Towns", &out, r);
+    }));
+    EXPECT_EQ(out, Untouched());
+    EXPECT_FALSE(Error());
+  }
+  EXPECT_EQ(Rows(u"SELECT count(*) FROM Towns"), Strings{"VT_I4 5003"});
+}
+
+}  // namespace
+}  // namespace vorlix::test

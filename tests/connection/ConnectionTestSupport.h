@@ -1,0 +1,96 @@
+// A connection on a database in a temporary folder, with the calls the tests make often
+// shortened to what they return.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "automation/SafeArray.h"
+#include "connection/Connection.h"
+#include "tests/support/TestFiles.h"
+
+namespace vorlix::test {
+
+class ConnectionTest : public ::testing::Test {
+ protected:
+  // db.vdb with People (ID, Name, Born; indexes PrimaryKey and ByName) holding Ann (born
+  // 1950-02-03), Bob (birth date Null) and Cy in this order, and the empty table Empty.
+  void SetUp() override {
+    CreateDatabase(path_);
+    Sql(path_,
+        "CREATE TABLE People (ID COUNTER PRIMARY KEY, Name TEXT(20), Born DATETIME);"
+        "CREATE INDEX ByName ON People (Name); INSERT INTO People VALUES"
+        " (1, 'Ann', '1950-02-03 00:00:00'), (2, 'Bob', NULL), (3, 'Cy', '1990-12-31 00:00:00');"
+        "CREATE TABLE Empty (ID COUNTER PRIMARY KEY)");
+  }
+
+  // Runs call with a fresh [out, retval] VARIANT_BOOL; expects S_OK and -1 or 0.
+  template <typename Call>
+  bool Ok(Call call) {
+    VARIANT_BOOL result = 7;
+    EXPECT_EQ(call(&result), S_OK);
+    EXPECT_TRUE(result == VARIANT_TRUE || result == VARIANT_FALSE) << result;
+    return result == VARIANT_TRUE;
+  }
+  bool Ask(HRESULT (CDBConnection::*method)(VARIANT_BOOL*)) {
+    return Ok([&](VARIANT_BOOL* result) { return (db_.*method)(result); });
+  }
+  bool Error() { return Ask(&CDBConnection::IsDAOError); }
+  int32_t LastCode() {
+    int32_t code = -1;
+    Bstr description;
+    db_.GetLastDAOError(&code, &description);
+    return code;
+  }
+
+  Bstr Open(const std::string& path, VARIANT_BOOL exclusive = 0, VARIANT_BOOL readOnly = 0) {
+    Bstr result = u"unwritten";
+    EXPECT_EQ(db_.Open(B(path), exclusive, readOnly, &result), S_OK);
+    return result;
+  }
+  void OpenDatabase() { ASSERT_EQ(Open(path_), B(path_)); }
+  bool Table(const char16_t* name, const char16_t* index = u"") {
+    return Ok([&](VARIANT_BOOL* result) { return db_.Table(name, index, result); });
+  }
+  std::string CurrentTable() {
+    Bstr name = u"unwritten";
+    db_.GetCurrentTable(&name);
+    return name.Utf8();
+  }
+  // The names of the open tables, head first; closes them all to find out.
+  std::vector<std::string> DrainTables() {
+    std::vector<std::string> names;
+    while (!Ask(&CDBConnection::TableIsReady) && names.size() < 10) {
+      names.push_back(CurrentTable());
+      Ask(&CDBConnection::CloseCurrentTable);
+    }
+    return names;
+  }
+
+  // A navigation method; *array stays as it was when the method does not write it.
+  bool Move(HRESULT (CDBConnection::*method)(Variant*, VARIANT_BOOL*), Variant* array) {
+    return Ok([&](VARIANT_BOOL* result) { return (db_.*method)(array, result); });
+  }
+  bool Skip(int32_t count, Variant* array) {
+    return Ok([&](VARIANT_BOOL* result) { return db_.Skip(count, array, result); });
+  }
+  // The value of Name in a record array of People.
+  static std::string NameIn(const Variant& record) {
+    return record.AsArray().At(3).AsBstr().Utf8();
+  }
+
+  TempDir dir_;
+  std::string path_ = dir_.Path("db.vdb");
+  // The pauses of db_'s lock-retry policy; a test that meets locks puts its own here.
+  Sleeper sleep_ = SleepFor;
+  CDBConnection db_{[this](std::chrono::milliseconds pause) { sleep_(pause); }};
+};
+
+// What a method leaves in an out-parameter that it must not write.
+inline Variant Untouched() {
+  return Variant::Str(u"untouched");
+}
+
+}  // namespace vorlix::test

@@ -1,0 +1,77 @@
+// The error record, and which methods clear its flag.
+#include <functional>
+
+#include "ConnectionTestSupport.h"
+
+namespace vorlix::test {
+namespace {
+
+using ErrorRecordTest = ConnectionTest;
+
+TEST_F(ErrorRecordTest, FailureStaysReadableAfterALaterCallClearsTheFlag) {
+  EXPECT_EQ(LastCode(), 0);
+  int16_t version = 0;
+  EXPECT_EQ(db_.GetVorlixVersion(&version), S_OK);
+  EXPECT_EQ(version, 1);
+  EXPECT_TRUE(Ask(&CDBConnection::StatusIsOk));
+  OpenDatabase();
+  EXPECT_FALSE(Table(u"Nowhere"));
+  EXPECT_TRUE(Error());
+  EXPECT_TRUE(Table(u"People"));
+  EXPECT_FALSE(Error());
+  int32_t code = 0;
+  Bstr description;
+  EXPECT_EQ(db_.GetLastDAOError(&code, &description), S_OK);
+  EXPECT_EQ(code, dao_error::kItemNotFound);
+  EXPECT_NE(description.Utf8().find("Nowhere"), std::string::npos) << description.Utf8();
+}
+
+TEST_F(ErrorRecordTest, OnlySomeMethodsClearTheFlag) {
+  VARIANT_BOOL b;
+  int16_t n;
+  int32_t l;
+  Bstr s;
+  Variant v;
+  // Each call succeeds on People, just after a recorded failure.
+  const std::vector<std::pair<bool, std::function<void()>>> calls = {
+      {true, [&] { db_.StatusIsOk(&b); }},
+      {true, [&] { db_.IsDAOError(&b); }},
+      {true, [&] { db_.GetLastDAOError(&l, &s); }},
+      {true, [&] { db_.GetVorlixVersion(&n); }},
+      {true, [&] { db_.IsOpen(&b); }},
+      {true, [&] { db_.CanUpdate(&b); }},
+      {true, [&] { db_.TableIsReady(&b); }},
+      {true, [&] { db_.CloseTable(u"People"); }},
+      {true, [&] { db_.GetFieldCount(&n, &b); }},
+      {true, [&] { db_.GetFieldName(1, &s, &b); }},
+      {true, [&] { db_.GetFieldValue(1, &v, &b); }},
+      {false, [&] { db_.Open(B(path_), 0, 0, &s); }},
+      {false, [&] { db_.OpenForWrite(B(path_), &b, &b); }},
+      {false, [&] { db_.Close(&b); }},
+      {false, [&] { db_.GetName(&s); }},
+      {false, [&] { db_.ReadOnly(&b); }},
+      {false, [&] { db_.Table(u"People", u"", &b); }},
+      {false, [&] { db_.CloseCurrentTable(&b); }},
+      {false, [&] { db_.CloseAllTables(&b); }},
+      {false, [&] { db_.GetCurrentTable(&s); }},
+      {false, [&] { db_.GetCurrentIndex(&s); }},
+      {false, [&] { db_.GetFieldValueFromName(u"Name", &v, &b); }},
+      {false, [&] { db_.Top(&v, &b); }},
+      {false, [&] { db_.Bottom(&v, &b); }},
+      {false, [&] { db_.Skip(1, &v, &b); }},
+      {false, [&] { db_.GetRecord(&v, &b); }},
+      {false, [&] { db_.IsEOF(&b); }},
+      {false, [&] { db_.IsBOF(&b); }},
+      {false, [&] { db_.Count(&l, &b); }},
+  };
+  for (size_t i = 0; i < calls.size(); ++i) {
+    OpenDatabase();
+    EXPECT_TRUE(Table(u"People"));
+    EXPECT_FALSE(Table(u"Nowhere"));
+    calls[i].second();
+    EXPECT_EQ(Error(), calls[i].first) << "call " << i;
+  }
+}
+
+}  // namespace
+}  // namespace vorlix::test

@@ -1,0 +1,122 @@
+// Moving through the current table, and the record arrays that come back.
+#include "ConnectionTestSupport.h"
+
+namespace vorlix::test {
+namespace {
+
+class NavigationTest : public ConnectionTest {
+ protected:
+  void SetUp() override {
+    ConnectionTest::SetUp();
+    OpenDatabase();
+    ASSERT_TRUE(Table(u"People"));
+  }
+  Variant array_ = Untouched();
+};
+
+TEST_F(NavigationTest, RecordArrayAlternatesNamesAndValuesFromZero) {
+  Sql(path_, "INSERT INTO People VALUES (4, '  Dee  ', NULL)");
+  ASSERT_TRUE(Move(&CDBConnection::Top, &array_));
+  EXPECT_EQ(array_.vt(), VT_ARRAY | VT_VARIANT);
+  EXPECT_EQ(array_.AsArray().Bounds(), (std::vector<ArrayBound>{{0, 6}}));
+  const std::vector<Variant> ann = {Variant::Str(u"ID"),   Variant::I4(1),
+                                    Variant::Str(u"Name"), Variant::Str(u"Ann"),
+                                    Variant::Str(u"Born"), Variant::Date(18297)};
+  EXPECT_EQ(array_.AsArray().Elements(), ann);
+  // Null stays Null, and text comes back whole, spaces included.
+  ASSERT_TRUE(Move(&CDBConnection::Bottom, &array_));
+  EXPECT_EQ(NameIn(array_), "  Dee  ");
+  EXPECT_EQ(array_.AsArray().At(5).vt(), VT_NULL);
+  Variant again;
+  ASSERT_TRUE(Move(&CDBConnection::GetRecord, &again));
+  EXPECT_EQ(again, array_);
+}
+
+TEST_F(NavigationTest, EmptyTableIsAtBothEndsAndYieldsNoRecord) {
+  ASSERT_TRUE(Table(u"Empty"));
+  EXPECT_FALSE(Move(&CDBConnection::Top, &array_));
+  EXPECT_FALSE(Move(&CDBConnection::Bottom, &array_));
+  EXPECT_FALSE(Move(&CDBConnection::GetRecord, &array_));
+  EXPECT_EQ(array_, Untouched());
+  EXPECT_FALSE(Error());
+  EXPECT_TRUE(Ask(&CDBConnection::IsEOF));
+  EXPECT_TRUE(Ask(&CDBConnection::IsBOF));
+}
+
+TEST_F(NavigationTest, SkipStopsAtEitherEndWithoutAnError) {
+  EXPECT_FALSE(Skip(0, &array_));
+  Variant record;
+  ASSERT_TRUE(Skip(2, &record));
+  EXPECT_EQ(NameIn(record), "Cy");
+  EXPECT_FALSE(Skip(1, &array_));
+  EXPECT_TRUE(Ask(&CDBConnection::IsEOF));
+  // The engine refuses a move forward from EOF; Skip does not ask it, so nothing is recorded.
+  EXPECT_FALSE(Skip(1, &array_));
+  EXPECT_FALSE(Error());
+  EXPECT_EQ(array_, Untouched());
+
+  ASSERT_TRUE(Skip(-2, &record));
+  EXPECT_EQ(NameIn(record), "Bob");
+  EXPECT_FALSE(Skip(-3, &array_));
+  EXPECT_TRUE(Ask(&CDBConnection::IsBOF));
+  EXPECT_FALSE(Skip(-1, &array_));
+  EXPECT_FALSE(Error());
+  EXPECT_EQ(array_, Untouched());
+}
+
+TEST_F(NavigationTest, SkipOfAMillionIsOneMove) {
+  Sql(path_,
+      "CREATE TABLE Big (n LONG);"
+      "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 1000001)"
+      " INSERT INTO Big SELECT n FROM c");
+  ASSERT_TRUE(Table(u"Big"));
+  ASSERT_TRUE(Skip(1000000, &array_));
+  EXPECT_EQ(array_.AsArray().At(1), Variant::I4(1000001));
+  ASSERT_TRUE(Skip(-1000000, &array_));
+  EXPECT_EQ(array_.AsArray().At(1), Variant::I4(1));
+}
+
+TEST_F(NavigationTest, CountDoesNotMoveTheCursor) {
+  int32_t count = 99;
+  VARIANT_BOOL ok = 7;
+  Variant record;
+  ASSERT_TRUE(Skip(1, &record));
+  EXPECT_EQ(db_.Count(&count, &ok), S_OK);
+  EXPECT_EQ(ok, VARIANT_TRUE);
+  EXPECT_EQ(count, 3);
+  ASSERT_TRUE(Move(&CDBConnection::GetRecord, &array_));
+  EXPECT_EQ(array_, record);
+}
+
+TEST_F(NavigationTest, WithoutATableOnlyResultsAndAZeroCountAreWritten) {
+  ASSERT_TRUE(Ask(&CDBConnection::Close));
+  EXPECT_FALSE(Move(&CDBConnection::Top, &array_));
+  EXPECT_FALSE(Move(&CDBConnection::GetRecord, &array_));
+  EXPECT_EQ(array_, Untouched());
+  int32_t count = 99;
+  VARIANT_BOOL ok = 7;
+  EXPECT_EQ(db_.Count(&count, &ok), S_OK);
+  EXPECT_EQ(ok, VARIANT_FALSE);
+  EXPECT_EQ(count, 0);
+  EXPECT_FALSE(Ask(&CDBConnection::IsEOF));
+  EXPECT_FALSE(Error());
+}
+
+TEST_F(NavigationTest, EngineFailuresAreRecordedAndLeaveTheOutParametersAlone) {
+  // Another program drops the table under the open recordset.
+  Sql(path_, "DROP TABLE People");
+  EXPECT_FALSE(Move(&CDBConnection::Top, &array_));
+  EXPECT_TRUE(Error());
+  EXPECT_FALSE(Skip(1, &array_));
+  EXPECT_TRUE(Error());
+  EXPECT_EQ(array_, Untouched());
+  int32_t count = 99;
+  VARIANT_BOOL ok = 7;
+  EXPECT_EQ(db_.Count(&count, &ok), S_OK);
+  EXPECT_EQ(ok, VARIANT_FALSE);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(LastCode(), dao_error::kEngineFailure);
+}
+
+}  // namespace
+}  // namespace vorlix::test

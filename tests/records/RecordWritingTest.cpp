@@ -1,0 +1,221 @@
+// Appending, replacing and deleting records of the current table, read back from the file.
+#include <chrono>
+#include <functional>
+
+#include "engine/TableDef.h"
+#include "tests/connection/ConnectionTestSupport.h"
+
+namespace vorlix::test {
+namespace {
+
+using std::chrono::milliseconds;
+
+// A value array of elements from lower bound lower.
+Variant Values(std::vector<Variant> elements, int32_t lower = 0) {
+  return Variant::Array(SafeArray::Vector(VT_VARIANT, lower, std::move(elements)));
+}
+Variant S(const std::u16string& text) {
+  return Variant::Str(text);
+}
+
+class RecordWritingTest : public ConnectionTest {
+ protected:
+  // Adds Notes (ID auto-numbered, Title Text(50), Body Memo, Amount Long with a unique index)
+  // holding one record. Body is declared as the engine declares Memo: under MEMO, SQLite
+  // would keep a text of digits as a number.
+  void SetUp() override {
+    ConnectionTest::SetUp();
+    Sql(path_,
+        "CREATE TABLE Notes (ID COUNTER PRIMARY KEY, Title TEXT(50), Body LONGTEXT, Amount LONG);"
+        "CREATE UNIQUE INDEX ByAmount ON Notes (Amount);"
+        "INSERT INTO Notes VALUES (1, 'old', 'text', 1)");
+    OpenDatabase();
+    ASSERT_TRUE(Table(u"Notes"));
+  }
+  bool Append(const Variant& values, VARIANT_BOOL setEmptyString = 0) {
+    return Ok([&](VARIANT_BOOL* r) { return db_.Append(values, setEmptyString, &array_, r); });
+  }
+  bool Replace(const Variant& values) {
+    return Ok([&](VARIANT_BOOL* r) { return db_.Replace(values, &array_, r); });
+  }
+  bool Delete() { return Ask(&CDBConnection::Delete); }
+  std::vector<std::string> Notes() {
+    return Sql(path_, "SELECT ID, Title, Body, Amount FROM Notes ORDER BY ID");
+  }
+
+  Variant array_ = Untouched();
+};
+
+TEST_F(RecordWritingTest, AppendWritesThePairsAndTheStoredRecordBecomesCurrent) {
+  // From lower bound 1; names and strings end at a NUL; the later of two pairs wins; the
+  // auto-increment field is left to the engine; "42" is the engine's to convert.
+  const Variant values =
+      Values({S(u"Title"), S(u"first"), S(u"ID"), Variant::I4(99), S(std::u16string(u"Body\0x", 6)),
+              S(std::u16string(u"kept\0x", 6)), S(u"Title"), S(u"second"), S(u"Amount"), S(u"42")},
+             1);
+  ASSERT_TRUE(Append(values));
+  EXPECT_FALSE(Error());
+  const std::vector<Variant> stored = {S(u"ID"),   Variant::I4(2), S(u"Title"),  S(u"second"),
+                                       S(u"Body"), S(u"kept"),     S(u"Amount"), Variant::I4(42)};
+  EXPECT_EQ(array_.AsArray().Elements(), stored);
+  Variant current;
+  ASSERT_TRUE(Move(&CDBConnection::GetRecord, &current));
+  EXPECT_EQ(current, array_);
+  EXPECT_EQ(Notes(), (std::vector<std::string>{"1|old|text|1", "2|second|kept|42"}));
+}
+
+TEST_F(RecordWritingTest, StringsAreCutOnlyForTextAndEmptyOnesAreStoredAsASpace) {
+  std::u16string long_text;
+  while (long_text.size() < 300)
+    long_text += u"0123456789";
+  ASSERT_TRUE(Append(Values({S(u"Title"), S(long_text), S(u"Body"), S(long_text)})));
+  ASSERT_TRUE(Append(Values({S(u"Title"), S(u""), S(u"Body"), S(u"")})));
+  ASSERT_TRUE(Append(Values({S(u"Title"), Variant::Null(), S(u"Body"), Variant()})));
+  // A cut through a character drops all of it: 49 units and the first half of U+1F600.
+  ASSERT_TRUE(Append(Values({S(u"Title"), S(std::u16string(49, u'a') + u"\U0001F600b")})));
+  EXPECT_EQ(
+      Sql(path_,
+          "SELECT length(Title), length(Body), Title = substr(Body, 1, 50), typeof(Title),"
+          " quote(Body) FROM Notes WHERE ID > 1 ORDER BY ID"),
+      (std::vector<std::string>{"50|300|1|text|'" + Bstr(long_text).Utf8() + "'", "1|1|1|text|' '",
+                                "NULL|NULL|NULL|null|NULL", "49|NULL|NULL|text|NULL"}));
+}
+
+TEST_F(RecordWritingTest, ArraysThatCannotBeWrittenLeaveNoRecordAndNoError) {
+  SafeArray twoDimensions(VT_VARIANT, {{0, 2}, {0, 1}});
+  twoDimensions.Set(std::vector<int32_t>{0, 0}, S(u"Title"));
+  twoDimensions.Set(std::vector<int32_t>{1, 0}, S(u"x"));
+  const std::vector<Variant> refused = {
+      Values({S(u"Title"), S(u"x"), Variant::I4(1), S(u"x")}),  // a name that is no string
+      Values({S(u"Title"), S(u"x"), S(u"Nope"), S(u"x")}),      // a field the table lacks
+      Values({S(u"Title"), S(u"x"), S(u"Amount"), S(u"abc")}),  // a value the field refuses
+      Values({S(u"Title"), S(u"x"), S(u"Amount")}),             // a name without its value
+      S(u"Title"),                                              // no array
+      Variant::Array(SafeArray::Vector(VT_BSTR, 0, {S(u"Title"), S(u"x")})),
+      Variant::Array(std::move(twoDimensions)),
+  };
+  for (const Variant& values : refused) {
+    EXPECT_FALSE(Append(values, VARIANT_TRUE)) << VarTypeName(values.vt());
+    EXPECT_FALSE(Replace(values));
+    EXPECT_FALSE(Error());
+  }
+  EXPECT_EQ(array_, Untouched());
+  // Nothing was left pending: another user can write at once.
+  Sql(path_, "INSERT INTO Notes (Title) VALUES ('theirs')");
+  EXPECT_EQ(Notes(), (std::vector<std::string>{"1|old|text|1", "2|theirs|NULL|NULL"}));
+}
+
+TEST_F(RecordWritingTest, PresetGivesRequiredTextFieldsAStartOnlyForMinusOne) {
+  {
+    CDaoDatabase db;
+    db.Open(B(path_));
+    CDaoTableDef def(&db);
+    def.Create(u"Forms");
+    auto field = [&](const char16_t* name, int16_t type, bool required, bool zeroLength,
+                     const char16_t* defaultValue) {
+      CDaoFieldInfo info;
+      info.m_strName = name;
+      info.m_nType = type;
+      info.m_lSize = type == dbText ? 10 : 0;
+      info.m_bRequired = required;
+      info.m_bAllowZeroLength = zeroLength;
+      info.m_strDefaultValue = defaultValue;
+      def.CreateField(info);
+    };
+    field(u"Code", dbText, true, false, u"");
+    field(u"Kind", dbText, true, false, u"plain");
+    field(u"Remark", dbMemo, true, true, u"");
+    field(u"Spare", dbText, false, false, u"");
+    def.Append();
+  }
+  ASSERT_TRUE(Table(u"Forms"));
+  const Variant values = Values({S(u"Kind"), S(u"given")});
+  ASSERT_TRUE(Append(values, VARIANT_TRUE));
+  EXPECT_FALSE(Append(values, 1));  // only -1 presets: Code stays Null
+  EXPECT_TRUE(Error());
+  EXPECT_EQ(LastCode(), dao_error::kRequiredIsNull);
+  ASSERT_TRUE(Append(Values({S(u"Code"), S(u"c")}), VARIANT_TRUE));
+  EXPECT_EQ(Sql(path_, "SELECT quote(Code), Kind, quote(Remark), quote(Spare) FROM Forms"),
+            (std::vector<std::string>{"' '|given|''|NULL", "'c'|plain|''|NULL"}));
+}
+
+TEST_F(RecordWritingTest, ReplaceWritesOnlyTheNamedFieldsOfTheCurrentRecord) {
+  Variant record;
+  ASSERT_TRUE(Move(&CDBConnection::GetRecord, &record));
+  // A record array goes back unchanged; its auto-increment number is not written.
+  ASSERT_TRUE(Replace(record));
+  EXPECT_EQ(array_, record);
+  ASSERT_TRUE(Replace(Values({S(u"Title"), S(u"new")}, 5)));
+  EXPECT_EQ(array_.AsArray().At(3), S(u"new"));
+  EXPECT_EQ(Notes(), std::vector<std::string>{"1|new|text|1"});
+
+  ASSERT_TRUE(Append(Values({S(u"Amount"), Variant::I4(2)})));
+  array_ = Untouched();
+  EXPECT_FALSE(Replace(Values({S(u"Amount"), Variant::I4(1)})));
+  EXPECT_TRUE(Error());
+  EXPECT_EQ(LastCode(), dao_error::kDuplicateValue);
+  EXPECT_EQ(array_, Untouched());
+  EXPECT_EQ(Notes(), (std::vector<std::string>{"1|new|text|1", "2|NULL|NULL|2"}));
+}
+
+TEST_F(RecordWritingTest, DeleteLeavesTheCursorOnTheDeletedRecord) {
+  ASSERT_TRUE(Table(u"People"));
+  ASSERT_TRUE(Delete());
+  EXPECT_FALSE(Error());
+  EXPECT_FALSE(Move(&CDBConnection::GetRecord, &array_));
+  EXPECT_EQ(LastCode(), dao_error::kRecordDeleted);
+  ASSERT_TRUE(Skip(1, &array_));
+  EXPECT_EQ(NameIn(array_), "Bob");
+  EXPECT_EQ(Sql(path_, "SELECT Name FROM People"), (std::vector<std::string>{"Bob", "Cy"}));
+  ASSERT_TRUE(Table(u"Empty"));
+  EXPECT_FALSE(Delete());
+  EXPECT_EQ(LastCode(), dao_error::kNoCurrentRecord);
+}
+
+TEST_F(RecordWritingTest, AReadOnlyDatabaseIsRefusedWithoutAnError) {
+  ASSERT_EQ(Open(path_, 0, VARIANT_TRUE), B(path_));
+  ASSERT_TRUE(Table(u"Notes"));
+  const Variant values = Values({S(u"Title"), S(u"x")});
+  EXPECT_FALSE(Append(values));
+  EXPECT_FALSE(Replace(values));
+  EXPECT_FALSE(Delete());
+  EXPECT_FALSE(Error());
+  EXPECT_EQ(Notes(), std::vector<std::string>{"1|old|text|1"});
+}
+
+TEST_F(RecordWritingTest, ALockOfAnotherUserIsWaitedForTwentyAttemptsAtMost) {
+  CDaoDatabase other;
+  other.Open(B(path_));
+  CDaoRecordset theirs(&other);
+  theirs.Open(dbOpenTable, u"Notes");
+  theirs.AddNew();  // holds the file's write lock until it ends
+  std::vector<milliseconds> pauses;
+  sleep_ = [&](milliseconds pause) {
+    pauses.push_back(pause);
+    if (pauses.size() == 3) theirs.CancelUpdate();
+  };
+  const Variant values = Values({S(u"Title"), S(u"mine")});
+  ASSERT_TRUE(Append(values));
+  EXPECT_FALSE(Error());
+  EXPECT_EQ(pauses.size(), 3u);
+  for (milliseconds pause : pauses) {
+    EXPECT_GE(pause.count(), 10);
+    EXPECT_LT(pause.count(), 500);
+  }
+
+  theirs.AddNew();
+  sleep_ = [&](milliseconds pause) { pauses.push_back(pause); };
+  const std::function<bool()> writers[] = {
+      [&] { return Append(values); }, [&] { return Replace(values); }, [&] { return Delete(); }};
+  for (const auto& write : writers) {
+    pauses.clear();
+    EXPECT_FALSE(write());
+    EXPECT_FALSE(Error());
+    EXPECT_EQ(pauses.size(), 20u);
+  }
+  theirs.CancelUpdate();
+  EXPECT_EQ(Notes(), (std::vector<std::string>{"1|old|text|1", "2|mine|NULL|NULL"}));
+}
+
+}  // namespace
+}  // namespace vorlix::test

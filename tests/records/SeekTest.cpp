@@ -1,0 +1,81 @@
+// Finding a record of the current table by the keys of its current index.
+#include "tests/connection/ConnectionTestSupport.h"
+
+namespace vorlix::test {
+namespace {
+
+class SeekTest : public ConnectionTest {
+ protected:
+  void SetUp() override {
+    ConnectionTest::SetUp();
+    OpenDatabase();
+  }
+  bool Seek(const Variant& key) {
+    return Ok([&](VARIANT_BOOL* result) { return db_.Seek(key, &array_, result); });
+  }
+  std::string Current() {
+    Variant record;
+    return Move(&CDBConnection::GetRecord, &record) ? NameIn(record) : "none";
+  }
+  Variant array_ = Untouched();
+};
+
+TEST_F(SeekTest, OnlyAMatchMovesAndOnlyTheEngineRefusingKeysIsRecorded) {
+  ASSERT_TRUE(Table(u"People", u"ByName"));
+  ASSERT_TRUE(Seek(Variant::Str(u"Bob")));
+  EXPECT_EQ(NameIn(array_), "Bob");
+  const Variant bob = array_;
+  EXPECT_FALSE(Seek(Variant::Str(u"Zed")));
+  EXPECT_FALSE(Error());
+  EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) { return db_.Seek2(bob, bob, &array_, r); }));
+  EXPECT_EQ(LastCode(), dao_error::kInvalidArgument);  // two keys for a one-field index
+  EXPECT_EQ(array_, bob);
+  EXPECT_EQ(Current(), "Bob");
+
+  // Opened without an index: the engine would refuse a seek (3019), and that is recorded.
+  ASSERT_TRUE(Ask(&CDBConnection::CloseCurrentTable));
+  ASSERT_TRUE(Table(u"People"));
+  ASSERT_TRUE(Skip(2, &array_));
+  EXPECT_FALSE(Seek(Variant::Str(u"Ann")));
+  EXPECT_FALSE(Error());
+  EXPECT_EQ(Current(), "Cy");
+}
+
+TEST_F(SeekTest, KeysGoInIndexOrderAndSeek10ReadsOnlyTheFirstINum) {
+  Sql(path_,
+      "CREATE TABLE Ten (a1 LONG, a2 LONG, a3 LONG, a4 LONG, a5 LONG, a6 LONG, a7 LONG,"
+      " a8 LONG, a9 LONG, a10 LONG);"
+      "CREATE INDEX AllTen ON Ten (a1, a2, a3, a4, a5, a6, a7, a8, a9, a10);"
+      "INSERT INTO Ten VALUES (1, 2, 3, 4, 5, 6, 7, 8, 9, 10), (1, 2, 0, 0, 0, 0, 0, 0, 0, 0),"
+      " (10, 9, 8, 7, 6, 5, 4, 3, 2, 1)");
+  ASSERT_TRUE(Table(u"Ten", u"AllTen"));
+  std::vector<Variant> k;
+  for (int32_t i = 1; i <= 10; ++i)
+    k.push_back(Variant::I4(i));
+  auto seek10 = [&](int32_t count) {
+    return Ok([&](VARIANT_BOOL* r) {
+      return db_.Seek10(k[0], k[1], k[2], k[3], k[4], k[5], k[6], k[7], k[8], k[9], count, &array_,
+                        r);
+    });
+  };
+  auto a3 = [&] { return array_.AsArray().At(5); };
+  ASSERT_TRUE(seek10(10));
+  EXPECT_EQ(a3(), Variant::I4(3));
+  ASSERT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.Seek3(k[9], k[8], k[7], &array_, r); }));
+  EXPECT_EQ(a3(), Variant::I4(8));
+
+  // The engine would refuse any of these keys it was given.
+  std::fill(k.begin() + 2, k.end(), Variant::Str(u"not a number"));
+  ASSERT_TRUE(seek10(2));
+  EXPECT_EQ(a3(), Variant::I4(0));  // the first record with that prefix
+  // Counts that name no usable keys: the engine, which refuses 0 or 11 keys, is not asked.
+  array_ = Untouched();
+  for (int32_t count : {0, -1, 11}) {
+    EXPECT_FALSE(seek10(count)) << count;
+    EXPECT_FALSE(Error()) << count;
+  }
+  EXPECT_EQ(array_, Untouched());
+}
+
+}  // namespace
+}  // namespace vorlix::test

@@ -1,0 +1,105 @@
+#include "tests/support/TestFiles.h"
+
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "engine/Database.h"
+
+namespace vorlix::test {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "vorlix-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  dir_ = pattern;
+}
+
+namespace {
+
+// What the sqlite3 shell prints for "PRAGMA integrity_check" on the file, read-only.
+std::string ShellIntegrityCheck(const std::string& path) {
+  int out[2];
+  if (pipe(out) != 0) return "pipe failed";
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    dup2(out[1], 2);
+    close(out[0]);
+    execlp("sqlite3", "sqlite3", "-readonly", path.c_str(), "PRAGMA integrity_check;", nullptr);
+    _exit(127);
+  }
+  close(out[1]);
+  std::string text;
+  char buffer[256];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
+    text.append(buffer, n);
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "sqlite3 shell missing" : text;
+}
+
+}  // namespace
+
+TempDir::~TempDir() {
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    if (entry.path().extension() != ".vdb") continue;
+    EXPECT_EQ(ShellIntegrityCheck(entry.path().string()), "ok\n") << entry.path();
+  }
+  std::error_code ignored;
+  std::filesystem::permissions(dir_, std::filesystem::perms::all, ignored);
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+std::vector<std::string> Sql(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  std::vector<std::string> rows;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_close(db);
+    ADD_FAILURE() << "cannot open " << path;
+    return rows;
+  }
+  auto collect = [](void* out, int n, char** values, char**) {
+    std::string row;
+    for (int i = 0; i < n; ++i)
+      row += (i ? "|" : "") + std::string(values[i] ? values[i] : "NULL");
+    static_cast<std::vector<std::string>*>(out)->push_back(row);
+    return 0;
+  };
+  char* error = nullptr;
+  if (sqlite3_exec(db, sql.c_str(), collect, &rows, &error) != SQLITE_OK) {
+    ADD_FAILURE() << sql << ": " << (error ? error : "");
+    sqlite3_free(error);
+  }
+  sqlite3_close(db);
+  return rows;
+}
+
+void CreateDatabase(const std::string& path) {
+  CDaoDatabase db;
+  db.Create(B(path));
+}
+
+int32_t InChildProcess(const std::function<int32_t()>& f) {
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+    int32_t result = f();
+    _exit(write(fds[1], &result, sizeof result) == sizeof result ? 0 : 1);
+  }
+  close(fds[1]);
+  int32_t result = -1;
+  if (read(fds[0], &result, sizeof result) != sizeof result) result = -1;
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return result;
+}
+
+}  // namespace vorlix::test
