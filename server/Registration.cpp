@@ -121,6 +121,10 @@ std::vector<std::pair<std::string, ScriptReplacements>> Scripts(const std::strin
 
 }  // namespace
 
+std::string TypeLibraryKey() {
+  return "TypeLib\\" + kVorlixLib.libid.ToString() + '\\' + Version();
+}
+
 ScriptReplacements RegistrationReplacements(const std::string& modulePath) {
   return {
       {"MODULE", modulePath}, {"APPID", kAppId.ToString()}, {"LIBID", kVorlixLib.libid.ToString()}};

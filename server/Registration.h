@@ -14,6 +14,9 @@ namespace vorlix {
 // identity; every script has these.
 ScriptReplacements RegistrationReplacements(const std::string& modulePath);
 
+// "TypeLib\{LIBID}\1.0": the key that tells the type library is registered.
+std::string TypeLibraryKey();
+
 // In the registry file at registryPath: the AppID's keys, then each class's (ProgIDs and
 // CLSID), then the type library's (TypeLib\{LIBID}\1.0, Interface\{IID}); the first failure
 // stops the rest with E_FAIL and *error.

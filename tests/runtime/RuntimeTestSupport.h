@@ -1,29 +1,17 @@
-// A temporary folder, file contents and environment variables set for one test.
+// File contents and environment variables set for one test; TempDir comes from
+// tests/support/TestFiles.h.
 #pragma once
 
 #include <stdlib.h>
 
-#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
 
+#include "tests/support/TestFiles.h"
+
 namespace vorlix::test {
-
-// A fresh folder, removed with everything in it when the test ends.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorlix-XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
-  }
-  ~TempDir() { std::filesystem::remove_all(dir_); }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
- private:
-  std::filesystem::path dir_;
-};
 
 // The file's bytes; "" when it is missing.
 inline std::string ReadText(const std::string& path) {
