@@ -15,10 +15,10 @@
 //
 // Tokens are separated by white space; a name may be quoted with ' (a quote inside written
 // ''). The root is HKCR or HKEY_CLASSES_ROOT. A key may be preceded by NoRemove (removal keeps
-// it, and processes only the keys listed below it) and ForceRemove (registration deletes an
-// existing key with everything below it first), may set its default value with "= s 'text'",
-// and may open a block of keys and "val name = s 'text'" named values. Keywords are matched
-// without regard to case, and only unquoted. %NAME% in any token is replaced by the named
+// it with its values, and processes only the keys listed below it) and ForceRemove (registration
+// deletes an existing key with everything below it first), may set its default value with "= s
+// 'text'", and may open a block of keys and "val name = s 'text'" named values. Keywords are
+// matched without regard to case, and only unquoted. %NAME% in any token is replaced by the named
 // replacement ("%%" is one '%'), after the token is read, so a replacement may hold quotes
 // or spaces.
 #pragma once

@@ -1,7 +1,8 @@
 // IDBConnection and IDaoStatus: the server's two dual interfaces as C++ abstract classes, their
 // methods in vtable order after those of IUnknown and IDispatch, and the bindings through which
-// Invoke calls them. The static_asserts below prove the declarations agree with the interface
-// table; a method added, moved or retyped in one but not the other does not compile.
+// Invoke calls them. The static_asserts below prove the bindings agree with the interface table
+// (names, order, parameter count and C++ types); C++ offers no way to check the order of the
+// declarations themselves, so they are kept in the table's order by hand.
 #pragma once
 
 #include <cstdint>
