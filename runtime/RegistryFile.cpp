@@ -64,6 +64,10 @@ bool ReplaceFile(const std::string& path, const std::string& text, std::string* 
     unlink(temporary.c_str());
     return false;
   }
+  // The rename itself lasts only once the folder is on disk.
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  Descriptor dir(open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) fsync(dir.get());
   return true;
 }
 
