@@ -10,6 +10,10 @@ using ErrorRecordTest = ConnectionTest;
 
 TEST_F(ErrorRecordTest, FailureStaysReadableAfterALaterCallClearsTheFlag) {
   EXPECT_EQ(LastCode(), 0);
+  int16_t version = 0;
+  EXPECT_EQ(db_.GetVorlixVersion(&version), S_OK);
+  EXPECT_EQ(version, 1);
+  EXPECT_TRUE(Ask(&CDBConnection::StatusIsOk));
   OpenDatabase();
   EXPECT_FALSE(Table(u"Nowhere"));
   EXPECT_TRUE(Error());
