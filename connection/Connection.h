@@ -204,8 +204,9 @@ class CDBConnection {
   // The first node from the head whose recordset reports name, or end().
   TableList::iterator FindOpenTable(const Bstr& name);
   // Schema workers (schema/).
-  // CreateTable (create) or ModifyTable on records, an array already checked.
-  bool DefineTable(const Bstr& name, const SafeArray& records, bool create);
+  // CreateTable (create) or ModifyTable. fieldInfo without a field specification array is
+  // refused first, before the error flag is cleared.
+  bool DefineTable(const Bstr& name, const Variant& fieldInfo, bool create);
   bool AddIndex(const Bstr& table, const Bstr& field, bool unique, bool primary);
   bool RenameTableTo(const Bstr& oldName, const Bstr& newName);
   bool DropTable(const Bstr& name, VARIANT_BOOL deleteRelations);
