@@ -135,6 +135,41 @@ class CDBConnection {
   HRESULT GetCurrentTable(Bstr* psName);
   HRESULT GetCurrentIndex(Bstr* psName);
 
+  // Schema definition (schema/). With no database open each of these reports -1 and does
+  // nothing more.
+  // CreateTable and ModifyTable read pvFieldInfo, a field specification array
+  // (schema/FieldSpecification.h) held by value as a one-dimensional array of VARIANTs.
+  // Anything else gives 0 before any work, even with no database open, the error flag left as
+  // it was. Both close the open table sTableName first and leave it closed.
+  // Creates sTableName with the described fields and indexes. The table is made with what the
+  // array gave even when it stopped early; the result is then 0.
+  HRESULT CreateTable(const Bstr& sTableName, const Variant& pvFieldInfo, VARIANT_BOOL* bSuccess);
+  // Adds the described fields and indexes to the existing table; those added before a stop
+  // stay.
+  HRESULT ModifyTable(const Bstr& sTableName, const Variant& pvFieldInfo, VARIANT_BOOL* bSuccess);
+  // Adds an ascending index named after sFieldName; any non-zero flag counts as set. Closes
+  // nothing.
+  HRESULT CreateIndex(const Bstr& sTableName, const Bstr& sFieldName, VARIANT_BOOL bUnique,
+                      VARIANT_BOOL bPrimary, VARIANT_BOOL* bSuccess);
+  // Closes the open table sOldName first, whatever follows.
+  HRESULT RenameTable(const Bstr& sOldName, const Bstr& sNewName, VARIANT_BOOL* bSuccess);
+  // Closes the open table sTableName, deletes, when bDeleteRelations is exactly -1, every
+  // relation with sTableName on either side (names compared exactly), then the table.
+  // Relations deleted before a failure stay deleted.
+  HRESULT DeleteTable(const Bstr& sTableName, VARIANT_BOOL bDeleteRelations,
+                      VARIANT_BOOL* bSuccess);
+  // Links sTableName to sSourceTable of the file sDatabaseName. -1 whatever happens once a
+  // database is open: *bCreated tells whether the link was made.
+  HRESULT LinkTable(const Bstr& sTableName, const Bstr& sDatabaseName, const Bstr& sSourceTable,
+                    VARIANT_BOOL* bCreated, VARIANT_BOOL* bSuccess);
+  // *bExists: -1 when a relation has the name, as the engine matches it; 0 otherwise, also
+  // when no database is open. A missing relation is not a failure.
+  HRESULT RelationExists(const Bstr& sRelationName, VARIANT_BOOL* bExists, VARIANT_BOOL* bSuccess);
+  // Deletes every relation whose primary table is sTableName and whose foreign table is
+  // sForeignTableName (names compared exactly); -1 also when none matched.
+  HRESULT RelationDelete(const Bstr& sTableName, const Bstr& sForeignTableName,
+                         VARIANT_BOOL* bSuccess);
+
   // Field access on the current record (connection/FieldAccess.cpp). Positions count from 0
   // and are not checked here: the engine refuses those outside the fields. The positional
   // three do not clear the flag.
@@ -271,6 +306,16 @@ class CDBConnection {
   void CloseTableNamed(const Bstr& name);
   // The first node from the head whose recordset reports name, or end().
   TableList::iterator FindOpenTable(const Bstr& name);
+  // Schema workers (schema/).
+  // CreateTable (create) or ModifyTable. fieldInfo without a field specification array is
+  // refused first, before the error flag is cleared.
+  bool DefineTable(const Bstr& name, const Variant& fieldInfo, bool create);
+  bool AddIndex(const Bstr& table, const Bstr& field, bool unique, bool primary);
+  bool RenameTableTo(const Bstr& oldName, const Bstr& newName);
+  bool DropTable(const Bstr& name, VARIANT_BOOL deleteRelations);
+  bool MakeLink(const Bstr& name, const Bstr& file, const Bstr& source, VARIANT_BOOL* created);
+  bool FindRelation(const Bstr& name, VARIANT_BOOL* exists);
+  bool DropRelations(const Bstr& table, const Bstr& foreignTable);
   // Field reads: nullopt after a captured engine failure (the wrapper returns S_FALSE).
   std::optional<bool> ReadFieldCount(int16_t* count);
   std::optional<bool> ReadFieldName(int16_t index, Bstr* name);

@@ -1,0 +1,85 @@
+// Which table each method closes, what it leaves in the file, and the methods' results
+// without a database.
+#include "SchemaTestSupport.h"
+
+namespace vorlix::test {
+namespace {
+
+class TableDefinitionTest : public SchemaTest {
+ protected:
+  bool CreateIndex(const char16_t* table, const char16_t* field, VARIANT_BOOL unique) {
+    return Ok([&](VARIANT_BOOL* r) { return db_.CreateIndex(table, field, unique, 0, r); });
+  }
+  bool RenameTable(const char16_t* from, const char16_t* to) {
+    return Ok([&](VARIANT_BOOL* r) { return db_.RenameTable(from, to, r); });
+  }
+  bool LinkTable(const std::string& file, const char16_t* source, VARIANT_BOOL* created) {
+    return Ok([&](VARIANT_BOOL* r) { return db_.LinkTable(u"L", B(file), source, created, r); });
+  }
+  const Variant field_ = Records({V(u"*RTLB*"), V(u"X"), V(u"LONG"), {}, {}, V(u"*RTLE*")});
+};
+
+TEST_F(TableDefinitionTest, WithoutADatabaseEveryMethodReportsSuccessAndDoesNothing) {
+  EXPECT_TRUE(Ask(&CDBConnection::Close));
+  EXPECT_TRUE(Define(&CDBConnection::CreateTable, "T", field_));
+  EXPECT_TRUE(Define(&CDBConnection::ModifyTable, "Empty", field_));
+  EXPECT_TRUE(CreateIndex(u"People", u"Born", -1));
+  EXPECT_TRUE(RenameTable(u"People", u"P"));
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.DeleteTable(u"Empty", -1, r); }));
+  VARIANT_BOOL created = 7, exists = 7;
+  EXPECT_TRUE(LinkTable(path_, u"People", &created));
+  EXPECT_EQ(created, 7);
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.RelationExists(u"X", &exists, r); }));
+  EXPECT_EQ(exists, VARIANT_FALSE);
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.RelationDelete(u"A", u"B", r); }));
+  EXPECT_EQ(Sql(path_,
+                "SELECT group_concat(name) FROM sqlite_schema WHERE name NOT LIKE 'MSys%' "
+                "AND name NOT LIKE 'sqlite%'"),
+            std::vector<std::string>{"People,ByName,Empty"});
+}
+
+TEST_F(TableDefinitionTest, DefiningAndRenamingCloseTheNamedTableEvenWhenTheyFail) {
+  auto open = [&] {
+    EXPECT_TRUE(Table(u"People"));
+    EXPECT_TRUE(Table(u"Empty"));
+  };
+  open();
+  // CreateIndex closes nothing; any non-zero flag makes the index unique.
+  EXPECT_TRUE(CreateIndex(u"People", u"Born", 1));
+  EXPECT_TRUE(Define(&CDBConnection::ModifyTable, "People", field_));
+  EXPECT_EQ(DrainTables(), std::vector<std::string>{"Empty"});
+  open();
+  EXPECT_FALSE(Define(&CDBConnection::CreateTable, "Empty", field_));
+  EXPECT_EQ(LastCode(), dao_error::kTableExists);
+  EXPECT_EQ(DrainTables(), std::vector<std::string>{"People"});
+  open();
+  EXPECT_FALSE(RenameTable(u"People", u"empty"));
+  EXPECT_EQ(LastCode(), dao_error::kObjectExists);
+  EXPECT_EQ(DrainTables(), std::vector<std::string>{"Empty"});
+  EXPECT_EQ(Shape("People"),
+            (std::vector<std::string>{"ID 4 4 auto", "Name 10 20 zero-length", "Born 8 8", "X 4 4",
+                                      "Born(Born) unique", "ByName(Name)",
+                                      "PrimaryKey(ID) unique primary"}));
+  EXPECT_FALSE(CreateIndex(u"People", u"Born", 0));
+  EXPECT_EQ(LastCode(), dao_error::kIndexExists);
+  EXPECT_TRUE(RenameTable(u"People", u"Persons"));
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM Persons"), std::vector<std::string>{"3"});
+}
+
+TEST_F(TableDefinitionTest, LinkTableReportsItsOutcomeInCreated) {
+  const std::string other = dir_.Path("other file.vdb");
+  Sql(other, "CREATE TABLE Stock (Item TEXT(10))");
+  VARIANT_BOOL created = 7;
+  EXPECT_TRUE(LinkTable(other, u"Nothing", &created));
+  EXPECT_EQ(created, VARIANT_FALSE);
+  EXPECT_EQ(LastCode(), dao_error::kNoSuchTable);
+  EXPECT_TRUE(LinkTable(other, u"Stock", &created));
+  EXPECT_EQ(created, VARIANT_TRUE);
+  EXPECT_FALSE(Error());
+  // The path is in the connect string as it was given, space and all.
+  EXPECT_EQ(Sql(path_, "SELECT * FROM MSysLinks"),
+            std::vector<std::string>{"L|;DATABASE=" + other + "|Stock"});
+}
+
+}  // namespace
+}  // namespace vorlix::test
