@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/Registrar.h"
+#include "runtime/RegistryScript.h"
 #include "server/InterfaceTable.h"
 
 namespace vorlix {
@@ -61,10 +62,7 @@ constexpr const char* kTypeLibraryText = R"(HKCR
     {
       ForceRemove %VERSION% = s '%DESCRIPTION%'
       {
-        %LOCALE%
-        {
-          win32 = s '%MODULE%'
-        }
+        %LOCALE% = s '%MODULE%'
         FLAGS = s '0'
       }
     }
@@ -91,10 +89,17 @@ std::string Version() {
   return std::to_string(kVorlixLib.major) + '.' + std::to_string(kVorlixLib.minor);
 }
 
+// %MODULE% is the server executable's path, %APPID% the AppID, %LIBID% the type library's
+// identity; every script has these.
+ScriptReplacements CommonReplacements(const std::string& modulePath) {
+  return {
+      {"MODULE", modulePath}, {"APPID", kAppId.ToString()}, {"LIBID", kVorlixLib.libid.ToString()}};
+}
+
 // Every script with its replacements, in registration order: the AppID, the classes, the type
 // library and its interfaces.
 std::vector<std::pair<std::string, ScriptReplacements>> Scripts(const std::string& modulePath) {
-  const ScriptReplacements common = RegistrationReplacements(modulePath);
+  const ScriptReplacements common = CommonReplacements(modulePath);
   auto with = [&](ScriptReplacements more) {
     more.insert(common.begin(), common.end());
     return more;
@@ -123,11 +128,6 @@ std::vector<std::pair<std::string, ScriptReplacements>> Scripts(const std::strin
 
 std::string TypeLibraryKey() {
   return "TypeLib\\" + kVorlixLib.libid.ToString() + '\\' + Version();
-}
-
-ScriptReplacements RegistrationReplacements(const std::string& modulePath) {
-  return {
-      {"MODULE", modulePath}, {"APPID", kAppId.ToString()}, {"LIBID", kVorlixLib.libid.ToString()}};
 }
 
 HRESULT RegisterServer(const std::string& registryPath, const std::string& modulePath,

@@ -6,15 +6,12 @@
 #include <string>
 
 #include "automation/HResult.h"
-#include "runtime/RegistryScript.h"
 
 namespace vorlix {
 
-// %MODULE% is the server executable's path, %APPID% the AppID, %LIBID% the type library's
-// identity; every script has these.
-ScriptReplacements RegistrationReplacements(const std::string& modulePath);
-
-// "TypeLib\{LIBID}\1.0": the key that tells the type library is registered.
+// "TypeLib\{LIBID}\1.0": the key that tells the type library is registered. Its default value
+// is the library's help string; its subkey named by the library's locale (409) holds the
+// module's path.
 std::string TypeLibraryKey();
 
 // In the registry file at registryPath: the AppID's keys, then each class's (ProgIDs and

@@ -60,7 +60,6 @@ constexpr const char* kRegistered =
     "[HKEY_CLASSES_ROOT\\TypeLib\\{8DE725BB-D4D3-4FF9-875E-2FDE6F72ACEE}\\1.0]\n"
     "@=\"Vorlix 1.0 Type Library\"\n"
     "[HKEY_CLASSES_ROOT\\TypeLib\\{8DE725BB-D4D3-4FF9-875E-2FDE6F72ACEE}\\1.0\\409]\n"
-    "[HKEY_CLASSES_ROOT\\TypeLib\\{8DE725BB-D4D3-4FF9-875E-2FDE6F72ACEE}\\1.0\\409\\win32]\n"
     "@=\"/opt/my 'server'/vorlix-server\"\n"
     "[HKEY_CLASSES_ROOT\\TypeLib\\{8DE725BB-D4D3-4FF9-875E-2FDE6F72ACEE}\\1.0\\FLAGS]\n"
     "@=\"0\"\n"
@@ -116,7 +115,7 @@ TEST_F(RegistrationTest, RegisteringDropsAStaleClassKeyFirst) {
   Seed(
       "[HKEY_CLASSES_ROOT\\CLSID\\{B1106722-DEA1-4B39-887C-E8E29D8A84C6}\\InprocServer32]\n"
       "@=\"/old/library.so\"\n"
-      "[HKEY_CLASSES_ROOT\\TypeLib\\{8DE725BB-D4D3-4FF9-875E-2FDE6F72ACEE}\\1.0\\0\\win32]\n"
+      "[HKEY_CLASSES_ROOT\\TypeLib\\{8DE725BB-D4D3-4FF9-875E-2FDE6F72ACEE}\\1.0\\0]\n"
       "@=\"/old/server\"\n");
   ASSERT_EQ(Register(), S_OK) << error_;
   EXPECT_EQ(Text(), kRegistered);
