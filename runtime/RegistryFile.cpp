@@ -1,6 +1,7 @@
 #include "runtime/RegistryFile.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -79,7 +80,11 @@ std::string RegistryPath() {
     return std::string(config) + "/vorlix/registry.reg";
   }
   const char* home = Env("HOME");
-  return std::string(home ? home : "") + "/.config/vorlix/registry.reg";
+  if (!home) {
+    const passwd* user = getpwuid(getuid());
+    home = user && user->pw_dir ? user->pw_dir : "";
+  }
+  return std::string(home) + "/.config/vorlix/registry.reg";
 }
 
 std::optional<Registry> ReadRegistry(const std::string& path, std::string* error) {

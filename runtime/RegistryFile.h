@@ -13,7 +13,8 @@
 namespace vorlix {
 
 // $VORLIX_REGISTRY, else $XDG_CONFIG_HOME/vorlix/registry.reg, else
-// $HOME/.config/vorlix/registry.reg (empty variables count as unset).
+// $HOME/.config/vorlix/registry.reg, with the user's home folder from the password database when
+// HOME is unset (empty variables count as unset).
 std::string RegistryPath();
 
 // The registry the file holds; an empty one when the file does not exist. nullopt with *error

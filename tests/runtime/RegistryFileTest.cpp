@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,9 @@ TEST(RegistryFileTest, LocationFollowsTheEnvironmentInOrder) {
   EXPECT_EQ(RegistryPath(), "/cfg/vorlix/registry.reg");
   config.Set(nullptr);
   EXPECT_EQ(RegistryPath(), "/home/u/.config/vorlix/registry.reg");
+  home.Set(nullptr);
+  EXPECT_EQ(RegistryPath(),
+            std::string(getpwuid(getuid())->pw_dir) + "/.config/vorlix/registry.reg");
 }
 
 TEST(RegistryFileTest, UpdateWritesTheFileInItsFolderAndReadsItBack) {
