@@ -18,6 +18,14 @@ using LCID = uint32_t;
 
 inline constexpr DISPID DISPID_UNKNOWN = -1;
 
+// The standard interfaces' identities, fixed by the Automation model and shared by every client.
+inline constexpr IID IID_IUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IDispatch = {
+    0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IClassFactory = {
+    0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 class IUnknown {
  public:
   // S_OK and one more reference in *object when the object has interface iid, else
@@ -29,6 +37,16 @@ class IUnknown {
 
  protected:
   virtual ~IUnknown() = default;
+};
+
+// A class object: makes the instances of one class.
+class IClassFactory : public IUnknown {
+ public:
+  // A new instance's interface iid in *object. With an outer object the instance is aggregated
+  // into it, and only IID_IUnknown may be asked for.
+  virtual HRESULT CreateInstance(IUnknown* outer, const IID& iid, void** object) = 0;
+  // Keeps the server running (true) or lets it end again (false) with no instance alive.
+  virtual HRESULT LockServer(bool lock) = 0;
 };
 
 class IDispatch : public IUnknown {

@@ -1,0 +1,255 @@
+// The interface table: the type library, its two creatable classes and their dispatch
+// interfaces with every method, DISPID and parameter. Dispatch, the type description, the
+// registration scripts and the type library's registration are all derived from this one table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "automation/Dispatch.h"
+#include "automation/Guid.h"
+
+namespace vorlix {
+
+// The Automation types of parameters. An [in] VARIANT is passed by pointer (VARIANT*).
+enum class ParamType : uint8_t { kBstr, kBool, kShort, kLong, kVariant };
+enum class ParamKind : uint8_t { kIn, kOut, kRetval };
+
+struct Param {
+  std::string_view name;  // empty: no parameter (the rest of Method::params)
+  ParamType type = ParamType::kBstr;
+  ParamKind kind = ParamKind::kIn;
+};
+
+constexpr Param In(ParamType type, std::string_view name) {
+  return {name, type, ParamKind::kIn};
+}
+constexpr Param Out(ParamType type, std::string_view name) {
+  return {name, type, ParamKind::kOut};
+}
+constexpr Param Retval(ParamType type, std::string_view name) {
+  return {name, type, ParamKind::kRetval};
+}
+
+// The most parameters of any method (Seek10: ten keys, a count, two results).
+inline constexpr size_t kMaxParams = 13;
+
+// A method: a function member returning HRESULT, help string "method <name>".
+struct Method {
+  DISPID dispid = 0;
+  std::string_view name;
+  Param params[kMaxParams] = {};
+
+  constexpr std::span<const Param> Params() const {
+    size_t n = 0;
+    while (n < kMaxParams && !params[n].name.empty())
+      ++n;
+    return {params, n};
+  }
+};
+
+// A dual interface deriving from IDispatch, its methods in vtable (and DISPID) order.
+struct Interface {
+  std::string_view name;
+  std::string_view help;
+  IID iid;
+  std::span<const Method> methods;
+
+  // The method with that DISPID, or nullptr.
+  constexpr const Method* Find(DISPID dispid) const {
+    for (const Method& method : methods) {
+      if (method.dispid == dispid) return &method;
+    }
+    return nullptr;
+  }
+};
+
+// A creatable class with one interface, its default. Its ProgID is "Vorlix.<name>", its
+// version-dependent ProgID "Vorlix.<name>.1".
+struct CoClass {
+  std::string_view name;
+  std::string_view help;
+  CLSID clsid;
+  const Interface* interface;
+};
+
+// The type library's type descriptions are, in order, each class followed by its interface.
+struct TypeLibrary {
+  std::string_view name;
+  std::string_view help;
+  Guid libid;
+  uint16_t major;
+  uint16_t minor;
+  LCID lcid;
+  std::span<const CoClass> classes;
+};
+
+// The server's AppID.
+inline constexpr Guid kAppId = {
+    0x0C990919, 0x73E0, 0x4399, {0x85, 0x34, 0xB3, 0x55, 0x60, 0x0B, 0x9A, 0xD2}};
+
+namespace interface_table {
+
+using enum ParamType;
+// Seek10's ten keys, in number order.
+#define VORLIX_SEEK_KEY(n) In(kVariant, "pvSeek" #n)
+
+inline constexpr Method kConnectionMethods[] = {
+    {1,
+     "Open",
+     {In(kBstr, "sFileName"), In(kBool, "bExclusive"), In(kBool, "bReadOnly"),
+      Retval(kBstr, "psSuccess")}},
+    {2, "Table", {In(kBstr, "sTableName"), In(kBstr, "sIndex"), Retval(kBool, "bSuccess")}},
+    {3, "Top", {Out(kVariant, "pvReturnArray"), Retval(kBool, "bSuccess")}},
+    {4, "GetFieldCount", {Out(kShort, "piFieldCount"), Retval(kBool, "bSuccess")}},
+    {5,
+     "GetFieldName",
+     {In(kShort, "iIndex"), Out(kBstr, "psFieldName"), Retval(kBool, "bSuccess")}},
+    {6,
+     "GetFieldValue",
+     {In(kShort, "iIndex"), Out(kVariant, "pvFieldValue"), Retval(kBool, "bSuccess")}},
+    {7, "Skip", {In(kLong, "iSkip"), Out(kVariant, "pvReturnArray"), Retval(kBool, "bSuccess")}},
+    {8, "GetRecord", {Out(kVariant, "pvRecordArray"), Retval(kBool, "bSuccess")}},
+    {9, "StatusIsOk", {Retval(kBool, "bStatusIsOk")}},
+    {10, "IsOpen", {Retval(kBool, "bIsOpen")}},
+    {11, "GetName", {Retval(kBstr, "psName")}},
+    {12, "CloseTable", {In(kBstr, "bsTableName")}},
+    {13, "TableIsReady", {Retval(kBool, "bTableIsReady")}},
+    {14,
+     "Append",
+     {In(kVariant, "pvArray"), In(kBool, "bSetEmptyString"), Out(kVariant, "pvReturnArray"),
+      Retval(kBool, "bSuccess")}},
+    {15, "Bottom", {Out(kVariant, "pvReturnArray"), Retval(kBool, "bSuccess")}},
+    {16, "CloseCurrentTable", {Retval(kBool, "bSuccess")}},
+    {17, "CloseAllTables", {Retval(kBool, "bSuccess")}},
+    {18, "Close", {Retval(kBool, "bSuccess")}},
+    {19, "Count", {Out(kLong, "piCount"), Retval(kBool, "bSuccess")}},
+    {20, "Delete", {Retval(kBool, "bSuccess")}},
+    // DISPID 21 is not assigned.
+    {22, "GetLastDAOError", {Out(kLong, "plErrorCode"), Out(kBstr, "pbsDescription")}},
+    {23, "CanUpdate", {Retval(kBool, "bCanUpdate")}},
+    {24, "IsDAOError", {Retval(kBool, "bError")}},
+    {25, "Exist", {In(kBstr, "sTableName"), Out(kBool, "bExists"), Retval(kBool, "bSuccess")}},
+    {26, "Structure", {Out(kVariant, "pvStructure"), Retval(kBool, "bSuccess")}},
+    {27, "ListIndexes", {Out(kVariant, "pvIndexes"), Retval(kBool, "bSuccess")}},
+    {28,
+     "ModifyTable",
+     {In(kBstr, "sTableName"), In(kVariant, "pvFieldInfo"), Retval(kBool, "bSuccess")}},
+    {29, "RenameTable", {In(kBstr, "sOldName"), In(kBstr, "sNewName"), Retval(kBool, "bSuccess")}},
+    {30, "GetCurrentIndex", {Retval(kBstr, "psName")}},
+    {31, "GetCurrentTable", {Retval(kBstr, "psName")}},
+    {32,
+     "Replace",
+     {In(kVariant, "pvArray"), Out(kVariant, "pvReturnArray"), Retval(kBool, "bSuccess")}},
+    {33,
+     "Seek",
+     {In(kVariant, "pvSeek"), Out(kVariant, "pvReturnArray"), Retval(kBool, "bSuccess")}},
+    {34,
+     "Seek2",
+     {VORLIX_SEEK_KEY(1), VORLIX_SEEK_KEY(2), Out(kVariant, "pvReturnArray"),
+      Retval(kBool, "bSuccess")}},
+    {35,
+     "Seek3",
+     {VORLIX_SEEK_KEY(1), VORLIX_SEEK_KEY(2), VORLIX_SEEK_KEY(3), Out(kVariant, "pvReturnArray"),
+      Retval(kBool, "bSuccess")}},
+    {36,
+     "Seek10",
+     {VORLIX_SEEK_KEY(1), VORLIX_SEEK_KEY(2), VORLIX_SEEK_KEY(3), VORLIX_SEEK_KEY(4),
+      VORLIX_SEEK_KEY(5), VORLIX_SEEK_KEY(6), VORLIX_SEEK_KEY(7), VORLIX_SEEK_KEY(8),
+      VORLIX_SEEK_KEY(9), VORLIX_SEEK_KEY(10), In(kLong, "iNum"), Out(kVariant, "pvReturnArray"),
+      Retval(kBool, "bSuccess")}},
+    {37, "CreateDatabase", {In(kBstr, "sDatabaseName"), Retval(kBool, "bSuccess")}},
+    {38,
+     "CreateTable",
+     {In(kBstr, "sTableName"), In(kVariant, "pvFieldInfo"), Retval(kBool, "bSuccess")}},
+    {39, "ReadOnly", {Retval(kBool, "bIsReadOnly")}},
+    {40,
+     "DeleteTable",
+     {In(kBstr, "sTableName"), In(kBool, "bDeleteRelations"), Retval(kBool, "bSuccess")}},
+    {41, "ListTables", {Out(kVariant, "pvTables"), Retval(kBool, "bSuccess")}},
+    {42, "SQL", {In(kBstr, "sSql"), Out(kVariant, "pvRecordArray"), Retval(kBool, "bSuccess")}},
+    {43, "Command", {In(kBstr, "sCommand"), Retval(kBool, "bSuccess")}},
+    {44,
+     "RelationExists",
+     {In(kBstr, "sRelationName"), Out(kBool, "bExists"), Retval(kBool, "bSuccess")}},
+    {45,
+     "RelationDelete",
+     {In(kBstr, "sTableName"), In(kBstr, "sForeignTableName"), Retval(kBool, "bSuccess")}},
+    {46, "Compact", {In(kBstr, "sOldName"), In(kBstr, "sNewName"), Retval(kBool, "bSuccess")}},
+    {47,
+     "LinkTable",
+     {In(kBstr, "sTableName"), In(kBstr, "sDatabaseName"), In(kBstr, "sSourceTable"),
+      Out(kBool, "bCreated"), Retval(kBool, "bSuccess")}},
+    {48,
+     "Query",
+     {In(kBstr, "sQueryName"), In(kVariant, "pvParameterArray"), Out(kVariant, "pvRecordArray"),
+      Retval(kBool, "bSuccess")}},
+    {49,
+     "CreateIndex",
+     {In(kBstr, "sTableName"), In(kBstr, "sFieldName"), In(kBool, "bUnique"), In(kBool, "bPrimary"),
+      Retval(kBool, "bSuccess")}},
+    {50, "CreateQuery", {In(kBstr, "sQueryName"), In(kBstr, "sSql"), Retval(kBool, "bSuccess")}},
+    {51,
+     "OpenForWrite",
+     {In(kBstr, "sFileName"), Out(kBool, "bReadOnly"), Retval(kBool, "bSuccess")}},
+    {52, "IsEOF", {Retval(kBool, "bIsEOF")}},
+    {53, "IsBOF", {Retval(kBool, "bIsBOF")}},
+    {54,
+     "Required",
+     {In(kBstr, "sTableName"), In(kBstr, "sFieldName"), Out(kBool, "bRequired"),
+      Retval(kBool, "bSuccess")}},
+    {55,
+     "GetAttributes",
+     {In(kBstr, "sFieldName"), Out(kVariant, "pvReturnArray"), Retval(kBool, "bSuccess")}},
+    {56,
+     "GetFieldValueFromName",
+     {In(kBstr, "sFieldName"), Out(kVariant, "pvFieldValue"), Retval(kBool, "bSuccess")}},
+    {57,
+     "CommandWithRecords",
+     {In(kBstr, "sCommand"), Out(kLong, "iRecordsUpdated"), Retval(kBool, "bSuccess")}},
+    {58, "GetVorlixVersion", {Retval(kShort, "nVersion")}},
+};
+#undef VORLIX_SEEK_KEY
+
+inline constexpr Method kStatusMethods[] = {
+    {1, "DaoInit", {}},
+    {2, "DaoTerm", {}},
+};
+
+}  // namespace interface_table
+
+inline constexpr Interface kIDBConnection = {
+    "IDBConnection",
+    "IDBConnection Interface",
+    {0x21E29A29, 0x971A, 0x41E6, {0xA6, 0xD5, 0x88, 0x59, 0xDB, 0x03, 0xFC, 0x05}},
+    interface_table::kConnectionMethods};
+
+inline constexpr Interface kIDaoStatus = {
+    "IDaoStatus",
+    "IDaoStatus Interface",
+    {0x62F71987, 0x9EDD, 0x49CB, {0xAC, 0xFE, 0x8B, 0x64, 0x8D, 0x1E, 0xFD, 0xFD}},
+    interface_table::kStatusMethods};
+
+inline constexpr CoClass kClasses[] = {
+    {"DBConnection",
+     "DBConnection Class",
+     {0xB1106722, 0xDEA1, 0x4B39, {0x88, 0x7C, 0xE8, 0xE2, 0x9D, 0x8A, 0x84, 0xC6}},
+     &kIDBConnection},
+    {"DaoStatus",
+     "DaoStatus Class",
+     {0x85FE6B84, 0x7E2F, 0x4F6F, {0x8C, 0xEB, 0x85, 0x92, 0xA9, 0x14, 0x91, 0x10}},
+     &kIDaoStatus},
+};
+
+inline constexpr TypeLibrary kVorlixLib = {
+    "VorlixLib",
+    "Vorlix 1.0 Type Library",
+    {0x8DE725BB, 0xD4D3, 0x4FF9, {0x87, 0x5E, 0x2F, 0xDE, 0x6F, 0x72, 0xAC, 0xEE}},
+    1,
+    0,
+    1033,
+    kClasses};
+
+}  // namespace vorlix

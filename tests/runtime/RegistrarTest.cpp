@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "runtime/Registrar.h"
+#include "runtime/RegistryFile.h"
+#include "tests/runtime/RuntimeTestSupport.h"
+
+namespace vorlix {
+namespace {
+
+constexpr const char* kScript = R"(
+HKCR
+{
+  Demo.Thing = s 'Thing Class'
+  {
+    CLSID = s '{C}'
+  }
+  NoRemove CLSID
+  {
+    ForceRemove {C} = s 'Thing Class'
+    {
+      LocalServer32 = s '%MODULE%'
+      val AppID = s '%APPID%'
+      ForceRemove Programmable
+    }
+  }
+}
+)";
+
+const ScriptReplacements kReplacements = {{"MODULE", "/opt/it's here/server"}, {"APPID", "{A}"}};
+
+Registry Apply(const char* script, RegistrarMode mode, Registry registry = {}) {
+  std::string error;
+  auto keys = ParseRegistryScript(script, kReplacements, &error);
+  EXPECT_TRUE(keys) << error;
+  if (keys) ApplyRegistryScript(*keys, mode, &registry);
+  return registry;
+}
+
+std::string ParseError(const char* script) {
+  std::string error;
+  EXPECT_FALSE(ParseRegistryScript(script, kReplacements, &error)) << script;
+  return error;
+}
+
+TEST(RegistrarTest, RegistrationWritesTheTreeWithReplacementsTakenWhole) {
+  EXPECT_EQ(Apply(kScript, RegistrarMode::kRegister).ToText(),
+            "[HKEY_CLASSES_ROOT\\CLSID]\n"
+            "[HKEY_CLASSES_ROOT\\CLSID\\{C}]\n"
+            "@=\"Thing Class\"\n"
+            "\"AppID\"=\"{A}\"\n"
+            "[HKEY_CLASSES_ROOT\\CLSID\\{C}\\LocalServer32]\n"
+            "@=\"/opt/it's here/server\"\n"
+            "[HKEY_CLASSES_ROOT\\CLSID\\{C}\\Programmable]\n"
+            "[HKEY_CLASSES_ROOT\\Demo.Thing]\n"
+            "@=\"Thing Class\"\n"
+            "[HKEY_CLASSES_ROOT\\Demo.Thing\\CLSID]\n"
+            "@=\"{C}\"\n");
+}
+
+TEST(RegistrarTest, ForceRemoveEmptiesAStaleKeyOthersKeepWhatTheyHold) {
+  Registry stale;
+  stale.SetValue("CLSID\\{C}\\InprocServer32", "", "old.so");
+  stale.SetValue("Demo.Thing", "Extra", "kept");
+  stale.SetValue("CLSID\\{Other}", "", "other");
+  Registry registry = Apply(kScript, RegistrarMode::kRegister, stale);
+  EXPECT_FALSE(registry.HasKey("CLSID\\{C}\\InprocServer32"));
+  EXPECT_EQ(registry.Value("Demo.Thing", "Extra"), "kept");
+  EXPECT_EQ(registry.Value("CLSID\\{Other}", ""), "other");
+  EXPECT_EQ(Apply(kScript, RegistrarMode::kRegister, registry), registry);
+}
+
+TEST(RegistrarTest, RemovalDeletesListedTreesButKeepsNoRemoveKeys) {
+  Registry registry = Apply(kScript, RegistrarMode::kRegister);
+  registry.SetValue("CLSID\\{C}\\Added", "", "by hand");
+  registry.CreateKey("CLSID\\{Other}");
+  registry = Apply(kScript, RegistrarMode::kUnregister, registry);
+  EXPECT_EQ(registry.ToText(),
+            "[HKEY_CLASSES_ROOT\\CLSID]\n"
+            "[HKEY_CLASSES_ROOT\\CLSID\\{Other}]\n");
+  EXPECT_EQ(Apply(kScript, RegistrarMode::kUnregister, registry), registry);
+}
+
+TEST(RegistrarTest, ScriptSyntaxDetails) {
+  Registry registry = Apply(
+      "hkey_classes_root { 'val' = s 'it''s' { 'NoRemove' } pct = s '100%%' }"
+      " HKCR { noremove K { VAL n = s '' } }",
+      RegistrarMode::kRegister);
+  EXPECT_EQ(registry.Value("val", ""), "it's");
+  EXPECT_TRUE(registry.HasKey("val\\NoRemove"));
+  EXPECT_EQ(registry.Value("pct", ""), "100%");
+  EXPECT_EQ(registry.Value("K", "n"), "");
+  EXPECT_EQ(registry.Value("val", "val"), std::nullopt);
+}
+
+TEST(RegistrarTest, MalformedScriptsAreRefusedWithTheLineAndTheReason) {
+  EXPECT_EQ(ParseError("HKCR\n{\n  A = s 'x'\n  {\n"), "line 4: expected '}'");
+  EXPECT_EQ(ParseError("HKLM { A }"), "line 1: expected the root HKCR, found 'HKLM'");
+  EXPECT_EQ(ParseError("HKCR { A = d '1' }"), "line 1: only string values (s) are supported");
+  EXPECT_EQ(ParseError("HKCR {\n A = s '%NOPE%' }"), "line 2: unknown replacement %NOPE%");
+  EXPECT_EQ(ParseError("HKCR { 'a\\b' }"), "line 1: a name must not be empty or hold '\\'");
+  EXPECT_EQ(ParseError("HKCR { val x = s 'y' }"), "line 1: HKEY_CLASSES_ROOT cannot hold values");
+  EXPECT_EQ(ParseError("HKCR { A = s 'open }"), "line 1: a quoted text is not closed");
+  EXPECT_EQ(ParseError("HKCR { A { val = s 'x' } }"), "line 1: expected a name");
+}
+
+TEST(RegistrarTest, AMalformedScriptLeavesTheRegistryFileUntouched) {
+  test::TempDir dir;
+  const std::string path = dir.Path("registry.reg");
+  std::string error;
+  ASSERT_TRUE(RunRegistryScript(path, kScript, kReplacements, RegistrarMode::kRegister, &error))
+      << error;
+  const std::string before = test::ReadText(path);
+  EXPECT_FALSE(RunRegistryScript(path, "HKCR { NoRemove CLSID { ForceRemove {C} = s }",
+                                 kReplacements, RegistrarMode::kUnregister, &error));
+  EXPECT_EQ(error, "line 1: expected the value's text");
+  EXPECT_EQ(test::ReadText(path), before);
+}
+
+}  // namespace
+}  // namespace vorlix

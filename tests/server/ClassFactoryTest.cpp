@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include "server/ClassFactory.h"
+#include "server/DispatchObject.h"
+
+namespace vorlix {
+namespace {
+
+// A DaoStatus object that only counts its calls.
+class StatusObject final : public DispatchObject<IDaoStatus> {
+ public:
+  StatusObject(IUnknown* outer, ModuleLock& lock) : DispatchObject(outer, lock) {}
+  HRESULT DaoInit() override { return ++inits, S_OK; }
+  HRESULT DaoTerm() override { return S_FALSE; }
+  int inits = 0;
+};
+
+// An outer object that counts what its aggregated object forwards to it.
+class Outer final : public IUnknown {
+ public:
+  HRESULT QueryInterface(const IID&, void** object) override {
+    ++queries;
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  uint32_t AddRef() override { return ++count; }
+  uint32_t Release() override { return --count; }
+  int queries = 0;
+  uint32_t count = 1;
+};
+
+class ClassFactoryTest : public ::testing::Test {
+ protected:
+  ModuleLock lock_;
+  ClassFactory<StatusObject> factory_{lock_};
+};
+
+TEST_F(ClassFactoryTest, RefusedCreationsLeaveNoObject) {
+  EXPECT_EQ(factory_.CreateInstance(nullptr, kIDaoStatus.iid, nullptr), E_POINTER);
+  Outer outer;
+  void* object = &outer;
+  EXPECT_EQ(factory_.CreateInstance(&outer, IID_IDispatch, &object), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(object, nullptr);
+  object = &outer;
+  EXPECT_EQ(factory_.CreateInstance(nullptr, kIDBConnection.iid, &object), E_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(lock_.Count(), 0);
+}
+
+TEST_F(ClassFactoryTest, EachLiveObjectAndEachServerLockHoldsTheModule) {
+  void* a = nullptr;
+  void* b = nullptr;
+  ASSERT_EQ(factory_.CreateInstance(nullptr, kIDaoStatus.iid, &a), S_OK);
+  ASSERT_EQ(factory_.CreateInstance(nullptr, IID_IDispatch, &b), S_OK);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(lock_.Count(), 2);
+  factory_.LockServer(true);
+  EXPECT_EQ(static_cast<IDaoStatus*>(a)->Release(), 0u);
+  EXPECT_EQ(lock_.Count(), 2);
+  static_cast<IDispatch*>(b)->Release();
+  factory_.LockServer(false);
+  EXPECT_EQ(lock_.Count(), 0);
+}
+
+TEST_F(ClassFactoryTest, QueryInterfaceAnswersTheThreeInterfacesOfOneIdentity) {
+  void* object = nullptr;
+  ASSERT_EQ(factory_.CreateInstance(nullptr, kIDaoStatus.iid, &object), S_OK);
+  auto* status = static_cast<IDaoStatus*>(object);
+  void* unknown = nullptr;
+  void* dispatch = nullptr;
+  void* again = nullptr;
+  ASSERT_EQ(status->QueryInterface(IID_IUnknown, &unknown), S_OK);
+  ASSERT_EQ(status->QueryInterface(IID_IDispatch, &dispatch), S_OK);
+  ASSERT_EQ(static_cast<IUnknown*>(unknown)->QueryInterface(IID_IUnknown, &again), S_OK);
+  EXPECT_EQ(again, unknown);
+  EXPECT_EQ(dispatch, object);
+  void* none = &object;
+  EXPECT_EQ(status->QueryInterface(kIDBConnection.iid, &none), E_NOINTERFACE);
+  EXPECT_EQ(none, nullptr);
+  EXPECT_EQ(status->Release(), 3u);
+  static_cast<IUnknown*>(again)->Release();
+  static_cast<IUnknown*>(dispatch)->Release();
+  EXPECT_EQ(lock_.Count(), 1);
+  static_cast<IUnknown*>(unknown)->Release();
+  EXPECT_EQ(lock_.Count(), 0);
+}
+
+TEST_F(ClassFactoryTest, AnAggregatedObjectDelegatesItsUnknownToTheOuterObject) {
+  Outer outer;
+  void* object = nullptr;
+  ASSERT_EQ(factory_.CreateInstance(&outer, IID_IUnknown, &object), S_OK);
+  auto* inner = static_cast<IUnknown*>(object);
+  void* interface = nullptr;
+  ASSERT_EQ(inner->QueryInterface(kIDaoStatus.iid, &interface), S_OK);
+  EXPECT_EQ(outer.count, 2u);
+  auto* status = static_cast<IDaoStatus*>(interface);
+  void* other = nullptr;
+  EXPECT_EQ(status->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
+  EXPECT_EQ(outer.queries, 1);
+  status->Release();
+  EXPECT_EQ(outer.count, 1u);
+  EXPECT_EQ(lock_.Count(), 1);
+  inner->Release();
+  EXPECT_EQ(lock_.Count(), 0);
+}
+
+TEST_F(ClassFactoryTest, InvokeCallsTheMethodThroughTheTable) {
+  void* object = nullptr;
+  ASSERT_EQ(factory_.CreateInstance(nullptr, kIDaoStatus.iid, &object), S_OK);
+  auto* status = static_cast<StatusObject*>(static_cast<IDaoStatus*>(object));
+  Variant result = Variant::I4(5);
+  std::vector<Variant> outs;
+  uint32_t argErr = 0;
+  EXPECT_EQ(status->Invoke(1, 0, {}, &result, &outs, &argErr), S_OK);
+  EXPECT_EQ(status->Invoke(2, 0, {}, &result, &outs, &argErr), S_FALSE);
+  EXPECT_EQ(status->inits, 1);
+  EXPECT_EQ(result.vt(), VT_EMPTY);
+  EXPECT_EQ(status->Invoke(1, 0, {Variant()}, &result, &outs, &argErr), DISP_E_BADPARAMCOUNT);
+  EXPECT_EQ(status->Invoke(3, 0, {}, &result, &outs, &argErr), DISP_E_MEMBERNOTFOUND);
+  status->Release();
+}
+
+}  // namespace
+}  // namespace vorlix

@@ -1,0 +1,96 @@
+// Late-bound calls on a DBConnection object, through its class object, as clients make them.
+#include <gtest/gtest.h>
+
+#include "automation/SafeArray.h"
+#include "server/ClassFactory.h"
+#include "server/ConnectionObject.h"
+#include "tests/support/TestFiles.h"
+
+namespace vorlix {
+namespace {
+
+class ConnectionDispatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    void* object = nullptr;
+    ASSERT_EQ(factory_.CreateInstance(nullptr, kIDBConnection.iid, &object), S_OK);
+    connection_ = static_cast<IDBConnection*>(object);
+  }
+  void TearDown() override { connection_->Release(); }
+
+  // Invokes the member called name (any letter case) with args; *result_, outs_ and argErr_
+  // hold what came back.
+  HRESULT Call(const char16_t* name, std::vector<Variant> args) {
+    std::vector<DISPID> dispids;
+    EXPECT_EQ(connection_->GetIDsOfNames({name}, 1033, &dispids), S_OK);
+    return connection_->Invoke(dispids[0], 1033, args, &result_, &outs_, &argErr_);
+  }
+
+  ModuleLock lock_;
+  ClassFactory<ConnectionObject> factory_{lock_};
+  IDBConnection* connection_ = nullptr;
+  Variant result_;
+  std::vector<Variant> outs_;
+  uint32_t argErr_ = 99;
+};
+
+TEST_F(ConnectionDispatchTest, ALowerCaseNameReachesTheMethod) {
+  EXPECT_EQ(Call(u"getvorlixversion", {}), S_OK);
+  EXPECT_EQ(result_, Variant::I2(1));
+  EXPECT_TRUE(outs_.empty());
+}
+
+TEST_F(ConnectionDispatchTest, UnassignedDispidsAreNotMembers) {
+  for (DISPID dispid : {21, 0, 59, -1}) {
+    EXPECT_EQ(connection_->Invoke(dispid, 0, {}, &result_, &outs_, &argErr_), DISP_E_MEMBERNOTFOUND)
+        << dispid;
+  }
+}
+
+TEST_F(ConnectionDispatchTest, OutParametersComeBackInOrderWithTheirDeclaredTypes) {
+  EXPECT_EQ(Call(u"GetLastDAOError", {Variant::I4(7), Variant()}), S_OK);
+  EXPECT_EQ(outs_, (std::vector<Variant>{Variant::I4(0), Variant::Str(u"")}));
+  EXPECT_EQ(result_.vt(), VT_EMPTY);
+  EXPECT_EQ(Call(u"IsOpen", {}), S_OK);
+  EXPECT_EQ(result_, Variant::Bool(false));
+}
+
+TEST_F(ConnectionDispatchTest, WrongArgumentsAreRefusedBeforeTheCall) {
+  EXPECT_EQ(Call(u"Open", {Variant::Str(u"x.vdb"), Variant::Bool(false)}), DISP_E_BADPARAMCOUNT);
+  EXPECT_EQ(Call(u"GetFieldName", {Variant::Str(u"first"), Variant()}), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(argErr_, 0u);
+  EXPECT_EQ(Call(u"Open", {Variant::Str(u"x.vdb"), Variant::I4(0), Variant::Str(u"perhaps")}),
+            DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(argErr_, 2u);
+  EXPECT_EQ(Call(u"Skip", {Variant::R8(1e12), Variant()}), DISP_E_OVERFLOW);
+  EXPECT_EQ(argErr_, 0u);
+  // Nothing was opened by the refused calls.
+  EXPECT_EQ(Call(u"IsOpen", {}), S_OK);
+  EXPECT_EQ(result_, Variant::Bool(false));
+}
+
+// Append presets required text fields only for a flag of exactly -1. A late-bound 1 is coerced
+// to the Boolean -1 first; the same 1 through the vtable is not -1.
+TEST_F(ConnectionDispatchTest, ArgumentsAreCoercedToTheDeclaredTypes) {
+  test::TempDir dir;
+  const std::string path = dir.Path("db.vdb");
+  test::CreateDatabase(path);
+  test::Sql(path, "CREATE TABLE T (ID COUNTER PRIMARY KEY, Name TEXT(10) NOT NULL, Other LONG)");
+  ASSERT_EQ(Call(u"Open", {Variant::Str(test::B(path)), Variant::I2(0), Variant::Str(u"0")}), S_OK);
+  ASSERT_EQ(Call(u"Table", {Variant::Str(u"T"), Variant::Str(u"")}), S_OK);
+  ASSERT_EQ(result_, Variant::Bool(true));
+  const Variant values =
+      Variant::Array(SafeArray::Vector(VT_VARIANT, 0, {Variant::Str(u"Other"), Variant::I4(5)}));
+
+  VARIANT_BOOL ok = 7;
+  Variant stored;
+  EXPECT_EQ(connection_->Append(values, 1, &stored, &ok), S_OK);
+  EXPECT_EQ(ok, VARIANT_FALSE);
+
+  EXPECT_EQ(Call(u"append", {values, Variant::I4(1), Variant()}), S_OK);
+  EXPECT_EQ(result_, Variant::Bool(true));
+  EXPECT_EQ(test::Sql(path, "SELECT Name, Other FROM T"), std::vector<std::string>{"|5"});
+}
+
+}  // namespace
+}  // namespace vorlix
