@@ -138,7 +138,7 @@ class CDBConnection {
   // Schema definition (schema/). With no database open each of these reports -1 and does
   // nothing more.
   // CreateTable and ModifyTable read pvFieldInfo, a field specification array
-  // (schema/FieldSpecification.h) held by value as a one-dimensional array of VARIANTs.
+  // (schema/FieldRecords.h) held by value as a one-dimensional array of VARIANTs.
   // Anything else gives 0 before any work, even with no database open, the error flag left as
   // it was. Both close the open table sTableName first and leave it closed.
   // Creates sTableName with the described fields and indexes. The table is made with what the

@@ -1,6 +1,6 @@
-// The schema tests' fixture: a connection with db.vdb open (see ConnectionTest), field
-// specification arrays, and what the file says about a table, read by a database object of
-// its own.
+// The schema tests' fixture: a connection with db.vdb open (see ConnectionTest), arrays of
+// field records as clients send them, and what the file says about a table, read by a
+// database object of its own.
 #pragma once
 
 #include <string>

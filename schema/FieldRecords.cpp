@@ -1,4 +1,4 @@
-#include "schema/FieldSpecification.h"
+#include "schema/FieldRecords.h"
 
 #include <string>
 #include <string_view>

@@ -5,11 +5,11 @@
 namespace vorlix::test {
 namespace {
 
-using FieldSpecificationTest = SchemaTest;
+using FieldRecordsTest = SchemaTest;
 constexpr auto kCreate = &CDBConnection::CreateTable;
 constexpr auto kModify = &CDBConnection::ModifyTable;
 
-TEST_F(FieldSpecificationTest, RecordsOfEveryShapeMakeTheirFieldsAndIndexes) {
+TEST_F(FieldRecordsTest, RecordsOfEveryShapeMakeTheirFieldsAndIndexes) {
   const Variant null = Variant::Null(), yes = Variant::Bool(true), no = Variant::Bool(false);
   const Variant records = Records(
       {// Lower-case type word; no index.
@@ -76,7 +76,7 @@ TEST_F(FieldSpecificationTest, RecordsOfEveryShapeMakeTheirFieldsAndIndexes) {
                                                   "F(F desc)", "K(K) unique primary", "S(S)"}));
 }
 
-TEST_F(FieldSpecificationTest, AMalformedElementStopsTheWalkUnrecordedAndKeepsWhatWasMade) {
+TEST_F(FieldRecordsTest, AMalformedElementStopsTheWalkUnrecordedAndKeepsWhatWasMade) {
   const std::vector<Variant> a = {V(u"*RTLB*"), V(u"A"), V(u"LONG"), {}, {}, V(u"*RTLE*")};
   const std::vector<std::vector<Variant>> tails = {
       {V(u"*RTLB*"), V(u"N"), V(u"TEXT"), Variant::I2(50), {}, {}, V(u"*RTLE*")},
@@ -107,7 +107,7 @@ TEST_F(FieldSpecificationTest, AMalformedElementStopsTheWalkUnrecordedAndKeepsWh
             (std::vector<std::string>{"ID 4 4 auto", "A 4 4", "PrimaryKey(ID) unique primary"}));
 }
 
-TEST_F(FieldSpecificationTest, AnythingButAOneDimensionalVariantArrayIsRefusedBeforeAnyWork) {
+TEST_F(FieldRecordsTest, AnythingButAOneDimensionalVariantArrayIsRefusedBeforeAnyWork) {
   EXPECT_TRUE(Table(u"People"));
   EXPECT_FALSE(Table(u"Nowhere"));
   const Variant refused[] = {
