@@ -6,6 +6,7 @@
 #include "connection/Connection.h"
 #include "engine/DaoInfo.h"
 #include "engine/FieldType.h"
+#include "records/FieldPairs.h"
 
 namespace vorlix {
 namespace {
@@ -88,15 +89,8 @@ bool CDBConnection::BuildStructure(Variant* out) {
   if (!Enter(ErrorFlag::kClear, kCurrentTableOpen)) return false;
   CDaoRecordset& table = CurrentTable();
   return Capture([&] {
-    const int16_t count = table.GetFieldCount();
-    SafeArray fields(VT_VARIANT, {{0, 2u * count}});
-    CDaoFieldInfo info;
-    for (int16_t i = 0; i < count; ++i) {
-      table.GetFieldInfo(i, info, AFX_DAO_PRIMARY_INFO);
-      fields.Set(2 * i, Variant::Str(std::move(info.m_strName)));
-      fields.Set(2 * i + 1, BlankValue(info.m_nType));
-    }
-    *out = Variant::Array(std::move(fields));
+    *out = FieldPairs(table,
+                      [](int16_t, const CDaoFieldInfo& info) { return BlankValue(info.m_nType); });
   });
 }
 
