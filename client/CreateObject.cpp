@@ -103,23 +103,23 @@ HRESULT CallForPath(sd_bus* bus, const char* path, const char* interface, const 
 
 }  // namespace
 
-HRESULT CreateObject(std::string_view progid, std::unique_ptr<DispatchProxy>* object) {
-  object->reset();
+HRESULT Activate(std::string_view progid, BusRef* bus, std::string* path) {
   const std::optional<Server> server = FindServer(progid);
   if (!server) return REGDB_E_CLASSNOTREG;
   const std::string directory = RuntimeDirectoryPath();
   std::string error;
   if (!PrepareRuntimeDirectory(directory, &error)) return E_FAIL;
-  BusRef bus = ConnectOrStart(directory, server->path);
-  if (!bus) return E_FAIL;
+  BusRef connection = ConnectOrStart(directory, server->path);
+  if (!connection) return E_FAIL;
   std::string factory, instance;
-  HRESULT hr = CallForPath(bus.get(), "/Vorlix", "Vorlix.IActivator", "GetClassObject",
+  HRESULT hr = CallForPath(connection.get(), "/Vorlix", "Vorlix.IActivator", "GetClassObject",
                            server->clsid, &factory);
   if (FAILED(hr)) return hr;
-  hr = CallForPath(bus.get(), factory.c_str(), "Vorlix.IClassFactory", "CreateInstance",
+  hr = CallForPath(connection.get(), factory.c_str(), "Vorlix.IClassFactory", "CreateInstance",
                    IID_IDispatch.ToString(), &instance);
   if (FAILED(hr)) return hr;
-  *object = std::make_unique<DispatchProxy>(std::move(bus), std::move(instance));
+  *bus = std::move(connection);
+  *path = std::move(instance);
   return S_OK;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "automation/HResult.h"
@@ -16,7 +17,20 @@ namespace vorlix {
 // -Embedding, in its own session) under the runtime directory's activation lock, so clients
 // starting at the same moment get one server; E_FAIL when it does not listen within 10 s or the
 // runtime directory is refused. Otherwise the server's HRESULT for GetClassObject or
-// CreateInstance.
-HRESULT CreateObject(std::string_view progid, std::unique_ptr<DispatchProxy>* object);
+// CreateInstance. On success the connection and the new instance's path, which the caller owns
+// one reference to.
+HRESULT Activate(std::string_view progid, BusRef* bus, std::string* path);
+
+// Activate, with the instance handed out as proxy type P: DispatchProxy, or a typed proxy of
+// client/TypedProxies.h.
+template <typename P>
+HRESULT CreateObject(std::string_view progid, std::unique_ptr<P>* object) {
+  object->reset();
+  BusRef bus;
+  std::string path;
+  const HRESULT hr = Activate(progid, &bus, &path);
+  if (SUCCEEDED(hr)) *object = std::make_unique<P>(std::move(bus), std::move(path));
+  return hr;
+}
 
 }  // namespace vorlix

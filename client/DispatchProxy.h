@@ -32,6 +32,7 @@ class DispatchProxy {
   DispatchProxy& operator=(const DispatchProxy&) = delete;
 
   const std::string& Path() const { return path_; }
+  sd_bus* Bus() const { return bus_.get(); }
 
   // Calls the member with args (every parameter but the [out, retval] one); the server's
   // HRESULT, or E_FAIL when the wire failed.

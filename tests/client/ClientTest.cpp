@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "client/CreateObject.h"
+#include "client/TypedProxies.h"
 #include "tests/server/ServerProcess.h"
 
 namespace vorlix {
@@ -46,6 +47,34 @@ TEST_F(ClientTest, CreateObjectStartsTheServerAndInvokesByNameOrDispid) {
   EXPECT_EQ(db->Invoke("GetFieldName", {Variant::Str(Bstr(u"x")), Variant()}, &result),
             DISP_E_TYPEMISMATCH);
   EXPECT_EQ(result.argErr, 0u);
+}
+
+TEST_F(ClientTest, TypedProxiesCallByTheInterfaceNames) {
+  std::unique_ptr<DaoStatus> status;
+  ASSERT_EQ(CreateObject("Vorlix.DaoStatus", &status), S_OK);
+  EXPECT_EQ(status->DaoInit(), S_OK);
+
+  std::unique_ptr<DBConnection> db;
+  ASSERT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);
+  int16_t version = 0;
+  EXPECT_EQ(db->GetVorlixVersion(&version), S_OK);
+  EXPECT_EQ(version, 1);
+  const std::string file = folder_.RuntimeDirectory() + "/typed.vdb";
+  VARIANT_BOOL ok = VARIANT_FALSE;
+  EXPECT_EQ(db->CreateDatabase(*Bstr::FromUtf8(file), &ok), S_OK);
+  EXPECT_EQ(ok, VARIANT_TRUE);
+  Bstr success;
+  EXPECT_EQ(db->Open(*Bstr::FromUtf8(file), VARIANT_FALSE, VARIANT_FALSE, &success), S_OK);
+  VARIANT_BOOL open = VARIANT_FALSE;
+  EXPECT_EQ(db->IsOpen(&open), S_OK);
+  EXPECT_EQ(open, VARIANT_TRUE) << success.Utf8();
+  // An out-parameter of type VARIANT arrives as the VARIANT the method wrote.
+  Variant tables;
+  EXPECT_EQ(db->ListTables(&tables, &ok), S_OK);
+  EXPECT_TRUE(tables.IsArray() || tables.vt() == VT_EMPTY) << VarTypeName(tables.vt());
+  EXPECT_EQ(db->Close(&ok), S_OK);
+  EXPECT_EQ(ok, VARIANT_TRUE);
+  EXPECT_EQ(status->DaoTerm(), S_OK);
 }
 
 TEST_F(ClientTest, TwoClientsAreServedTogether) {
