@@ -1,0 +1,81 @@
+#include "client/DispatchProxy.h"
+
+#include "runtime/VariantCodec.h"
+
+namespace vorlix {
+namespace {
+
+constexpr const char* kDispatch = "Vorlix.IDispatch";
+
+// A message holder that unreferences what it holds.
+struct Message {
+  sd_bus_message* m = nullptr;
+  ~Message() { sd_bus_message_unref(m); }
+};
+
+}  // namespace
+
+DispatchProxy::DispatchProxy(BusRef bus, std::string path)
+    : bus_(std::move(bus)), path_(std::move(path)) {}
+
+DispatchProxy::~DispatchProxy() {
+  sd_bus_call_method(bus_.get(), nullptr, path_.c_str(), "Vorlix.IUnknown", "Release", nullptr,
+                     nullptr, "");
+}
+
+HRESULT DispatchProxy::Invoke(int32_t dispid, const std::vector<Variant>& args,
+                              InvokeResult* result) {
+  *result = InvokeResult();
+  Message call, reply;
+  int r = sd_bus_message_new_method_call(bus_.get(), &call.m, nullptr, path_.c_str(), kDispatch,
+                                         "Invoke");
+  if (r >= 0) r = sd_bus_message_append_basic(call.m, 'i', &dispid);
+  if (r >= 0) r = sd_bus_message_open_container(call.m, 'a', "(qv)");
+  for (const Variant& arg : args) {
+    if (r >= 0) r = AppendVariant(call.m, arg) == S_OK ? 0 : -EINVAL;
+  }
+  if (r >= 0) r = sd_bus_message_close_container(call.m);
+  if (r >= 0) r = sd_bus_call(bus_.get(), call.m, 0, nullptr, &reply.m);
+  if (r < 0) return E_FAIL;
+  HRESULT hr = S_OK;
+  if (sd_bus_message_read_basic(reply.m, 'i', &hr) <= 0 ||
+      ReadVariant(reply.m, &result->result) != S_OK ||
+      sd_bus_message_enter_container(reply.m, 'a', "(qv)") <= 0) {
+    return E_FAIL;
+  }
+  while (sd_bus_message_at_end(reply.m, false) == 0) {
+    Variant out;
+    if (ReadVariant(reply.m, &out) != S_OK) return E_FAIL;
+    result->outs.push_back(std::move(out));
+  }
+  if (sd_bus_message_exit_container(reply.m) < 0 ||
+      sd_bus_message_read_basic(reply.m, 'u', &result->argErr) <= 0) {
+    return E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT DispatchProxy::Invoke(std::string_view name, const std::vector<Variant>& args,
+                              InvokeResult* result) {
+  auto cached = dispids_.find(name);
+  if (cached == dispids_.end()) {
+    Message reply;
+    const std::string text(name);
+    if (sd_bus_call_method(bus_.get(), nullptr, path_.c_str(), kDispatch, "GetIDsOfNames", nullptr,
+                           &reply.m, "asu", 1, text.c_str(), 0u) < 0) {
+      return E_FAIL;
+    }
+    HRESULT hr = S_OK;
+    const void* ids = nullptr;
+    size_t size = 0;
+    if (sd_bus_message_read_basic(reply.m, 'i', &hr) <= 0 ||
+        sd_bus_message_read_array(reply.m, 'i', &ids, &size) < 0 || size != sizeof(int32_t)) {
+      return E_FAIL;
+    }
+    if (FAILED(hr)) return hr;
+    cached = dispids_.emplace(text, *static_cast<const int32_t*>(ids)).first;
+  }
+  return Invoke(cached->second, args, result);
+}
+
+}  // namespace vorlix

@@ -1,0 +1,72 @@
+// Writes the typed proxies' header from the interface table, so the client's methods can never
+// drift from the server's: one class per interface ("IDBConnection" -> DBConnection), one
+// method per row with the row's name, parameters and types.
+#include <cstdio>
+#include <string>
+
+#include "server/InterfaceTable.h"
+
+namespace vorlix {
+namespace {
+
+std::string CppType(const Param& p) {
+  const bool in = p.kind == ParamKind::kIn;
+  switch (p.type) {
+    case ParamType::kBstr:
+      return in ? "const Bstr&" : "Bstr*";
+    case ParamType::kBool:
+      return in ? "VARIANT_BOOL" : "VARIANT_BOOL*";
+    case ParamType::kShort:
+      return in ? "int16_t" : "int16_t*";
+    case ParamType::kLong:
+      return in ? "int32_t" : "int32_t*";
+    case ParamType::kVariant:
+      break;
+  }
+  return in ? "const Variant&" : "Variant*";
+}
+
+// How an [in] parameter goes into the TypedIn list.
+std::string InValue(const Param& p) {
+  const bool byAddress = p.type == ParamType::kBstr || p.type == ParamType::kVariant;
+  return (byAddress ? "&" : "") + std::string(p.name);
+}
+
+void WriteClass(FILE* out, const Interface& interface) {
+  const std::string name(interface.name.substr(1));
+  fprintf(out, "\n// %s over the wire; each method answers the server's HRESULT.\n",
+          std::string(interface.name).c_str());
+  fprintf(out, "class %s : public DispatchProxy {\n public:\n", name.c_str());
+  fprintf(out, "  using DispatchProxy::DispatchProxy;\n");
+  for (const Method& method : interface.methods) {
+    std::string params, ins, outs;
+    for (const Param& p : method.Params()) {
+      params += (params.empty() ? "" : ", ") + CppType(p) + " " + std::string(p.name);
+      std::string& list = p.kind == ParamKind::kIn ? ins : outs;
+      list += (list.empty() ? "" : ", ") +
+              (p.kind == ParamKind::kIn ? InValue(p) : std::string(p.name));
+    }
+    fprintf(out, "  HRESULT %s(%s) {\n", std::string(method.name).c_str(), params.c_str());
+    fprintf(out, "    return TypedCall(Bus(), Path(), \"Vorlix.%s\", \"%s\", {%s}, {%s});\n  }\n",
+            std::string(interface.name).c_str(), std::string(method.name).c_str(), ins.c_str(),
+            outs.c_str());
+  }
+  fprintf(out, "};\n");
+}
+
+}  // namespace
+}  // namespace vorlix
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  FILE* out = fopen(argv[1], "w");
+  if (!out) return 1;
+  fprintf(out,
+          "// Generated from the interface table by GenerateProxies; not to be edited.\n"
+          "#pragma once\n\n#include \"client/DispatchProxy.h\"\n#include "
+          "\"client/TypedCall.h\"\n\nnamespace vorlix {\n");
+  for (const vorlix::CoClass& coClass : vorlix::kClasses)
+    vorlix::WriteClass(out, *coClass.interface);
+  fprintf(out, "\n}  // namespace vorlix\n");
+  return fclose(out) == 0 ? 0 : 1;
+}

@@ -1,0 +1,68 @@
+#include "runtime/ServerSocket.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vorlix {
+namespace {
+
+bool MakeAddress(const std::string& path, sockaddr_un* address) {
+  *address = {};
+  address->sun_family = AF_UNIX;
+  if (path.size() >= sizeof address->sun_path) return false;
+  memcpy(address->sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
+// Whether a server accepts connections at the address.
+bool SomeoneListens(const sockaddr_un& address) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool live = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return live;
+}
+
+}  // namespace
+
+int ListenOnSocket(const std::string& path, std::string* error) {
+  sockaddr_un address;
+  if (!MakeAddress(path, &address)) {
+    *error = path + ": path too long for a socket";
+    return -1;
+  }
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0) {
+    if (!S_ISSOCK(st.st_mode)) {
+      *error = path + ": exists and is not a socket";
+      return -1;
+    }
+    if (SomeoneListens(address)) {
+      *error = path + ": a server already listens there";
+      return -1;
+    }
+    unlink(path.c_str());
+  }
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      listen(fd, SOMAXCONN) != 0) {
+    *error = path + ": " + strerror(errno);
+    if (fd >= 0) close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool PeerMayConnect(int fd) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) return false;
+  return peer.uid == geteuid() || peer.uid == 0;
+}
+
+}  // namespace vorlix

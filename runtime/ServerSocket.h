@@ -1,0 +1,16 @@
+// Server side: the listening socket in the runtime directory.
+#pragma once
+
+#include <string>
+
+namespace vorlix {
+
+// A listening, non-blocking unix socket bound at path. A socket file that nobody accepts on
+// (left by a server that died) is replaced; one a live server accepts on is never taken over:
+// -1 with *error then, as for any other failure.
+int ListenOnSocket(const std::string& path, std::string* error);
+
+// The peer's user id is this process's own or root: the only users the server serves.
+bool PeerMayConnect(int fd);
+
+}  // namespace vorlix

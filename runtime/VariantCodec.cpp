@@ -1,0 +1,385 @@
+#include "runtime/VariantCodec.h"
+
+#include <cerrno>
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "automation/Numeric.h"
+#include "automation/SafeArray.h"
+
+namespace vorlix {
+namespace {
+
+// The payload's signature for a scalar VARTYPE; nullptr for one this system does not carry.
+// A VT_BSTR element of a VT_ARRAY|VT_BSTR is always "s"; a lone VT_BSTR may be "aq" instead.
+const char* ScalarSignature(VARTYPE vt) {
+  switch (vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_UI1:
+      return "y";
+    case VT_I2:
+    case VT_BOOL:
+    case VT_I1:
+      return "n";
+    case VT_I4:
+    case VT_INT:
+    case VT_ERROR:
+      return "i";
+    case VT_R4:
+    case VT_R8:
+    case VT_DATE:
+      return "d";
+    case VT_CY:
+    case VT_I8:
+      return "x";
+    case VT_BSTR:
+      return "s";
+    case VT_DECIMAL:
+      return "(yyut)";
+    case VT_UI2:
+      return "q";
+    case VT_UI4:
+    case VT_UINT:
+      return "u";
+    case VT_UI8:
+      return "t";
+  }
+  return nullptr;
+}
+
+const char* ElementSignature(VARTYPE elementType) {
+  return elementType == VT_VARIANT ? "(qv)" : ScalarSignature(elementType);
+}
+
+HRESULT FromErrno(int r) {
+  return r == -ENOMEM ? E_OUTOFMEMORY : E_FAIL;
+}
+
+// Whether a lone VT_BSTR must travel as UTF-16 code units: D-Bus strings are UTF-8 without
+// U+0000.
+bool NeedsCodeUnits(const Bstr& text) {
+  return text.view().find(u'\0') != std::u16string_view::npos || !text.ToUtf8();
+}
+
+// Appends the bare value of a scalar (or, for VT_VARIANT elements, a whole "(qv)").
+int AppendPayload(sd_bus_message* m, VARTYPE vt, const Variant& v) {
+  switch (vt) {
+    case VT_EMPTY:
+    case VT_NULL: {
+      const uint8_t zero = 0;
+      return sd_bus_message_append_basic(m, 'y', &zero);
+    }
+    case VT_BSTR: {
+      const std::optional<std::string> utf8 = v.AsBstr().ToUtf8();
+      if (!utf8 || utf8->find('\0') != std::string::npos) return -EDOM;
+      return sd_bus_message_append_basic(m, 's', utf8->c_str());
+    }
+    case VT_DECIMAL: {
+      const Decimal& d = v.AsDecimal();
+      return sd_bus_message_append(m, "(yyut)", d.scale, d.sign, d.hi, d.lo);
+    }
+    case VT_VARIANT: {
+      const HRESULT hr = AppendVariant(m, v);
+      return hr == S_OK ? 0 : hr == E_INVALIDARG ? -EDOM : hr == E_OUTOFMEMORY ? -ENOMEM : -EIO;
+    }
+  }
+  const char type = ScalarSignature(vt)[0];
+  switch (type) {
+    case 'n': {
+      const int16_t x = static_cast<int16_t>(v.AsSigned());
+      return sd_bus_message_append_basic(m, type, &x);
+    }
+    case 'i': {
+      const int32_t x = static_cast<int32_t>(v.AsSigned());
+      return sd_bus_message_append_basic(m, type, &x);
+    }
+    case 'x': {
+      const int64_t x = v.AsSigned();
+      return sd_bus_message_append_basic(m, type, &x);
+    }
+    case 'd': {
+      const double x = v.AsReal();
+      return sd_bus_message_append_basic(m, type, &x);
+    }
+    case 'y': {
+      const uint8_t x = static_cast<uint8_t>(v.AsUnsigned());
+      return sd_bus_message_append_basic(m, type, &x);
+    }
+    case 'q': {
+      const uint16_t x = static_cast<uint16_t>(v.AsUnsigned());
+      return sd_bus_message_append_basic(m, type, &x);
+    }
+    case 'u': {
+      const uint32_t x = static_cast<uint32_t>(v.AsUnsigned());
+      return sd_bus_message_append_basic(m, type, &x);
+    }
+    default: {
+      const uint64_t x = v.AsUnsigned();
+      return sd_bus_message_append_basic(m, 't', &x);
+    }
+  }
+}
+
+int AppendArray(sd_bus_message* m, const SafeArray& array) {
+  const std::string element = ElementSignature(array.ElementType());
+  int r = sd_bus_message_open_container(m, 'v', ("(a(ii)a" + element + ")").c_str());
+  if (r >= 0) r = sd_bus_message_open_container(m, 'r', ("a(ii)a" + element).c_str());
+  if (r >= 0) r = sd_bus_message_open_container(m, 'a', "(ii)");
+  for (const ArrayBound& b : array.Bounds()) {
+    if (r >= 0) r = sd_bus_message_append(m, "(ii)", b.lower, static_cast<int32_t>(b.count));
+  }
+  if (r >= 0) r = sd_bus_message_close_container(m);
+  if (r >= 0) r = sd_bus_message_open_container(m, 'a', element.c_str());
+  for (const Variant& e : array.Elements()) {
+    if (r >= 0) r = AppendPayload(m, array.ElementType(), e);
+  }
+  if (r >= 0) r = sd_bus_message_close_container(m);
+  if (r >= 0) r = sd_bus_message_close_container(m);
+  if (r >= 0) r = sd_bus_message_close_container(m);
+  return r;
+}
+
+int AppendValue(sd_bus_message* m, const Variant& value) {
+  const VARTYPE vt = value.vt();
+  if (value.IsArray()) return AppendArray(m, value.AsArray());
+  if (vt == VT_BSTR && NeedsCodeUnits(value.AsBstr())) {
+    const std::u16string& units = value.AsBstr().str();
+    int r = sd_bus_message_open_container(m, 'v', "aq");
+    if (r >= 0) r = sd_bus_message_append_array(m, 'q', units.data(), units.size() * 2);
+    if (r >= 0) r = sd_bus_message_close_container(m);
+    return r;
+  }
+  int r = sd_bus_message_open_container(m, 'v', ScalarSignature(vt));
+  if (r >= 0) r = AppendPayload(m, vt, value);
+  if (r >= 0) r = sd_bus_message_close_container(m);
+  return r;
+}
+
+// Reading. Every sd-bus failure while reading means the message is not what it claims to be.
+
+HRESULT Check(int r) {
+  return r < 0 ? E_INVALIDARG : S_OK;
+}
+
+// Enters the variant at m's position when its signature is exactly expected.
+HRESULT EnterVariant(sd_bus_message* m, const char* expected) {
+  const char* contents = nullptr;
+  if (sd_bus_message_peek_type(m, nullptr, &contents) <= 0 || !contents) return E_INVALIDARG;
+  if (std::string_view(contents) != expected) return E_INVALIDARG;
+  return Check(sd_bus_message_enter_container(m, 'v', expected));
+}
+
+HRESULT ReadText(sd_bus_message* m, Variant* out) {
+  const char* text = nullptr;
+  if (sd_bus_message_read_basic(m, 's', &text) <= 0) return E_INVALIDARG;
+  std::optional<Bstr> bstr = Bstr::FromUtf8(text);
+  if (!bstr) return E_INVALIDARG;
+  *out = Variant::Str(std::move(*bstr));
+  return S_OK;
+}
+
+template <typename T>
+HRESULT ReadBasic(sd_bus_message* m, char type, T* x) {
+  return sd_bus_message_read_basic(m, type, x) > 0 ? S_OK : E_INVALIDARG;
+}
+
+// Reads the bare value of a scalar of type vt (or a whole "(qv)" for VT_VARIANT).
+HRESULT ReadPayload(sd_bus_message* m, VARTYPE vt, Variant* out) {
+  switch (vt) {
+    case VT_EMPTY:
+    case VT_NULL: {
+      uint8_t zero = 1;
+      if (ReadBasic(m, 'y', &zero) != S_OK || zero != 0) return E_INVALIDARG;
+      *out = vt == VT_NULL ? Variant::Null() : Variant();
+      return S_OK;
+    }
+    case VT_BSTR:
+      return ReadText(m, out);
+    case VT_DECIMAL: {
+      Decimal d;
+      if (sd_bus_message_read(m, "(yyut)", &d.scale, &d.sign, &d.hi, &d.lo) <= 0) {
+        return E_INVALIDARG;
+      }
+      if (!IsValidDecimal(d)) return E_INVALIDARG;
+      *out = Variant::Dec(d);
+      return S_OK;
+    }
+    case VT_VARIANT:
+      return ReadVariant(m, out);
+  }
+  const char type = ScalarSignature(vt)[0];
+  switch (type) {
+    case 'n': {
+      int16_t x = 0;
+      if (ReadBasic(m, type, &x) != S_OK) return E_INVALIDARG;
+      if (vt == VT_I1 && (x < INT8_MIN || x > INT8_MAX)) return E_INVALIDARG;
+      *out = Variant::Signed(vt, x);
+      return S_OK;
+    }
+    case 'i': {
+      int32_t x = 0;
+      if (ReadBasic(m, type, &x) != S_OK) return E_INVALIDARG;
+      *out = Variant::Signed(vt, x);
+      return S_OK;
+    }
+    case 'x': {
+      int64_t x = 0;
+      if (ReadBasic(m, type, &x) != S_OK) return E_INVALIDARG;
+      *out = Variant::Signed(vt, x);
+      return S_OK;
+    }
+    case 'd': {
+      double x = 0;
+      if (ReadBasic(m, type, &x) != S_OK) return E_INVALIDARG;
+      if (vt == VT_R4 && std::isfinite(x) && std::fabs(x) > FLT_MAX) return E_INVALIDARG;
+      *out = Variant::Real(vt, x);
+      return S_OK;
+    }
+    case 'y': {
+      uint8_t x = 0;
+      if (ReadBasic(m, type, &x) != S_OK) return E_INVALIDARG;
+      *out = Variant::Unsigned(vt, x);
+      return S_OK;
+    }
+    case 'q': {
+      uint16_t x = 0;
+      if (ReadBasic(m, type, &x) != S_OK) return E_INVALIDARG;
+      *out = Variant::Unsigned(vt, x);
+      return S_OK;
+    }
+    case 'u': {
+      uint32_t x = 0;
+      if (ReadBasic(m, type, &x) != S_OK) return E_INVALIDARG;
+      *out = Variant::Unsigned(vt, x);
+      return S_OK;
+    }
+    default: {
+      uint64_t x = 0;
+      if (ReadBasic(m, 't', &x) != S_OK) return E_INVALIDARG;
+      *out = Variant::Unsigned(vt, x);
+      return S_OK;
+    }
+  }
+}
+
+HRESULT ReadBounds(sd_bus_message* m, std::vector<ArrayBound>* bounds) {
+  if (sd_bus_message_enter_container(m, 'a', "(ii)") <= 0) return E_INVALIDARG;
+  int32_t lower = 0, count = 0;
+  int r;
+  while ((r = sd_bus_message_read(m, "(ii)", &lower, &count)) > 0) {
+    if (count < 0) return E_INVALIDARG;
+    if (int64_t{lower} + count - 1 > std::numeric_limits<int32_t>::max()) return E_INVALIDARG;
+    bounds->push_back({lower, static_cast<uint32_t>(count)});
+  }
+  if (r < 0 || bounds->empty()) return E_INVALIDARG;
+  return Check(sd_bus_message_exit_container(m));
+}
+
+// Whether the bounds describe exactly count elements, without overflowing on the way.
+bool BoundsHold(const std::vector<ArrayBound>& bounds, size_t count) {
+  for (const ArrayBound& b : bounds) {
+    if (b.count == 0) return count == 0;
+  }
+  size_t total = 1;
+  for (const ArrayBound& b : bounds) {
+    if (total > count / b.count) return false;
+    total *= b.count;
+  }
+  return total == count;
+}
+
+// Fills the array in array order: the first index varies fastest.
+void Fill(SafeArray* array, std::vector<Variant>& elements) {
+  const auto& bounds = array->Bounds();
+  std::vector<int32_t> index(bounds.size());
+  for (size_t d = 0; d < bounds.size(); ++d)
+    index[d] = bounds[d].lower;
+  for (Variant& e : elements) {
+    array->Set(index, std::move(e));
+    for (size_t d = 0; d < bounds.size(); ++d) {
+      if (++index[d] <= array->UpperBound(d)) break;
+      index[d] = bounds[d].lower;
+    }
+  }
+}
+
+HRESULT ReadArray(sd_bus_message* m, VARTYPE elementType, Variant* out) {
+  const std::string element = ElementSignature(elementType);
+  HRESULT hr = EnterVariant(m, ("(a(ii)a" + element + ")").c_str());
+  if (hr != S_OK) return hr;
+  if (sd_bus_message_enter_container(m, 'r', ("a(ii)a" + element).c_str()) <= 0) {
+    return E_INVALIDARG;
+  }
+  std::vector<ArrayBound> bounds;
+  if ((hr = ReadBounds(m, &bounds)) != S_OK) return hr;
+  if (sd_bus_message_enter_container(m, 'a', element.c_str()) <= 0) return E_INVALIDARG;
+  // Elements are counted as they are read, so no size from the message is trusted.
+  std::vector<Variant> elements;
+  int more;
+  while ((more = sd_bus_message_at_end(m, false)) == 0) {
+    Variant e;
+    if ((hr = ReadPayload(m, elementType, &e)) != S_OK) return hr;
+    elements.push_back(std::move(e));
+  }
+  if (more < 0 || !BoundsHold(bounds, elements.size())) return E_INVALIDARG;
+  for (int i = 0; i < 3; ++i) {
+    if (sd_bus_message_exit_container(m) < 0) return E_INVALIDARG;
+  }
+  SafeArray array(elementType, std::move(bounds));
+  Fill(&array, elements);
+  *out = Variant::Array(std::move(array));
+  return S_OK;
+}
+
+HRESULT ReadCodeUnits(sd_bus_message* m, Variant* out) {
+  const void* data = nullptr;
+  size_t size = 0;
+  if (sd_bus_message_read_array(m, 'q', &data, &size) < 0) return E_INVALIDARG;
+  const auto* units = static_cast<const char16_t*>(data);
+  *out = Variant::Str(Bstr(std::u16string(units, units + size / 2)));
+  return S_OK;
+}
+
+HRESULT ReadValue(sd_bus_message* m, VARTYPE vt, Variant* out) {
+  if (vt & VT_ARRAY) {
+    const VARTYPE elementType = vt & ~VT_ARRAY;
+    if (!IsArrayElementType(elementType)) return DISP_E_BADVARTYPE;
+    return ReadArray(m, elementType, out);
+  }
+  const char* signature = ScalarSignature(vt);
+  if (!signature) return DISP_E_BADVARTYPE;
+  const char* contents = nullptr;
+  if (sd_bus_message_peek_type(m, nullptr, &contents) <= 0 || !contents) return E_INVALIDARG;
+  const bool codeUnits = vt == VT_BSTR && std::string_view(contents) == "aq";
+  HRESULT hr = EnterVariant(m, codeUnits ? "aq" : signature);
+  if (hr == S_OK) hr = codeUnits ? ReadCodeUnits(m, out) : ReadPayload(m, vt, out);
+  if (hr == S_OK) hr = Check(sd_bus_message_exit_container(m));
+  return hr;
+}
+
+}  // namespace
+
+HRESULT AppendVariant(sd_bus_message* m, const Variant& value) {
+  const VARTYPE vt = value.vt();
+  int r = sd_bus_message_open_container(m, 'r', "qv");
+  if (r >= 0) r = sd_bus_message_append_basic(m, 'q', &vt);
+  if (r >= 0) r = AppendValue(m, value);
+  if (r >= 0) r = sd_bus_message_close_container(m);
+  if (r == -EDOM) return E_INVALIDARG;
+  return r < 0 ? FromErrno(r) : S_OK;
+}
+
+HRESULT ReadVariant(sd_bus_message* m, Variant* value) {
+  if (sd_bus_message_enter_container(m, 'r', "qv") <= 0) return E_INVALIDARG;
+  VARTYPE vt = VT_EMPTY;
+  HRESULT hr = ReadBasic(m, 'q', &vt);
+  if (hr == S_OK) hr = ReadValue(m, vt, value);
+  if (hr == S_OK) hr = Check(sd_bus_message_exit_container(m));
+  return hr;
+}
+
+}  // namespace vorlix

@@ -1,0 +1,27 @@
+// The VARIANT on the wire, shared by server and client: a D-Bus "(qv)", the VARTYPE and a
+// payload whose signature the VARTYPE fixes (VT_I4 "i", VT_BSTR "s" or "aq", VT_DECIMAL
+// "(yyut)", arrays "(a(ii)v)" with their elements in array order as "a" + the element payload).
+// Whatever arrives from the other side is checked before it is trusted: every VARTYPE, every
+// signature, every bound against the elements actually present.
+#pragma once
+
+#include <systemd/sd-bus.h>
+
+#include "automation/HResult.h"
+#include "automation/Variant.h"
+
+namespace vorlix {
+
+// Appends value as "(qv)" at m's current position. S_OK; E_INVALIDARG for a VT_ARRAY|VT_BSTR
+// element that cannot travel as UTF-8 (U+0000 or an unpaired surrogate); E_OUTOFMEMORY when the
+// message cannot grow; E_FAIL for any other refusal of sd-bus. m is unusable after a failure.
+HRESULT AppendVariant(sd_bus_message* m, const Variant& value);
+
+// Reads a "(qv)" at m's current position into *value. DISP_E_BADVARTYPE for a VARTYPE this
+// system does not carry; E_INVALIDARG for anything else malformed: a payload of the wrong
+// signature, an array without dimensions, with a negative count, a bound past the largest index
+// or an element count other than its bounds give, an invalid decimal, text that is not valid
+// UTF-8, VT_I1 or VT_R4 values out of their range, or a VT_EMPTY/VT_NULL byte other than 0.
+HRESULT ReadVariant(sd_bus_message* m, Variant* value);
+
+}  // namespace vorlix

@@ -1,0 +1,81 @@
+// WireServer: serves the objects of the interface table over the wire, one sd-bus connection
+// in server mode per accepted client, all on one event loop on the main thread, so objects are
+// never entered concurrently.
+//
+// Objects belong to the connection that created them: only it can reach them, and when it
+// closes every reference and LockServer lock it still holds is released. Instance paths
+// ("/Vorlix/DBConnection/<n>") are never reused within the process.
+#pragma once
+
+#include <systemd/sd-bus.h>
+#include <systemd/sd-event.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "automation/Dispatch.h"
+#include "server/ClassFactory.h"
+#include "server/ConnectionObject.h"
+#include "server/DaoStatus.h"
+#include "server/InterfaceTable.h"
+#include "server/VorlixModule.h"
+
+namespace vorlix {
+
+class WireServer {
+ public:
+  explicit WireServer(CVorlixModule& module);
+  ~WireServer();
+  WireServer(const WireServer&) = delete;
+  WireServer& operator=(const WireServer&) = delete;
+
+  // Accepts clients on listenFd (non-blocking, listening) until the module posts the quit
+  // message or SIGTERM or SIGINT arrives, then closes every connection, releasing what they
+  // held. 0, or a negative errno when the loop cannot be set up. The process must have blocked
+  // SIGTERM and SIGINT in every thread (BlockStopSignals) for the loop to receive them.
+  static void BlockStopSignals();
+  int Run(int listenFd);
+
+ private:
+  struct Held {
+    IDispatch* object;
+    const CoClass* coClass;
+    uint32_t references;  // the connection's references, each one of object's
+  };
+  struct Peer {
+    WireServer* server = nullptr;
+    sd_bus* bus = nullptr;
+    std::map<std::string, Held> objects;
+    int32_t locks = 0;
+  };
+
+  static int OnAccept(sd_event_source* source, int fd, uint32_t events, void* self);
+  static int OnPost(sd_event_source* source, void* self);
+  static int OnQuit(sd_event_source* source, int fd, uint32_t events, void* self);
+  static int OnMessage(sd_bus_message* m, void* peer, sd_bus_error* error);
+  static int OnFinishClose(sd_event_source* source, void* peer);
+
+  // Returns 1 when the call was answered, 0 to let sd-bus answer it (unknown object or member).
+  int Dispatch(Peer& peer, sd_bus_message* m);
+  int CallActivator(sd_bus_message* m);
+  int CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_message* m);
+  int CallObject(Peer& peer, const std::string& path, Held& held, sd_bus_message* m);
+  // Releases everything peer holds; the bus itself goes at the next loop iteration, outside
+  // its own callbacks.
+  void Disconnect(Peer& peer);
+  void ReleaseHeld(Peer& peer);
+
+  // The class object of a class of the table.
+  IClassFactory& FactoryOf(const CoClass& coClass);
+
+  CVorlixModule& module_;
+  ClassFactory<ConnectionObject> connectionFactory_;
+  ClassFactory<CDaoStatus> statusFactory_;
+  sd_event* event_ = nullptr;
+  std::map<Peer*, std::unique_ptr<Peer>> peers_;
+  uint64_t nextInstance_ = 1;
+};
+
+}  // namespace vorlix

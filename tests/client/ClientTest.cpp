@@ -1,0 +1,113 @@
+// The client library against the real server, which CreateObject starts itself: registry and
+// runtime directory in a temporary folder.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "client/CreateObject.h"
+#include "client/TypedProxies.h"
+#include "tests/server/ServerProcess.h"
+
+namespace vorlix {
+namespace {
+
+class ClientTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(test::RunToEnd(VORLIX_SERVER_PATH, {"/RegServer"}), 0); }
+  void TearDown() override {
+    // Every proxy is gone by now: the server started here must end by itself (15 s at most).
+    EXPECT_TRUE(ServerEnded());
+  }
+  bool ServerEnded() const {
+    for (int i = 0; i < 750 && access(folder_.SocketPath().c_str(), F_OK) == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return access(folder_.SocketPath().c_str(), F_OK) != 0;
+  }
+
+  test::ServerFolder folder_;
+};
+
+TEST_F(ClientTest, UnregisteredProgIdIsRefused) {
+  std::unique_ptr<DispatchProxy> object;
+  EXPECT_EQ(CreateObject("Vorlix.Nothing", &object), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(object, nullptr);
+}
+
+TEST_F(ClientTest, CreateObjectStartsTheServerAndInvokesByNameOrDispid) {
+  std::unique_ptr<DispatchProxy> db;
+  ASSERT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);
+  InvokeResult result;
+  EXPECT_EQ(db->Invoke("getVorlixVersion", {}, &result), S_OK);
+  EXPECT_EQ(result.result, Variant::I2(1));
+  EXPECT_EQ(db->Invoke(58, {}, &result), S_OK);
+  EXPECT_EQ(result.result, Variant::I2(1));
+  EXPECT_EQ(db->Invoke("NoSuchMethod", {}, &result), DISP_E_UNKNOWNNAME);
+  // GetFieldName(iIndex) with text that is no number: the argument's position comes back.
+  EXPECT_EQ(db->Invoke("GetFieldName", {Variant::Str(Bstr(u"x")), Variant()}, &result),
+            DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(result.argErr, 0u);
+}
+
+TEST_F(ClientTest, TypedProxiesCallByTheInterfaceNames) {
+  std::unique_ptr<DaoStatus> status;
+  ASSERT_EQ(CreateObject("Vorlix.DaoStatus", &status), S_OK);
+  EXPECT_EQ(status->DaoInit(), S_OK);
+
+  std::unique_ptr<DBConnection> db;
+  ASSERT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);
+  int16_t version = 0;
+  EXPECT_EQ(db->GetVorlixVersion(&version), S_OK);
+  EXPECT_EQ(version, 1);
+  const std::string file = folder_.RuntimeDirectory() + "/typed.vdb";
+  VARIANT_BOOL ok = VARIANT_FALSE;
+  EXPECT_EQ(db->CreateDatabase(*Bstr::FromUtf8(file), &ok), S_OK);
+  EXPECT_EQ(ok, VARIANT_TRUE);
+  Bstr success;
+  EXPECT_EQ(db->Open(*Bstr::FromUtf8(file), VARIANT_FALSE, VARIANT_FALSE, &success), S_OK);
+  VARIANT_BOOL open = VARIANT_FALSE;
+  EXPECT_EQ(db->IsOpen(&open), S_OK);
+  EXPECT_EQ(open, VARIANT_TRUE) << success.Utf8();
+  // An out-parameter of type VARIANT arrives as the VARIANT the method wrote.
+  Variant tables;
+  EXPECT_EQ(db->ListTables(&tables, &ok), S_OK);
+  EXPECT_TRUE(tables.IsArray() || tables.vt() == VT_EMPTY) << VarTypeName(tables.vt());
+  EXPECT_EQ(db->Close(&ok), S_OK);
+  EXPECT_EQ(ok, VARIANT_TRUE);
+  EXPECT_EQ(status->DaoTerm(), S_OK);
+}
+
+TEST_F(ClientTest, TwoClientsAreServedTogether) {
+  std::unique_ptr<DispatchProxy> first, second;
+  ASSERT_EQ(CreateObject("Vorlix.DBConnection", &first), S_OK);
+  ASSERT_EQ(CreateObject("Vorlix.DaoStatus", &second), S_OK);
+  EXPECT_NE(first->Path(), second->Path());
+  InvokeResult result;
+  EXPECT_EQ(second->Invoke("DaoInit", {}, &result), S_OK);
+  EXPECT_EQ(first->Invoke("IsOpen", {}, &result), S_OK);
+  EXPECT_EQ(result.result, Variant::Bool(false));
+}
+
+TEST_F(ClientTest, ClientsStartingAtOnceGetOneServer) {
+  std::unique_ptr<DispatchProxy> objects[4];
+  HRESULT results[4];
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([&, i] { results[i] = CreateObject("Vorlix.DBConnection", &objects[i]); });
+  }
+  for (std::thread& t : threads)
+    t.join();
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(results[i], S_OK);
+    InvokeResult result;
+    EXPECT_EQ(objects[i]->Invoke("GetVorlixVersion", {}, &result), S_OK);
+  }
+  // Instance numbers come from one process: four different paths of one numbering.
+  for (int i = 0; i < 4; ++i) {
+    for (int j = i + 1; j < 4; ++j)
+      EXPECT_NE(objects[i]->Path(), objects[j]->Path());
+  }
+}
+
+}  // namespace
+}  // namespace vorlix

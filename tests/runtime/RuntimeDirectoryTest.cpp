@@ -1,0 +1,66 @@
+// The runtime directory's checks and the server socket's take-over rules, on real sockets.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "runtime/RuntimeDirectory.h"
+#include "runtime/ServerSocket.h"
+#include "tests/runtime/RuntimeTestSupport.h"
+
+namespace vorlix {
+namespace {
+
+TEST(RuntimeDirectoryTest, PathFollowsTheEnvironment) {
+  test::ScopedEnv own("VORLIX_RUNTIME_DIR", "/x/own");
+  test::ScopedEnv xdg("XDG_RUNTIME_DIR", "/run/user/7");
+  EXPECT_EQ(RuntimeDirectoryPath(), "/x/own");
+  test::ScopedEnv unset("VORLIX_RUNTIME_DIR", "");
+  EXPECT_EQ(RuntimeDirectoryPath(), "/run/user/7/vorlix");
+  test::ScopedEnv noXdg("XDG_RUNTIME_DIR", nullptr);
+  EXPECT_EQ(RuntimeDirectoryPath(), "/tmp/vorlix-" + std::to_string(getuid()));
+}
+
+TEST(RuntimeDirectoryTest, MadePrivateAndRefusedWhenOpenToOthers) {
+  test::TempDir temp;
+  const std::string dir = temp.Path("rt");
+  std::string error;
+  ASSERT_TRUE(PrepareRuntimeDirectory(dir, &error)) << error;
+  struct stat st;
+  ASSERT_EQ(stat(dir.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_TRUE(PrepareRuntimeDirectory(dir, &error));
+
+  chmod(dir.c_str(), 0755);
+  EXPECT_FALSE(PrepareRuntimeDirectory(dir, &error));
+  const std::string link = temp.Path("link");
+  chmod(dir.c_str(), 0700);
+  ASSERT_EQ(symlink(dir.c_str(), link.c_str()), 0);
+  EXPECT_FALSE(PrepareRuntimeDirectory(link, &error));
+}
+
+TEST(ServerSocketTest, StaleSocketIsReplacedLiveOneIsNeverStolen) {
+  test::TempDir temp;
+  const std::string path = temp.Path("server");
+  std::string error;
+  const int first = ListenOnSocket(path, &error);
+  ASSERT_GE(first, 0) << error;
+  EXPECT_EQ(ListenOnSocket(path, &error), -1);
+  EXPECT_NE(error.find("already listens"), std::string::npos) << error;
+
+  close(first);  // the server died; its socket file stays behind
+  const int second = ListenOnSocket(path, &error);
+  EXPECT_GE(second, 0) << error;
+  close(second);
+}
+
+TEST(ServerSocketTest, OwnUserMayConnect) {
+  int fds[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  EXPECT_TRUE(PeerMayConnect(fds[0]));
+  close(fds[0]);
+  close(fds[1]);
+}
+
+}  // namespace
+}  // namespace vorlix

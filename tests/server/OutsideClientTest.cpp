@@ -1,0 +1,27 @@
+// The wire contract as outside clients see it: the real server process driven by the system's
+// python3 and its D-Bus module, and the command line's registration actions.
+#include <gtest/gtest.h>
+
+#include "tests/server/ServerProcess.h"
+
+namespace vorlix {
+namespace {
+
+TEST(ServerCommandLineTest, RegistrationActionsExitWithoutServing) {
+  test::ServerFolder folder;
+  EXPECT_EQ(test::RunToEnd(VORLIX_SERVER_PATH, {"/RegServer"}), 0);
+  EXPECT_NE(test::ReadText(getenv("VORLIX_REGISTRY")).find("LocalServer32"), std::string::npos);
+  EXPECT_EQ(test::RunToEnd(VORLIX_SERVER_PATH, {"-unregserver"}), 0);
+  EXPECT_EQ(test::ReadText(getenv("VORLIX_REGISTRY")).find("LocalServer32"), std::string::npos);
+}
+
+TEST(OutsideClientTest, PythonMakesTypedCallAndInvoke) {
+  test::ServerFolder folder;
+  test::ServerProcess server(folder);
+  ASSERT_TRUE(server.WaitForSocket());
+  EXPECT_EQ(test::RunToEnd("/usr/bin/python3", {OUTSIDE_CLIENT_SCRIPT, folder.SocketPath()}), 0);
+  EXPECT_EQ(server.Terminate(), 0);
+}
+
+}  // namespace
+}  // namespace vorlix

@@ -1,0 +1,46 @@
+// The real vorlix-server process for end-to-end tests, with its registry and runtime directory
+// in a temporary folder. Every process started here is ended and reaped before the test ends.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tests/runtime/RuntimeTestSupport.h"
+
+namespace vorlix::test {
+
+// Runs program with args to its end (at most 60 s, then it is killed); its exit code, or -1.
+int RunToEnd(const std::string& program, const std::vector<std::string>& args);
+
+class ServerFolder {
+ public:
+  ServerFolder();
+  std::string RuntimeDirectory() const { return temp_.Path("run"); }
+  std::string SocketPath() const { return RuntimeDirectory() + "/server"; }
+
+ private:
+  TempDir temp_;
+  ScopedEnv registry_;
+  ScopedEnv runtime_;
+};
+
+// A server started directly (as activation starts it); killed with SIGKILL and reaped when it
+// has not ended by destruction.
+class ServerProcess {
+ public:
+  ServerProcess(const ServerFolder& folder);
+  ~ServerProcess();
+  // Whether the socket accepted a connection within 10 s.
+  bool WaitForSocket() const;
+  // Sends SIGTERM and waits (10 s at most); the exit code, or -1.
+  int Terminate();
+  // Waits for the server to end by itself (15 s at most: idle time-out, pause and slack); the
+  // exit code, or -1.
+  int WaitForEnd();
+
+ private:
+  const ServerFolder& folder_;
+  int pid_ = -1;
+};
+
+}  // namespace vorlix::test
