@@ -35,6 +35,8 @@ int Serve() {
   std::string error;
   const std::string directory = RuntimeDirectoryPath();
   if (!PrepareRuntimeDirectory(directory, &error)) return Fail(error);
+  // Held until the process ends, the socket's removal included.
+  if (TakeServerLock(directory, &error) < 0) return Fail(error);
   const std::string socketPath = ServerSocketPath(directory);
   const int listenFd = ListenOnSocket(socketPath, &error);
   if (listenFd < 0) return Fail(error);
