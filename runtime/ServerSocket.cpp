@@ -39,7 +39,13 @@ int TakeServerLock(const std::string& directory, std::string* error) {
     *error = path + ": " + strerror(errno);
     return -1;
   }
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  int r;
+  for (int tries = 0; (r = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EWOULDBLOCK &&
+                      tries < 100;  // 100 x 20 ms: 2 s
+       ++tries) {
+    usleep(20000);
+  }
+  if (r != 0) {
     *error = errno == EWOULDBLOCK ? "another server runs in " + directory
                                   : path + ": " + strerror(errno);
     close(fd);
