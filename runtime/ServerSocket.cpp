@@ -1,5 +1,7 @@
 #include "runtime/ServerSocket.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -29,6 +31,28 @@ bool SomeoneListens(const sockaddr_un& address) {
 }
 
 }  // namespace
+
+int TakeServerLock(const std::string& directory, std::string* error) {
+  const std::string path = directory + "/server.lock";
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    *error = path + ": " + strerror(errno);
+    return -1;
+  }
+  int r;
+  for (int tries = 0; (r = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EWOULDBLOCK &&
+                      tries < 100;  // 100 x 20 ms: 2 s
+       ++tries) {
+    usleep(20000);
+  }
+  if (r != 0) {
+    *error = errno == EWOULDBLOCK ? "another server runs in " + directory
+                                  : path + ": " + strerror(errno);
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
 
 int ListenOnSocket(const std::string& path, std::string* error) {
   sockaddr_un address;

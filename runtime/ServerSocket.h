@@ -5,6 +5,13 @@
 
 namespace vorlix {
 
+// Takes "server.lock" in the runtime directory for as long as the returned fd stays open, so
+// that of two servers started at the same moment one goes on and the other gives up: -1 with
+// *error when another server still holds it after 2 s (a server that is ending lets go at
+// once) or it cannot be taken. Taken before ListenOnSocket, it keeps a starting server from
+// replacing the socket another one has just bound.
+int TakeServerLock(const std::string& directory, std::string* error);
+
 // A listening, non-blocking unix socket bound at path. A socket file that nobody accepts on
 // (left by a server that died) is replaced; one a live server accepts on is never taken over:
 // -1 with *error then, as for any other failure.

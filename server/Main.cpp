@@ -35,6 +35,10 @@ int Serve() {
   std::string error;
   const std::string directory = RuntimeDirectoryPath();
   if (!PrepareRuntimeDirectory(directory, &error)) return Fail(error);
+  // Held until the socket is removed; a server started during the pause below then waits
+  // for it instead of finding it held.
+  const int serverLock = TakeServerLock(directory, &error);
+  if (serverLock < 0) return Fail(error);
   const std::string socketPath = ServerSocketPath(directory);
   const int listenFd = ListenOnSocket(socketPath, &error);
   if (listenFd < 0) return Fail(error);
@@ -48,6 +52,7 @@ int Serve() {
   // Unlinked before it is closed, so no newer server's socket is ever removed.
   unlink(socketPath.c_str());
   close(listenFd);
+  close(serverLock);
   module.Pause();
   return r < 0 ? Fail("event loop: " + std::to_string(-r)) : 0;
 }

@@ -213,9 +213,10 @@ WireServer::WireServer(CVorlixModule& module)
     : module_(module), connectionFactory_(module.Lock()), statusFactory_(module.Lock()) {}
 
 WireServer::~WireServer() {
+  // Closed without flushing: a client that stopped reading must not hold up the shutdown.
   for (auto& [key, peer] : peers_) {
     ReleaseHeld(*peer);
-    sd_bus_flush_close_unref(peer->bus);
+    sd_bus_close_unref(peer->bus);
   }
   sd_event_unref(event_);
 }

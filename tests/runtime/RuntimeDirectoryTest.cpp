@@ -54,6 +54,19 @@ TEST(ServerSocketTest, StaleSocketIsReplacedLiveOneIsNeverStolen) {
   close(second);
 }
 
+TEST(ServerSocketTest, OnlyOneServerAtATimeHoldsTheServerLock) {
+  test::TempDir temp;
+  std::string error;
+  const int first = TakeServerLock(temp.Path(""), &error);
+  ASSERT_GE(first, 0) << error;
+  EXPECT_EQ(TakeServerLock(temp.Path(""), &error), -1);
+  EXPECT_NE(error.find("another server"), std::string::npos) << error;
+  close(first);
+  const int again = TakeServerLock(temp.Path(""), &error);
+  EXPECT_GE(again, 0) << error;
+  close(again);
+}
+
 TEST(ServerSocketTest, OwnUserMayConnect) {
   int fds[2];
   ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);

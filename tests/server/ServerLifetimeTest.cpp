@@ -34,6 +34,16 @@ TEST(ServerLifetimeTest, ClientThatDiesHoldingObjectAndLockLeavesNothingBehind) 
   EXPECT_EQ(server.WaitForEnd(), 0);
 }
 
+TEST(ServerLifetimeTest, SecondServerGivesUpAndTheFirstKeepsServing) {
+  test::ServerFolder folder;
+  test::ServerProcess first(folder);
+  ASSERT_TRUE(first.WaitForSocket());
+  test::ServerProcess second(folder);
+  EXPECT_EQ(second.WaitForEnd(), 1);
+  EXPECT_TRUE(first.WaitForSocket());
+  EXPECT_EQ(first.Terminate(), 0);
+}
+
 TEST(ServerLifetimeTest, LockServerKeepsTheServerWithoutObjectsUntilUnlocked) {
   test::ServerFolder folder;
   test::ServerProcess server(folder);
