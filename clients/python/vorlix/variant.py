@@ -13,6 +13,7 @@ lists (nested, first index outermost, for more dimensions; lower bounds are not 
 import datetime
 import decimal
 import math
+import struct
 
 import dbus
 
@@ -34,6 +35,8 @@ class _EmptyType:
 
     _instance = None
 
+    # One instance even through copy and pickle, which call the class: values are told by
+    # identity ("is Empty").
     def __new__(cls):
         if cls._instance is None:
             cls._instance = super().__new__(cls)
@@ -56,9 +59,9 @@ _MIN_DAY = -657434
 _MAX_DAY = 2958466  # exclusive
 
 
-def date_to_ole(value):
-    """The OLE date of a datetime or date, to the millisecond (wall-clock fields; a tzinfo is
-    not consulted). OverflowError outside 0100-01-01 .. 9999-12-31."""
+def encode_date(value):
+    """The Automation date of a datetime or date, to the millisecond (wall-clock fields; a
+    tzinfo is not consulted). OverflowError outside 0100-01-01 .. 9999-12-31."""
     if not isinstance(value, datetime.datetime):
         value = datetime.datetime(value.year, value.month, value.day)
     day = value.toordinal() - _EPOCH.toordinal()
@@ -72,9 +75,10 @@ def date_to_ole(value):
     return day + fraction if day >= 0 else day - fraction
 
 
-def ole_to_date(value):
-    """The datetime of an OLE date, rounded to the millisecond (a time rounding up to midnight
-    moves to the next day). ValueError for NaN, infinities and dates outside the range."""
+def decode_date(value):
+    """The datetime of an Automation date, rounded to the millisecond (a time rounding up to
+    midnight moves to the next day). ValueError for NaN, infinities and dates outside the
+    range."""
     if not _MIN_DAY - 1 < value < _MAX_DAY:
         raise ValueError("VT_DATE outside the valid range: %r" % value)
     whole = math.trunc(value)
@@ -122,7 +126,7 @@ def _text(value):
         except UnicodeEncodeError:
             pass
     data = value.encode("utf-16-le", "surrogatepass")
-    units = [int.from_bytes(data[i:i + 2], "little") for i in range(0, len(data), 2)]
+    units = struct.unpack("<%dH" % (len(data) // 2), data)
     return dbus.Array(units, signature="q", variant_level=1)
 
 
@@ -155,7 +159,7 @@ def to_variant(value):
     elif isinstance(value, str):
         vt, payload = VT_BSTR, _text(value)
     elif isinstance(value, datetime.date):
-        vt, payload = VT_DATE, dbus.Double(date_to_ole(value), variant_level=1)
+        vt, payload = VT_DATE, dbus.Double(encode_date(value), variant_level=1)
     elif isinstance(value, decimal.Decimal):
         vt, payload = VT_CY, dbus.Int64(decimal_to_currency(value), variant_level=1)
     elif isinstance(value, (bytes, bytearray)):
@@ -179,7 +183,7 @@ def _scalar(vt, payload):
     if vt in (VT_R4, VT_R8):
         return float(payload)
     if vt == VT_DATE:
-        return ole_to_date(float(payload))
+        return decode_date(float(payload))
     if vt == VT_CY:
         return _scaled_decimal(abs(int(payload)), payload < 0, 4)
     if vt == VT_DECIMAL:
@@ -187,7 +191,7 @@ def _scalar(vt, payload):
         return _scaled_decimal(int(hi) << 64 | int(lo), sign & 0x80, int(scale))
     if vt == VT_BSTR:
         if isinstance(payload, dbus.Array):  # "aq": UTF-16 code units
-            data = b"".join(int(u).to_bytes(2, "little") for u in payload)
+            data = struct.pack("<%dH" % len(payload), *payload)
             return data.decode("utf-16-le", "surrogatepass")
         return str(payload)
     if vt == VT_VARIANT:
