@@ -1,10 +1,14 @@
 """Vorlix for Python: objects of the per-user Vorlix server, called late-bound.
 
-    import vorlix
+    import datetime, os, vorlix
+    path = os.path.abspath("demo.vdb")  # the server resolves relative paths from its own folder
     with vorlix.CreateObject("Vorlix.DBConnection") as db:
-        db.CreateDatabase("demo.vdb")
-        db.Open("demo.vdb", False, False)
-        ok, count = db.GetFieldCount()
+        db.CreateDatabase(path)
+        db.Open(path, False, False)
+        db.Command("CREATE TABLE People (Name TEXT(40), Born DATETIME)")
+        db.Table("People", "")
+        ok, record = db.Append(["Name", "Ada", "Born", datetime.date(1815, 12, 10)], False)
+        print(vorlix.record_dict(record))
 
 Values convert as variant.py describes; vorlix.Empty stands for VT_EMPTY. A method returns its
 [out, retval] value, a tuple of it and the [out] values when there are any, or None. A failed

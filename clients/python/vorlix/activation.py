@@ -127,23 +127,26 @@ def _connect_or_start(directory, server_path):
     server does not listen within 10 s."""
     socket_path = os.path.join(directory, "server")
     connection = _connect(socket_path)
-    if connection:
+    if connection is not None:
         return connection
-    lock = os.open(os.path.join(directory, "activation.lock"),
-                   os.O_RDWR | os.O_CREAT | os.O_CLOEXEC, 0o600)
+    lock_path = os.path.join(directory, "activation.lock")
+    try:
+        lock = os.open(lock_path, os.O_RDWR | os.O_CREAT | os.O_CLOEXEC, 0o600)
+    except OSError as e:
+        raise VorlixError(E_FAIL, "%s: %s" % (lock_path, e.strerror)) from None
     try:
         fcntl.flock(lock, fcntl.LOCK_EX)
         # Another client may have started the server while this one waited for the lock.
         connection = _connect(socket_path)
-        if not connection:
+        if connection is None:
             _start_server(server_path)
             deadline = time.monotonic() + _START_WAIT
-            while not connection and time.monotonic() < deadline:
+            while connection is None and time.monotonic() < deadline:
                 time.sleep(_POLL)
                 connection = _connect(socket_path)
     finally:
         os.close(lock)
-    if not connection:
+    if connection is None:
         raise VorlixError(E_FAIL, "%s did not listen on %s" % (server_path, socket_path))
     return connection
 
