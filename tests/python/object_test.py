@@ -1,0 +1,106 @@
+"""Activation, late-bound calls, failures and release of vorlix objects, against the real
+server that activation starts in a temporary folder."""
+
+import gc
+import os
+import subprocess
+import sys
+
+import vorlix
+from server_folder import ServerTestCase
+
+PROGID = "Vorlix.DBConnection"
+
+
+class ActivationTest(ServerTestCase):
+    def test_registry_decides_the_class_and_the_server_starts_on_demand(self):
+        with self.assertRaises(vorlix.VorlixError) as caught:
+            vorlix.CreateObject("Vorlix.Nothing")
+        self.assertEqual((caught.exception.hresult, caught.exception.name),
+                         (vorlix.REGDB_E_CLASSNOTREG, "REGDB_E_CLASSNOTREG"))
+        self.assertFalse(os.path.exists(self.folder.socket))
+        with vorlix.CreateObject(PROGID) as db:
+            self.assertEqual(db.GetVorlixVersion(), 1)
+
+    def test_runtime_directory_must_be_private(self):
+        shared = self.folder.file("shared")
+        os.mkdir(shared)
+        os.chmod(shared, 0o750)
+        os.environ["VORLIX_RUNTIME_DIR"] = shared
+        try:
+            with self.assertRaises(vorlix.VorlixError) as caught:
+                vorlix.CreateObject(PROGID)
+            self.assertEqual(caught.exception.hresult, vorlix.E_FAIL)
+        finally:
+            os.environ["VORLIX_RUNTIME_DIR"] = self.folder.runtime
+
+
+class CallTest(ServerTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.db = vorlix.CreateObject(PROGID)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.db.close()
+        super().tearDownClass()
+
+    def test_results_and_out_parameters(self):
+        db = self.db
+        self.assertEqual(db.getvorlixversion(), 1)  # any letter case
+        self.assertEqual(db.GetLastDAOError(), (0, ""))  # [out] values only
+        self.assertIsNone(db.CloseTable("nothing"))  # neither result nor [out]
+        self.assertEqual(db.Top(), (False, vorlix.Empty))  # an [out] the method did not write
+        path = self.folder.file("calls.vdb")
+        db.CreateDatabase(path)
+        self.assertEqual(db.Open(path, False, False), path)
+        db.Command("CREATE TABLE T (A LONG, B TEXT(10))")
+        self.assertTrue(db.Table("T", ""))
+        self.assertEqual(db.GetFieldCount(), (True, 2))
+        self.assertEqual(db.Append(("A", 7, "B", "x"), False), (True, ["A", 7, "B", "x"]))
+        self.assertEqual(vorlix.record_dict(db.GetRecord()[1]), {"A": 7, "B": "x"})
+
+    def test_failures_raise_with_code_and_name(self):
+        for args, name, arg_err in [(("NoSuchMethod",), "DISP_E_UNKNOWNNAME", None),
+                                    (("GetFieldName", "x"), "DISP_E_TYPEMISMATCH", 0),
+                                    (("GetFieldName", 70000), "DISP_E_OVERFLOW", 0),
+                                    (("GetFieldName",), "DISP_E_BADPARAMCOUNT", None)]:
+            with self.subTest(name):
+                with self.assertRaises(vorlix.VorlixError) as caught:
+                    self.db.invoke(*args)
+                error = caught.exception
+                self.assertEqual((error.hresult, error.name, error.arg_err),
+                                 (getattr(vorlix, name), name, arg_err))
+        self.assertRaises(TypeError, self.db.GetFieldName, object())
+
+    def test_release_on_close_with_and_collection(self):
+        path = self.folder.file("held.vdb")
+
+        def free():
+            """Whether an exclusive open succeeds: no other object holds the file."""
+            with vorlix.CreateObject(PROGID) as probe:
+                probe.Open(path, True, False)
+                return probe.IsOpen()
+
+        holder = vorlix.CreateObject(PROGID)
+        holder.CreateDatabase(path)
+        holder.Open(path, True, False)
+        self.assertFalse(free())
+        holder.close()
+        self.assertTrue(free())
+        holder.close()  # a second close does nothing
+        self.assertRaises(ValueError, holder.IsOpen)
+        with vorlix.CreateObject(PROGID) as holder:
+            holder.Open(path, True, False)
+        self.assertTrue(free())
+        holder = vorlix.CreateObject(PROGID)
+        holder.Open(path, True, False)
+        del holder
+        gc.collect()
+        self.assertTrue(free())
+        # Still referenced at interpreter exit: no noise, nothing left behind.
+        script = "import vorlix\ndb = vorlix.CreateObject(%r)\nprint(db.GetVorlixVersion())"
+        run = subprocess.run([sys.executable, "-c", script % PROGID], capture_output=True,
+                             text=True, timeout=60)
+        self.assertEqual((run.returncode, run.stdout, run.stderr), (0, "1\n", ""))
