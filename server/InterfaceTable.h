@@ -156,7 +156,7 @@ inline constexpr Method kConnectionMethods[] = {
      {Out(kVariant, "pvReturnArray"), Retval(kBool, "bSuccess")}},
     {16,
      "CloseCurrentTable",
-     "Closes the current table; the table opened before it becomes current.",
+     "Closes the current table; the next open table, if any, becomes current.",
      {Retval(kBool, "bSuccess")}},
     {17, "CloseAllTables", "Closes every open table.", {Retval(kBool, "bSuccess")}},
     {18, "Close", "Closes every open table, then the database.", {Retval(kBool, "bSuccess")}},
@@ -187,8 +187,8 @@ inline constexpr Method kConnectionMethods[] = {
      {In(kBstr, "sTableName"), Out(kBool, "bExists"), Retval(kBool, "bSuccess")}},
     {26,
      "Structure",
-     "Describes the fields of the current table as a blank record: each name with an empty value "
-     "of its type.",
+     "Describes the fields of the current table as a blank record: each name with a blank value of "
+     "its type.",
      {Out(kVariant, "pvStructure"), Retval(kBool, "bSuccess")}},
     {27,
      "ListIndexes",
