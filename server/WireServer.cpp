@@ -262,16 +262,14 @@ int WireServer::OnAccept(sd_event_source*, int fd, uint32_t, void* self) {
   int r = sd_id128_randomize(&id);
   if (r >= 0) r = sd_bus_new(&peer->bus);
   if (r >= 0) r = sd_bus_set_fd(peer->bus, client, client);
+  // Once set, the descriptor is the bus's and goes with it; before that it is still ours.
+  if (r < 0) close(client);
   if (r >= 0) r = sd_bus_set_server(peer->bus, 1, id);
   if (r >= 0) r = sd_bus_add_filter(peer->bus, nullptr, OnMessage, peer.get());
   if (r >= 0) r = sd_bus_attach_event(peer->bus, server->event_, SD_EVENT_PRIORITY_NORMAL);
   if (r >= 0) r = sd_bus_start(peer->bus);
   if (r < 0) {
-    if (peer->bus) {
-      sd_bus_close_unref(peer->bus);
-    } else {
-      close(client);
-    }
+    sd_bus_close_unref(peer->bus);
     return 0;
   }
   Peer* key = peer.get();
