@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "automation/Dispatch.h"
 #include "client/CreateObject.h"
 #include "client/TypedProxies.h"
 #include "tests/server/ServerProcess.h"
@@ -107,6 +108,34 @@ TEST_F(ClientTest, ClientsStartingAtOnceGetOneServer) {
     for (int j = i + 1; j < 4; ++j)
       EXPECT_NE(objects[i]->Path(), objects[j]->Path());
   }
+}
+
+TEST_F(ClientTest, ObjectAnswersItsIUnknownAndIDispatchMembers) {
+  std::unique_ptr<DispatchProxy> db;
+  ASSERT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);
+  const IID dbConnection = *Guid::Parse("{21E29A29-971A-41E6-A6D5-8859DB03FC05}");
+  const IID daoStatus = *Guid::Parse("{62F71987-9EDD-49CB-ACFE-8B648D1EFDFD}");
+  EXPECT_EQ(db->QueryInterface(IID_IUnknown), S_OK);
+  EXPECT_EQ(db->QueryInterface(IID_IDispatch), S_OK);
+  EXPECT_EQ(db->QueryInterface(dbConnection), S_OK);
+  EXPECT_EQ(db->QueryInterface(daoStatus), E_NOINTERFACE);
+
+  // The reference AddRef takes is the connection's too: given back, the object stays.
+  uint32_t count = 0;
+  EXPECT_EQ(db->AddRef(&count), S_OK);
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(db->Release(&count), S_OK);
+  EXPECT_EQ(count, 1u);
+  InvokeResult result;
+  EXPECT_EQ(db->Invoke("GetVorlixVersion", {}, &result), S_OK);
+
+  EXPECT_EQ(db->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 1u);
+  Bstr description;
+  EXPECT_EQ(db->GetTypeInfo(0, &description), S_OK);
+  EXPECT_NE(description.Utf8().find("interface IDBConnection : IDispatch {"), std::string::npos);
+  EXPECT_NE(description.Utf8().find("HRESULT SQL([in] BSTR sSql"), std::string::npos);
+  EXPECT_EQ(db->GetTypeInfo(1, &description), DISP_E_BADINDEX);
 }
 
 }  // namespace
