@@ -10,7 +10,6 @@
 #include <string>
 #include <thread>
 
-#include "automation/Dispatch.h"
 #include "runtime/RegistryFile.h"
 #include "runtime/RuntimeDirectory.h"
 
@@ -84,26 +83,10 @@ BusRef ConnectOrStart(const std::string& directory, const std::string& serverPat
   return bus;
 }
 
-// Calls a method answering (i hr, o path).
-HRESULT CallForPath(sd_bus* bus, const char* path, const char* interface, const char* member,
-                    const std::string& guid, std::string* result) {
-  sd_bus_message* reply = nullptr;
-  HRESULT hr = E_FAIL;
-  const char* object = nullptr;
-  if (sd_bus_call_method(bus, nullptr, path, interface, member, nullptr, &reply, "s",
-                         guid.c_str()) < 0 ||
-      sd_bus_message_read(reply, "io", &hr, &object) <= 0) {
-    hr = E_FAIL;
-  } else {
-    *result = object;
-  }
-  sd_bus_message_unref(reply);
-  return hr;
-}
-
 }  // namespace
 
-HRESULT Activate(std::string_view progid, BusRef* bus, std::string* path) {
+HRESULT GetClassObject(std::string_view progid, std::unique_ptr<ClassObject>* factory) {
+  factory->reset();
   const std::optional<Server> server = FindServer(progid);
   if (!server) return REGDB_E_CLASSNOTREG;
   const std::string directory = RuntimeDirectoryPath();
@@ -111,16 +94,7 @@ HRESULT Activate(std::string_view progid, BusRef* bus, std::string* path) {
   if (!PrepareRuntimeDirectory(directory, &error)) return E_FAIL;
   BusRef connection = ConnectOrStart(directory, server->path);
   if (!connection) return E_FAIL;
-  std::string factory, instance;
-  HRESULT hr = CallForPath(connection.get(), "/Vorlix", "Vorlix.IActivator", "GetClassObject",
-                           server->clsid, &factory);
-  if (FAILED(hr)) return hr;
-  hr = CallForPath(connection.get(), factory.c_str(), "Vorlix.IClassFactory", "CreateInstance",
-                   IID_IDispatch.ToString(), &instance);
-  if (FAILED(hr)) return hr;
-  *bus = std::move(connection);
-  *path = std::move(instance);
-  return S_OK;
+  return ClassObject::Get(std::move(connection), server->clsid, factory);
 }
 
 }  // namespace vorlix

@@ -1,6 +1,6 @@
 // CreateObject: the client's way to an object of a registered server. It finds the server in the
 // registry, connects to the per-user socket, starting the server when none listens, and asks it
-// for a new instance, which it returns as a dispatch proxy.
+// for the class object and through it for a new instance, which it returns as a proxy.
 #pragma once
 
 #include <memory>
@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "automation/HResult.h"
-#include "client/DispatchProxy.h"
+#include "client/ClassObject.h"
 
 namespace vorlix {
 
@@ -16,20 +16,18 @@ namespace vorlix {
 // any of them is missing. Without a listening server, one is started (LocalServer32
 // -Embedding, in its own session) under the runtime directory's activation lock, so clients
 // starting at the same moment get one server; E_FAIL when it does not listen within 10 s or the
-// runtime directory is refused. Otherwise the server's HRESULT for GetClassObject or
-// CreateInstance. On success the connection and the new instance's path, which the caller owns
-// one reference to.
-HRESULT Activate(std::string_view progid, BusRef* bus, std::string* path);
+// runtime directory is refused. Otherwise the server's HRESULT for GetClassObject; on success
+// the class object, over a new connection.
+HRESULT GetClassObject(std::string_view progid, std::unique_ptr<ClassObject>* factory);
 
-// Activate, with the instance handed out as proxy type P: DispatchProxy, or a typed proxy of
-// client/TypedProxies.h.
+// GetClassObject, then a new instance as proxy type P: DispatchProxy, or a typed proxy of
+// client/TypedProxies.h. The server's HRESULT for CreateInstance when it fails.
 template <typename P>
 HRESULT CreateObject(std::string_view progid, std::unique_ptr<P>* object) {
   object->reset();
-  BusRef bus;
-  std::string path;
-  const HRESULT hr = Activate(progid, &bus, &path);
-  if (SUCCEEDED(hr)) *object = std::make_unique<P>(std::move(bus), std::move(path));
+  std::unique_ptr<ClassObject> factory;
+  HRESULT hr = GetClassObject(progid, &factory);
+  if (SUCCEEDED(hr)) hr = factory->CreateInstance(object);
   return hr;
 }
 

@@ -1,10 +1,13 @@
 #include "client/DispatchProxy.h"
 
+#include <cstdarg>
+
 #include "runtime/VariantCodec.h"
 
 namespace vorlix {
 namespace {
 
+constexpr const char* kUnknown = "Vorlix.IUnknown";
 constexpr const char* kDispatch = "Vorlix.IDispatch";
 
 // A message holder that unreferences what it holds.
@@ -19,8 +22,68 @@ DispatchProxy::DispatchProxy(BusRef bus, std::string path)
     : bus_(std::move(bus)), path_(std::move(path)) {}
 
 DispatchProxy::~DispatchProxy() {
-  sd_bus_call_method(bus_.get(), nullptr, path_.c_str(), "Vorlix.IUnknown", "Release", nullptr,
-                     nullptr, "");
+  Call(kUnknown, "Release", nullptr, "");
+}
+
+int DispatchProxy::Call(const char* interface, const char* member, sd_bus_message** reply,
+                        const char* types, ...) {
+  va_list args;
+  va_start(args, types);
+  const int r = sd_bus_call_methodv(bus_.get(), nullptr, path_.c_str(), interface, member, nullptr,
+                                    reply, types, args);
+  va_end(args);
+  return r;
+}
+
+HRESULT DispatchProxy::QueryInterface(const IID& iid) {
+  Message reply;
+  HRESULT hr = S_OK;
+  const std::string text = iid.ToString();
+  if (Call(kUnknown, "QueryInterface", &reply.m, "s", text.c_str()) < 0 ||
+      sd_bus_message_read(reply.m, "i", &hr) <= 0) {
+    return E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT DispatchProxy::Count(const char* member, uint32_t* count) {
+  Message reply;
+  const bool answered =
+      Call(kUnknown, member, &reply.m, "") >= 0 && sd_bus_message_read(reply.m, "u", count) > 0;
+  return answered ? S_OK : E_FAIL;
+}
+
+HRESULT DispatchProxy::AddRef(uint32_t* count) {
+  return Count("AddRef", count);
+}
+
+HRESULT DispatchProxy::Release(uint32_t* count) {
+  return Count("Release", count);
+}
+
+HRESULT DispatchProxy::GetTypeInfoCount(uint32_t* count) {
+  Message reply;
+  HRESULT hr = S_OK;
+  if (Call(kDispatch, "GetTypeInfoCount", &reply.m, "") < 0 ||
+      sd_bus_message_read(reply.m, "iu", &hr, count) <= 0) {
+    return E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT DispatchProxy::GetTypeInfo(uint32_t index, Bstr* description) {
+  Message reply;
+  HRESULT hr = S_OK;
+  const char* text = nullptr;
+  // The description does not depend on the locale: 0, the neutral one.
+  if (Call(kDispatch, "GetTypeInfo", &reply.m, "uu", index, 0u) < 0 ||
+      sd_bus_message_read(reply.m, "is", &hr, &text) <= 0) {
+    return E_FAIL;
+  }
+  std::optional<Bstr> bstr = Bstr::FromUtf8(text);
+  if (!bstr) return E_FAIL;
+  *description = std::move(*bstr);
+  return hr;
 }
 
 HRESULT DispatchProxy::Invoke(int32_t dispid, const std::vector<Variant>& args,
@@ -61,8 +124,7 @@ HRESULT DispatchProxy::Invoke(std::string_view name, const std::vector<Variant>&
   if (cached == dispids_.end()) {
     Message reply;
     const std::string text(name);
-    if (sd_bus_call_method(bus_.get(), nullptr, path_.c_str(), kDispatch, "GetIDsOfNames", nullptr,
-                           &reply.m, "asu", 1, text.c_str(), 0u) < 0) {
+    if (Call(kDispatch, "GetIDsOfNames", &reply.m, "asu", 1, text.c_str(), 0u) < 0) {
       return E_FAIL;
     }
     HRESULT hr = S_OK;

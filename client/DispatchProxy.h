@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "automation/Guid.h"
 #include "automation/HResult.h"
 #include "automation/Variant.h"
 
@@ -34,6 +35,18 @@ class DispatchProxy {
   const std::string& Path() const { return path_; }
   sd_bus* Bus() const { return bus_.get(); }
 
+  // S_OK when the object has the interface iid, else E_NOINTERFACE; E_FAIL when the wire failed.
+  // No reference is taken: the wire counts references per object, not per interface.
+  HRESULT QueryInterface(const IID& iid);
+  // One more reference to the object, or one given back; *count is the object's count after it.
+  // References taken with AddRef are given back with Release; the proxy gives back its own.
+  HRESULT AddRef(uint32_t* count);
+  HRESULT Release(uint32_t* count);
+  // How many type descriptions the object has (1); *description is the one at index, the
+  // interface in interface-definition form. The server's HRESULT, E_FAIL when the wire failed.
+  HRESULT GetTypeInfoCount(uint32_t* count);
+  HRESULT GetTypeInfo(uint32_t index, Bstr* description);
+
   // Calls the member with args (every parameter but the [out, retval] one); the server's
   // HRESULT, or E_FAIL when the wire failed.
   HRESULT Invoke(int32_t dispid, const std::vector<Variant>& args, InvokeResult* result);
@@ -41,6 +54,11 @@ class DispatchProxy {
   HRESULT Invoke(std::string_view name, const std::vector<Variant>& args, InvokeResult* result);
 
  private:
+  // Calls member of interface with the arguments types gives; the reply in *reply.
+  int Call(const char* interface, const char* member, sd_bus_message** reply, const char* types,
+           ...);
+  HRESULT Count(const char* member, uint32_t* count);
+
   BusRef bus_;
   std::string path_;
   std::map<std::string, int32_t, std::less<>> dispids_;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -157,6 +158,68 @@ int AppendValue(sd_bus_message* m, const Variant& value) {
   if (r >= 0) r = AppendPayload(m, vt, value);
   if (r >= 0) r = sd_bus_message_close_container(m);
   return r;
+}
+
+// Sizes. A value of alignment n is preceded by at most n - 1 bytes of padding.
+
+// The UTF-8 bytes of text: a surrogate pair's two units make four.
+size_t Utf8Size(std::u16string_view text) {
+  size_t size = 0;
+  for (const char16_t c : text)
+    size += c < 0x80 ? 1 : c < 0x800 || (c >= 0xD800 && c < 0xE000) ? 2 : 3;
+  return size;
+}
+
+// The size of a number on the wire, which is its alignment too: numbers in an array follow one
+// another without padding. 0 for the other payloads.
+size_t NumberSize(VARTYPE vt) {
+  if (vt == VT_VARIANT) return 0;
+  switch (ScalarSignature(vt)[0]) {
+    case 'y':
+      return 1;
+    case 'n':
+    case 'q':
+      return 2;
+    case 'i':
+    case 'u':
+      return 4;
+    case 'x':
+    case 't':
+    case 'd':
+      return 8;
+  }
+  return 0;
+}
+
+size_t PayloadSize(VARTYPE vt, const Variant& v) {
+  switch (vt) {
+    case VT_BSTR:
+      return 3 + 4 + Utf8Size(v.AsBstr().view()) + 1;
+    case VT_DECIMAL:
+      return 7 + 16;
+    case VT_VARIANT:
+      return WireSize(v);
+  }
+  return 7 + NumberSize(vt);
+}
+
+// The variant's signature and what follows it.
+size_t ValueSize(const Variant& value) {
+  if (value.IsArray()) {
+    const SafeArray& array = value.AsArray();
+    const VARTYPE type = array.ElementType();
+    const size_t signature = std::strlen(ElementSignature(type)) + 8;
+    // The signature, the structure, the bounds' array, the elements' array.
+    size_t size = 1 + signature + 1 + 7 + (4 + 4 + 8 * array.Bounds().size()) + (3 + 4 + 7);
+    if (const size_t number = NumberSize(type)) return size + number * array.Elements().size();
+    for (const Variant& e : array.Elements())
+      size += PayloadSize(type, e);
+    return size;
+  }
+  if (value.vt() == VT_BSTR && NeedsCodeUnits(value.AsBstr())) {
+    return 1 + 2 + 1 + 3 + 4 + 2 * value.AsBstr().view().size();
+  }
+  return 1 + std::strlen(ScalarSignature(value.vt())) + 1 + PayloadSize(value.vt(), value);
 }
 
 // Reading. Every sd-bus failure while reading means the message is not what it claims to be.
@@ -371,6 +434,11 @@ HRESULT AppendVariant(sd_bus_message* m, const Variant& value) {
   if (r >= 0) r = sd_bus_message_close_container(m);
   if (r == -EDOM) return E_INVALIDARG;
   return r < 0 ? FromErrno(r) : S_OK;
+}
+
+size_t WireSize(const Variant& value) {
+  // The structure's padding and the VARTYPE.
+  return 7 + 2 + ValueSize(value);
 }
 
 HRESULT ReadVariant(sd_bus_message* m, Variant* value) {

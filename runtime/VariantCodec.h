@@ -7,6 +7,8 @@
 
 #include <systemd/sd-bus.h>
 
+#include <cstddef>
+
 #include "automation/HResult.h"
 #include "automation/Variant.h"
 
@@ -16,6 +18,11 @@ namespace vorlix {
 // element that cannot travel as UTF-8 (U+0000 or an unpaired surrogate); E_OUTOFMEMORY when the
 // message cannot grow; E_FAIL for any other refusal of sd-bus. m is unusable after a failure.
 HRESULT AppendVariant(sd_bus_message* m, const Variant& value);
+
+// An upper bound of the bytes AppendVariant writes for value (every alignment padding counted at
+// its largest), so that a sender can keep within what its peer accepts. Text in arrays is counted
+// as the UTF-8 it is sent as.
+size_t WireSize(const Variant& value);
 
 // Reads a "(qv)" at m's current position into *value. DISP_E_BADVARTYPE for a VARTYPE this
 // system does not carry; E_INVALIDARG for anything else malformed: a payload of the wrong

@@ -4,11 +4,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <functional>
 #include <vector>
 
 #include "runtime/ServerSocket.h"
 #include "runtime/VariantCodec.h"
+#include "server/Reply.h"
 #include "server/WireSignature.h"
 
 namespace vorlix {
@@ -28,21 +28,6 @@ bool Calls(sd_bus_message* m, std::string_view interface, std::string_view membe
 
 int ReplyError(sd_bus_message* m, const char* name, const std::string& text) {
   return sd_bus_reply_method_errorf(m, name, "%s", text.c_str());
-}
-
-// Sends the reply fill writes. When it cannot be built or sent (it would exceed the channel's
-// message size, say), a reply written by fill with failed = true goes instead: E_OUTOFMEMORY
-// and the out-parameters' initial values.
-int Respond(sd_bus_message* call, const std::function<int(sd_bus_message*, bool failed)>& fill) {
-  for (bool failed : {false, true}) {
-    sd_bus_message* reply = nullptr;
-    int r = sd_bus_message_new_method_return(call, &reply);
-    if (r >= 0) r = fill(reply, failed);
-    if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);
-    sd_bus_message_unref(reply);
-    if (r >= 0) return 1;
-  }
-  return 1;
 }
 
 int AppendHResult(sd_bus_message* reply, HRESULT hr) {
@@ -124,7 +109,7 @@ int CallTyped(IDispatch& object, const Method& method, sd_bus_message* m) {
   std::vector<Variant> outs;
   uint32_t argErr = 0;
   if (SUCCEEDED(hr)) hr = object.Invoke(method.dispid, 0, args, &result, &outs, &argErr);
-  return Respond(m, [&](sd_bus_message* reply, bool failed) {
+  return Respond(m, FitsInReply(result, outs), [&](sd_bus_message* reply, bool failed) {
     int r = AppendHResult(reply, failed ? E_OUTOFMEMORY : hr);
     size_t out = 0;
     for (const Param& p : method.Params()) {
@@ -158,7 +143,7 @@ int CallInvoke(IDispatch& object, sd_bus_message* m) {
   std::vector<Variant> outs;
   uint32_t argErr = 0;
   if (hr == S_OK) hr = object.Invoke(dispid, 0, args, &result, &outs, &argErr);
-  return Respond(m, [&](sd_bus_message* reply, bool failed) {
+  return Respond(m, FitsInReply(result, outs), [&](sd_bus_message* reply, bool failed) {
     int r = AppendHResult(reply, failed ? E_OUTOFMEMORY : hr);
     if (r >= 0) r = AppendCodec(reply, failed ? Variant() : result);
     if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "(qv)");
@@ -186,7 +171,7 @@ int CallGetIDsOfNames(IDispatch& object, sd_bus_message* m) {
   free(names);
   std::vector<DISPID> dispids(bstrs.size(), DISPID_UNKNOWN);
   if (hr == S_OK) hr = object.GetIDsOfNames(bstrs, 0, &dispids);
-  return Respond(m, [&](sd_bus_message* reply, bool) {
+  return Respond(m, true, [&](sd_bus_message* reply, bool) {
     int r = AppendHResult(reply, hr);
     if (r >= 0) {
       r = sd_bus_message_append_array(reply, 'i', dispids.data(), dispids.size() * sizeof(DISPID));
@@ -277,16 +262,14 @@ int WireServer::OnAccept(sd_event_source*, int fd, uint32_t, void* self) {
   int r = sd_id128_randomize(&id);
   if (r >= 0) r = sd_bus_new(&peer->bus);
   if (r >= 0) r = sd_bus_set_fd(peer->bus, client, client);
+  // Once set, the descriptor is the bus's and goes with it; before that it is still ours.
+  if (r < 0) close(client);
   if (r >= 0) r = sd_bus_set_server(peer->bus, 1, id);
   if (r >= 0) r = sd_bus_add_filter(peer->bus, nullptr, OnMessage, peer.get());
   if (r >= 0) r = sd_bus_attach_event(peer->bus, server->event_, SD_EVENT_PRIORITY_NORMAL);
   if (r >= 0) r = sd_bus_start(peer->bus);
   if (r < 0) {
-    if (peer->bus) {
-      sd_bus_close_unref(peer->bus);
-    } else {
-      close(client);
-    }
+    sd_bus_close_unref(peer->bus);
     return 0;
   }
   Peer* key = peer.get();
