@@ -72,6 +72,11 @@ TEST(PrinterTest, ArraysShowByTheirShape) {
   EXPECT_EQ(Show(Array({S(u"a"), Variant::I4(1), S(u"b")}), ""), "\"a\"\n1\n\"b\"\n");
   EXPECT_EQ(Show(Array({}), "  "), "  []\n");
   EXPECT_EQ(Show(Variant::Bool(true), "  "), "  true\n");
+  // Bytes stay on one line however many there are.
+  const Variant bytes = Variant::Array(
+      SafeArray::Vector(VT_UI1, 0, {Variant::Unsigned(VT_UI1, 1), Variant::Unsigned(VT_UI1, 2)}));
+  EXPECT_EQ(ShowReply(Variant::Bool(true), {bytes}, {"pvFieldValue"}),
+            "true\npvFieldValue: [1, 2]\n");
 }
 
 TEST(PrinterTest, ReplyShowsResultThenNamedOuts) {

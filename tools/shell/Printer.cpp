@@ -116,6 +116,12 @@ std::string ShowRecord(const std::vector<Variant>& e, const std::string& indent)
   return text;
 }
 
+// Arrays of VARIANTs are what methods hand out as records, result sets and lists; any other
+// array (the bytes of a binary field) stays on one line.
+bool ShownAsLines(const Variant& v) {
+  return v.IsArray() && v.AsArray().Dims() == 1 && v.AsArray().ElementType() == VT_VARIANT;
+}
+
 }  // namespace
 
 std::string Literal(const Variant& value) {
@@ -165,7 +171,7 @@ std::string Literal(const Variant& value) {
 }
 
 std::string Show(const Variant& value, const std::string& indent) {
-  if (!value.IsArray() || value.AsArray().Dims() != 1) return indent + Literal(value) + '\n';
+  if (!ShownAsLines(value)) return indent + Literal(value) + '\n';
   const std::vector<Variant>& e = value.AsArray().Elements();
   if (e.empty()) return indent + "[]\n";
   if (const size_t length = ResultSetRowLength(e)) return ShowTable(e, length, indent);
@@ -181,7 +187,7 @@ std::string ShowReply(const Variant& result, const std::vector<Variant>& outs,
   std::string text = result.vt() == VT_EMPTY ? "" : Literal(result) + '\n';
   for (size_t i = 0; i < outs.size(); ++i) {
     const std::string name = i < outNames.size() ? outNames[i] : "out " + std::to_string(i + 1);
-    if (outs[i].IsArray()) {
+    if (ShownAsLines(outs[i])) {
       text += name + ":\n" + Show(outs[i], "  ");
     } else {
       text += name + ": " + Literal(outs[i]) + '\n';

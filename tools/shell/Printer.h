@@ -21,12 +21,12 @@ std::string Literal(const Variant& value);
 // - a record array (name/value pairs, every name text, at least one value not text): aligned
 //   "name  value" lines. An array of text only is shown as a list, since a list of names and
 //   a record of text fields cannot be told apart;
-// - any other one-dimensional array: one element a line, "[]" when it has none;
-// - anything else: its Literal on one line.
+// - any other one-dimensional array of VARIANTs: one element a line, "[]" when it has none;
+// - anything else (other arrays too): its Literal on one line.
 std::string Show(const Variant& value, const std::string& indent);
 
 // A call's answer: the result on a line unless it is VT_EMPTY, then each out-parameter as
-// "name: literal", or "name:" and its Show indented when it is an array. outNames holds one
+// "name: literal", or "name:" and its Show indented when that takes lines. outNames holds one
 // name per out-parameter; a missing name is shown as "out <n>" (1-based).
 std::string ShowReply(const Variant& result, const std::vector<Variant>& outs,
                       const std::vector<std::string>& outNames);
