@@ -100,7 +100,10 @@ int Main(int argc, char** argv) {
   std::string line;
   for (size_t number = 1;; ++number) {
     if (interactive) std::cout << "vorlix> " << std::flush;
-    if (!std::getline(in, line)) break;
+    if (!std::getline(in, line)) {
+      if (interactive) std::cout << '\n';  // end of input leaves the prompt's line finished
+      break;
+    }
     const std::string where =
         interactive ? ""
                     : (a.script.empty() ? "-" : a.script) + ":" + std::to_string(number) + ": ";
