@@ -1,0 +1,100 @@
+// The vorlix program run on scripts against the real server, which it starts itself; registry
+// and runtime directory in a temporary folder, the script's files in its working folder.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "tests/server/ServerProcess.h"
+
+namespace vorlix {
+namespace {
+
+struct ShellRun {
+  int status = -1;
+  std::string output;  // standard output and error together, in order
+};
+
+class ShellProcessTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(test::RunToEnd(VORLIX_SERVER_PATH, {"/RegServer"}), 0); }
+  void TearDown() override {
+    // The shell has released its object: the server it started ends by itself (15 s at most).
+    for (int i = 0; i < 750 && access(folder_.SocketPath().c_str(), F_OK) == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_NE(access(folder_.SocketPath().c_str(), F_OK), 0);
+  }
+
+  // Runs vorlix with arguments (already quoted for the shell) in the working folder.
+  ShellRun Shell(const std::string& arguments) {
+    const std::string command =
+        "cd '" + work_.dir().string() + "' && '" VORLIX_SHELL_PATH "' " + arguments + " 2>&1";
+    ShellRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      run.output.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+  }
+
+  test::ServerFolder folder_;
+  test::TempDir work_;
+};
+
+TEST_F(ShellProcessTest, ScriptRunsCallsAndPrintsTheirAnswers) {
+  std::ofstream(work_.Path("people.vsh")) <<
+      R"(# People
+CreateDatabase "people.vdb"
+OpenForWrite "people.vdb"
+CreateTable "People" ["*RTLB*", "ID", "LONG", false, empty, "I", true, true, "*RTLE*", "*RTLB*", "Name", "TEXT", 40, false, empty, "*RTLE*"]
+Table "People" "ID"
+Append ["Name", "Ada"] true; Append ["Name", "Grace"] true
+Seek 2
+SQL "SELECT ID, Name FROM People ORDER BY ID"
+.help seek
+Close
+)";
+  const ShellRun run = Shell("--echo --strict people.vsh");
+  EXPECT_EQ(run.status, 0) << run.output;
+  const char* expected[] = {
+      "# People\n> CreateDatabase \"people.vdb\"\ntrue\n",
+      "> OpenForWrite \"people.vdb\"\ntrue\nbReadOnly: false\n",
+      "> Seek 2\ntrue\npvReturnArray:\n  ID    2\n  Name  \"Grace\"\n",
+      "pvRecordArray:\n  ID  Name\n  --  -------\n  1   \"Ada\"\n  2   \"Grace\"\n",
+      "> .help seek\nSeek(VARIANT* pvSeek) -> VARIANT_BOOL bSuccess, out VARIANT pvReturnArray\n",
+      "> Close\ntrue\n",
+  };
+  for (const char* text : expected)
+    EXPECT_NE(run.output.find(text), std::string::npos) << text << "\nin:\n" << run.output;
+}
+
+TEST_F(ShellProcessTest, FailuresAreNamedAndSetTheExitStatus) {
+  // Bad input and a failed call do not end the session; the last call still runs.
+  const ShellRun run =
+      Shell("-c 'Seek \"x\" \"y\"; GetFieldName \"one\"; NoSuch; Top; GetVorlixVersion'");
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_EQ(run.output,
+            "Seek: DISP_E_BADPARAMCOUNT, expected Seek(VARIANT* pvSeek) -> VARIANT_BOOL "
+            "bSuccess, out VARIANT pvReturnArray\n"
+            "GetFieldName: DISP_E_TYPEMISMATCH in argument iIndex\n"
+            "NoSuch: DISP_E_UNKNOWNNAME\n"
+            "false\n"
+            "pvReturnArray: empty\n"
+            "1\n");
+  const ShellRun bad = Shell("-c 'GetVorlixVersion \"unterminated'");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.output, "column 18: unterminated string\n");
+  // --strict: a call answering false fails the script as well.
+  const ShellRun strict = Shell("--strict -c 'Top'");
+  EXPECT_EQ(strict.status, 1);
+  EXPECT_NE(strict.output.find("Top answered false"), std::string::npos) << strict.output;
+}
+
+}  // namespace
+}  // namespace vorlix

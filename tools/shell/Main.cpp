@@ -1,0 +1,121 @@
+// vorlix: a shell for people and scripts on a Vorlix object. It creates the object (by default
+// Vorlix.DBConnection), reads its type description and runs one method call a line from a
+// script file, from -c, or from the terminal.
+#include <unistd.h>
+
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "client/CreateObject.h"
+#include "tools/shell/Session.h"
+#include "tools/shell/TypeInfo.h"
+
+namespace vorlix::shell {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vorlix [--echo] [--strict] [--progid PROGID] [-c \"call; call\" | SCRIPT | -]\n"
+    "  --echo    print each line before its answer\n"
+    "  --strict  a call answering false counts as failed\n"
+    "  --progid  the class to create (default Vorlix.DBConnection)\n"
+    "Without -c or SCRIPT, reads the terminal (or standard input). Exit status 1 when a line\n"
+    "of a script or -c failed, 2 when the object could not be created.\n";
+
+struct Arguments {
+  SessionOptions options;
+  std::string progid = "Vorlix.DBConnection";
+  std::string command;  // -c
+  bool hasCommand = false;
+  std::string script;  // a file, or "" for standard input
+};
+
+bool ParseArguments(int argc, char** argv, Arguments* a) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--echo") {
+      a->options.echo = true;
+    } else if (arg == "--strict") {
+      a->options.strict = true;
+    } else if (arg == "--progid" && i + 1 < argc) {
+      a->progid = argv[++i];
+    } else if (arg == "-c" && i + 1 < argc && !a->hasCommand) {
+      a->command = argv[++i];
+      a->hasCommand = true;
+    } else if ((arg == "-" || arg[0] != '-') && a->script.empty() && i + 1 == argc) {
+      a->script = arg == "-" ? "" : arg;
+    } else {
+      return false;
+    }
+  }
+  return !(a->hasCommand && !a->script.empty());
+}
+
+// The methods from the object's type description; none (with a warning) when it cannot be read.
+std::vector<MethodInfo> ReadMethods(const DispatchProxy& object) {
+  std::string description;
+  const HRESULT hr = GetTypeDescription(object, &description);
+  if (SUCCEEDED(hr)) {
+    if (auto methods = ParseMethodList(description)) return *methods;
+  }
+  std::cerr << "vorlix: no type description (" << HResultName(hr)
+            << "); give out-parameters as empty\n";
+  return {};
+}
+
+int Main(int argc, char** argv) {
+  Arguments a;
+  if (!ParseArguments(argc, argv, &a)) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  std::ifstream file;
+  if (!a.script.empty()) {
+    file.open(a.script);
+    if (!file) {
+      std::cerr << "vorlix: cannot read " << a.script << '\n';
+      return 2;
+    }
+  }
+  std::unique_ptr<DispatchProxy> object;
+  const HRESULT hr = CreateObject(a.progid, &object);
+  if (FAILED(hr)) {
+    std::cerr << "vorlix: cannot create " << a.progid << ": " << HResultName(hr)
+              << (hr == REGDB_E_CLASSNOTREG ? " (register the server: vorlix-server /RegServer)"
+                                            : "")
+              << '\n';
+    return 2;
+  }
+  Session session(*object, ReadMethods(*object), a.options, std::cout, std::cerr);
+  if (a.hasCommand) {
+    session.Run(a.command);
+    return session.Failed() ? 1 : 0;
+  }
+  const bool interactive = a.script.empty() && isatty(STDIN_FILENO);
+  std::istream& in = a.script.empty() ? std::cin : file;
+  if (interactive) {
+    std::cout << "vorlix shell on " << a.progid << ". .help lists the methods, .quit ends.\n";
+  }
+  std::string line;
+  for (size_t number = 1;; ++number) {
+    if (interactive) std::cout << "vorlix> " << std::flush;
+    if (!std::getline(in, line)) {
+      if (interactive) std::cout << '\n';  // end of input leaves the prompt's line finished
+      break;
+    }
+    const std::string where =
+        interactive ? ""
+                    : (a.script.empty() ? "-" : a.script) + ":" + std::to_string(number) + ": ";
+    if (!session.Run(line, where)) break;
+  }
+  // At the terminal a failure has been seen already; for scripts the status reports it.
+  return !interactive && session.Failed() ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace vorlix::shell
+
+int main(int argc, char** argv) {
+  return vorlix::shell::Main(argc, argv);
+}
