@@ -10,7 +10,6 @@
 
 #include "client/CreateObject.h"
 #include "tools/shell/Session.h"
-#include "tools/shell/TypeInfo.h"
 
 namespace vorlix::shell {
 namespace {
@@ -53,11 +52,11 @@ bool ParseArguments(int argc, char** argv, Arguments* a) {
 }
 
 // The methods from the object's type description; none (with a warning) when it cannot be read.
-std::vector<MethodInfo> ReadMethods(const DispatchProxy& object) {
-  std::string description;
-  const HRESULT hr = GetTypeDescription(object, &description);
+std::vector<MethodInfo> ReadMethods(DispatchProxy& object) {
+  Bstr description;
+  const HRESULT hr = object.GetTypeInfo(0, &description);
   if (SUCCEEDED(hr)) {
-    if (auto methods = ParseMethodList(description)) return *methods;
+    if (auto methods = ParseMethodList(description.Utf8())) return *methods;
   }
   std::cerr << "vorlix: no type description (" << HResultName(hr)
             << "); give out-parameters as empty\n";
