@@ -82,10 +82,11 @@ int ListenOnSocket(const std::string& path, std::string* error) {
   return fd;
 }
 
-bool PeerMayConnect(int fd) {
+bool PeerMayConnect(int fd, pid_t* pid) {
   ucred peer{};
   socklen_t size = sizeof peer;
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) return false;
+  *pid = peer.pid;
   return peer.uid == geteuid() || peer.uid == 0;
 }
 

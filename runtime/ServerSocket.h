@@ -1,6 +1,8 @@
 // Server side: the listening socket in the runtime directory.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace vorlix {
@@ -17,7 +19,8 @@ int TakeServerLock(const std::string& directory, std::string* error);
 // -1 with *error then, as for any other failure.
 int ListenOnSocket(const std::string& path, std::string* error);
 
-// The peer's user id is this process's own or root: the only users the server serves.
-bool PeerMayConnect(int fd);
+// The peer's user id is this process's own or root: the only users the server serves. *pid is
+// the peer's process id.
+bool PeerMayConnect(int fd, pid_t* pid);
 
 }  // namespace vorlix

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "runtime/ClientFolder.h"
 #include "runtime/ServerSocket.h"
 #include "runtime/VariantCodec.h"
 #include "server/Reply.h"
@@ -252,12 +253,14 @@ int WireServer::OnAccept(sd_event_source*, int fd, uint32_t, void* self) {
   if (client < 0) return 0;
   // sd-bus accepts any user id the client claims in EXTERNAL as long as it matches the socket's
   // credentials; who may connect at all is decided here.
-  if (!PeerMayConnect(client)) {
+  pid_t pid = 0;
+  if (!PeerMayConnect(client, &pid)) {
     close(client);
     return 0;
   }
   auto peer = std::make_unique<Peer>();
   peer->server = server;
+  peer->pid = pid;
   sd_id128_t id;
   int r = sd_id128_randomize(&id);
   if (r >= 0) r = sd_bus_new(&peer->bus);
@@ -412,6 +415,8 @@ int WireServer::CallObject(Peer& peer, const std::string& path, Held& held, sd_b
     return sd_bus_reply_method_return(m, "is", hr, description.Utf8().c_str());
   }
   if (Calls(m, kDispatch, "GetIDsOfNames")) return CallGetIDsOfNames(object, m);
+  // Only the interface's own methods touch files.
+  EnterClientFolder(peer.pid);
   if (Calls(m, kDispatch, "Invoke")) return CallInvoke(object, m);
   const Interface& interface = *held.coClass->interface;
   const std::string name = WireInterfaceName(interface);

@@ -47,6 +47,7 @@ class WireServer {
   struct Peer {
     WireServer* server = nullptr;
     sd_bus* bus = nullptr;
+    pid_t pid = 0;  // the client's process, whose working folder its calls use
     std::map<std::string, Held> objects;
     int32_t locks = 0;
   };

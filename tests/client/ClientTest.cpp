@@ -159,6 +159,20 @@ TEST_F(ClientTest, ObjectAnswersItsIUnknownAndIDispatchMembers) {
   EXPECT_EQ(db->GetTypeInfo(1, &description), DISP_E_BADINDEX);
 }
 
+TEST_F(ClientTest, RelativeFileNamesAreTheCallersOwn) {
+  std::unique_ptr<DBConnection> db;
+  ASSERT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);  // the server starts here
+  char* started = get_current_dir_name();
+  const std::string elsewhere = folder_.RuntimeDirectory();
+  ASSERT_EQ(chdir(elsewhere.c_str()), 0);
+  VARIANT_BOOL ok = VARIANT_FALSE;
+  EXPECT_EQ(db->CreateDatabase(u"relative.vdb", &ok), S_OK);
+  EXPECT_EQ(chdir(started), 0);
+  free(started);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(access((elsewhere + "/relative.vdb").c_str(), F_OK), 0);
+}
+
 TEST_F(ClientTest, InterruptedServerClosesTheDatabasesItHasOpen) {
   std::unique_ptr<DBConnection> db;
   ASSERT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);

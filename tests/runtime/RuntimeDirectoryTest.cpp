@@ -70,7 +70,9 @@ TEST(ServerSocketTest, OnlyOneServerAtATimeHoldsTheServerLock) {
 TEST(ServerSocketTest, OwnUserMayConnect) {
   int fds[2];
   ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-  EXPECT_TRUE(PeerMayConnect(fds[0]));
+  pid_t pid = 0;
+  EXPECT_TRUE(PeerMayConnect(fds[0], &pid));
+  EXPECT_EQ(pid, getpid());
   close(fds[0]);
   close(fds[1]);
 }
