@@ -1,15 +1,10 @@
 // Pessimistic locking between two database objects on one file, as two users.
-#include "RecordTestSupport.h"
+#include "EngineTestSupport.h"
 
-namespace vorlix {
+namespace vorlix::test {
 namespace {
 
-using test::B;
-using test::DaoCode;
-using test::Sql;
-using test::Text;
-
-class LockingTest : public test::RecordTest {
+class LockingTest : public RecordTest {
  protected:
   void SetUp() override {
     RecordTest::SetUp();
@@ -25,7 +20,7 @@ class LockingTest : public test::RecordTest {
   CDaoRecordset theirs_{&other_};
 };
 
-TEST_F(LockingTest, APendingEditKeepsOtherWritersOutUntilItEnds) {
+TEST_F(LockingTest, APendingRecordKeepsOtherWritersOutUntilItIsStoredOrCancelled) {
   mine_.Edit();
   mine_.SetFieldValue(u"Age", Variant::I4(31));
   EXPECT_EQ(DaoCode([&] { theirs_.Edit(); }), dao_error::kRecordLocked);
@@ -39,22 +34,14 @@ TEST_F(LockingTest, APendingEditKeepsOtherWritersOutUntilItEnds) {
   mine_.Update();
   theirs_.MovePrev();
   EXPECT_EQ(Text(theirs_.GetFieldValue(u"Age")), "31");
-  theirs_.Edit();
-  theirs_.SetFieldValue(u"Age", Variant::I4(32));
-  theirs_.Update();
-  EXPECT_EQ(Sql(path_, "SELECT Age FROM People WHERE ID = 1"), std::vector<std::string>{"32"});
-}
-
-TEST_F(LockingTest, CancelUpdateReleasesTheLockAndKeepsNothing) {
   mine_.AddNew();
   mine_.SetFieldValue(u"Name", Bstr(u"Cy"));
   EXPECT_EQ(DaoCode([&] { theirs_.AddNew(); }), dao_error::kRecordLocked);
   mine_.CancelUpdate();
-  theirs_.AddNew();
-  theirs_.SetFieldValue(u"Name", Bstr(u"Di"));
+  theirs_.Edit();
+  theirs_.SetFieldValue(u"Age", Variant::I4(32));
   theirs_.Update();
-  EXPECT_EQ(Sql(path_, "SELECT Name FROM People ORDER BY ID"),
-            (std::vector<std::string>{"Ann", "Bob", "Di"}));
+  EXPECT_EQ(Sql(path_, "SELECT Name, Age FROM People ORDER BY ID"), (Lines{"Ann|32", "Bob|40"}));
 }
 
 TEST_F(LockingTest, AFailedUpdateReleasesTheLockAndKeepsItsValues) {
@@ -70,7 +57,7 @@ TEST_F(LockingTest, AFailedUpdateReleasesTheLockAndKeepsItsValues) {
   Sql(path_, "UPDATE People SET Age = 1 WHERE Name = 'Bob'");
   theirs_.Update();  // the values kept through both failures
   EXPECT_EQ(Sql(path_, "SELECT Name, Age FROM People ORDER BY ID"),
-            (std::vector<std::string>{"Annie|30", "Bob|1", "Cy|NULL"}));
+            (Lines{"Annie|30", "Bob|1", "Cy|NULL"}));
 }
 
 TEST_F(LockingTest, StatementsOfOtherUsersWaitForAPendingRecord) {
@@ -94,8 +81,8 @@ TEST_F(LockingTest, RecordsetsOfOneDatabaseShareItsLock) {
   second.Update();
   theirs_.Edit();
   theirs_.CancelUpdate();
-  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), std::vector<std::string>{"3"});
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), Lines{"3"});
 }
 
 }  // namespace
-}  // namespace vorlix
+}  // namespace vorlix::test

@@ -1,18 +1,13 @@
 #include "EngineTestSupport.h"
 #include "engine/Schema.h"
 
-namespace vorlix {
+namespace vorlix::test {
 namespace {
 
-using test::DaoCode;
-using test::Sql;
-using Lines = std::vector<std::string>;
-
-class RelationTest : public ::testing::Test {
+class RelationTest : public EngineTest {
  protected:
   void SetUp() override {
-    test::CreateDatabase(path_);
-    db_.Open(test::B(path_));
+    EngineTest::SetUp();
     db_.Db().Exec(
         "CREATE TABLE Customers (ID INTEGER PRIMARY KEY, Name TEXT(20));"
         "CREATE TABLE Products (Code TEXT(5) PRIMARY KEY);"
@@ -39,10 +34,6 @@ class RelationTest : public ::testing::Test {
     }
     return out;
   }
-
-  test::TempDir dir_;
-  std::string path_ = dir_.Path("db.vdb");
-  CDaoDatabase db_;
 };
 
 TEST_F(RelationTest, ForeignKeysAreReportedWithNamesTablesAndFields) {
@@ -93,4 +84,4 @@ TEST_F(RelationTest, DeleteRelationRemovesExactlyThatOneAndKeepsEveryRow) {
 }
 
 }  // namespace
-}  // namespace vorlix
+}  // namespace vorlix::test

@@ -2,7 +2,7 @@
 
 #include "engine/SqlText.h"
 
-namespace vorlix {
+namespace vorlix::test {
 namespace {
 
 TEST(SqlText, ForeignKeysAreFoundAndCutWhateverTheirForm) {
@@ -59,4 +59,4 @@ TEST(SqlText, NewColumnsGoAfterTheLastColumnAndQuotingDoublesQuotes) {
 }
 
 }  // namespace
-}  // namespace vorlix
+}  // namespace vorlix::test

@@ -1,36 +1,8 @@
 #include "EngineTestSupport.h"
 #include "engine/Schema.h"
-#include "engine/TableDef.h"
 
-namespace vorlix {
+namespace vorlix::test {
 namespace {
-
-using test::DaoCode;
-using test::Sql;
-using Lines = std::vector<std::string>;
-
-CDaoFieldInfo Field(const char16_t* name, int16_t type, int32_t size = 0, int32_t attributes = 0,
-                    bool required = false, bool zeroLength = false, const char16_t* dflt = u"") {
-  CDaoFieldInfo f;
-  f.m_strName = name;
-  f.m_nType = type;
-  f.m_lSize = size;
-  f.m_lAttributes = attributes;
-  f.m_bRequired = required;
-  f.m_bAllowZeroLength = zeroLength;
-  f.m_strDefaultValue = dflt;
-  return f;
-}
-
-CDaoIndexInfo Index(const char16_t* name, std::vector<CDaoIndexFieldInfo> fields,
-                    bool primary = false, bool unique = false) {
-  CDaoIndexInfo i;
-  i.m_strName = name;
-  i.m_fieldInfos = std::move(fields);
-  i.m_bPrimary = primary;
-  i.m_bUnique = unique;
-  return i;
-}
 
 // The code of the failure to add a field or an index; 0 when it is added.
 int32_t TryField(CDaoTableDef& def, const CDaoFieldInfo& f) {
@@ -72,13 +44,8 @@ Lines IndexLines(const TableSchema& t) {
   return lines;
 }
 
-class TableDefTest : public ::testing::Test {
+class TableDefTest : public EngineTest {
  protected:
-  void SetUp() override {
-    test::CreateDatabase(path_);
-    db_.Open(test::B(path_));
-  }
-
   TableSchema Schema(const std::string& table) {
     return ReadTableSchema(db_.Db(), db_.HasCatalog(), table);
   }
@@ -103,10 +70,6 @@ class TableDefTest : public ::testing::Test {
     def.CreateIndex(Index(u"PrimaryKey", {{u"ID", false}}, true, true));
     def.Append();
   }
-
-  test::TempDir dir_;
-  std::string path_ = dir_.Path("db.vdb");
-  CDaoDatabase db_;
 };
 
 TEST_F(TableDefTest, TablesMadeByDefinitionOrByPlainSqlReportTheSameAndAreListedByName) {
@@ -135,28 +98,6 @@ TEST_F(TableDefTest, TablesMadeByDefinitionOrByPlainSqlReportTheSameAndAreListed
   db_.DeleteTableDef(u"A");
   EXPECT_EQ(TableNames().front(), "b");
   EXPECT_EQ(Sql(path_, "SELECT count(*) FROM MSysFields WHERE TableName = 'a'"), Lines{"0"});
-}
-
-TEST_F(TableDefTest, EveryTypeSurvivesTheRoundTripThroughItsDeclaredType) {
-  const int16_t types[] = {dbBoolean,    dbByte,   dbInteger, dbLong,   dbCurrency,
-                           dbSingle,     dbDouble, dbDate,    dbBinary, dbText,
-                           dbLongBinary, dbMemo,   dbGUID};
-  CDaoTableDef def(&db_);
-  def.Create(u"AllTypes");
-  for (int16_t type : types) {
-    const std::u16string name = u"F" + std::u16string(1, char16_t(u'a' + type));
-    def.CreateField(Field(name.c_str(), type, type == dbText ? 20 : type == dbBinary ? 16 : 0));
-  }
-  def.Append();
-  const TableSchema t = Schema("AllTypes");
-  ASSERT_EQ(t.fields.size(), std::size(types));
-  for (size_t i = 0; i < t.fields.size(); ++i) {
-    const FieldType* type = FieldTypeByCode(types[i]);
-    EXPECT_EQ(t.fields[i].info.m_nType, types[i]);
-    EXPECT_EQ(t.fields[i].info.m_lSize, types[i] == dbText     ? 20
-                                        : types[i] == dbBinary ? 16
-                                                               : type->size);
-  }
 }
 
 TEST_F(TableDefTest, DefinitionMistakesAreRefusedWithTheirCodes) {
@@ -289,7 +230,7 @@ TEST_F(TableDefTest, AutoIncrementNumbersIncreaseAndAreNeverReusedEvenForSqlInse
   // A table made by SQL numbers its counter once the engine has opened it.
   db_.Close();
   Sql(path_, "CREATE TABLE T (ID COUNTER, V TEXT); INSERT INTO T VALUES (5, 'a')");
-  db_.Open(test::B(path_));
+  db_.Open(B(path_));
   db_.Db().Exec("INSERT INTO T (V) VALUES ('b')");
   EXPECT_EQ(Sql(path_, "SELECT ID, V FROM T ORDER BY ID"), (Lines{"5|a", "6|b"}));
 }
@@ -328,4 +269,4 @@ TEST_F(TableDefTest, DefaultsAreStoredAsValuesOfTheFieldAndReportedAsWritten) {
 }
 
 }  // namespace
-}  // namespace vorlix
+}  // namespace vorlix::test
