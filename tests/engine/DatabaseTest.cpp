@@ -15,28 +15,23 @@ class DatabaseTest : public ::testing::Test {
 };
 
 TEST_F(DatabaseTest, OpenFailuresCarryTheirCodes) {
-  std::ofstream(dir_.Path("text.dat")) << std::string(4096, 'x');
-  const struct {
-    std::string path;
-    bool readOnly;
-    int32_t code;
-  } cases[] = {{path_, false, dao_error::kFileNotFound},
-               {dir_.Path("no/such/folder.vdb"), false, dao_error::kInvalidPath},
-               {"", false, dao_error::kInvalidPath},
-               {dir_.dir().string(), false, dao_error::kInvalidPath},
-               {dir_.Path("text.dat"), false, dao_error::kNotADatabase},
-               {dir_.Path("text.dat"), true, dao_error::kNotADatabase}};
   CDaoDatabase db;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.path);
-    EXPECT_EQ(DaoCode([&] { db.Open(B(c.path), false, c.readOnly); }), c.code);
-  }
+  auto open = [&](const std::string& path, bool readOnly = false) {
+    return DaoCode([&] { db.Open(B(path), false, readOnly); });
+  };
+  EXPECT_EQ(open(path_), dao_error::kFileNotFound);
+  EXPECT_EQ(open(dir_.Path("no/such/folder.vdb")), dao_error::kInvalidPath);
+  EXPECT_EQ(open(""), dao_error::kInvalidPath);
+  EXPECT_EQ(open(dir_.dir().string()), dao_error::kInvalidPath);
+  std::ofstream(dir_.Path("text.dat")) << std::string(4096, 'x');
+  EXPECT_EQ(open(dir_.Path("text.dat")), dao_error::kNotADatabase);
+  EXPECT_EQ(open(dir_.Path("text.dat"), true), dao_error::kNotADatabase);
   CreateDatabase(path_);
   EXPECT_EQ(DaoCode([&] { db.Open(B(path_), false, false, u";PWD=x"); }),
             dao_error::kInvalidArgument);
   EXPECT_FALSE(db.IsOpen());
   db.Open(B(path_));
-  EXPECT_EQ(DaoCode([&] { db.Open(B(path_)); }), dao_error::kInvalidOperation);
+  EXPECT_EQ(open(path_), dao_error::kInvalidOperation);
   EXPECT_TRUE(db.IsOpen());
 }
 

@@ -44,7 +44,7 @@ std::string Text(const Variant& v) {
   return s.AsBstr().Utf8();
 }
 
-void RecordTest::MakePeople() {
+void EngineTest::MakePeople() {
   CDaoTableDef def(&db_);
   def.Create(u"People");
   def.CreateField(Field(u"ID", dbLong, 0, dbAutoIncrField));
@@ -56,13 +56,33 @@ void RecordTest::MakePeople() {
   def.Append();
 }
 
-void RecordTest::Exec(const std::string& sql) {
+int32_t EngineTest::Exec(const std::string& sql) {
   CDaoQueryDef q(&db_);
   q.Create(u"", B(sql));
   q.Execute(dbFailOnError);
+  return q.GetRecordsAffected();
 }
 
-Lines RecordTest::Walk(CDaoRecordset& rs, const char16_t* field) {
+Lines EngineTest::Rows(CDaoQueryDef& q) {
+  CDaoRecordset rs(&db_);
+  rs.Open(&q, dbOpenSnapshot, 0);
+  Lines rows;
+  for (; !rs.IsEOF(); rs.MoveNext()) {
+    std::string row;
+    for (int i = 0; i < rs.GetFieldCount(); ++i)
+      row += (i ? "|" : "") + Text(rs.GetFieldValue(i));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+Lines EngineTest::Rows(const std::string& sql) {
+  CDaoQueryDef q(&db_);
+  q.Create(u"", B(sql));
+  return Rows(q);
+}
+
+Lines EngineTest::Walk(CDaoRecordset& rs, const char16_t* field) {
   Lines values;
   for (; !rs.IsEOF(); rs.MoveNext())
     values.push_back(Text(rs.GetFieldValue(field)));

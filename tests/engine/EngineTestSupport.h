@@ -1,5 +1,5 @@
 // Helpers of the engine tests besides the shared ones: failure codes, field and index
-// descriptions, and fixtures with a database open in a fresh folder.
+// descriptions, and a fixture with a database open in a fresh folder.
 #pragma once
 
 #include <cstdint>
@@ -37,21 +37,20 @@ class EngineTest : public ::testing::Test {
     db_.Open(B(path_));
   }
 
-  TempDir dir_;
-  std::string path_ = dir_.Path("db.vdb");
-  CDaoDatabase db_;
-};
-
-// The same with the People table, for the recordset and query tests.
-class RecordTest : public EngineTest {
- protected:
   // People: ID (auto-numbered, primary index PrimaryKey), Name (Text 20, required, no
   // zero-length strings, index ByName), Age (Integer, index ByAge).
   void MakePeople();
-  // Runs an action statement through the engine.
-  void Exec(const std::string& sql);
+  // Runs an action statement through the engine; the number of records it affected.
+  int32_t Exec(const std::string& sql);
+  // Every row of a snapshot of q or of sql, its values joined by '|'.
+  Lines Rows(CDaoQueryDef& q);
+  Lines Rows(const std::string& sql);
   // The values of field in every record of rs from the current one to EOF, as text.
   static Lines Walk(CDaoRecordset& rs, const char16_t* field);
+
+  TempDir dir_;
+  std::string path_ = dir_.Path("db.vdb");
+  CDaoDatabase db_;
 };
 
 }  // namespace vorlix::test

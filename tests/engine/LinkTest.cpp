@@ -26,24 +26,6 @@ class LinkTest : public EngineTest {
     });
   }
 
-  Lines Rows(const std::string& sql) {
-    CDaoQueryDef q(&db_);
-    q.Create(u"", B(sql));
-    CDaoRecordset rs(&db_);
-    rs.Open(&q, dbOpenSnapshot, 0);
-    Lines rows;
-    for (; !rs.IsEOF(); rs.MoveNext())
-      rows.push_back(Text(rs.GetFieldValue(0)) + "|" + Text(rs.GetFieldValue(1)));
-    return rows;
-  }
-
-  int32_t Execute(const std::string& sql) {
-    CDaoQueryDef q(&db_);
-    q.Create(u"", B(sql));
-    q.Execute(dbFailOnError);
-    return q.GetRecordsAffected();
-  }
-
   // A semicolon in the path: the link's path is all that follows DATABASE=.
   std::string source_ = dir_.Path("other;PWD=x.vdb");
   std::string other_ = dir_.Path("third.vdb");
@@ -93,12 +75,12 @@ TEST_F(LinkTest, LinkedTablesAreReadAndWrittenThroughTheirLinkNames) {
   Sql(path_,
       "CREATE TABLE People (Name TEXT(10), Age LONG); INSERT INTO People VALUES ('Ann', 30)");
   ASSERT_EQ(Link(u"Parts", ";DATABASE=" + source_, u"Stock"), 0);
-  EXPECT_EQ(Execute("INSERT INTO Parts (Item, Qty) VALUES ('Bolt', 7)"), 1);
-  EXPECT_EQ(Execute("UPDATE [Parts] SET Qty = Parts.Qty + 1 WHERE Item = 'Nut'"), 1);
+  EXPECT_EQ(Exec("INSERT INTO Parts (Item, Qty) VALUES ('Bolt', 7)"), 1);
+  EXPECT_EQ(Exec("UPDATE [Parts] SET Qty = Parts.Qty + 1 WHERE Item = 'Nut'"), 1);
   EXPECT_EQ(Rows("SELECT Parts.Item, Qty FROM Parts ORDER BY Item"), (Lines{"Bolt|7", "Nut|6"}));
   EXPECT_EQ(Rows("SELECT p.Item, Name FROM People, Parts AS p WHERE Qty = 7 AND Age = 30"),
             Lines{"Bolt|Ann"});
-  EXPECT_EQ(Execute("DELETE FROM Parts WHERE Item = 'Nut'"), 1);
+  EXPECT_EQ(Exec("DELETE FROM Parts WHERE Item = 'Nut'"), 1);
   EXPECT_EQ(Sql(source_, "SELECT Item, Qty FROM Stock"), Lines{"Bolt|7"});
 
   // The link made again to another file reads that file.

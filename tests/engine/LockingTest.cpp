@@ -4,10 +4,10 @@
 namespace vorlix::test {
 namespace {
 
-class LockingTest : public RecordTest {
+class LockingTest : public EngineTest {
  protected:
   void SetUp() override {
-    RecordTest::SetUp();
+    EngineTest::SetUp();
     MakePeople();
     Sql(path_, "INSERT INTO People (Name, Age) VALUES ('Ann', 30), ('Bob', 40)");
     other_.Open(B(path_));

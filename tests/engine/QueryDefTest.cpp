@@ -4,43 +4,23 @@
 namespace vorlix::test {
 namespace {
 
-class QueryDefTest : public RecordTest {
+class QueryDefTest : public EngineTest {
  protected:
   void SetUp() override {
-    RecordTest::SetUp();
+    EngineTest::SetUp();
     MakePeople();
     Sql(path_, "INSERT INTO People (Name, Age) VALUES ('Ann', 30), ('Bob', 40), ('Cy', 50)");
-  }
-
-  // Every row of a snapshot of sql, its values joined by '|'.
-  Lines Rows(CDaoQueryDef& q) {
-    CDaoRecordset rs(&db_);
-    rs.Open(&q, dbOpenSnapshot, 0);
-    Lines rows;
-    for (; !rs.IsEOF(); rs.MoveNext()) {
-      std::string row;
-      for (int i = 0; i < rs.GetFieldCount(); ++i)
-        row += (i ? "|" : "") + Text(rs.GetFieldValue(i));
-      rows.push_back(row);
-    }
-    return rows;
-  }
-  int32_t Execute(const std::string& sql) {
-    CDaoQueryDef q(&db_);
-    q.Create(u"", B(sql));
-    q.Execute(dbFailOnError);
-    return q.GetRecordsAffected();
   }
 };
 
 TEST_F(QueryDefTest, ExecuteRunsOneActionStatementAndCountsItsRecords) {
   const Lines schemaBefore = Sql(path_, "SELECT name FROM sqlite_schema");
-  EXPECT_EQ(Execute("UPDATE [People] SET [Age] = [Age] + 1 WHERE Age >= 40"), 2);
-  EXPECT_EQ(Execute("DELETE FROM People WHERE Name = 'cy'"), 1);  // Text without regard to case
+  EXPECT_EQ(Exec("UPDATE [People] SET [Age] = [Age] + 1 WHERE Age >= 40"), 2);
+  EXPECT_EQ(Exec("DELETE FROM People WHERE Name = 'cy'"), 1);  // Text without regard to case
   // A temporary query leaves nothing in the file but its effect.
   EXPECT_EQ(Sql(path_, "SELECT name FROM sqlite_schema"), schemaBefore);
-  EXPECT_EQ(Execute("CREATE TABLE Notes (ID COUNTER, Body TEXT(100) NOT NULL)"), 0);
-  EXPECT_EQ(Execute("INSERT INTO Notes (Body) SELECT Name FROM People"), 2);
+  EXPECT_EQ(Exec("CREATE TABLE Notes (ID COUNTER, Body TEXT(100) NOT NULL)"), 0);
+  EXPECT_EQ(Exec("INSERT INTO Notes (Body) SELECT Name FROM People"), 2);
   EXPECT_EQ(Sql(path_, "SELECT ID, Body FROM Notes ORDER BY ID"),
             (Lines{"1|Ann", "2|Bob"}));  // COUNTER numbers itself
 }

@@ -5,20 +5,13 @@
 namespace vorlix::test {
 namespace {
 
-class RecordWriteTest : public RecordTest {
+class RecordWriteTest : public EngineTest {
  protected:
   void SetUp() override {
-    RecordTest::SetUp();
+    EngineTest::SetUp();
     MakePeople();
     Sql(path_, "INSERT INTO People (Name, Age) VALUES ('Ann', 30), ('Bob', 40)");
     rs_.Open(dbOpenTable, u"People");
-  }
-
-  void Add(const char16_t* name, const Variant& age) {
-    rs_.AddNew();
-    rs_.SetFieldValue(u"Name", Bstr(name));
-    rs_.SetFieldValue(u"Age", age);
-    rs_.Update();
   }
 
   CDaoRecordset rs_{&db_};

@@ -8,7 +8,7 @@
 namespace vorlix::test {
 namespace {
 
-using RecordsetTest = RecordTest;
+using RecordsetTest = EngineTest;
 
 TEST_F(RecordsetTest, EmptyTableIsAtBothEndsAndHasNoCurrentRecord) {
   MakePeople();
