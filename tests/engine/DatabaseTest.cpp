@@ -86,7 +86,7 @@ TEST_F(DatabaseTest, ReadOnlyOpensLeaveAPlainFileAsItWasAndOpeningForWritingAdds
   EXPECT_EQ(Sql(path_, "PRAGMA journal_mode"), Lines{"wal"});
 }
 
-// Shared and exclusive opens against each other are checked across processes (ProcessTest).
+// Shared and exclusive opens against each other are checked across processes (SecondProcess).
 TEST_F(DatabaseTest, AFileTheUserMayNotWriteIsRefusedForWritingAndOneHeMayNotReadAltogether) {
   CreateDatabase(path_);
   // The folder is open to the unprivileged user, who needs to make the WAL index beside it.
