@@ -82,11 +82,4 @@ Lines EngineTest::Rows(const std::string& sql) {
   return Rows(q);
 }
 
-Lines EngineTest::Walk(CDaoRecordset& rs, const char16_t* field) {
-  Lines values;
-  for (; !rs.IsEOF(); rs.MoveNext())
-    values.push_back(Text(rs.GetFieldValue(field)));
-  return values;
-}
-
 }  // namespace vorlix::test

@@ -45,8 +45,6 @@ class EngineTest : public ::testing::Test {
   // Every row of a snapshot of q or of sql, its values joined by '|'.
   Lines Rows(CDaoQueryDef& q);
   Lines Rows(const std::string& sql);
-  // The values of field in every record of rs from the current one to EOF, as text.
-  static Lines Walk(CDaoRecordset& rs, const char16_t* field);
 
   TempDir dir_;
   std::string path_ = dir_.Path("db.vdb");
