@@ -1,9 +1,8 @@
 // A second process for the engine tests.
-//   engine_helper hold PATH      opens PATH exclusively, prints "ready", and keeps it open until
-//                                its standard input closes
-//   engine_helper sql PATH       opens PATH for writing, prints 0, and runs each line of its
-//                                standard input as an action statement, printing the failure
-//                                code of each (0: done)
+//   engine_helper sql PATH [exclusive]
+//                                opens PATH for writing (exclusively when asked), prints 0, and
+//                                runs each line of its standard input as an action statement,
+//                                printing the failure code of each (0: done)
 //   engine_helper edit PATH TABLE FIELD VALUE
 //                                edits the first record of TABLE in rowid order, writes VALUE
 //                                into FIELD and prints the failure code (0: pending); when its
@@ -39,12 +38,6 @@ void Report(F f) {
   std::fflush(stdout);
 }
 
-void WaitForEndOfInput() {
-  char c;
-  while (read(0, &c, 1) > 0) {
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,15 +46,8 @@ int main(int argc, char** argv) {
   const Bstr path = Bstr::FromUtf8(argv[2]).value();
   CDaoDatabase db;
   try {
-    if (command == "hold") {
-      db.Open(path, true, false);
-      std::printf("ready\n");
-      std::fflush(stdout);
-      WaitForEndOfInput();
-      return 0;
-    }
     if (command == "sql") {
-      Report([&] { db.Open(path, false, false); });
+      Report([&] { db.Open(path, argc == 4 && std::string(argv[3]) == "exclusive", false); });
       for (std::string line; db.IsOpen() && std::getline(std::cin, line);) {
         Report([&] {
           vorlix::CDaoQueryDef q(&db);
@@ -79,7 +65,9 @@ int main(int argc, char** argv) {
         rs.Edit();
         rs.SetFieldValue(Bstr::FromUtf8(argv[4]).value(), Bstr::FromUtf8(argv[5]).value());
       });
-      WaitForEndOfInput();
+      char c;
+      while (read(0, &c, 1) > 0) {
+      }
       Report([&] { rs.Update(); });
       return 0;
     }

@@ -95,8 +95,8 @@ const std::string kCannotOpen = std::to_string(dao_error::kCannotOpen);
 TEST_F(SecondProcess, AnExclusiveOpenExcludesEveryOpenOfAnotherProcess) {
   CDaoDatabase db;
   {
-    Helper holder({"hold", path_});
-    ASSERT_EQ(holder.ReadLine(), "ready");
+    Helper holder({"sql", path_, "exclusive"});
+    ASSERT_EQ(holder.ReadLine(), "0");
     EXPECT_EQ(DaoCode([&] { db.Open(B(path_)); }), dao_error::kCannotOpen);
     EXPECT_EQ(DaoCode([&] { db.Open(B(path_), false, true); }), dao_error::kCannotOpen);
     EXPECT_EQ(DaoCode([&] { db.Open(B(path_), true, false); }), dao_error::kCannotOpen);
@@ -112,7 +112,7 @@ TEST_F(SecondProcess, AnExclusiveOpenExcludesEveryOpenOfAnotherProcess) {
   db.Open(B(path_), true, false);
   EXPECT_EQ(db.GetTableDefCount(), 5);  // the exclusive holder works normally
   EXPECT_EQ(Helper({"sql", path_}).ReadLine(), kCannotOpen);
-  EXPECT_EQ(Helper({"hold", path_}).ReadLine(), kCannotOpen);
+  EXPECT_EQ(Helper({"sql", path_, "exclusive"}).ReadLine(), kCannotOpen);
   db.Close();
   EXPECT_EQ(Helper({"sql", path_}).ReadLine(), "0");
 }
