@@ -222,8 +222,8 @@ TEST_F(RecordsetTest, SeekFindsTheFirstRecordWithTheKeysInIndexOrder) {
   Exec("CREATE INDEX Address ON S (City, Street)");
   Exec("CREATE INDEX ByN ON S (N)");
   Exec(
-      "INSERT INTO S VALUES (5, 'Oslo', 'Main', 42), (2, 'Bergen', 'Quay', 7), (9, 'Oslo', 'Bay', "
-      "42)");
+      "INSERT INTO S VALUES (5, 'Oslo', 'Main', 42), (2, 'Bergen', 'Quay', 7), "
+      "(9, 'Oslo', 'Bay', 42)");
   CDaoRecordset rs(&db_);
   rs.Open(dbOpenTable, u"S");
   const Variant oslo = Variant::Str(u"oslo"), main = Variant::Str(u"MAIN");
