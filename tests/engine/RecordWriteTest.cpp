@@ -65,11 +65,7 @@ TEST_F(RecordWriteTest, UpdateEnforcesRequiredZeroLengthAndUniqueFields) {
 
   CDaoTableDef def(&db_);
   def.Open(u"People");
-  CDaoIndexInfo unique;
-  unique.m_strName = u"UniqueAge";
-  unique.m_fieldInfos = {{u"Age", false}};
-  unique.m_bUnique = true;
-  def.CreateIndex(unique);
+  def.CreateIndex(Index(u"UniqueAge", {{u"Age", false}}, false, true));
   def.Close();
   CDaoRecordset rs(&db_);  // opened after the change, so it knows the index
   rs.Open(dbOpenTable, u"People");
