@@ -1,15 +1,13 @@
 // A second process for the engine tests.
-//   engine_helper hold PATH      opens PATH exclusively, prints "ready", and keeps it open until
-//                                its standard input closes
-//   engine_helper open PATH      opens PATH for writing and prints the failure code (0: opened)
-//   engine_helper insert PATH N  inserts rows 1..N into table Log(N LONG) one by one, printing
-//                                each number once its row is stored, then waits to be killed
-//   engine_helper sql PATH       runs each line of its standard input as an action statement,
+//   engine_helper sql PATH [exclusive]
+//                                opens PATH for writing (exclusively when asked), prints 0, and
+//                                runs each line of its standard input as an action statement,
 //                                printing the failure code of each (0: done)
 //   engine_helper edit PATH TABLE FIELD VALUE
 //                                edits the first record of TABLE in rowid order, writes VALUE
 //                                into FIELD and prints the failure code (0: pending); when its
 //                                standard input closes it stores the record and prints the code
+// A failure to open prints its code instead.
 #include <unistd.h>
 
 #include <cstdio>
@@ -48,34 +46,9 @@ int main(int argc, char** argv) {
   const Bstr path = Bstr::FromUtf8(argv[2]).value();
   CDaoDatabase db;
   try {
-    if (command == "hold") {
-      db.Open(path, true, false);
-      std::printf("ready\n");
-      std::fflush(stdout);
-      char c;
-      while (read(0, &c, 1) > 0) {
-      }
-      return 0;
-    }
-    if (command == "open") {
-      db.Open(path, false, false);
-      std::printf("0\n");
-      return 0;
-    }
-    if (command == "insert" && argc == 4) {
-      db.Open(path, false, false);
-      const int n = std::stoi(argv[3]);
-      for (int i = 1; i <= n; ++i) {
-        db.Db().Exec("INSERT INTO Log (N) VALUES (" + std::to_string(i) + ")");
-        std::printf("%d\n", i);
-        std::fflush(stdout);
-      }
-      for (;;)
-        pause();
-    }
     if (command == "sql") {
-      db.Open(path, false, false);
-      for (std::string line; std::getline(std::cin, line);) {
+      Report([&] { db.Open(path, argc == 4 && std::string(argv[3]) == "exclusive", false); });
+      for (std::string line; db.IsOpen() && std::getline(std::cin, line);) {
         Report([&] {
           vorlix::CDaoQueryDef q(&db);
           q.Create(Bstr(), Bstr::FromUtf8(line).value());

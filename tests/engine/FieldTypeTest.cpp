@@ -1,14 +1,10 @@
-#include <gtest/gtest.h>
-
 #include "EngineTestSupport.h"
 #include "automation/SafeArray.h"
 #include "engine/FieldType.h"
 #include "engine/FieldValue.h"
 
-namespace vorlix {
+namespace vorlix::test {
 namespace {
-
-using test::DaoCode;
 
 // The engine's own type words read back in every table it makes; these are other programs'
 // declarations: letter case, sizes and their defaults, sizes past the type's limit, counters,
@@ -61,4 +57,4 @@ TEST(FieldValue, WrittenValuesConvertAsAUserExpects) {
 }
 
 }  // namespace
-}  // namespace vorlix
+}  // namespace vorlix::test

@@ -1,20 +1,19 @@
+// Linked tables: listed with the table definitions, checked when made, read and written by
+// SQL through the link.
 #include "EngineTestSupport.h"
-#include "engine/TableDef.h"
 
-namespace vorlix {
+namespace vorlix::test {
 namespace {
 
-using test::B;
-using test::DaoCode;
-using test::Sql;
-
-class LinkTest : public ::testing::Test {
+class LinkTest : public EngineTest {
  protected:
   void SetUp() override {
-    test::CreateDatabase(path_);
-    test::CreateDatabase(source_);
-    Sql(source_, "CREATE TABLE Stock (Item TEXT(10))");
-    db_.Open(B(path_));
+    EngineTest::SetUp();
+    for (const std::string& file : {source_, other_}) {
+      CreateDatabase(file);
+      Sql(file,
+          "CREATE TABLE Stock (Item TEXT(10), Qty LONG); INSERT INTO Stock VALUES ('Nut', 5)");
+    }
   }
 
   // Makes the link and checks it; the code of the failure, or 0.
@@ -27,11 +26,9 @@ class LinkTest : public ::testing::Test {
     });
   }
 
-  test::TempDir dir_;
-  std::string path_ = dir_.Path("db.vdb");
   // A semicolon in the path: the link's path is all that follows DATABASE=.
   std::string source_ = dir_.Path("other;PWD=x.vdb");
-  CDaoDatabase db_;
+  std::string other_ = dir_.Path("third.vdb");
 };
 
 TEST_F(LinkTest, LinkIsListedWithItsConnectStringAndSourceTable) {
@@ -69,7 +66,28 @@ TEST_F(LinkTest, LinksToMissingFilesOrTablesAreRefused) {
   EXPECT_EQ(DaoCode([&] { def.RefreshLink(); }), dao_error::kNoSuchTable);
   std::filesystem::remove(source_);
   EXPECT_EQ(DaoCode([&] { def.RefreshLink(); }), dao_error::kFileNotFound);
+  // A query through a link whose file has gone fails without making the file again.
+  EXPECT_EQ(DaoCode([&] { Rows("SELECT * FROM L"); }), dao_error::kFileNotFound);
+  EXPECT_FALSE(std::filesystem::exists(source_));
+}
+
+TEST_F(LinkTest, LinkedTablesAreReadAndWrittenThroughTheirLinkNames) {
+  Sql(path_,
+      "CREATE TABLE People (Name TEXT(10), Age LONG); INSERT INTO People VALUES ('Ann', 30)");
+  ASSERT_EQ(Link(u"Parts", ";DATABASE=" + source_, u"Stock"), 0);
+  EXPECT_EQ(Exec("INSERT INTO Parts (Item, Qty) VALUES ('Bolt', 7)"), 1);
+  EXPECT_EQ(Exec("UPDATE [Parts] SET Qty = Parts.Qty + 1 WHERE Item = 'Nut'"), 1);
+  EXPECT_EQ(Rows("SELECT Parts.Item, Qty FROM Parts ORDER BY Item"), (Lines{"Bolt|7", "Nut|6"}));
+  EXPECT_EQ(Rows("SELECT p.Item, Name FROM People, Parts AS p WHERE Qty = 7 AND Age = 30"),
+            Lines{"Bolt|Ann"});
+  EXPECT_EQ(Exec("DELETE FROM Parts WHERE Item = 'Nut'"), 1);
+  EXPECT_EQ(Sql(source_, "SELECT Item, Qty FROM Stock"), Lines{"Bolt|7"});
+
+  // The link made again to another file reads that file.
+  db_.DeleteTableDef(u"Parts");
+  ASSERT_EQ(Link(u"Parts", ";DATABASE=" + other_, u"Stock"), 0);
+  EXPECT_EQ(Rows("SELECT Item, Qty FROM Parts"), Lines{"Nut|5"});
 }
 
 }  // namespace
-}  // namespace vorlix
+}  // namespace vorlix::test

@@ -1,18 +1,13 @@
 // Pessimistic locking between two database objects on one file, as two users.
-#include "RecordTestSupport.h"
+#include "EngineTestSupport.h"
 
-namespace vorlix {
+namespace vorlix::test {
 namespace {
 
-using test::B;
-using test::DaoCode;
-using test::Sql;
-using test::Text;
-
-class LockingTest : public test::RecordTest {
+class LockingTest : public EngineTest {
  protected:
   void SetUp() override {
-    RecordTest::SetUp();
+    EngineTest::SetUp();
     MakePeople();
     Sql(path_, "INSERT INTO People (Name, Age) VALUES ('Ann', 30), ('Bob', 40)");
     other_.Open(B(path_));
@@ -25,7 +20,7 @@ class LockingTest : public test::RecordTest {
   CDaoRecordset theirs_{&other_};
 };
 
-TEST_F(LockingTest, APendingEditKeepsOtherWritersOutUntilItEnds) {
+TEST_F(LockingTest, APendingRecordKeepsOtherWritersOutUntilItIsStoredOrCancelled) {
   mine_.Edit();
   mine_.SetFieldValue(u"Age", Variant::I4(31));
   EXPECT_EQ(DaoCode([&] { theirs_.Edit(); }), dao_error::kRecordLocked);
@@ -39,22 +34,18 @@ TEST_F(LockingTest, APendingEditKeepsOtherWritersOutUntilItEnds) {
   mine_.Update();
   theirs_.MovePrev();
   EXPECT_EQ(Text(theirs_.GetFieldValue(u"Age")), "31");
-  theirs_.Edit();
-  theirs_.SetFieldValue(u"Age", Variant::I4(32));
-  theirs_.Update();
-  EXPECT_EQ(Sql(path_, "SELECT Age FROM People WHERE ID = 1"), std::vector<std::string>{"32"});
-}
-
-TEST_F(LockingTest, CancelUpdateReleasesTheLockAndKeepsNothing) {
   mine_.AddNew();
   mine_.SetFieldValue(u"Name", Bstr(u"Cy"));
   EXPECT_EQ(DaoCode([&] { theirs_.AddNew(); }), dao_error::kRecordLocked);
+  CDaoQueryDef statement(&other_);  // statements of other users wait too, with their own code
+  statement.Create(u"", u"UPDATE People SET Age = Age + 1");
+  EXPECT_EQ(DaoCode([&] { statement.Execute(dbFailOnError); }), dao_error::kTableInUse);
   mine_.CancelUpdate();
-  theirs_.AddNew();
-  theirs_.SetFieldValue(u"Name", Bstr(u"Di"));
+  statement.Execute(dbFailOnError);
+  theirs_.Edit();
+  theirs_.SetFieldValue(u"Age", Variant::I4(35));
   theirs_.Update();
-  EXPECT_EQ(Sql(path_, "SELECT Name FROM People ORDER BY ID"),
-            (std::vector<std::string>{"Ann", "Bob", "Di"}));
+  EXPECT_EQ(Sql(path_, "SELECT Name, Age FROM People ORDER BY ID"), (Lines{"Ann|35", "Bob|41"}));
 }
 
 TEST_F(LockingTest, AFailedUpdateReleasesTheLockAndKeepsItsValues) {
@@ -70,17 +61,7 @@ TEST_F(LockingTest, AFailedUpdateReleasesTheLockAndKeepsItsValues) {
   Sql(path_, "UPDATE People SET Age = 1 WHERE Name = 'Bob'");
   theirs_.Update();  // the values kept through both failures
   EXPECT_EQ(Sql(path_, "SELECT Name, Age FROM People ORDER BY ID"),
-            (std::vector<std::string>{"Annie|30", "Bob|1", "Cy|NULL"}));
-}
-
-TEST_F(LockingTest, StatementsOfOtherUsersWaitForAPendingRecord) {
-  mine_.Edit();
-  CDaoQueryDef q(&other_);
-  q.Create(u"", u"UPDATE People SET Age = 0");
-  EXPECT_EQ(DaoCode([&] { q.Execute(dbFailOnError); }), dao_error::kTableInUse);
-  mine_.CancelUpdate();
-  q.Execute(dbFailOnError);
-  EXPECT_EQ(q.GetRecordsAffected(), 2);
+            (Lines{"Annie|30", "Bob|1", "Cy|NULL"}));
 }
 
 TEST_F(LockingTest, RecordsetsOfOneDatabaseShareItsLock) {
@@ -94,8 +75,8 @@ TEST_F(LockingTest, RecordsetsOfOneDatabaseShareItsLock) {
   second.Update();
   theirs_.Edit();
   theirs_.CancelUpdate();
-  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), std::vector<std::string>{"3"});
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), Lines{"3"});
 }
 
 }  // namespace
-}  // namespace vorlix
+}  // namespace vorlix::test

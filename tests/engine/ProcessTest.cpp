@@ -6,14 +6,9 @@
 #include <unistd.h>
 
 #include "EngineTestSupport.h"
-#include "engine/Recordset.h"
 
-namespace vorlix {
+namespace vorlix::test {
 namespace {
-
-using test::B;
-using test::DaoCode;
-using test::Sql;
 
 // The helper program running one command, with a pipe to its standard input and one from its
 // standard output.
@@ -28,13 +23,12 @@ class Helper {
       dup2(out[1], 1);
       close(in[1]);
       close(out[0]);
+      args.insert(args.begin(), ENGINE_HELPER);
       std::vector<char*> argv;
-      const std::string helper = test::HelperPath();
-      argv.push_back(const_cast<char*>(helper.c_str()));
       for (std::string& a : args)
         argv.push_back(a.data());
       argv.push_back(nullptr);
-      execv(helper.c_str(), argv.data());
+      execv(ENGINE_HELPER, argv.data());
       _exit(127);
     }
     close(in[0]);
@@ -44,15 +38,11 @@ class Helper {
   }
 
   ~Helper() {
-    CloseInput();
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
+    Kill();
     close(stdout_);
   }
 
-  // The next line the helper printed ("" at its end).
+  // The next line the helper printed ("" once it has ended).
   std::string ReadLine() {
     std::string line;
     char c;
@@ -61,22 +51,29 @@ class Helper {
     return line;
   }
 
-  int Input() const { return stdin_; }
+  // Sends a line to the helper and returns its answer.
+  std::string Send(const std::string& line) {
+    const std::string text = line + "\n";
+    EXPECT_EQ(write(stdin_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    return ReadLine();
+  }
 
-  void CloseInput() {
+  // Closes the helper's standard input and returns the last line it prints before it ends.
+  std::string Finish() {
+    close(stdin_);
+    stdin_ = -1;
+    return ReadLine();
+  }
+
+  // Ends the helper at once, without letting it close anything.
+  void Kill() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
     if (stdin_ >= 0) close(stdin_);
     stdin_ = -1;
-  }
-
-  // Waits for the helper to end by itself.
-  void Wait() {
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
-  void Kill() {
-    kill(pid_, SIGKILL);
-    Wait();
   }
 
  private:
@@ -85,116 +82,108 @@ class Helper {
   int stdout_ = -1;
 };
 
-TEST(SecondProcess, ExclusiveOpenHoldsAcrossProcesses) {
-  test::TempDir dir;
-  const std::string path = dir.Path("db.vdb");
-  test::CreateDatabase(path);
-  {
-    Helper holder({"hold", path});
-    ASSERT_EQ(holder.ReadLine(), "ready");
-    CDaoDatabase db;
-    EXPECT_EQ(DaoCode([&] { db.Open(B(path)); }), dao_error::kCannotOpen);
-    EXPECT_EQ(DaoCode([&] { db.Open(B(path), false, true); }), dao_error::kCannotOpen);
-    holder.CloseInput();
-    holder.Wait();
-    db.Open(B(path));
-    EXPECT_TRUE(db.CanUpdate());
-  }
-  CDaoDatabase mine;
-  mine.Open(B(path), true, false);
-  Helper other({"open", path});
-  EXPECT_EQ(other.ReadLine(), std::to_string(dao_error::kCannotOpen));
-  mine.Close();
-  Helper later({"open", path});
-  EXPECT_EQ(later.ReadLine(), "0");
-}
+class SecondProcess : public ::testing::Test {
+ protected:
+  void SetUp() override { CreateDatabase(path_); }
 
-TEST(SecondProcess, StoredChangesSurviveAKilledProcess) {
-  test::TempDir dir;
-  const std::string path = dir.Path("db.vdb");
-  test::CreateDatabase(path);
-  Sql(path, "CREATE TABLE Log (N LONG)");
-  Helper writer({"insert", path, "200"});
-  std::string last;
-  for (std::string line = writer.ReadLine(); !line.empty(); line = writer.ReadLine()) {
-    last = line;
-    if (line == "200") break;
-  }
-  ASSERT_EQ(last, "200");
-  writer.Kill();  // no close, no checkpoint: the rows are only in the WAL
-  EXPECT_TRUE(std::filesystem::exists(path + "-wal"));
+  TempDir dir_;
+  std::string path_ = dir_.Path("db.vdb");
+};
+
+const std::string kCannotOpen = std::to_string(dao_error::kCannotOpen);
+
+TEST_F(SecondProcess, AnExclusiveOpenExcludesEveryOpenOfAnotherProcess) {
   CDaoDatabase db;
-  db.Open(B(path));
-  EXPECT_EQ(Sql(path, "SELECT count(*), sum(N) FROM Log"), std::vector<std::string>{"200|20100"});
+  {
+    Helper holder({"sql", path_, "exclusive"});
+    ASSERT_EQ(holder.ReadLine(), "0");
+    EXPECT_EQ(DaoCode([&] { db.Open(B(path_)); }), dao_error::kCannotOpen);
+    EXPECT_EQ(DaoCode([&] { db.Open(B(path_), false, true); }), dao_error::kCannotOpen);
+    EXPECT_EQ(DaoCode([&] { db.Open(B(path_), true, false); }), dao_error::kCannotOpen);
+    EXPECT_EQ(holder.Finish(), "");
+  }
+  {
+    // Nor can an exclusive open share the file with another process.
+    Helper user({"sql", path_});
+    ASSERT_EQ(user.ReadLine(), "0");
+    EXPECT_EQ(DaoCode([&] { db.Open(B(path_), true, false); }), dao_error::kCannotOpen);
+    EXPECT_EQ(user.Finish(), "");
+  }
+  db.Open(B(path_), true, false);
+  EXPECT_EQ(db.GetTableDefCount(), 5);  // the exclusive holder works normally
+  EXPECT_EQ(Helper({"sql", path_}).ReadLine(), kCannotOpen);
+  EXPECT_EQ(Helper({"sql", path_, "exclusive"}).ReadLine(), kCannotOpen);
+  db.Close();
+  EXPECT_EQ(Helper({"sql", path_}).ReadLine(), "0");
 }
 
-}  // namespace
-}  // namespace vorlix
-
-namespace vorlix {
-namespace {
+TEST_F(SecondProcess, StoredChangesSurviveAKilledProcess) {
+  Sql(path_, "CREATE TABLE Log (N LONG)");
+  Helper writer({"sql", path_});
+  ASSERT_EQ(writer.ReadLine(), "0");
+  for (int i = 1; i <= 20; ++i)
+    ASSERT_EQ(writer.Send("INSERT INTO Log (N) VALUES (" + std::to_string(i) + ")"), "0");
+  writer.Kill();  // no close, no checkpoint: the rows are only in the WAL
+  EXPECT_TRUE(std::filesystem::exists(path_ + "-wal"));
+  CDaoDatabase db;
+  db.Open(B(path_));
+  EXPECT_EQ(Sql(path_, "SELECT count(*), sum(N) FROM Log"), Lines{"20|210"});
+}
 
 // A pending edit in another process keeps this one's writers out until it is stored.
-TEST(SecondProcess, APendingEditLocksOutAnotherProcess) {
-  test::TempDir dir;
-  const std::string path = dir.Path("db.vdb");
-  test::CreateDatabase(path);
-  Sql(path, "CREATE TABLE T (Name TEXT(10)); INSERT INTO T VALUES ('Ann')");
-  Helper editor({"edit", path, "T", "Name", "Theirs"});
+TEST_F(SecondProcess, APendingEditLocksOutAnotherProcess) {
+  Sql(path_, "CREATE TABLE T (Name TEXT(10)); INSERT INTO T VALUES ('Ann')");
+  Helper editor({"edit", path_, "T", "Name", "Theirs"});
   ASSERT_EQ(editor.ReadLine(), "0");
   CDaoDatabase db;
-  db.Open(B(path));
+  db.Open(B(path_));
   CDaoRecordset rs(&db);
   rs.Open(dbOpenTable, u"T");
   EXPECT_EQ(DaoCode([&] { rs.Edit(); }), dao_error::kRecordLocked);
   EXPECT_EQ(DaoCode([&] { rs.AddNew(); }), dao_error::kRecordLocked);
-  editor.CloseInput();
-  EXPECT_EQ(editor.ReadLine(), "0");
+  EXPECT_EQ(editor.Finish(), "0");
   rs.Edit();
-  EXPECT_EQ(rs.GetFieldValue(u"Name").AsBstr().Utf8(), "Theirs");
+  EXPECT_EQ(Text(rs.GetFieldValue(u"Name")), "Theirs");
   rs.SetFieldValue(u"Name", Bstr(u"Mine"));
   rs.Update();
-  EXPECT_EQ(Sql(path, "SELECT Name FROM T"), std::vector<std::string>{"Mine"});
+  EXPECT_EQ(Sql(path_, "SELECT Name FROM T"), Lines{"Mine"});
 }
 
 // A cursor walking an index sees the rows another process adds ahead of it and not the ones
-// it deletes, without ever holding a lock that would stop that process.
-TEST(SecondProcess, ACursorWalksWhileAnotherProcessWrites) {
-  test::TempDir dir;
-  const std::string path = dir.Path("db.vdb");
-  test::CreateDatabase(path);
-  Sql(path,
+// it deletes, goes on from the key of a current record deleted under it, and never holds a
+// lock that would stop that process.
+TEST_F(SecondProcess, ACursorWalksWhileAnotherProcessWrites) {
+  Sql(path_,
       "CREATE TABLE Log (N LONG); CREATE INDEX ByN ON Log (N);"
       "INSERT INTO Log VALUES (10), (20), (30), (40)");
   CDaoDatabase db;
-  db.Open(B(path));
+  db.Open(B(path_));
   CDaoRecordset rs(&db);
   rs.Open(dbOpenTable, u"Log");
   rs.SetCurrentIndex(u"ByN");
-  Helper writer({"sql", path});
-  auto run = [&](const std::string& sql) {
-    EXPECT_EQ(write(writer.Input(), (sql + "\n").data(), sql.size() + 1),
-              static_cast<ssize_t>(sql.size() + 1));
-    EXPECT_EQ(writer.ReadLine(), "0") << sql;
-  };
-  std::vector<int64_t> seen;
-  seen.push_back(rs.GetFieldValue(0).AsSigned());
+  Helper writer({"sql", path_});
+  ASSERT_EQ(writer.ReadLine(), "0");
+  auto run = [&](const std::string& sql) { EXPECT_EQ(writer.Send(sql), "0") << sql; };
+  Lines seen = {Text(rs.GetFieldValue(0))};
   run("INSERT INTO Log VALUES (15)");
   run("DELETE FROM Log WHERE N = 20");
   rs.MoveNext();
-  seen.push_back(rs.GetFieldValue(0).AsSigned());
+  seen.push_back(Text(rs.GetFieldValue(0)));
   run("INSERT INTO Log VALUES (5)");  // behind the cursor: not met going forward
   run("INSERT INTO Log VALUES (35)");
   rs.Move(2);
-  seen.push_back(rs.GetFieldValue(0).AsSigned());
+  seen.push_back(Text(rs.GetFieldValue(0)));
+  run("DELETE FROM Log WHERE N = 35");  // the current record
+  rs.MovePrev();
+  seen.push_back(Text(rs.GetFieldValue(0)));
   run("DELETE FROM Log WHERE N = 40");
   rs.MoveNext();
   EXPECT_TRUE(rs.IsEOF());
-  EXPECT_EQ(seen, (std::vector<int64_t>{10, 15, 35}));
+  EXPECT_EQ(seen, (Lines{"10", "15", "35", "30"}));
   rs.MoveFirst();
-  EXPECT_EQ(rs.GetFieldValue(0).AsSigned(), 5);
-  EXPECT_EQ(rs.GetRecordCount(), 5);
+  EXPECT_EQ(Text(rs.GetFieldValue(0)), "5");
+  EXPECT_EQ(rs.GetRecordCount(), 4);
 }
 
 }  // namespace
-}  // namespace vorlix
+}  // namespace vorlix::test

@@ -1,14 +1,10 @@
 // The query text the engine hands to SQLite: parameter declarations and references, the
 // collation of Text columns made by SQL, and the one-statement rule.
-#include <gtest/gtest.h>
-
 #include "EngineTestSupport.h"
 #include "engine/QueryText.h"
 
-namespace vorlix {
+namespace vorlix::test {
 namespace {
-
-using test::DaoCode;
 
 TEST(QueryText, ParametersBecomeNumberedAndOnlyDeclaredBracketsAreReplaced) {
   const QueryText q = ReadQueryText(
@@ -57,4 +53,4 @@ TEST(QueryText, ASecondStatementIsNoticedOutsideQuotesAndComments) {
 }
 
 }  // namespace
-}  // namespace vorlix
+}  // namespace vorlix::test

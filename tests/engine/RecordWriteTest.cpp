@@ -1,40 +1,21 @@
 // Writing through a table-type recordset: the pending record, the checks of Update, deleting
 // and bookmarks.
-#include "RecordTestSupport.h"
-#include "engine/TableDef.h"
+#include "EngineTestSupport.h"
 
-namespace vorlix {
+namespace vorlix::test {
 namespace {
 
-using test::B;
-using test::DaoCode;
-using test::Sql;
-using test::Text;
-
-class RecordWriteTest : public test::RecordTest {
+class RecordWriteTest : public EngineTest {
  protected:
   void SetUp() override {
-    RecordTest::SetUp();
+    EngineTest::SetUp();
     MakePeople();
     Sql(path_, "INSERT INTO People (Name, Age) VALUES ('Ann', 30), ('Bob', 40)");
     rs_.Open(dbOpenTable, u"People");
   }
 
-  void Add(const char16_t* name, const Variant& age) {
-    rs_.AddNew();
-    rs_.SetFieldValue(u"Name", Bstr(name));
-    rs_.SetFieldValue(u"Age", age);
-    rs_.Update();
-  }
-
   CDaoRecordset rs_{&db_};
 };
-
-TEST_F(RecordWriteTest, WritingNeedsAPendingRecord) {
-  EXPECT_EQ(DaoCode([&] { rs_.SetFieldValue(u"Name", Bstr(u"X")); }), dao_error::kNoPendingUpdate);
-  EXPECT_EQ(DaoCode([&] { rs_.Update(); }), dao_error::kNoPendingUpdate);
-  EXPECT_EQ(DaoCode([&] { rs_.CancelUpdate(); }), dao_error::kNoPendingUpdate);
-}
 
 TEST_F(RecordWriteTest, AddNewKeepsThePositionAndTheBookmarkReachesTheNewRecord) {
   rs_.MoveNext();  // Bob
@@ -49,15 +30,17 @@ TEST_F(RecordWriteTest, AddNewKeepsThePositionAndTheBookmarkReachesTheNewRecord)
   EXPECT_EQ(Text(rs_.GetFieldValue(u"Name")), "Cy");
   EXPECT_EQ(rs_.GetFieldValue(u"Age").vt(), VT_I2);
   EXPECT_EQ(Text(rs_.GetFieldValue(u"ID")), "3");
-  EXPECT_EQ(Sql(path_, "SELECT ID, Name, Age FROM People WHERE Name = 'Cy'"),
-            std::vector<std::string>{"3|Cy|51"});
+  EXPECT_EQ(Sql(path_, "SELECT ID, Name, Age FROM People WHERE Name = 'Cy'"), Lines{"3|Cy|51"});
   EXPECT_EQ(DaoCode([&] { rs_.SetBookmark(Variant::I4(3)); }), dao_error::kInvalidBookmark);
   Sql(path_, "DELETE FROM People WHERE Name = 'Cy'");
   EXPECT_EQ(DaoCode([&] { rs_.SetBookmark(rs_.GetLastModifiedBookmark()); }),
             dao_error::kRecordDeleted);
 }
 
-TEST_F(RecordWriteTest, ValuesAreCheckedWhenWritten) {
+TEST_F(RecordWriteTest, WritesNeedAPendingRecordAndValuesAreCheckedWhenWritten) {
+  EXPECT_EQ(DaoCode([&] { rs_.SetFieldValue(u"Name", Bstr(u"X")); }), dao_error::kNoPendingUpdate);
+  EXPECT_EQ(DaoCode([&] { rs_.Update(); }), dao_error::kNoPendingUpdate);
+  EXPECT_EQ(DaoCode([&] { rs_.CancelUpdate(); }), dao_error::kNoPendingUpdate);
   rs_.AddNew();
   EXPECT_EQ(DaoCode([&] { rs_.SetFieldValue(u"Age", Variant::Str(u"old")); }),
             dao_error::kConversionError);
@@ -66,7 +49,7 @@ TEST_F(RecordWriteTest, ValuesAreCheckedWhenWritten) {
   EXPECT_EQ(DaoCode([&] { rs_.SetFieldValue(u"Nothing", Variant::I4(1)); }),
             dao_error::kItemNotFound);
   rs_.CancelUpdate();
-  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), std::vector<std::string>{"2"});
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), Lines{"2"});
 }
 
 TEST_F(RecordWriteTest, UpdateEnforcesRequiredZeroLengthAndUniqueFields) {
@@ -78,16 +61,11 @@ TEST_F(RecordWriteTest, UpdateEnforcesRequiredZeroLengthAndUniqueFields) {
   // The failed Update kept the other values: fixing the name is enough.
   rs_.SetFieldValue(u"Name", Bstr(u"Dee"));
   rs_.Update();
-  EXPECT_EQ(Sql(path_, "SELECT Name, Age FROM People WHERE ID = 3"),
-            std::vector<std::string>{"Dee|5"});
+  EXPECT_EQ(Sql(path_, "SELECT Name, Age FROM People WHERE ID = 3"), Lines{"Dee|5"});
 
   CDaoTableDef def(&db_);
   def.Open(u"People");
-  CDaoIndexInfo unique;
-  unique.m_strName = u"UniqueAge";
-  unique.m_fieldInfos = {{u"Age", false}};
-  unique.m_bUnique = true;
-  def.CreateIndex(unique);
+  def.CreateIndex(Index(u"UniqueAge", {{u"Age", false}}, false, true));
   def.Close();
   CDaoRecordset rs(&db_);  // opened after the change, so it knows the index
   rs.Open(dbOpenTable, u"People");
@@ -97,39 +75,24 @@ TEST_F(RecordWriteTest, UpdateEnforcesRequiredZeroLengthAndUniqueFields) {
   rs.SetFieldValue(u"Age", Variant::I4(41));
   rs.Update();
   EXPECT_EQ(Text(rs.GetFieldValue(u"Age")), "41");  // the edited record stays current
-  EXPECT_EQ(Sql(path_, "SELECT Age FROM People ORDER BY ID"),
-            (std::vector<std::string>{"41", "40", "5"}));
+  EXPECT_EQ(Sql(path_, "SELECT Age FROM People ORDER BY ID"), (Lines{"41", "40", "5"}));
 }
 
-TEST_F(RecordWriteTest, EditChangesOnlyWhatWasWritten) {
+TEST_F(RecordWriteTest, EditChangesOnlyWhatWasWrittenAndADeletedRecordCannotBeWritten) {
   Sql(path_, "UPDATE People SET Age = 31 WHERE Name = 'Ann'");
   rs_.Edit();
   EXPECT_EQ(Text(rs_.GetFieldValue(u"Age")), "31");  // the edit starts from the stored record
   rs_.SetFieldValue(u"Name", Bstr(u"Anne"));
   rs_.Update();
-  EXPECT_EQ(Sql(path_, "SELECT Name, Age FROM People WHERE ID = 1"),
-            std::vector<std::string>{"Anne|31"});
+  EXPECT_EQ(Sql(path_, "SELECT Name, Age FROM People WHERE ID = 1"), Lines{"Anne|31"});
   rs_.Edit();
   rs_.SetFieldValue(u"Name", Bstr(u"Changed"));
   rs_.MoveNext();  // a move drops the pending edit
-  EXPECT_EQ(Sql(path_, "SELECT Name FROM People WHERE ID = 1"), std::vector<std::string>{"Anne"});
+  EXPECT_EQ(Sql(path_, "SELECT Name FROM People WHERE ID = 1"), Lines{"Anne"});
   Sql(path_, "DELETE FROM People WHERE ID = 2");
   EXPECT_EQ(DaoCode([&] { rs_.Edit(); }), dao_error::kRecordDeleted);
-  EXPECT_EQ(DaoCode([&] { rs_.GetFieldValue(0); }), dao_error::kRecordDeleted);
-}
-
-TEST_F(RecordWriteTest, DeleteLeavesThePositionOnTheDeletedRecord) {
-  rs_.SetCurrentIndex(u"ByName");
-  rs_.Delete();
-  EXPECT_FALSE(rs_.IsBOF() || rs_.IsEOF());
-  EXPECT_EQ(DaoCode([&] { rs_.GetFieldValue(u"Name"); }), dao_error::kRecordDeleted);
   EXPECT_EQ(DaoCode([&] { rs_.Delete(); }), dao_error::kRecordDeleted);
-  EXPECT_EQ(DaoCode([&] { rs_.Edit(); }), dao_error::kRecordDeleted);
-  rs_.MoveNext();
-  EXPECT_EQ(Text(rs_.GetFieldValue(u"Name")), "Bob");
-  rs_.MovePrev();
-  EXPECT_TRUE(rs_.IsBOF());
-  EXPECT_EQ(Sql(path_, "SELECT Name FROM People"), std::vector<std::string>{"Bob"});
+  EXPECT_EQ(DaoCode([&] { rs_.GetFieldValue(0); }), dao_error::kRecordDeleted);
 }
 
 TEST_F(RecordWriteTest, RelationsAreEnforced) {
@@ -162,7 +125,7 @@ TEST_F(RecordWriteTest, RelationsAreEnforced) {
   staff.Edit();
   staff.SetFieldValue(u"Boss", Variant::I4(9));
   EXPECT_EQ(DaoCode([&] { staff.Update(); }), dao_error::kRelatedRecordRequired);
-  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), std::vector<std::string>{"2"});
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), Lines{"2"});
 }
 
 TEST_F(RecordWriteTest, ReadOnlyRecordsetsAndDatabasesRefuseWrites) {
@@ -189,9 +152,9 @@ TEST_F(RecordWriteTest, ClosingTheDatabaseClosesItsRecordsetsAndDropsPendingReco
   rs_.SetFieldValue(u"Name", Bstr(u"Never"));
   db_.Close();
   EXPECT_FALSE(rs_.IsOpen());
-  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), std::vector<std::string>{"2"});
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), Lines{"2"});
   Sql(path_, "INSERT INTO People (Name) VALUES ('Free')");  // no lock was left behind
 }
 
 }  // namespace
-}  // namespace vorlix
+}  // namespace vorlix::test
