@@ -25,6 +25,13 @@ class SchemaTest : public ConnectionTest {
   static Variant Records(std::vector<Variant> elements, int32_t lower = 0) {
     return Variant::Array(SafeArray::Vector(VT_VARIANT, lower, std::move(elements)));
   }
+  // The same of records given one by one.
+  static Variant Records(const std::vector<std::vector<Variant>>& records, int32_t lower = 0) {
+    std::vector<Variant> elements;
+    for (const std::vector<Variant>& record : records)
+      elements.insert(elements.end(), record.begin(), record.end());
+    return Records(std::move(elements), lower);
+  }
   // CreateTable or ModifyTable.
   bool Define(HRESULT (CDBConnection::*method)(const Bstr&, const Variant&, VARIANT_BOOL*),
               const std::string& table, const Variant& records) {
