@@ -17,16 +17,18 @@ class QueriesTest : public ConnectionTest {
         "INSERT INTO Towns VALUES ('Ann', 'Oslo'), ('Bob', 'Rome'), ('Cy', 'Oslo')");
     OpenDatabase();
   }
-  // The rows of sql shown, or "failed" with what the out-parameter then holds.
+  // The rows of sql or of a saved query shown, or "failed" with what the out-parameter then holds.
   Strings Rows(const char16_t* sql) {
-    Variant out = Untouched();
-    if (!Ok([&](VARIANT_BOOL* r) { return db_.SQL(sql, &out, r); })) return {"failed", Show(out)};
-    return Elements(out);
+    return Shown([&](Variant* out, VARIANT_BOOL* r) { return db_.SQL(sql, out, r); });
   }
   Strings Query(const char16_t* name, const Variant& parameters) {
+    return Shown(
+        [&](Variant* out, VARIANT_BOOL* r) { return db_.Query(name, parameters, out, r); });
+  }
+  template <typename Call>
+  Strings Shown(Call call) {
     Variant out = Untouched();
-    if (!Ok([&](VARIANT_BOOL* r) { return db_.Query(name, parameters, &out, r); }))
-      return {"failed", Show(out)};
+    if (!Ok([&](VARIANT_BOOL* r) { return call(&out, r); })) return {"failed", Show(out)};
     return Elements(out);
   }
   static Variant Pairs(int32_t lower, std::vector<Variant> elements) {

@@ -197,11 +197,7 @@ TEST_F(RecordWritingTest, ALockOfAnotherUserIsWaitedForTwentyAttemptsAtMost) {
   const Variant values = Values({S(u"Title"), S(u"mine")});
   ASSERT_TRUE(Append(values));
   EXPECT_FALSE(Error());
-  EXPECT_EQ(pauses.size(), 3u);
-  for (milliseconds pause : pauses) {
-    EXPECT_GE(pause.count(), 10);
-    EXPECT_LT(pause.count(), 500);
-  }
+  EXPECT_EQ(pauses.size(), 3u);  // their lengths are the policy's, tested with it
 
   theirs.AddNew();
   sleep_ = [&](milliseconds pause) { pauses.push_back(pause); };
