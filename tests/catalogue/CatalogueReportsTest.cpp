@@ -35,11 +35,6 @@ class CatalogueReportsTest : public ConnectionTest {
                                                           : "unwritten";
     return ok ? value : "failed, " + value;
   }
-  std::string CurrentIndex() {
-    Bstr index = u"unwritten";
-    db_.GetCurrentIndex(&index);
-    return index.Utf8();
-  }
 };
 
 TEST_F(CatalogueReportsTest, TheListLeavesOutNamesBeginningWithUpperCaseMSWhichExistStillSees) {

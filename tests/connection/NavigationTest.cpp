@@ -19,9 +19,8 @@ TEST_F(NavigationTest, RecordArrayAlternatesNamesAndValuesFromZero) {
   ASSERT_TRUE(Move(&CDBConnection::Top, &array_));
   EXPECT_EQ(array_.vt(), VT_ARRAY | VT_VARIANT);
   EXPECT_EQ(array_.AsArray().Bounds(), (std::vector<ArrayBound>{{0, 6}}));
-  const std::vector<Variant> ann = {Variant::Str(u"ID"),   Variant::I4(1),
-                                    Variant::Str(u"Name"), Variant::Str(u"Ann"),
-                                    Variant::Str(u"Born"), Variant::Date(18297)};
+  const std::vector<Variant> ann = {S(u"ID"),  Variant::I4(1), S(u"Name"),
+                                    S(u"Ann"), S(u"Born"),     Variant::Date(18297)};
   EXPECT_EQ(array_.AsArray().Elements(), ann);
   // Counting does not move the cursor.
   int32_t count = 99;
@@ -91,6 +90,7 @@ TEST_F(NavigationTest, WithoutATableOnlyResultsAndAZeroCountAreWrittenAndFailure
       Sql(path_, "DROP TABLE People");
     } else {
       ASSERT_TRUE(Ask(&CDBConnection::Close));
+      EXPECT_FALSE(Ask(&CDBConnection::IsEOF));
     }
     EXPECT_FALSE(Move(&CDBConnection::Top, &array_));
     EXPECT_EQ(Error(), recorded);

@@ -37,9 +37,7 @@ TEST_F(OpenTablesTest, EachTableKeepsItsPositionAndIndex) {
   EXPECT_TRUE(Table(u"People", u"ByName"));
   EXPECT_TRUE(Move(&CDBConnection::GetRecord, &record));
   EXPECT_EQ(NameIn(record), "Cy");
-  Bstr index;
-  db_.GetCurrentIndex(&index);
-  EXPECT_EQ(index, Bstr(u"ByName"));
+  EXPECT_EQ(CurrentIndex(), "ByName");
 }
 
 TEST_F(OpenTablesTest, EngineFailuresAreRecorded) {
