@@ -71,7 +71,7 @@ TEST_F(QueriesTest, StatementsAndQueriesLeaveTheCurrentTableWhereItWas) {
   Variant record;
   EXPECT_TRUE(Skip(1, &record));
   EXPECT_EQ(Rows(u"SELECT Name FROM People").size(), 3u);
-  EXPECT_EQ(Query(u"All", VariantArray({}, 0)).size(), 3u);
+  EXPECT_EQ(Query(u"All", VariantArray({})).size(), 3u);
   EXPECT_TRUE(Move(&CDBConnection::GetRecord, &record));
   EXPECT_EQ(NameIn(record), "Bob");
   EXPECT_EQ(DrainTables(), (Strings{"People", "Towns"}));
@@ -96,9 +96,9 @@ TEST_F(QueriesTest, SavedParameterQueries) {
             (Strings{"VT_BSTR *NewRecord*", "VT_BSTR Name", "VT_BSTR Bob", "VT_BSTR City",
                      "VT_BSTR Rome"}));
   // The engine's refusals are recorded.
-  EXPECT_EQ(Query(u"ByCity", VariantArray({S(u"Town"), S(u"Oslo")}, 0)), kFailedUntouched);
+  EXPECT_EQ(Query(u"ByCity", VariantArray({S(u"Town"), S(u"Oslo")})), kFailedUntouched);
   EXPECT_EQ(LastCode(), dao_error::kItemNotFound);
-  EXPECT_EQ(Query(u"ByCity", VariantArray({}, 0)), kFailedUntouched);
+  EXPECT_EQ(Query(u"ByCity", VariantArray({})), kFailedUntouched);
   EXPECT_EQ(LastCode(), dao_error::kTooFewParameters);
   // A statement that cannot replace the saved one is refused by the second attempt too.
   EXPECT_FALSE(CreateQuery(u"ByCity", u"PARAMETERS City; SELECT 1"));
@@ -110,8 +110,8 @@ TEST_F(QueriesTest, QueryRefusesParametersItCannotReadWithoutRecording) {
   SafeArray square(VT_VARIANT, {{0, 2}, {0, 1}});
   square.Set(std::vector<int32_t>{0, 0}, S(u"City"));
   for (const Variant& parameters :
-       {VariantArray({Variant::I4(1), S(u"Oslo")}, 0),
-        VariantArray({S(u"City"), S(u"Oslo"), S(u"City")}, 0),
+       {VariantArray({Variant::I4(1), S(u"Oslo")}),
+        VariantArray({S(u"City"), S(u"Oslo"), S(u"City")}),
         Variant::Array(SafeArray::Vector(VT_BSTR, 0, {S(u"City"), S(u"x")})),
         Variant::Array(std::move(square)), Variant(), S(u"City")}) {
     EXPECT_EQ(Query(u"ByCity", parameters), kFailedUntouched) << Show(parameters);
