@@ -17,7 +17,7 @@ class SchemaTest : public ConnectionTest {
     ConnectionTest::SetUp();
     OpenDatabase();
   }
-  // A field specification array of the records' elements from lower upwards.
+  // The records' elements in one array from lower upwards, as CreateTable takes them.
   static Variant Records(const std::vector<std::vector<Variant>>& records, int32_t lower = 0) {
     std::vector<Variant> elements;
     for (const std::vector<Variant>& record : records)
