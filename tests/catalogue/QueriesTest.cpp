@@ -17,20 +17,19 @@ class QueriesTest : public ConnectionTest {
         "INSERT INTO Towns VALUES ('Ann', 'Oslo'), ('Bob', 'Rome'), ('Cy', 'Oslo')");
     OpenDatabase();
   }
-  // The rows of sql shown, or "failed" with what the out-parameter then holds.
+  // The rows of sql or of a saved query shown, or "failed" with what the out-parameter then holds.
   Strings Rows(const char16_t* sql) {
-    Variant out = Untouched();
-    if (!Ok([&](VARIANT_BOOL* r) { return db_.SQL(sql, &out, r); })) return {"failed", Show(out)};
-    return Elements(out);
+    return Shown([&](Variant* out, VARIANT_BOOL* r) { return db_.SQL(sql, out, r); });
   }
   Strings Query(const char16_t* name, const Variant& parameters) {
-    Variant out = Untouched();
-    if (!Ok([&](VARIANT_BOOL* r) { return db_.Query(name, parameters, &out, r); }))
-      return {"failed", Show(out)};
-    return Elements(out);
+    return Shown(
+        [&](Variant* out, VARIANT_BOOL* r) { return db_.Query(name, parameters, out, r); });
   }
-  static Variant Pairs(int32_t lower, std::vector<Variant> elements) {
-    return Variant::Array(SafeArray::Vector(VT_VARIANT, lower, std::move(elements)));
+  template <typename Call>
+  Strings Shown(Call call) {
+    Variant out = Untouched();
+    if (!Ok([&](VARIANT_BOOL* r) { return call(&out, r); })) return {"failed", Show(out)};
+    return Elements(out);
   }
   bool CreateQuery(const char16_t* name, const char16_t* sql) {
     return Ok([&](VARIANT_BOOL* r) { return db_.CreateQuery(name, sql, r); });
@@ -72,7 +71,7 @@ TEST_F(QueriesTest, StatementsAndQueriesLeaveTheCurrentTableWhereItWas) {
   Variant record;
   EXPECT_TRUE(Skip(1, &record));
   EXPECT_EQ(Rows(u"SELECT Name FROM People").size(), 3u);
-  EXPECT_EQ(Query(u"All", Pairs(0, {})).size(), 3u);
+  EXPECT_EQ(Query(u"All", VariantArray({})).size(), 3u);
   EXPECT_TRUE(Move(&CDBConnection::GetRecord, &record));
   EXPECT_EQ(NameIn(record), "Bob");
   EXPECT_EQ(DrainTables(), (Strings{"People", "Towns"}));
@@ -86,21 +85,20 @@ TEST_F(QueriesTest, SavedParameterQueries) {
   EXPECT_TRUE(Error());
   EXPECT_EQ(LastCode(), dao_error::kItemNotFound);
   // Pairs are read from the lower bound, whatever it is.
-  EXPECT_EQ(Query(u"ByCity", Pairs(1, {Variant::Str(u"City"), Variant::Str(u"Oslo")})),
+  EXPECT_EQ(Query(u"ByCity", VariantArray({S(u"City"), S(u"Oslo")}, 1)),
             (Strings{"VT_BSTR Ann", "VT_BSTR Cy"}));
   // Existing: its statement is replaced, with nothing recorded.
   EXPECT_TRUE(CreateQuery(u"ByCity",
                           u"PARAMETERS [City] Text(255); "
                           u"SELECT Name, City FROM Towns WHERE City <> [City]"));
   EXPECT_FALSE(Error());
-  EXPECT_EQ(Query(u"BYCITY", Pairs(-3, {Variant::Str(u"City"), Variant::Str(u"Oslo")})),
+  EXPECT_EQ(Query(u"BYCITY", VariantArray({S(u"City"), S(u"Oslo")}, -3)),
             (Strings{"VT_BSTR *NewRecord*", "VT_BSTR Name", "VT_BSTR Bob", "VT_BSTR City",
                      "VT_BSTR Rome"}));
   // The engine's refusals are recorded.
-  EXPECT_EQ(Query(u"ByCity", Pairs(0, {Variant::Str(u"Town"), Variant::Str(u"Oslo")})),
-            kFailedUntouched);
+  EXPECT_EQ(Query(u"ByCity", VariantArray({S(u"Town"), S(u"Oslo")})), kFailedUntouched);
   EXPECT_EQ(LastCode(), dao_error::kItemNotFound);
-  EXPECT_EQ(Query(u"ByCity", Pairs(0, {})), kFailedUntouched);
+  EXPECT_EQ(Query(u"ByCity", VariantArray({})), kFailedUntouched);
   EXPECT_EQ(LastCode(), dao_error::kTooFewParameters);
   // A statement that cannot replace the saved one is refused by the second attempt too.
   EXPECT_FALSE(CreateQuery(u"ByCity", u"PARAMETERS City; SELECT 1"));
@@ -110,12 +108,12 @@ TEST_F(QueriesTest, SavedParameterQueries) {
 TEST_F(QueriesTest, QueryRefusesParametersItCannotReadWithoutRecording) {
   EXPECT_TRUE(CreateQuery(u"ByCity", u"PARAMETERS [City] Text(255); SELECT City FROM Towns"));
   SafeArray square(VT_VARIANT, {{0, 2}, {0, 1}});
-  square.Set(std::vector<int32_t>{0, 0}, Variant::Str(u"City"));
+  square.Set(std::vector<int32_t>{0, 0}, S(u"City"));
   for (const Variant& parameters :
-       {Pairs(0, {Variant::I4(1), Variant::Str(u"Oslo")}),
-        Pairs(0, {Variant::Str(u"City"), Variant::Str(u"Oslo"), Variant::Str(u"City")}),
-        Variant::Array(SafeArray::Vector(VT_BSTR, 0, {Variant::Str(u"City"), Variant::Str(u"x")})),
-        Variant::Array(std::move(square)), Variant(), Variant::Str(u"City")}) {
+       {VariantArray({Variant::I4(1), S(u"Oslo")}),
+        VariantArray({S(u"City"), S(u"Oslo"), S(u"City")}),
+        Variant::Array(SafeArray::Vector(VT_BSTR, 0, {S(u"City"), S(u"x")})),
+        Variant::Array(std::move(square)), Variant(), S(u"City")}) {
     EXPECT_EQ(Query(u"ByCity", parameters), kFailedUntouched) << Show(parameters);
     EXPECT_FALSE(Error()) << Show(parameters);
   }

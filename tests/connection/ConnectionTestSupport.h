@@ -59,6 +59,11 @@ class ConnectionTest : public ::testing::Test {
     db_.GetCurrentTable(&name);
     return name.Utf8();
   }
+  std::string CurrentIndex() {
+    Bstr index = u"unwritten";
+    db_.GetCurrentIndex(&index);
+    return index.Utf8();
+  }
   // The names of the open tables, head first; closes them all to find out.
   std::vector<std::string> DrainTables() {
     std::vector<std::string> names;
@@ -87,6 +92,15 @@ class ConnectionTest : public ::testing::Test {
   Sleeper sleep_ = SleepFor;
   CDBConnection db_{[this](std::chrono::milliseconds pause) { sleep_(pause); }};
 };
+
+// A VT_ARRAY|VT_VARIANT of elements from lower upwards: values, field records or parameter
+// pairs as clients send them.
+inline Variant VariantArray(std::vector<Variant> elements, int32_t lower = 0) {
+  return Variant::Array(SafeArray::Vector(VT_VARIANT, lower, std::move(elements)));
+}
+inline Variant S(std::u16string text) {
+  return Variant::Str(std::move(text));
+}
 
 // What a method leaves in an out-parameter that it must not write.
 inline Variant Untouched() {

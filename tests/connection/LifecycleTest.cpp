@@ -24,7 +24,7 @@ TEST_F(LifecycleTest, OpenGivesTheNameOrAsksForRepair) {
   EXPECT_TRUE(Ask(&CDBConnection::TableIsReady));
 }
 
-TEST_F(LifecycleTest, FileHeldExclusivelyElsewhereCannotBeOpenedAtAll) {
+TEST_F(LifecycleTest, FileHeldExclusivelyElsewhereCannotBeOpenedAtAllAndOnlyThatIsUnrecorded) {
   CDBConnection holder;
   Bstr name;
   ASSERT_EQ(holder.Open(B(path_), VARIANT_TRUE, 0, &name), S_OK);
@@ -39,6 +39,12 @@ TEST_F(LifecycleTest, FileHeldExclusivelyElsewhereCannotBeOpenedAtAll) {
   EXPECT_EQ(readOnly, VARIANT_TRUE);
   EXPECT_FALSE(Error());
   EXPECT_FALSE(Ask(&CDBConnection::IsOpen));
+  // Failures other than refused access are recorded.
+  EXPECT_FALSE(Ok([&](VARIANT_BOOL* ok) {
+    return db_.OpenForWrite(B(dir_.Path("missing.vdb")), &readOnly, ok);
+  }));
+  EXPECT_EQ(readOnly, VARIANT_FALSE);
+  EXPECT_EQ(LastCode(), dao_error::kFileNotFound);
 }
 
 TEST_F(LifecycleTest, FileThatMayOnlyBeReadOpensReadOnlyWithoutAnError) {
@@ -49,15 +55,6 @@ TEST_F(LifecycleTest, FileThatMayOnlyBeReadOpensReadOnlyWithoutAnError) {
               return Open(path_) == B(path_) && Ask(&CDBConnection::ReadOnly) && !Error();
             }),
             1);
-}
-
-TEST_F(LifecycleTest, OpenForWriteRecordsFailuresOtherThanRefusedAccess) {
-  VARIANT_BOOL readOnly = 7;
-  EXPECT_FALSE(Ok([&](VARIANT_BOOL* ok) {
-    return db_.OpenForWrite(B(dir_.Path("missing.vdb")), &readOnly, ok);
-  }));
-  EXPECT_EQ(readOnly, VARIANT_FALSE);
-  EXPECT_EQ(LastCode(), dao_error::kFileNotFound);
 }
 
 TEST_F(LifecycleTest, CloseReleasesTablesAndFile) {

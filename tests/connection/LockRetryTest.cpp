@@ -1,4 +1,5 @@
-// The lock-retry policy and the attempt loop that the record writers run under it.
+// The lock-retry policy. The attempt loop that the record writers run under it is tested with
+// them, against a real lock (tests/records).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -28,26 +29,6 @@ TEST_F(LockRetryTest, OnlyTheSeventeenLockCodesPauseBetween10And499Ms) {
     EXPECT_GE(pause.count(), 10);
     EXPECT_LT(pause.count(), 500);
   }
-}
-
-TEST_F(LockRetryTest, OnlyLockFailuresAreRetriedAndAtMostTwentyTimes) {
-  int attempts = 0;
-  auto failingUntil = [&](int attempt, int32_t code) {
-    return [&attempts, attempt, code] {
-      if (++attempts < attempt) throw CDaoException(code, "failed");
-      return true;
-    };
-  };
-  EXPECT_TRUE(RetryOnLock(failingUntil(4, dao_error::kRecordLocked), sleep_));
-  EXPECT_EQ(pauses_.size(), 3u);
-  attempts = 0;
-  EXPECT_FALSE(RetryOnLock(failingUntil(21, dao_error::kTableInUse), sleep_));
-  EXPECT_EQ(attempts, 20);
-  EXPECT_EQ(pauses_.size(), 23u);
-  attempts = 0;
-  EXPECT_THROW(RetryOnLock(failingUntil(2, dao_error::kDuplicateValue), sleep_), CDaoException);
-  EXPECT_EQ(attempts, 1);
-  EXPECT_EQ(pauses_.size(), 23u);
 }
 
 }  // namespace

@@ -10,14 +10,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// A value array of elements from lower bound lower.
-Variant Values(std::vector<Variant> elements, int32_t lower = 0) {
-  return Variant::Array(SafeArray::Vector(VT_VARIANT, lower, std::move(elements)));
-}
-Variant S(const std::u16string& text) {
-  return Variant::Str(text);
-}
-
 class RecordWritingTest : public ConnectionTest {
  protected:
   // Adds Notes (ID auto-numbered, Title Text(50), Body Memo, Amount Long with a unique index)
@@ -49,10 +41,10 @@ class RecordWritingTest : public ConnectionTest {
 TEST_F(RecordWritingTest, AppendWritesThePairsAndTheStoredRecordBecomesCurrent) {
   // From lower bound 1; names and strings end at a NUL; the later of two pairs wins; the
   // auto-increment field is left to the engine; "42" is the engine's to convert.
-  const Variant values =
-      Values({S(u"Title"), S(u"first"), S(u"ID"), Variant::I4(99), S(std::u16string(u"Body\0x", 6)),
-              S(std::u16string(u"kept\0x", 6)), S(u"Title"), S(u"second"), S(u"Amount"), S(u"42")},
-             1);
+  const Variant values = VariantArray(
+      {S(u"Title"), S(u"first"), S(u"ID"), Variant::I4(99), S(std::u16string(u"Body\0x", 6)),
+       S(std::u16string(u"kept\0x", 6)), S(u"Title"), S(u"second"), S(u"Amount"), S(u"42")},
+      1);
   ASSERT_TRUE(Append(values));
   EXPECT_FALSE(Error());
   const std::vector<Variant> stored = {S(u"ID"),   Variant::I4(2), S(u"Title"),  S(u"second"),
@@ -68,11 +60,11 @@ TEST_F(RecordWritingTest, StringsAreCutOnlyForTextAndEmptyOnesAreStoredAsASpace)
   std::u16string long_text;
   while (long_text.size() < 300)
     long_text += u"0123456789";
-  ASSERT_TRUE(Append(Values({S(u"Title"), S(long_text), S(u"Body"), S(long_text)})));
-  ASSERT_TRUE(Append(Values({S(u"Title"), S(u""), S(u"Body"), S(u"")})));
-  ASSERT_TRUE(Append(Values({S(u"Title"), Variant::Null(), S(u"Body"), Variant()})));
+  ASSERT_TRUE(Append(VariantArray({S(u"Title"), S(long_text), S(u"Body"), S(long_text)})));
+  ASSERT_TRUE(Append(VariantArray({S(u"Title"), S(u""), S(u"Body"), S(u"")})));
+  ASSERT_TRUE(Append(VariantArray({S(u"Title"), Variant::Null(), S(u"Body"), Variant()})));
   // A cut through a character drops all of it: 49 units and the first half of U+1F600.
-  ASSERT_TRUE(Append(Values({S(u"Title"), S(std::u16string(49, u'a') + u"\U0001F600b")})));
+  ASSERT_TRUE(Append(VariantArray({S(u"Title"), S(std::u16string(49, u'a') + u"\U0001F600b")})));
   EXPECT_EQ(
       Sql(path_,
           "SELECT length(Title), length(Body), Title = substr(Body, 1, 50), typeof(Title),"
@@ -86,11 +78,11 @@ TEST_F(RecordWritingTest, ArraysThatCannotBeWrittenLeaveNoRecordAndNoError) {
   twoDimensions.Set(std::vector<int32_t>{0, 0}, S(u"Title"));
   twoDimensions.Set(std::vector<int32_t>{1, 0}, S(u"x"));
   const std::vector<Variant> refused = {
-      Values({S(u"Title"), S(u"x"), Variant::I4(1), S(u"x")}),  // a name that is no string
-      Values({S(u"Title"), S(u"x"), S(u"Nope"), S(u"x")}),      // a field the table lacks
-      Values({S(u"Title"), S(u"x"), S(u"Amount"), S(u"abc")}),  // a value the field refuses
-      Values({S(u"Title"), S(u"x"), S(u"Amount")}),             // a name without its value
-      S(u"Title"),                                              // no array
+      VariantArray({S(u"Title"), S(u"x"), Variant::I4(1), S(u"x")}),  // a name that is no string
+      VariantArray({S(u"Title"), S(u"x"), S(u"Nope"), S(u"x")}),      // a field the table lacks
+      VariantArray({S(u"Title"), S(u"x"), S(u"Amount"), S(u"abc")}),  // a value the field refuses
+      VariantArray({S(u"Title"), S(u"x"), S(u"Amount")}),             // a name without its value
+      S(u"Title"),                                                    // no array
       Variant::Array(SafeArray::Vector(VT_BSTR, 0, {S(u"Title"), S(u"x")})),
       Variant::Array(std::move(twoDimensions)),
   };
@@ -129,12 +121,12 @@ TEST_F(RecordWritingTest, PresetGivesRequiredTextFieldsAStartOnlyForMinusOne) {
     def.Append();
   }
   ASSERT_TRUE(Table(u"Forms"));
-  const Variant values = Values({S(u"Kind"), S(u"given")});
+  const Variant values = VariantArray({S(u"Kind"), S(u"given")});
   ASSERT_TRUE(Append(values, VARIANT_TRUE));
   EXPECT_FALSE(Append(values, 1));  // only -1 presets: Code stays Null
   EXPECT_TRUE(Error());
   EXPECT_EQ(LastCode(), dao_error::kRequiredIsNull);
-  ASSERT_TRUE(Append(Values({S(u"Code"), S(u"c")}), VARIANT_TRUE));
+  ASSERT_TRUE(Append(VariantArray({S(u"Code"), S(u"c")}), VARIANT_TRUE));
   EXPECT_EQ(Sql(path_, "SELECT quote(Code), Kind, quote(Remark), quote(Spare) FROM Forms"),
             (std::vector<std::string>{"' '|given|''|NULL", "'c'|plain|''|NULL"}));
 }
@@ -145,13 +137,13 @@ TEST_F(RecordWritingTest, ReplaceWritesOnlyTheNamedFieldsOfTheCurrentRecord) {
   // A record array goes back unchanged; its auto-increment number is not written.
   ASSERT_TRUE(Replace(record));
   EXPECT_EQ(array_, record);
-  ASSERT_TRUE(Replace(Values({S(u"Title"), S(u"new")}, 5)));
+  ASSERT_TRUE(Replace(VariantArray({S(u"Title"), S(u"new")}, 5)));
   EXPECT_EQ(array_.AsArray().At(3), S(u"new"));
   EXPECT_EQ(Notes(), std::vector<std::string>{"1|new|text|1"});
 
-  ASSERT_TRUE(Append(Values({S(u"Amount"), Variant::I4(2)})));
+  ASSERT_TRUE(Append(VariantArray({S(u"Amount"), Variant::I4(2)})));
   array_ = Untouched();
-  EXPECT_FALSE(Replace(Values({S(u"Amount"), Variant::I4(1)})));
+  EXPECT_FALSE(Replace(VariantArray({S(u"Amount"), Variant::I4(1)})));
   EXPECT_TRUE(Error());
   EXPECT_EQ(LastCode(), dao_error::kDuplicateValue);
   EXPECT_EQ(array_, Untouched());
@@ -175,7 +167,7 @@ TEST_F(RecordWritingTest, DeleteLeavesTheCursorOnTheDeletedRecord) {
 TEST_F(RecordWritingTest, AReadOnlyDatabaseIsRefusedWithoutAnError) {
   ASSERT_EQ(Open(path_, 0, VARIANT_TRUE), B(path_));
   ASSERT_TRUE(Table(u"Notes"));
-  const Variant values = Values({S(u"Title"), S(u"x")});
+  const Variant values = VariantArray({S(u"Title"), S(u"x")});
   EXPECT_FALSE(Append(values));
   EXPECT_FALSE(Replace(values));
   EXPECT_FALSE(Delete());
@@ -194,14 +186,10 @@ TEST_F(RecordWritingTest, ALockOfAnotherUserIsWaitedForTwentyAttemptsAtMost) {
     pauses.push_back(pause);
     if (pauses.size() == 3) theirs.CancelUpdate();
   };
-  const Variant values = Values({S(u"Title"), S(u"mine")});
+  const Variant values = VariantArray({S(u"Title"), S(u"mine")});
   ASSERT_TRUE(Append(values));
   EXPECT_FALSE(Error());
-  EXPECT_EQ(pauses.size(), 3u);
-  for (milliseconds pause : pauses) {
-    EXPECT_GE(pause.count(), 10);
-    EXPECT_LT(pause.count(), 500);
-  }
+  EXPECT_EQ(pauses.size(), 3u);  // their lengths are the policy's, tested with it
 
   theirs.AddNew();
   sleep_ = [&](milliseconds pause) { pauses.push_back(pause); };

@@ -22,10 +22,10 @@ class SeekTest : public ConnectionTest {
 
 TEST_F(SeekTest, OnlyAMatchMovesAndOnlyTheEngineRefusingKeysIsRecorded) {
   ASSERT_TRUE(Table(u"People", u"ByName"));
-  ASSERT_TRUE(Seek(Variant::Str(u"Bob")));
+  ASSERT_TRUE(Seek(S(u"Bob")));
   EXPECT_EQ(NameIn(array_), "Bob");
   const Variant bob = array_;
-  EXPECT_FALSE(Seek(Variant::Str(u"Zed")));
+  EXPECT_FALSE(Seek(S(u"Zed")));
   EXPECT_FALSE(Error());
   EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) { return db_.Seek2(bob, bob, &array_, r); }));
   EXPECT_EQ(LastCode(), dao_error::kInvalidArgument);  // two keys for a one-field index
@@ -36,7 +36,7 @@ TEST_F(SeekTest, OnlyAMatchMovesAndOnlyTheEngineRefusingKeysIsRecorded) {
   ASSERT_TRUE(Ask(&CDBConnection::CloseCurrentTable));
   ASSERT_TRUE(Table(u"People"));
   ASSERT_TRUE(Skip(2, &array_));
-  EXPECT_FALSE(Seek(Variant::Str(u"Ann")));
+  EXPECT_FALSE(Seek(S(u"Ann")));
   EXPECT_FALSE(Error());
   EXPECT_EQ(Current(), "Cy");
 }
@@ -65,7 +65,7 @@ TEST_F(SeekTest, KeysGoInIndexOrderAndSeek10ReadsOnlyTheFirstINum) {
   EXPECT_EQ(a3(), Variant::I4(8));
 
   // The engine would refuse any of these keys it was given.
-  std::fill(k.begin() + 2, k.end(), Variant::Str(u"not a number"));
+  std::fill(k.begin() + 2, k.end(), S(u"not a number"));
   ASSERT_TRUE(seek10(2));
   EXPECT_EQ(a3(), Variant::I4(0));  // the first record with that prefix
   // Counts that name no usable keys: the engine, which refuses 0 or 11 keys, is not asked.

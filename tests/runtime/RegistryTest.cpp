@@ -5,16 +5,13 @@
 namespace vorlix {
 namespace {
 
-TEST(RegistryTest, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
+TEST(RegistryTest, NamesCompareWithoutCaseAndKeepTheirFirstSpellingAlsoWhenDeleting) {
   Registry registry;
   registry.SetValue("Vorlix.EXE", "AppID", "{1}");
   registry.SetValue("vorlix.exe", "appid", "{2}");
   EXPECT_EQ(registry.Value("VORLIX.exe", "APPID"), "{2}");
   EXPECT_EQ(registry.ToText(), "[HKEY_CLASSES_ROOT\\Vorlix.EXE]\n\"AppID\"=\"{2}\"\n");
-}
-
-TEST(RegistryTest, DeleteTreeTakesKeysBelowButNotKeysThatOnlyShareThePrefix) {
-  Registry registry;
+  // DeleteTree takes keys below, but not keys that only share the prefix.
   registry.SetValue("CLSID\\{A}\\ProgID", "", "x");
   registry.CreateKey("CLSID\\{A}x");
   registry.CreateKey("CLSID\\{A}.1\\Sub");

@@ -1,6 +1,5 @@
 // The runtime directory's checks and the server socket's take-over rules, on real sockets.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,16 +64,6 @@ TEST(ServerSocketTest, OnlyOneServerAtATimeHoldsTheServerLock) {
   const int again = TakeServerLock(temp.Path(""), &error);
   EXPECT_GE(again, 0) << error;
   close(again);
-}
-
-TEST(ServerSocketTest, OwnUserMayConnect) {
-  int fds[2];
-  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-  pid_t pid = 0;
-  EXPECT_TRUE(PeerMayConnect(fds[0], &pid));
-  EXPECT_EQ(pid, getpid());
-  close(fds[0]);
-  close(fds[1]);
 }
 
 }  // namespace

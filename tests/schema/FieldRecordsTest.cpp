@@ -11,62 +11,24 @@ constexpr auto kModify = &CDBConnection::ModifyTable;
 
 TEST_F(FieldRecordsTest, RecordsOfEveryShapeMakeTheirFieldsAndIndexes) {
   const Variant null = Variant::Null(), yes = Variant::Bool(true), no = Variant::Bool(false);
+  const Variant B = S(u"*RTLB*"), E = S(u"*RTLE*"), e = S(u"*rtle*");
   const Variant records = Records(
-      {// Lower-case type word; no index.
-       V(u"*RTLB*"),
-       V(u"N"),
-       V(u"text"),
-       Variant::I4(50),
-       yes,
-       V(u""),
-       V(u"*RTLE*"),
-       // Doubled begin marker; auto-increment; no end marker after the primary flag.
-       V(u"*RTLB*"),
-       V(u"*RTLB*"),
-       V(u"K"),
-       V(u"LONG"),
-       {},
-       {},
-       V(u"I"),
-       yes,
-       yes,
-       // Descending; the end marker stands in for the unique flag.
-       V(u"*RTLB*"),
-       V(u"F"),
-       V(u"Text"),
-       Variant::I4(10),
-       no,
-       V(u"x"),
-       V(u"D"),
-       V(u"*RTLE*"),
-       // 0 as required is set; a number as default is none; an empty index code, the next
-       // record straight after it.
-       V(u"*RTLB*"),
-       V(u"R"),
-       V(u"real"),
-       Variant::I4(0),
-       Variant::I4(5),
-       V(u""),
-       // Null as required is set; lower-case markers are ordinary text: an index code asking
-       // for an ascending index, a unique flag that is set.
-       V(u"*RTLB*"),
-       V(u"B"),
-       V(u"byte"),
-       null,
-       null,
-       V(u"*rtle*"),
-       V(u"*rtle*"),
-       {},
-       // "i" is not "I": an ordinary index on a field of its type word's type.
-       V(u"*RTLB*"),
-       V(u"S"),
-       V(u"Int"),
-       {},
-       {},
-       V(u"i"),
-       V(u"*RTLE*"),
-       V(u"*RTLE*"),
-       V(u"*RTLE*")},
+      {
+          // Lower-case type word; no index.
+          {B, S(u"N"), S(u"text"), Variant::I4(50), yes, S(u""), E},
+          // Doubled begin marker; auto-increment; no end marker after the primary flag.
+          {B, B, S(u"K"), S(u"LONG"), {}, {}, S(u"I"), yes, yes},
+          // Descending; the end marker stands in for the unique flag.
+          {B, S(u"F"), S(u"Text"), Variant::I4(10), no, S(u"x"), S(u"D"), E},
+          // 0 as required is set; a number as default is none; an empty index code, the next record
+          // straight after it.
+          {B, S(u"R"), S(u"real"), Variant::I4(0), Variant::I4(5), S(u"")},
+          // Null as required is set; lower-case markers are ordinary text: an index code asking for
+          // an ascending index, a unique flag that is set.
+          {B, S(u"B"), S(u"byte"), null, null, e, e, {}},
+          // "i" is not "I": an ordinary index on a field of its type word's type.
+          {B, S(u"S"), S(u"Int"), {}, {}, S(u"i"), E, E, E},
+      },
       1);
   EXPECT_TRUE(Define(kCreate, "T", records));
   EXPECT_FALSE(Error());
@@ -77,31 +39,27 @@ TEST_F(FieldRecordsTest, RecordsOfEveryShapeMakeTheirFieldsAndIndexes) {
 }
 
 TEST_F(FieldRecordsTest, AMalformedElementStopsTheWalkUnrecordedAndKeepsWhatWasMade) {
-  const std::vector<Variant> a = {V(u"*RTLB*"), V(u"A"), V(u"LONG"), {}, {}, V(u"*RTLE*")};
+  const std::vector<Variant> a = {S(u"*RTLB*"), S(u"A"), S(u"LONG"), {}, {}, S(u"*RTLE*")};
   const std::vector<std::vector<Variant>> tails = {
-      {V(u"*RTLB*"), V(u"N"), V(u"TEXT"), Variant::I2(50), {}, {}, V(u"*RTLE*")},
-      {V(u"*rtlb*"), V(u"N"), V(u"LONG"), {}, {}, V(u"*RTLE*")},
-      {V(u"*RTLB*"), V(u"N"), V(u"SINGLE"), {}, {}, V(u"*RTLE*")},
+      {S(u"*RTLB*"), S(u"N"), S(u"TEXT"), Variant::I2(50), {}, {}, S(u"*RTLE*")},
+      {S(u"*rtlb*"), S(u"N"), S(u"LONG"), {}, {}, S(u"*RTLE*")},
+      {S(u"*RTLB*"), S(u"N"), S(u"SINGLE"), {}, {}, S(u"*RTLE*")},
       // Breaks off in the third record.
-      {V(u"*RTLB*"), V(u"B"), V(u"LONG"), {}, {}, V(u""), V(u"*RTLB*"), V(u"C"), V(u"LONG")},
+      {S(u"*RTLB*"), S(u"B"), S(u"LONG"), {}, {}, S(u""), S(u"*RTLB*"), S(u"C"), S(u"LONG")},
       // Cut off after an index code that asks for an index: the field, but no index.
-      {V(u"*RTLB*"), V(u"N"), V(u"LONG"), {}, {}, V(u"D")},
+      {S(u"*RTLB*"), S(u"N"), S(u"LONG"), {}, {}, S(u"D")},
   };
   const std::vector<std::string> made[] = {
       {"A 4 4"}, {"A 4 4"}, {"A 4 4"}, {"A 4 4", "B 4 4"}, {"A 4 4", "N 4 4"}};
   for (size_t i = 0; i < tails.size(); ++i) {
-    std::vector<Variant> elements = a;
-    elements.insert(elements.end(), tails[i].begin(), tails[i].end());
     const std::string table = "T" + std::to_string(i);
-    EXPECT_FALSE(Define(kCreate, table, Records(elements))) << i;
+    EXPECT_FALSE(Define(kCreate, table, Records({a, tails[i]}))) << i;
     EXPECT_FALSE(Error()) << i;
     EXPECT_EQ(Shape(table), made[i]) << i;
   }
   // An engine refusal is recorded; the fields before it stay.
-  const std::vector<Variant> again = {V(u"*RTLB*"), V(u"id"), V(u"MEMO"), {}, {}, V(u"")};
-  std::vector<Variant> elements = a;
-  elements.insert(elements.end(), again.begin(), again.end());
-  EXPECT_FALSE(Define(kModify, "Empty", Records(elements)));
+  const std::vector<Variant> again = {S(u"*RTLB*"), S(u"id"), S(u"MEMO"), {}, {}, S(u"")};
+  EXPECT_FALSE(Define(kModify, "Empty", Records({a, again})));
   EXPECT_EQ(LastCode(), dao_error::kDuplicateField);
   EXPECT_EQ(Shape("Empty"),
             (std::vector<std::string>{"ID 4 4 auto", "A 4 4", "PrimaryKey(ID) unique primary"}));
@@ -112,7 +70,7 @@ TEST_F(FieldRecordsTest, AnythingButAOneDimensionalVariantArrayIsRefusedBeforeAn
   EXPECT_FALSE(Table(u"Nowhere"));
   const Variant refused[] = {
       Variant::I4(1), Variant::Array(SafeArray(VT_VARIANT, {{0, 2}, {0, 2}})),
-      Variant::Array(SafeArray::Vector(VT_BSTR, 0, {V(u"*RTLB*"), V(u"X")}))};
+      Variant::Array(SafeArray::Vector(VT_BSTR, 0, {S(u"*RTLB*"), S(u"X")}))};
   for (const Variant& input : refused) {
     EXPECT_FALSE(Define(kCreate, "People", input));
     EXPECT_FALSE(Define(kModify, "People", input));

@@ -11,19 +11,18 @@
 
 namespace vorlix::test {
 
-inline Variant V(const char16_t* text) {
-  return Variant::Str(text);
-}
-
 class SchemaTest : public ConnectionTest {
  protected:
   void SetUp() override {
     ConnectionTest::SetUp();
     OpenDatabase();
   }
-  // A field specification array of elements from lower upwards.
-  static Variant Records(std::vector<Variant> elements, int32_t lower = 0) {
-    return Variant::Array(SafeArray::Vector(VT_VARIANT, lower, std::move(elements)));
+  // The records' elements in one array from lower upwards, as CreateTable takes them.
+  static Variant Records(const std::vector<std::vector<Variant>>& records, int32_t lower = 0) {
+    std::vector<Variant> elements;
+    for (const std::vector<Variant>& record : records)
+      elements.insert(elements.end(), record.begin(), record.end());
+    return VariantArray(std::move(elements), lower);
   }
   // CreateTable or ModifyTable.
   bool Define(HRESULT (CDBConnection::*method)(const Bstr&, const Variant&, VARIANT_BOOL*),

@@ -16,7 +16,7 @@ class TableDefinitionTest : public SchemaTest {
   bool LinkTable(const std::string& file, const char16_t* source, VARIANT_BOOL* created) {
     return Ok([&](VARIANT_BOOL* r) { return db_.LinkTable(u"L", B(file), source, created, r); });
   }
-  const Variant field_ = Records({V(u"*RTLB*"), V(u"X"), V(u"LONG"), {}, {}, V(u"*RTLE*")});
+  const Variant field_ = VariantArray({S(u"*RTLB*"), S(u"X"), S(u"LONG"), {}, {}, S(u"*RTLE*")});
 };
 
 TEST_F(TableDefinitionTest, WithoutADatabaseEveryMethodReportsSuccessAndDoesNothing) {
