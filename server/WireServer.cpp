@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <vector>
 
 #include "runtime/ClientFolder.h"
@@ -204,6 +205,7 @@ WireServer::~WireServer() {
     ReleaseHeld(*peer);
     sd_bus_close_unref(peer->bus);
   }
+  sd_event_source_unref(accept_);
   sd_event_unref(event_);
 }
 
@@ -225,7 +227,7 @@ int WireServer::Run(int listenFd) {
   // Without a handler each signal ends the loop.
   if (r >= 0) r = sd_event_add_signal(event_, nullptr, SIGTERM, nullptr, nullptr);
   if (r >= 0) r = sd_event_add_signal(event_, nullptr, SIGINT, nullptr, nullptr);
-  if (r >= 0) r = sd_event_add_io(event_, nullptr, listenFd, EPOLLIN, OnAccept, this);
+  if (r >= 0) r = sd_event_add_io(event_, &accept_, listenFd, EPOLLIN, OnAccept, this);
   if (r >= 0) r = sd_event_add_io(event_, nullptr, module_.QuitFd(), EPOLLIN, OnQuit, this);
   if (r >= 0) r = sd_event_add_post(event_, nullptr, OnPost, this);
   if (r >= 0) r = sd_event_loop(event_);
@@ -247,10 +249,15 @@ int WireServer::OnPost(sd_event_source*, void* self) {
   return 0;
 }
 
-int WireServer::OnAccept(sd_event_source*, int fd, uint32_t, void* self) {
+int WireServer::OnAccept(sd_event_source* source, int fd, uint32_t, void* self) {
   auto* server = static_cast<WireServer*>(self);
   const int client = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-  if (client < 0) return 0;
+  if (client < 0) {
+    // Out of descriptors, the client stays queued and the socket readable: listening on would
+    // spin. A closing connection frees one and listening resumes.
+    if (errno == EMFILE || errno == ENFILE) sd_event_source_set_enabled(source, SD_EVENT_OFF);
+    return 0;
+  }
   // sd-bus accepts any user id the client claims in EXTERNAL as long as it matches the socket's
   // credentials; who may connect at all is decided here.
   pid_t pid = 0;
@@ -292,9 +299,11 @@ int WireServer::OnMessage(sd_bus_message* m, void* userdata, sd_bus_error*) {
 
 int WireServer::OnFinishClose(sd_event_source* source, void* userdata) {
   auto* peer = static_cast<Peer*>(userdata);
+  WireServer* server = peer->server;
   sd_event_source_unref(source);
   sd_bus_close_unref(peer->bus);
-  peer->server->peers_.erase(peer);
+  server->peers_.erase(peer);
+  sd_event_source_set_enabled(server->accept_, SD_EVENT_ON);
   return 0;
 }
 

@@ -75,6 +75,7 @@ class WireServer {
   ClassFactory<ConnectionObject> connectionFactory_;
   ClassFactory<CDaoStatus> statusFactory_;
   sd_event* event_ = nullptr;
+  sd_event_source* accept_ = nullptr;  // the listening socket's source
   std::map<Peer*, std::unique_ptr<Peer>> peers_;
   uint64_t nextInstance_ = 1;
 };

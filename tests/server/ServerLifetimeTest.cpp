@@ -2,12 +2,16 @@
 // its clients did, and it serves no user but its own and root.
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <sstream>
+#include <thread>
+#include <vector>
 
 #include "tests/server/ServerProcess.h"
 
@@ -52,17 +56,25 @@ TEST(ServerLifetimeTest, LockServerKeepsTheServerWithoutObjectsUntilUnlocked) {
   EXPECT_EQ(server.WaitForEnd(), 0);
 }
 
+// A connected socket to the server at path, or -1.
+int Connect(const std::string& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+  close(fd);
+  return -1;
+}
+
 // Connects to path with effective user uid (the file system access stays root's, so only the
 // server's own check can refuse) and reports whether the server answers the authentication.
 bool AnswersUser(const std::string& path, uid_t uid) {
   const pid_t child = fork();
   if (child == 0) {
     if (seteuid(uid) != 0 || setfsuid(0) < 0) _exit(2);
-    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) _exit(3);
+    const int fd = Connect(path);
+    if (fd < 0) _exit(3);
     const std::string hello = std::string(1, '\0') + "AUTH EXTERNAL\r\n";
     if (write(fd, hello.data(), hello.size()) != static_cast<ssize_t>(hello.size())) _exit(4);
     timeval wait{10, 0};
@@ -82,6 +94,45 @@ TEST(ServerLifetimeTest, ConnectionFromAnotherUserIsRefused) {
   ASSERT_TRUE(server.WaitForSocket());
   EXPECT_TRUE(AnswersUser(folder.SocketPath(), 0));
   EXPECT_FALSE(AnswersUser(folder.SocketPath(), 65534));
+  EXPECT_EQ(server.Terminate(), 0);
+}
+
+// The processor time the process has used, in clock ticks.
+long CpuTicks(pid_t pid) {
+  const std::string stat = test::ReadText("/proc/" + std::to_string(pid) + "/stat");
+  std::istringstream fields(stat.substr(stat.rfind(')') + 2));  // from the state, field 3
+  std::string skipped;
+  for (int field = 3; field < 14; ++field)
+    fields >> skipped;
+  long user = 0, system = 0;
+  fields >> user >> system;
+  return user + system;
+}
+
+TEST(ServerLifetimeTest, ServerOutOfDescriptorsWaitsForOneInsteadOfSpinning) {
+  test::ServerFolder folder;
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = 32;  // the server started next inherits it
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  test::ServerProcess server(folder);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  ASSERT_TRUE(server.WaitForSocket());
+  std::vector<int> clients;
+  for (int i = 0; i < 40; ++i)
+    clients.push_back(Connect(folder.SocketPath()));
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  ASSERT_EQ(getsockopt(clients[0], SOL_SOCKET, SO_PEERCRED, &peer, &size), 0);
+  const long before = CpuTicks(peer.pid);
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  // Polling the queued clients takes whatever processor time there is: most of two seconds
+  // (200 ticks) on an idle machine. Waiting takes next to none.
+  EXPECT_LT(CpuTicks(peer.pid) - before, 20);
+  for (int fd : clients)
+    close(fd);
+  EXPECT_TRUE(AnswersUser(folder.SocketPath(), geteuid()));
   EXPECT_EQ(server.Terminate(), 0);
 }
 
