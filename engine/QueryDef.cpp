@@ -165,7 +165,7 @@ Statement CDaoQueryDef::Prepare() {
     ThrowDao(dao_error::kSyntaxError, "The text holds more than one statement: " + sql_);
   }
   SqliteDb& db = database_->Db();
-  const std::string sql = ResolveLinks(*database_, WithTextCollation(text_.sql));
+  const std::string sql = ResolveLinks(*database_, WithEngineColumns(text_.sql));
   std::optional<Statement> stmt;
   try {
     stmt.emplace(db.Prepare(sql));

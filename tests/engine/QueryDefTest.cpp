@@ -25,6 +25,25 @@ TEST_F(QueryDefTest, ExecuteRunsOneActionStatementAndCountsItsRecords) {
             (Lines{"1|Ann", "2|Bob"}));  // COUNTER numbers itself
 }
 
+// SQLite gives a column declared MEMO or NOTE numeric affinity, which stores "007" as 7.
+TEST_F(QueryDefTest, MemoColumnsMadeBySqlKeepDigitsAsText) {
+  Exec("CREATE TABLE Notes (Memo MEMO, Remark NOTE)");
+  Exec("ALTER TABLE Notes ADD COLUMN Extra MEMO");
+  Exec("INSERT INTO Notes VALUES ('007', '00', '007')");
+  CDaoRecordset rs(&db_);
+  rs.Open(dbOpenTable, u"Notes");
+  rs.AddNew();
+  for (const char16_t* field : {u"Memo", u"Remark", u"Extra"})
+    rs.SetFieldValue(field, Bstr(u"00"));
+  rs.Update();
+  rs.MoveFirst();
+  EXPECT_EQ(Text(rs.GetFieldValue(u"Memo")), "007");
+  CDaoFieldInfo info;
+  rs.GetFieldInfo(u"Extra", info);
+  EXPECT_EQ(info.m_nType, dbMemo);
+  EXPECT_EQ(Sql(path_, "SELECT Memo, Remark, Extra FROM Notes"), (Lines{"007|00|007", "00|00|00"}));
+}
+
 TEST_F(QueryDefTest, TablesDroppedOrRenamedBySqlTakeTheirCatalogWithThem) {
   Exec("ALTER TABLE People RENAME TO Persons");
   CDaoRecordset persons(&db_);
