@@ -45,7 +45,8 @@ TEST_F(QueryDefTest, MemoColumnsMadeBySqlKeepDigitsAsText) {
 }
 
 TEST_F(QueryDefTest, TablesDroppedOrRenamedBySqlTakeTheirCatalogWithThem) {
-  Exec("ALTER TABLE People RENAME TO Persons");
+  Exec("ALTER TABLE main.People RENAME TO Persons");
+  Exec("DROP INDEX [People.ByAge]");
   CDaoRecordset persons(&db_);
   persons.Open(dbOpenTable, u"Persons");
   persons.SetCurrentIndex(u"ByName");  // the index keeps its name under the new table name
@@ -55,15 +56,31 @@ TEST_F(QueryDefTest, TablesDroppedOrRenamedBySqlTakeTheirCatalogWithThem) {
   persons.SetBookmark(persons.GetLastModifiedBookmark());
   EXPECT_EQ(Text(persons.GetFieldValue(u"ID")), "4");  // and so does the counter
   persons.Close();
-  Exec("DROP TABLE Persons");
-  // A new table of the old name is what SQL makes it: its Text field takes "".
-  Exec("CREATE TABLE Persons (Name TEXT(20))");
+  EXPECT_EQ(Sql(path_, "SELECT IndexName FROM MSysIndexes ORDER BY 1"),
+            (Lines{"ByName", "PrimaryKey"}));
+  Exec("DROP TABLE main.[Persons]");
+  // A new table of the old name is what SQL makes it: its Text field takes "", and it numbers
+  // from 1.
+  Exec("CREATE TABLE Persons (ID COUNTER, Name TEXT(20))");
   persons.Open(dbOpenTable, u"Persons");
   persons.AddNew();
   persons.SetFieldValue(u"Name", Bstr(u""));
   persons.Update();
   EXPECT_EQ(persons.GetIndexCount(), 0);
-  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM MSysFields WHERE TableName = 'Persons'"), Lines{"0"});
+  persons.Close();
+  EXPECT_EQ(Sql(path_, "SELECT ID FROM Persons"), Lines{"1"});
+
+  // So does a table another program dropped, once the file is opened again.
+  MakePeople();
+  db_.Close();
+  Sql(path_, "INSERT INTO People (Name) VALUES ('Ann'); DROP TABLE People");
+  db_.Open(B(path_));
+  Exec("CREATE TABLE People (ID COUNTER, Name TEXT(20))");
+  EXPECT_EQ(Sql(path_,
+                "SELECT (SELECT count(*) FROM MSysFields) + (SELECT count(*) FROM "
+                "MSysIndexes) + (SELECT LastValue FROM MSysCounters WHERE TableName = "
+                "'People')"),
+            Lines{"0"});
 }
 
 TEST_F(QueryDefTest, ExecuteRefusesWhatIsNotOneActionStatementAndAFailureChangesNothing) {
