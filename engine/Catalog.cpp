@@ -22,6 +22,23 @@ constexpr const char* kTables[] = {
 
 constexpr const char* kCounterPrefix = "MSysCounter ";
 
+// The rows of each catalog table that describe nothing any more: fields whose column is gone
+// (with its table or alone), indexes SQLite no longer has, counters whose trigger is gone.
+struct Orphans {
+  const char* table;
+  std::string where;
+};
+std::vector<Orphans> OrphanedRows() {
+  return {{"MSysFields",
+           "NOT EXISTS (SELECT 1 FROM pragma_table_info(TableName, 'main') AS c "
+           "WHERE c.name = FieldName COLLATE NOCASE)"},
+          {"MSysIndexes",
+           "StoredName NOT IN (SELECT name FROM main.sqlite_schema WHERE type = 'index')"},
+          {"MSysCounters",
+           "NOT EXISTS (SELECT 1 FROM main.sqlite_schema WHERE type = 'trigger' AND name = " +
+               QuoteText(kCounterPrefix) + " || TableName || '.' || FieldName COLLATE NOCASE)"}};
+}
+
 std::string CounterTrigger(const std::string& table, const std::string& field) {
   return kCounterPrefix + table + "." + field;
 }
@@ -170,6 +187,18 @@ void ForgetTable(SqliteDb& db, const std::string& table) {
   for (const char* t : {"MSysFields", "MSysIndexes", "MSysCounters"}) {
     db.Prepare(std::string("DELETE FROM ") + t + " WHERE TableName = ?1").Bind(1, table).Run();
   }
+}
+
+void Prune(SqliteDb& db) {
+  const std::vector<Orphans> orphans = OrphanedRows();
+  std::string any = "SELECT 0";
+  for (const Orphans& o : orphans)
+    any += std::string(" OR EXISTS (SELECT 1 FROM ") + o.table + " WHERE " + o.where + ")";
+  if (db.QueryInt(any) == 0) return;
+  WriteTransaction transaction(db);
+  for (const Orphans& o : orphans)
+    db.Exec(std::string("DELETE FROM ") + o.table + " WHERE " + o.where);
+  transaction.Commit();
 }
 
 }  // namespace vorlix::catalog

@@ -73,4 +73,11 @@ void RenameTable(SqliteDb& db, const std::string& from, const std::string& to);
 // Drops the catalog rows of a table that no longer exists.
 void ForgetTable(SqliteDb& db, const std::string& table);
 
+// Drops the rows of fields and indexes that no longer exist, whoever dropped them (plain SQL
+// through the engine in any spelling, another program, an older build), so that a table, field
+// or index made later under the same name inherits none of their properties. A counter stays
+// while its trigger does: a table renamed by another program keeps numbering through it. Reads
+// first and writes only when there is something to drop.
+void Prune(SqliteDb& db);
+
 }  // namespace vorlix::catalog

@@ -104,6 +104,8 @@ void CDaoDatabase::Attach(std::unique_ptr<SqliteDb> db, std::string name, bool r
       transaction.Commit();
       hasCatalog = true;
     }
+    // Another program, or an older build, may have dropped what catalog rows describe.
+    catalog::Prune(*db);
     catalog::SyncCounters(*db);
   }
   std::optional<engine::FileId> file = engine::IdentifyFile(name);

@@ -87,7 +87,15 @@ constexpr Synonym kSynonyms[] = {
     {"UNIQUEIDENTIFIER", dbGUID, false},
 };
 
-// SQLite's affinity rules, for type words the list does not know.
+std::string Upper(std::string_view text) {
+  std::string upper(text);
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](unsigned char c) { return std::toupper(c); });
+  return upper;
+}
+
+// SQLite's affinity rules, for type words the list does not know: Memo stands for text
+// affinity, Long for integer, Long Binary for blob and Double for real and numeric.
 int16_t CodeByAffinity(std::string_view upper) {
   auto has = [&](std::string_view part) { return upper.find(part) != std::string_view::npos; };
   if (has("INT")) return dbLong;
@@ -106,9 +114,7 @@ const FieldType* FieldTypeByCode(int16_t code) {
 }
 
 DeclaredType ParseDeclaredType(std::string_view declared) {
-  std::string upper(declared);
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](unsigned char c) { return std::toupper(c); });
+  const std::string upper = Upper(declared);
   const size_t wordEnd = std::min(upper.find_first_of(" (\t\r\n"), upper.size());
   const std::string_view word = std::string_view(upper).substr(0, wordEnd);
 
@@ -141,6 +147,14 @@ DeclaredType ParseDeclaredType(std::string_view declared) {
     return {type, type->size, false};
   }
   return {type, size, false};
+}
+
+const char* TextAffinityDeclared(std::string_view declared) {
+  const FieldType& type = *ParseDeclaredType(declared).type;
+  if (type.storage != Storage::kText || CodeByAffinity(Upper(declared)) == dbMemo) return nullptr;
+  // Date/Time and GUID have numeric affinity even as the engine declares them; their stored
+  // forms never look like numbers, so they need no other word.
+  return CodeByAffinity(type.declared) == dbMemo ? type.declared : nullptr;
 }
 
 std::string DeclaredTypeSql(const FieldType& type, int32_t size, bool autoIncrement) {

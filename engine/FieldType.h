@@ -53,6 +53,11 @@ struct DeclaredType {
 };
 DeclaredType ParseDeclaredType(std::string_view declared);
 
+// For the declared type of a column made by SQL: the engine's declared type to write in place
+// of its first word when the type keeps text that SQLite would not give text affinity (MEMO,
+// whose numeric affinity stores the text "007" as the integer 7); nullptr when it stands.
+const char* TextAffinityDeclared(std::string_view declared);
+
 // The declared type the engine writes for a field (ParseDeclaredType reads it back as given).
 std::string DeclaredTypeSql(const FieldType& type, int32_t size, bool autoIncrement);
 

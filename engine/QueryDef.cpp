@@ -28,23 +28,23 @@ bool ManagesConnection(const std::string& sql) {
 }
 
 // After a statement run by SQL; true when it was DDL. What the catalog keeps about tables
-// follows them: a table made by SQL gets counters for its COUNTER columns; a dropped table's
-// catalog rows go (or a new table of its name would inherit them); a renamed table's rows
-// move with it.
+// follows them: a table made by SQL gets counters for its COUNTER columns; a renamed table's
+// rows move with it; the rows of whatever is gone go (or a table, field or index made later
+// under its name would inherit them), however the statement named it.
 bool KeepCatalog(SqliteDb& db, const std::string& sql) {
   std::optional<std::vector<Token>> tokens = Tokenize(sql);
   if (!tokens || tokens->size() < 3) return false;
   const std::vector<Token>& t = *tokens;
   if (!t[0].Is("CREATE") && !t[0].Is("ALTER") && !t[0].Is("DROP")) return false;
-  if (t[0].Is("DROP") && t[1].Is("TABLE")) {
-    const size_t name = t[2].Is("IF") ? 4 : 2;  // DROP TABLE [IF EXISTS] name
-    if (name < t.size() && StoredTableName(db, NameOf(t[name], sql)).empty()) {
-      catalog::ForgetTable(db, NameOf(t[name], sql));
+  if (t[0].Is("ALTER") && t[1].Is("TABLE")) {
+    const QualifiedName from = ReadQualifiedName(t, 2, sql);
+    const size_t to = from.end + 2;  // ALTER TABLE [schema.]from RENAME TO to
+    if (to < t.size() && t[to - 2].Is("RENAME") && t[to - 1].Is("TO") &&
+        (from.schema.empty() || EqualNoCase(from.schema, "main"))) {
+      catalog::RenameTable(db, NameOf(t[from.name], sql), NameOf(t[to], sql));
     }
-  } else if (t[0].Is("ALTER") && t[1].Is("TABLE") && t.size() >= 6 && t[3].Is("RENAME") &&
-             t[4].Is("TO")) {
-    catalog::RenameTable(db, NameOf(t[2], sql), NameOf(t[5], sql));
   }
+  catalog::Prune(db);
   catalog::SyncCounters(db);
   return true;
 }
@@ -165,7 +165,7 @@ Statement CDaoQueryDef::Prepare() {
     ThrowDao(dao_error::kSyntaxError, "The text holds more than one statement: " + sql_);
   }
   SqliteDb& db = database_->Db();
-  const std::string sql = ResolveLinks(*database_, WithTextCollation(text_.sql));
+  const std::string sql = ResolveLinks(*database_, WithEngineColumns(text_.sql));
   std::optional<Statement> stmt;
   try {
     stmt.emplace(db.Prepare(sql));

@@ -82,12 +82,19 @@ bool EndsColumnType(const Token& t) {
   return false;
 }
 
-// Where " COLLATE NOCASE" goes for the column definition t[begin, end), or npos.
-size_t CollationPlace(const std::vector<Token>& t, size_t begin, size_t end,
-                      const std::string& sql) {
-  if (begin + 1 >= end) return std::string::npos;  // a name without a type
+// A change of SQL text: the bytes [begin, end) become text.
+struct Edit {
+  size_t begin;
+  size_t end;
+  std::string text;
+};
+
+// Adds the edits of the column definition t[begin, end) to edits, in text order.
+void EditColumn(const std::vector<Token>& t, size_t begin, size_t end, const std::string& sql,
+                std::vector<Edit>& edits) {
+  if (begin + 1 >= end) return;  // a name without a type
   for (const char* word : {"CONSTRAINT", "PRIMARY", "UNIQUE", "CHECK", "FOREIGN"}) {
-    if (t[begin].Is(word)) return std::string::npos;  // a table constraint
+    if (t[begin].Is(word)) return;  // a table constraint
   }
   size_t typeEnd = begin + 1;
   int depth = 0;
@@ -95,36 +102,44 @@ size_t CollationPlace(const std::vector<Token>& t, size_t begin, size_t end,
     depth += t[typeEnd].IsPunct('(', sql) - t[typeEnd].IsPunct(')', sql);
     ++typeEnd;
   }
-  for (size_t i = typeEnd; i < end; ++i) {
-    if (t[i].Is("COLLATE")) return std::string::npos;
-  }
-  if (typeEnd == begin + 1) return std::string::npos;
+  if (typeEnd == begin + 1) return;
   const std::string type = sql.substr(t[begin + 1].begin, t[typeEnd - 1].end - t[begin + 1].begin);
-  if (!ParseDeclaredType(type).type->noCase) return std::string::npos;
-  return t[end - 1].end;
+  if (const char* declared = TextAffinityDeclared(type)) {
+    edits.push_back({t[begin + 1].begin, t[begin + 1].end, declared});
+  }
+  for (size_t i = typeEnd; i < end; ++i) {
+    if (t[i].Is("COLLATE")) return;
+  }
+  if (ParseDeclaredType(type).type->noCase) {
+    edits.push_back({t[end - 1].end, t[end - 1].end, " COLLATE NOCASE"});
+  }
 }
 
 }  // namespace
 
-std::string WithTextCollation(const std::string& sql) {
+std::string WithEngineColumns(const std::string& sql) {
   std::optional<std::vector<Token>> tokens = Tokenize(sql);
   if (!tokens || tokens->size() < 4) return sql;
   const std::vector<Token>& t = *tokens;
-  std::vector<size_t> places;
-  if (t[0].Is("ALTER") && t[1].Is("TABLE") && t[3].Is("ADD")) {
-    const size_t def = t.size() > 5 && t[4].Is("COLUMN") ? 5 : 4;
+  std::vector<Edit> edits;
+  if (t[0].Is("ALTER") && t[1].Is("TABLE")) {
+    const size_t add = ReadQualifiedName(t, 2, sql).end;
+    if (add >= t.size() || !t[add].Is("ADD")) return sql;
+    const size_t def = add + 1 < t.size() && t[add + 1].Is("COLUMN") ? add + 2 : add + 1;
     size_t end = t.size();
     while (end > def && t[end - 1].IsPunct(';', sql))
       --end;
-    places.push_back(CollationPlace(t, def, end, sql));
+    EditColumn(t, def, end, sql, edits);
   } else if (t[0].Is("CREATE")) {
     size_t i = 1;
     while (i < t.size() && !t[i].Is("TABLE") && !t[i].IsPunct('(', sql))
       ++i;
     if (i == t.size() || !t[i].Is("TABLE")) return sql;
-    while (i < t.size() && !t[i].IsPunct('(', sql) && !t[i].Is("AS"))
+    // A table made from a query, or a virtual table whose module reads its own arguments, has
+    // no column definitions.
+    while (i < t.size() && !t[i].IsPunct('(', sql) && !t[i].Is("AS") && !t[i].Is("USING"))
       ++i;
-    if (i == t.size() || t[i].Is("AS")) return sql;
+    if (i == t.size() || !t[i].IsPunct('(', sql)) return sql;
     // Definitions are separated by commas outside parentheses, up to the closing one.
     int depth = 0;
     size_t begin = i + 1;
@@ -132,16 +147,16 @@ std::string WithTextCollation(const std::string& sql) {
       if (t[j].IsPunct('(', sql)) ++depth;
       const bool close = t[j].IsPunct(')', sql) && depth-- == 0;
       if (close || (depth == 0 && t[j].IsPunct(',', sql))) {
-        places.push_back(CollationPlace(t, begin, j, sql));
+        EditColumn(t, begin, j, sql, edits);
         begin = j + 1;
       }
       if (close) break;
     }
   }
+  // From the last edit back, so that the offsets of the earlier ones still hold.
   std::string out = sql;
-  for (auto place = places.rbegin(); place != places.rend(); ++place) {
-    if (*place != std::string::npos) out.insert(*place, " COLLATE NOCASE");
-  }
+  for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit)
+    out.replace(edit->begin, edit->end - edit->begin, edit->text);
   return out;
 }
 

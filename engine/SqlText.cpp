@@ -86,6 +86,11 @@ std::string NameOf(const Token& t, std::string_view sql) {
   return name;
 }
 
+QualifiedName ReadQualifiedName(const std::vector<Token>& t, size_t i, std::string_view sql) {
+  if (i + 2 < t.size() && t[i + 1].IsPunct('.', sql)) return {NameOf(t[i], sql), i + 2, i + 3};
+  return {std::string(), i, i + 1};
+}
+
 namespace {
 
 // Index just past a parenthesised group starting at i, or i when there is none.

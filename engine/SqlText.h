@@ -37,6 +37,15 @@ std::optional<std::vector<Token>> Tokenize(std::string_view sql);
 // The bare name of a word or quoted-name token: quotes removed, doubled quotes undone.
 std::string NameOf(const Token& t, std::string_view sql);
 
+// The name "[schema.]name" that begins at token i: its schema as written (empty when none is
+// given), the index of the name's token and the index just past it.
+struct QualifiedName {
+  std::string schema;
+  size_t name;
+  size_t end;
+};
+QualifiedName ReadQualifiedName(const std::vector<Token>& t, size_t i, std::string_view sql);
+
 // A foreign key declared in a CREATE TABLE statement: its constraint name (empty when it has
 // none) and the text to cut out to drop it, as a byte range of the statement.
 struct ForeignKeyClause {

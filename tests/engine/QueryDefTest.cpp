@@ -25,8 +25,28 @@ TEST_F(QueryDefTest, ExecuteRunsOneActionStatementAndCountsItsRecords) {
             (Lines{"1|Ann", "2|Bob"}));  // COUNTER numbers itself
 }
 
+// SQLite gives a column declared MEMO or NOTE numeric affinity, which stores "007" as 7.
+TEST_F(QueryDefTest, MemoColumnsMadeBySqlKeepDigitsAsText) {
+  Exec("CREATE TABLE Notes (Memo MEMO, Remark NOTE)");
+  Exec("ALTER TABLE Notes ADD COLUMN Extra MEMO");
+  Exec("INSERT INTO Notes VALUES ('007', '00', '007')");
+  CDaoRecordset rs(&db_);
+  rs.Open(dbOpenTable, u"Notes");
+  rs.AddNew();
+  for (const char16_t* field : {u"Memo", u"Remark", u"Extra"})
+    rs.SetFieldValue(field, Bstr(u"00"));
+  rs.Update();
+  rs.MoveFirst();
+  EXPECT_EQ(Text(rs.GetFieldValue(u"Memo")), "007");
+  CDaoFieldInfo info;
+  rs.GetFieldInfo(u"Extra", info);
+  EXPECT_EQ(info.m_nType, dbMemo);
+  EXPECT_EQ(Sql(path_, "SELECT Memo, Remark, Extra FROM Notes"), (Lines{"007|00|007", "00|00|00"}));
+}
+
 TEST_F(QueryDefTest, TablesDroppedOrRenamedBySqlTakeTheirCatalogWithThem) {
-  Exec("ALTER TABLE People RENAME TO Persons");
+  Exec("ALTER TABLE main.People RENAME TO Persons");
+  Exec("DROP INDEX [People.ByAge]");
   CDaoRecordset persons(&db_);
   persons.Open(dbOpenTable, u"Persons");
   persons.SetCurrentIndex(u"ByName");  // the index keeps its name under the new table name
@@ -36,15 +56,31 @@ TEST_F(QueryDefTest, TablesDroppedOrRenamedBySqlTakeTheirCatalogWithThem) {
   persons.SetBookmark(persons.GetLastModifiedBookmark());
   EXPECT_EQ(Text(persons.GetFieldValue(u"ID")), "4");  // and so does the counter
   persons.Close();
-  Exec("DROP TABLE Persons");
-  // A new table of the old name is what SQL makes it: its Text field takes "".
-  Exec("CREATE TABLE Persons (Name TEXT(20))");
+  EXPECT_EQ(Sql(path_, "SELECT IndexName FROM MSysIndexes ORDER BY 1"),
+            (Lines{"ByName", "PrimaryKey"}));
+  Exec("DROP TABLE main.[Persons]");
+  // A new table of the old name is what SQL makes it: its Text field takes "", and it numbers
+  // from 1.
+  Exec("CREATE TABLE Persons (ID COUNTER, Name TEXT(20))");
   persons.Open(dbOpenTable, u"Persons");
   persons.AddNew();
   persons.SetFieldValue(u"Name", Bstr(u""));
   persons.Update();
   EXPECT_EQ(persons.GetIndexCount(), 0);
-  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM MSysFields WHERE TableName = 'Persons'"), Lines{"0"});
+  persons.Close();
+  EXPECT_EQ(Sql(path_, "SELECT ID FROM Persons"), Lines{"1"});
+
+  // So does a table another program dropped, once the file is opened again.
+  MakePeople();
+  db_.Close();
+  Sql(path_, "INSERT INTO People (Name) VALUES ('Ann'); DROP TABLE People");
+  db_.Open(B(path_));
+  Exec("CREATE TABLE People (ID COUNTER, Name TEXT(20))");
+  EXPECT_EQ(Sql(path_,
+                "SELECT (SELECT count(*) FROM MSysFields) + (SELECT count(*) FROM "
+                "MSysIndexes) + (SELECT LastValue FROM MSysCounters WHERE TableName = "
+                "'People')"),
+            Lines{"0"});
 }
 
 TEST_F(QueryDefTest, ExecuteRefusesWhatIsNotOneActionStatementAndAFailureChangesNothing) {

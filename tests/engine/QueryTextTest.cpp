@@ -1,5 +1,5 @@
 // The query text the engine hands to SQLite: parameter declarations and references, the
-// collation of Text columns made by SQL, and the one-statement rule.
+// declared types and collation of Text and Memo columns made by SQL, and the one-statement rule.
 #include "EngineTestSupport.h"
 #include "engine/QueryText.h"
 
@@ -31,17 +31,25 @@ TEST(QueryText, MalformedDeclarationsAreSyntaxErrors) {
   }
 }
 
-TEST(QueryText, TextColumnsMadeBySqlCompareWithoutRegardToCase) {
-  EXPECT_EQ(WithTextCollation("CREATE TABLE t (a TEXT(10), b LONG, c VARCHAR (5) NOT NULL, "
+TEST(QueryText, ColumnsMadeBySqlKeepAndCompareTextAsTheEnginesOwn) {
+  EXPECT_EQ(WithEngineColumns("CREATE TABLE t (a TEXT(10), b LONG, c VARCHAR (5) NOT NULL, "
                               "d MEMO COLLATE BINARY, e CHAR, CONSTRAINT pk PRIMARY KEY (b))"),
             "CREATE TABLE t (a TEXT(10) COLLATE NOCASE, b LONG, c VARCHAR (5) NOT NULL COLLATE "
-            "NOCASE, d MEMO COLLATE BINARY, e CHAR COLLATE NOCASE, CONSTRAINT pk PRIMARY KEY (b))");
-  EXPECT_EQ(WithTextCollation("ALTER TABLE t ADD COLUMN n TEXT(5) DEFAULT 'x';"),
-            "ALTER TABLE t ADD COLUMN n TEXT(5) DEFAULT 'x' COLLATE NOCASE;");
-  EXPECT_EQ(WithTextCollation("ALTER TABLE t ADD n LONG"), "ALTER TABLE t ADD n LONG");
-  for (const char* unchanged : {"CREATE INDEX i ON t (a)", "CREATE TABLE t AS SELECT a FROM u",
-                                "SELECT 'TEXT'", "CREATE TABLE t (a, b BLOB)"}) {
-    EXPECT_EQ(WithTextCollation(unchanged), unchanged);
+            "NOCASE, d LONGTEXT COLLATE BINARY, e CHAR COLLATE NOCASE, CONSTRAINT pk PRIMARY KEY "
+            "(b))");
+  // Only type words change: names, literals, comments and casts stay.
+  EXPECT_EQ(WithEngineColumns("CREATE TABLE [Memo] (Memo memo DEFAULT 'MEMO' CHECK (CAST(Memo "
+                              "AS MEMO) <> ''), \"MEMO\" NOTE /* MEMO */, g GUID, d DATE)"),
+            "CREATE TABLE [Memo] (Memo LONGTEXT DEFAULT 'MEMO' CHECK (CAST(Memo AS MEMO) <> '') "
+            "COLLATE NOCASE, \"MEMO\" LONGTEXT COLLATE NOCASE /* MEMO */, g GUID, d DATE)");
+  EXPECT_EQ(WithEngineColumns("ALTER TABLE main.t ADD COLUMN n MEMO DEFAULT 'x';"),
+            "ALTER TABLE main.t ADD COLUMN n LONGTEXT DEFAULT 'x' COLLATE NOCASE;");
+  EXPECT_EQ(WithEngineColumns("ALTER TABLE t ADD n LONG"), "ALTER TABLE t ADD n LONG");
+  for (const char* unchanged :
+       {"CREATE INDEX i ON t (a)", "CREATE TABLE t AS SELECT CAST(a AS MEMO) FROM u",
+        "SELECT CAST('007' AS MEMO)", "CREATE VIRTUAL TABLE v USING m (a MEMO)",
+        "CREATE TABLE t (a, b BLOB)"}) {
+    EXPECT_EQ(WithEngineColumns(unchanged), unchanged);
   }
 }
 
