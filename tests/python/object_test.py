@@ -36,43 +36,34 @@ class ActivationTest(ServerTestCase):
 
 
 class CallTest(ServerTestCase):
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.db = vorlix.CreateObject(PROGID)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.db.close()
-        super().tearDownClass()
-
     def test_results_and_out_parameters(self):
-        db = self.db
-        self.assertEqual(db.getvorlixversion(), 1)  # any letter case
-        self.assertEqual(db.GetLastDAOError(), (0, ""))  # [out] values only
-        self.assertIsNone(db.CloseTable("nothing"))  # neither result nor [out]
-        self.assertEqual(db.Top(), (False, vorlix.Empty))  # an [out] the method did not write
-        path = self.folder.file("calls.vdb")
-        db.CreateDatabase(path)
-        self.assertEqual(db.Open(path, False, False), path)
-        db.Command("CREATE TABLE T (A LONG, B TEXT(10))")
-        self.assertTrue(db.Table("T", ""))
-        self.assertEqual(db.GetFieldCount(), (True, 2))
-        self.assertEqual(db.Append(("A", 7, "B", "x"), False), (True, ["A", 7, "B", "x"]))
-        self.assertEqual(vorlix.record_dict(db.GetRecord()[1]), {"A": 7, "B": "x"})
+        with vorlix.CreateObject(PROGID) as db:
+            self.assertEqual(db.getvorlixversion(), 1)  # any letter case
+            self.assertEqual(db.GetLastDAOError(), (0, ""))  # [out] values only
+            self.assertIsNone(db.CloseTable("nothing"))  # neither result nor [out]
+            self.assertEqual(db.Top(), (False, vorlix.Empty))  # an [out] not written
+            path = self.folder.file("calls.vdb")
+            db.CreateDatabase(path)
+            self.assertEqual(db.Open(path, False, False), path)
+            db.Command("CREATE TABLE T (A LONG, B TEXT(10))")
+            self.assertTrue(db.Table("T", ""))
+            self.assertEqual(db.GetFieldCount(), (True, 2))
+            self.assertEqual(db.Append(("A", 7, "B", "x"), False), (True, ["A", 7, "B", "x"]))
+            self.assertEqual(vorlix.record_dict(db.GetRecord()[1]), {"A": 7, "B": "x"})
 
     def test_failures_raise_with_code_and_name(self):
-        for args, name, arg_err in [(("NoSuchMethod",), "DISP_E_UNKNOWNNAME", None),
-                                    (("GetFieldName", "x"), "DISP_E_TYPEMISMATCH", 0),
-                                    (("GetFieldName", 70000), "DISP_E_OVERFLOW", 0),
-                                    (("GetFieldName",), "DISP_E_BADPARAMCOUNT", None)]:
-            with self.subTest(name):
-                with self.assertRaises(vorlix.VorlixError) as caught:
-                    self.db.invoke(*args)
-                error = caught.exception
-                self.assertEqual((error.hresult, error.name, error.arg_err),
-                                 (getattr(vorlix, name), name, arg_err))
-        self.assertRaises(TypeError, self.db.GetFieldName, object())
+        with vorlix.CreateObject(PROGID) as db:
+            for args, name, arg_err in [(("NoSuchMethod",), "DISP_E_UNKNOWNNAME", None),
+                                        (("GetFieldName", "x"), "DISP_E_TYPEMISMATCH", 0),
+                                        (("GetFieldName", 70000), "DISP_E_OVERFLOW", 0),
+                                        (("GetFieldName",), "DISP_E_BADPARAMCOUNT", None)]:
+                with self.subTest(name):
+                    with self.assertRaises(vorlix.VorlixError) as caught:
+                        db.invoke(*args)
+                    error = caught.exception
+                    self.assertEqual((error.hresult, error.name, error.arg_err),
+                                     (getattr(vorlix, name), name, arg_err))
+            self.assertRaises(TypeError, db.GetFieldName, object())
 
     def test_release_on_close_with_and_collection(self):
         path = self.folder.file("held.vdb")

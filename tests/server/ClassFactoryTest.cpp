@@ -1,19 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "server/ClassFactory.h"
-#include "server/DispatchObject.h"
+#include "server/DaoStatus.h"
 
 namespace vorlix {
 namespace {
-
-// A DaoStatus object that only counts its calls.
-class StatusObject final : public DispatchObject<IDaoStatus> {
- public:
-  StatusObject(IUnknown* outer, ModuleLock& lock) : DispatchObject(outer, lock) {}
-  HRESULT DaoInit() override { return ++inits, S_OK; }
-  HRESULT DaoTerm() override { return S_FALSE; }
-  int inits = 0;
-};
 
 // An outer object that counts what its aggregated object forwards to it.
 class Outer final : public IUnknown {
@@ -32,7 +23,7 @@ class Outer final : public IUnknown {
 class ClassFactoryTest : public ::testing::Test {
  protected:
   ModuleLock lock_;
-  ClassFactory<StatusObject> factory_{lock_};
+  ClassFactory<CDaoStatus> factory_{lock_};
 };
 
 TEST_F(ClassFactoryTest, RefusedCreationsLeaveNoObject) {
@@ -102,22 +93,6 @@ TEST_F(ClassFactoryTest, AnAggregatedObjectDelegatesItsUnknownToTheOuterObject) 
   EXPECT_EQ(lock_.Count(), 1);
   inner->Release();
   EXPECT_EQ(lock_.Count(), 0);
-}
-
-TEST_F(ClassFactoryTest, InvokeCallsTheMethodThroughTheTable) {
-  void* object = nullptr;
-  ASSERT_EQ(factory_.CreateInstance(nullptr, kIDaoStatus.iid, &object), S_OK);
-  auto* status = static_cast<StatusObject*>(static_cast<IDaoStatus*>(object));
-  Variant result = Variant::I4(5);
-  std::vector<Variant> outs;
-  uint32_t argErr = 0;
-  EXPECT_EQ(status->Invoke(1, 0, {}, &result, &outs, &argErr), S_OK);
-  EXPECT_EQ(status->Invoke(2, 0, {}, &result, &outs, &argErr), S_FALSE);
-  EXPECT_EQ(status->inits, 1);
-  EXPECT_EQ(result.vt(), VT_EMPTY);
-  EXPECT_EQ(status->Invoke(1, 0, {Variant()}, &result, &outs, &argErr), DISP_E_BADPARAMCOUNT);
-  EXPECT_EQ(status->Invoke(3, 0, {}, &result, &outs, &argErr), DISP_E_MEMBERNOTFOUND);
-  status->Release();
 }
 
 }  // namespace

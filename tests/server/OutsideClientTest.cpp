@@ -15,12 +15,14 @@ TEST(ServerCommandLineTest, RegistrationActionsExitWithoutServing) {
   EXPECT_EQ(test::ReadText(getenv("VORLIX_REGISTRY")).find("LocalServer32"), std::string::npos);
 }
 
-TEST(OutsideClientTest, PythonMakesTypedCallAndInvoke) {
+// The client ends holding an object and a server lock: the server drops both with the
+// connection and then ends by itself.
+TEST(OutsideClientTest, PythonCallsThenDiesHoldingAnObjectAndALock) {
   test::ServerFolder folder;
   test::ServerProcess server(folder);
   ASSERT_TRUE(server.WaitForSocket());
   EXPECT_EQ(test::RunToEnd("/usr/bin/python3", {OUTSIDE_CLIENT_SCRIPT, folder.SocketPath()}), 0);
-  EXPECT_EQ(server.Terminate(), 0);
+  EXPECT_EQ(server.WaitForEnd(), 0);
 }
 
 }  // namespace

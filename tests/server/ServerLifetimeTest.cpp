@@ -18,42 +18,15 @@
 namespace vorlix {
 namespace {
 
-bool Exists(const std::string& path) {
-  return access(path.c_str(), F_OK) == 0;
-}
-
-TEST(ServerLifetimeTest, ServerThatNeverGetsAnObjectEndsAndRemovesItsSocket) {
-  test::ServerFolder folder;
-  test::ServerProcess server(folder);
-  ASSERT_TRUE(server.WaitForSocket());
-  EXPECT_EQ(server.WaitForEnd(), 0);
-  EXPECT_FALSE(Exists(folder.SocketPath()));
-}
-
-TEST(ServerLifetimeTest, ClientThatDiesHoldingObjectAndLockLeavesNothingBehind) {
-  test::ServerFolder folder;
-  test::ServerProcess server(folder);
-  ASSERT_TRUE(server.WaitForSocket());
-  ASSERT_EQ(test::RunToEnd("/usr/bin/python3", {ABANDONING_CLIENT_SCRIPT, folder.SocketPath()}), 0);
-  EXPECT_EQ(server.WaitForEnd(), 0);
-}
-
-TEST(ServerLifetimeTest, SecondServerGivesUpAndTheFirstKeepsServing) {
+TEST(ServerLifetimeTest, SecondServerGivesUpAndTheFirstEndsWithoutEverHavingAnObject) {
   test::ServerFolder folder;
   test::ServerProcess first(folder);
   ASSERT_TRUE(first.WaitForSocket());
   test::ServerProcess second(folder);
   EXPECT_EQ(second.WaitForEnd(), 1);
   EXPECT_TRUE(first.WaitForSocket());
-  EXPECT_EQ(first.Terminate(), 0);
-}
-
-TEST(ServerLifetimeTest, LockServerKeepsTheServerWithoutObjectsUntilUnlocked) {
-  test::ServerFolder folder;
-  test::ServerProcess server(folder);
-  ASSERT_TRUE(server.WaitForSocket());
-  EXPECT_EQ(test::RunToEnd("/usr/bin/python3", {LOCKING_CLIENT_SCRIPT, folder.SocketPath()}), 0);
-  EXPECT_EQ(server.WaitForEnd(), 0);
+  EXPECT_EQ(first.WaitForEnd(), 0);
+  EXPECT_NE(access(folder.SocketPath().c_str(), F_OK), 0);
 }
 
 // A connected socket to the server at path, or -1.

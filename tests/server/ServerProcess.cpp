@@ -56,6 +56,16 @@ ServerFolder::ServerFolder()
     : registry_("VORLIX_REGISTRY", temp_.Path("registry.reg").c_str()),
       runtime_("VORLIX_RUNTIME_DIR", temp_.Path("run").c_str()) {}
 
+bool ServerFolder::Register() const {
+  return RunToEnd(VORLIX_SERVER_PATH, {"/RegServer"}) == 0;
+}
+
+bool ServerFolder::ServerEnded() const {
+  for (int i = 0; i < 750 && access(SocketPath().c_str(), F_OK) == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  return access(SocketPath().c_str(), F_OK) != 0;
+}
+
 ServerProcess::ServerProcess(const ServerFolder& folder) : folder_(folder) {
   pid_ = Spawn(VORLIX_SERVER_PATH, {"-Embedding"});
 }
@@ -85,10 +95,6 @@ int ServerProcess::Terminate() {
   if (code >= 0) pid_ = -1;
   return code;
 }
-
-}  // namespace vorlix::test
-
-namespace vorlix::test {
 
 int ServerProcess::WaitForEnd() {
   const int code = WaitFor(pid_, std::chrono::seconds(15));

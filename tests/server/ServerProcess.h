@@ -17,6 +17,10 @@ class ServerFolder {
   ServerFolder();
   std::string RuntimeDirectory() const { return temp_.Path("run"); }
   std::string SocketPath() const { return RuntimeDirectory() + "/server"; }
+  // Registers the server here with /RegServer, so that activation starts it; whether that worked.
+  bool Register() const;
+  // Whether the server is gone (its socket removed) within 15 s: idle time-out, pause and slack.
+  bool ServerEnded() const;
 
  private:
   TempDir temp_;

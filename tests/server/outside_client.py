@@ -1,6 +1,8 @@
 # An outside client of the wire, written with the system's D-Bus module and nothing of this
 # repository: activator, class object, one typed call, one Invoke, a refused payload, release.
-# Exits 0 when every answer is as the wire contract says; prints what differed otherwise.
+# Then it takes a second object and a server lock and ends without giving either back, as a
+# client that crashes does. Exits 0 when every answer is as the wire contract says; prints what
+# differed otherwise.
 import sys
 
 import dbus
@@ -11,6 +13,8 @@ E_FAIL = -2147467259
 VT_I2 = 2
 CLSID_DBCONNECTION = "{B1106722-DEA1-4B39-887C-E8E29D8A84C6}"
 IID_IDBCONNECTION = "{21E29A29-971A-41E6-A6D5-8859DB03FC05}"
+CLSID_DAOSTATUS = "{85FE6B84-7E2F-4F6F-8CEB-8592A9149110}"
+IID_IDAOSTATUS = "{62F71987-9EDD-49CB-ACFE-8B648D1EFDFD}"
 
 
 def check(what, got, expected):
@@ -52,4 +56,11 @@ check("LockServer(False) without a lock", factory.LockServer(False, dbus_interfa
 
 count = db.Release(dbus_interface="Vorlix.IUnknown")
 check("Release", count, 0)
+
+hr, factory_path = activator.GetClassObject(CLSID_DAOSTATUS, dbus_interface="Vorlix.IActivator")
+factory = conn.get_object(None, factory_path, introspect=False)
+hr, path = factory.CreateInstance(IID_IDAOSTATUS, dbus_interface="Vorlix.IClassFactory")
+status = conn.get_object(None, path, introspect=False)
+check("DaoInit of the abandoned object", status.DaoInit(dbus_interface="Vorlix.IDaoStatus"), S_OK)
+check("LockServer(True)", factory.LockServer(True, dbus_interface="Vorlix.IClassFactory"), S_OK)
 sys.exit(0)

@@ -2,11 +2,9 @@
 // and runtime directory in a temporary folder, the script's files in its working folder.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
-#include <thread>
 
 #include "tests/server/ServerProcess.h"
 
@@ -20,13 +18,9 @@ struct ShellRun {
 
 class ShellProcessTest : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(test::RunToEnd(VORLIX_SERVER_PATH, {"/RegServer"}), 0); }
-  void TearDown() override {
-    // The shell has released its object: the server it started ends by itself (15 s at most).
-    for (int i = 0; i < 750 && access(folder_.SocketPath().c_str(), F_OK) == 0; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_NE(access(folder_.SocketPath().c_str(), F_OK), 0);
-  }
+  void SetUp() override { ASSERT_TRUE(folder_.Register()); }
+  // The shell has released its object: the server it started ends by itself.
+  void TearDown() override { EXPECT_TRUE(folder_.ServerEnded()); }
 
   // Runs vorlix with arguments (already quoted for the shell) in the working folder.
   ShellRun Shell(const std::string& arguments) {
