@@ -29,8 +29,12 @@ bool CDBConnection::BuildResultSetArray(CDaoRecordset& rows, Variant* out) {
       names.push_back(Variant::Str(std::move(info.m_strName)));
     }
     // Gathered first and moved into the array whole, so the array is made once at its final
-    // size without asking the engine how many rows there are.
+    // size. Room for every row is made at once: a snapshot (what SQL and Query walk) knows its
+    // count without a statement, and a vector left to grow would move every element again at
+    // each doubling and need up to twice the room on the way.
+    const size_t perRow = count == 1 ? 1 : 1 + 2 * static_cast<size_t>(count);
     std::vector<Variant> elements;
+    elements.reserve(static_cast<size_t>(rows.GetRecordCount()) * perRow);
     for (rows.MoveFirst(); !rows.IsEOF(); rows.MoveNext()) {
       // A one-field result is its bare values: no marker, no names.
       if (count == 1) {
