@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <limits>
+#include <new>
 
 #include "automation/Date.h"
 #include "automation/Numeric.h"
@@ -69,9 +70,12 @@ StoredView ReadCell(const Statement& stmt, int column) {
       break;
     case SQLITE_TEXT: {
       v.kind = StoredValue::kText;
-      // Text first, then its length: the length is of the UTF-8 form the text call made.
+      // Text first, then its length: the length is of the UTF-8 form the text call made. The
+      // call may copy the text to end it with a NUL; no text means that copy found no memory,
+      // and an empty string in its place would be a value lost.
       const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
-      if (text) v.bytes = {text, static_cast<size_t>(sqlite3_value_bytes(cell))};
+      if (!text) throw std::bad_alloc();
+      v.bytes = {text, static_cast<size_t>(sqlite3_value_bytes(cell))};
       break;
     }
     case SQLITE_BLOB: {
