@@ -20,10 +20,21 @@ bool CDBConnection::BuildResultSetArray(CDaoRecordset& rows, Variant* out) {
       return true;
     }
     const int16_t count = rows.GetFieldCount();
-    // Gathered first and moved into the array whole, so the array is made once at its final
-    // size without asking the engine how many rows there are.
-    std::vector<Variant> elements;
+    // The names as the array carries them, read once: a snapshot's fields do not change
+    // while it is walked.
+    std::vector<Variant> names;
     CDaoFieldInfo info;
+    for (int16_t i = 0; i < count && count != 1; ++i) {
+      rows.GetFieldInfo(i, info, AFX_DAO_PRIMARY_INFO);
+      names.push_back(Variant::Str(std::move(info.m_strName)));
+    }
+    // Gathered first and moved into the array whole, so the array is made once at its final
+    // size. Room for every row is made at once: a snapshot (what SQL and Query walk) knows its
+    // count without a statement, and a vector left to grow would move every element again at
+    // each doubling and need up to twice the room on the way.
+    const size_t perRow = count == 1 ? 1 : 1 + 2 * static_cast<size_t>(count);
+    std::vector<Variant> elements;
+    elements.reserve(static_cast<size_t>(rows.GetRecordCount()) * perRow);
     for (rows.MoveFirst(); !rows.IsEOF(); rows.MoveNext()) {
       // A one-field result is its bare values: no marker, no names.
       if (count == 1) {
@@ -32,8 +43,7 @@ bool CDBConnection::BuildResultSetArray(CDaoRecordset& rows, Variant* out) {
       }
       elements.push_back(Variant::Str(kNewRecord));
       for (int16_t i = 0; i < count; ++i) {
-        rows.GetFieldInfo(i, info, AFX_DAO_PRIMARY_INFO);
-        elements.push_back(Variant::Str(info.m_strName));
+        elements.push_back(names[i]);
         elements.push_back(rows.GetFieldValue(i));
       }
     }

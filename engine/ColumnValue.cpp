@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <limits>
+#include <new>
 
 #include "automation/Date.h"
 #include "automation/Numeric.h"
@@ -12,7 +13,7 @@
 namespace vorlix {
 namespace {
 
-Variant ByStorage(const StoredValue& value) {
+Variant ByStorage(const StoredView& value) {
   switch (value.kind) {
     case StoredValue::kNull:
       return Variant::Null();
@@ -25,12 +26,12 @@ Variant ByStorage(const StoredValue& value) {
     case StoredValue::kReal:
       return Variant::R8(value.real);
     case StoredValue::kText:
-      return Variant::Str(ToBstr(value.text));
+      return Variant::Str(ToBstr(value.bytes));
     case StoredValue::kBlob: {
       std::vector<Variant> bytes;
-      bytes.reserve(value.blob.size());
-      for (uint8_t b : value.blob)
-        bytes.push_back(Variant::Unsigned(VT_UI1, b));
+      bytes.reserve(value.bytes.size());
+      for (char b : value.bytes)
+        bytes.push_back(Variant::Unsigned(VT_UI1, static_cast<uint8_t>(b)));
       return Variant::Array(SafeArray::Vector(VT_UI1, 0, std::move(bytes)));
     }
   }
@@ -43,31 +44,60 @@ bool Fits(int64_t v, int64_t lo, int64_t hi) {
 
 }  // namespace
 
-StoredValue ReadColumn(const Statement& stmt, int column) {
-  sqlite3_stmt* s = stmt.handle();
-  StoredValue v;
-  switch (sqlite3_column_type(s, column)) {
+StoredView ViewOf(const StoredValue& value) {
+  StoredView v{value.kind, value.integer, value.real, {}};
+  if (value.kind == StoredValue::kText) v.bytes = value.text;
+  if (value.kind == StoredValue::kBlob) {
+    v.bytes = {reinterpret_cast<const char*>(value.blob.data()), value.blob.size()};
+  }
+  return v;
+}
+
+StoredView ReadCell(const Statement& stmt, int column) {
+  // One call that takes the connection's mutex per cell; the value_* readers below take none.
+  // Nothing else uses the connection meanwhile: it belongs to one database object, which is
+  // used by one thread at a time.
+  sqlite3_value* cell = sqlite3_column_value(stmt.handle(), column);
+  StoredView v;
+  switch (sqlite3_value_type(cell)) {
     case SQLITE_INTEGER:
       v.kind = StoredValue::kInteger;
-      v.integer = sqlite3_column_int64(s, column);
+      v.integer = sqlite3_value_int64(cell);
       break;
     case SQLITE_FLOAT:
       v.kind = StoredValue::kReal;
-      v.real = sqlite3_column_double(s, column);
+      v.real = sqlite3_value_double(cell);
       break;
-    case SQLITE_TEXT:
+    case SQLITE_TEXT: {
       v.kind = StoredValue::kText;
-      v.text = stmt.Text(column);
+      // Text first, then its length: the length is of the UTF-8 form the text call made. The
+      // call may copy the text to end it with a NUL; no text means that copy found no memory,
+      // and an empty string in its place would be a value lost.
+      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+      if (!text) throw std::bad_alloc();
+      v.bytes = {text, static_cast<size_t>(sqlite3_value_bytes(cell))};
       break;
+    }
     case SQLITE_BLOB: {
       v.kind = StoredValue::kBlob;
-      const auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(s, column));
-      v.blob.assign(bytes, bytes + sqlite3_column_bytes(s, column));
+      const auto* bytes = static_cast<const char*>(sqlite3_value_blob(cell));
+      if (bytes) v.bytes = {bytes, static_cast<size_t>(sqlite3_value_bytes(cell))};
       break;
     }
     default:
       break;
   }
+  return v;
+}
+
+StoredValue ReadColumn(const Statement& stmt, int column) {
+  const StoredView cell = ReadCell(stmt, column);
+  StoredValue v;
+  v.kind = cell.kind;
+  v.integer = cell.integer;
+  v.real = cell.real;
+  if (cell.kind == StoredValue::kText) v.text = cell.bytes;
+  if (cell.kind == StoredValue::kBlob) v.blob.assign(cell.bytes.begin(), cell.bytes.end());
   return v;
 }
 
@@ -95,7 +125,7 @@ void BindValue(Statement& stmt, int index, const StoredValue& value) {
   if (rc != SQLITE_OK) ThrowSqlite(sqlite3_db_handle(s), rc);
 }
 
-Variant ToVariant(const StoredValue& value, const FieldType* type) {
+Variant ToVariant(const StoredView& value, const FieldType* type) {
   if (!type || value.kind == StoredValue::kNull) return ByStorage(value);
   switch (type->code) {
     case dbBoolean:
@@ -137,7 +167,7 @@ Variant ToVariant(const StoredValue& value, const FieldType* type) {
       break;
     case dbDate:
       if (value.kind == StoredValue::kText) {
-        std::optional<DateTime> dt = ParseDateTime(value.text);
+        std::optional<DateTime> dt = ParseDateTime(value.bytes);
         std::optional<double> date = dt ? DateTimeToOleDate(*dt) : std::nullopt;
         if (date) return Variant::Date(*date);
       }

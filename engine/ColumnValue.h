@@ -3,6 +3,8 @@
 // by the field's row of the type table.
 #pragma once
 
+#include <string_view>
+
 #include "automation/Variant.h"
 #include "engine/FieldType.h"
 #include "engine/FieldValue.h"
@@ -10,7 +12,23 @@
 
 namespace vorlix {
 
-// Column column of the row stmt stands on, in its storage class.
+// A stored value whose text or blob bytes live elsewhere: in SQLite until its statement moves
+// on, in a StoredValue, or in a snapshot's rows.
+struct StoredView {
+  StoredValue::Kind kind = StoredValue::kNull;
+  int64_t integer = 0;
+  double real = 0;
+  std::string_view bytes;  // the text (UTF-8) or the blob
+};
+
+// value seen as a view; its bytes are value's, valid while value lives unchanged.
+StoredView ViewOf(const StoredValue& value);
+
+// Column column of the row stmt stands on, in its storage class. The view's bytes are
+// SQLite's: valid until stmt steps, is reset, or column is read again.
+StoredView ReadCell(const Statement& stmt, int column);
+
+// The same, owning its bytes.
 StoredValue ReadColumn(const Statement& stmt, int column);
 
 // Binds value to parameter index (counting from 1).
@@ -20,6 +38,6 @@ void BindValue(Statement& stmt, int index, const StoredValue& value);
 // keep (written by another program) and a result column with no field type (type nullptr)
 // take the storage class: integer VT_I4 (VT_I8 when it does not fit), real VT_R8, text
 // VT_BSTR, blob VT_ARRAY|VT_UI1.
-Variant ToVariant(const StoredValue& value, const FieldType* type);
+Variant ToVariant(const StoredView& value, const FieldType* type);
 
 }  // namespace vorlix

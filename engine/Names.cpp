@@ -1,12 +1,14 @@
 #include "engine/Names.h"
 
+#include <utility>
+
 #include "engine/DaoException.h"
 #include "engine/SqlText.h"
 
 namespace vorlix {
 
 Bstr ToBstr(std::string_view utf8) {
-  if (std::optional<Bstr> b = Bstr::FromUtf8(utf8)) return *b;
+  if (std::optional<Bstr> b = Bstr::FromUtf8(utf8)) return std::move(*b);
   std::u16string text;
   for (unsigned char c : utf8)
     text += c < 0x80 ? char16_t(c) : u'\uFFFD';

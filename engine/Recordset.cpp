@@ -182,7 +182,7 @@ void CDaoRecordset::SetCurrentIndex(const Bstr& name) {
 }
 
 // A snapshot's moves give only the number of the row they reach (values stay in s.rows and
-// CurrentRow reads them there), so walking a snapshot copies nothing.
+// GetFieldValue reads them there), so walking a snapshot copies nothing.
 std::optional<Row> CDaoRecordset::First(bool fromEnd) const {
   State& s = *open_;
   if (s.table) return s.cursor->First(database_->Db(), fromEnd);
@@ -319,7 +319,7 @@ const Row& CDaoRecordset::CurrentRow() const {
   const State& s = Require();
   if (s.bof || s.eof) ThrowDao(dao_error::kNoCurrentRecord, "There is no current record.");
   if (s.deleted) ThrowDao(dao_error::kRecordDeleted, "The current record has been deleted.");
-  return s.table ? s.current : s.rows[s.current.rowid];
+  return s.current;
 }
 
 Variant CDaoRecordset::GetFieldValue(int index) {
@@ -328,9 +328,11 @@ Variant CDaoRecordset::GetFieldValue(int index) {
     ThrowDao(dao_error::kItemNotFound, "There is no field at position " + std::to_string(index) +
                                            " in " + Quoted(s.name) + ".");
   }
-  const StoredValue& v =
-      s.pending != Pending::kNone ? s.pendingValues[index] : CurrentRow().values[index];
-  return ToVariant(v, s.fields[index].type);
+  const FieldType* type = s.fields[index].type;
+  if (s.pending != Pending::kNone) return ToVariant(ViewOf(s.pendingValues[index]), type);
+  const Row& row = CurrentRow();
+  if (!s.table) return ToVariant(s.rows.Cell(static_cast<size_t>(row.rowid), index), type);
+  return ToVariant(ViewOf(row.values[index]), type);
 }
 
 Variant CDaoRecordset::GetFieldValue(const Bstr& name) {

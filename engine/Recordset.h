@@ -165,7 +165,7 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
     int currentIndex = -1;       // position in schema.indexes
     std::unique_ptr<TableCursor> cursor;
     // Snapshot: every row (numbered from 0 in place of a rowid).
-    std::vector<Row> rows;
+    ResultRows rows;
 
     bool bof = true;
     bool eof = true;
@@ -185,6 +185,8 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   // file (a statement) when askFile, else only noticing this database object's own changes.
   void Refresh(State& s, bool askFile);
   size_t FieldIndex(const Bstr& name);
+  // The current record (a snapshot's holds only its row number); 3021 without one, 3167 when
+  // it was deleted.
   const Row& CurrentRow() const;
   // Takes s as this recordset's state and moves to the first record; closes again on failure.
   void Start(std::unique_ptr<State> s);

@@ -14,11 +14,56 @@ std::vector<RecordField> TableFields(const TableSchema& table) {
   return fields;
 }
 
+void ResultRows::Append(const Statement& stmt) {
+  for (size_t c = 0; c < columns_; ++c) {
+    const StoredView v = ReadCell(stmt, static_cast<int>(c));
+    Stored cell{};
+    cell.kind = v.kind;
+    switch (v.kind) {
+      case StoredValue::kInteger:
+        cell.integer = v.integer;
+        break;
+      case StoredValue::kReal:
+        cell.real = v.real;
+        break;
+      case StoredValue::kText:
+      case StoredValue::kBlob:
+        cell.length = static_cast<uint32_t>(v.bytes.size());
+        cell.offset = bytes_.size();
+        bytes_.append(v.bytes);
+        break;
+      case StoredValue::kNull:
+        break;
+    }
+    cells_.push_back(cell);
+  }
+}
+
+StoredView ResultRows::Cell(size_t row, size_t column) const {
+  const Stored& cell = cells_[row * columns_ + column];
+  StoredView v{cell.kind, 0, 0, {}};
+  switch (cell.kind) {
+    case StoredValue::kInteger:
+      v.integer = cell.integer;
+      break;
+    case StoredValue::kReal:
+      v.real = cell.real;
+      break;
+    case StoredValue::kText:
+    case StoredValue::kBlob:
+      v.bytes = std::string_view(bytes_).substr(cell.offset, cell.length);
+      break;
+    case StoredValue::kNull:
+      break;
+  }
+  return v;
+}
+
 namespace {
 
-int16_t CodeOfStorage(const std::vector<Row>& rows, size_t column) {
-  for (const Row& row : rows) {
-    switch (row.values[column].kind) {
+int16_t CodeOfStorage(const ResultRows& rows, size_t column) {
+  for (size_t r = 0; r < rows.size(); ++r) {
+    switch (rows.Cell(r, column).kind) {
       case StoredValue::kInteger:
         return dbLong;
       case StoredValue::kReal:
@@ -39,15 +84,9 @@ int16_t CodeOfStorage(const std::vector<Row>& rows, size_t column) {
 ResultSet ReadResultSet(Statement& stmt) {
   sqlite3_stmt* s = stmt.handle();
   const int columns = sqlite3_column_count(s);
-  ResultSet result;
-  while (stmt.Step()) {
-    Row row;
-    row.rowid = static_cast<int64_t>(result.rows.size());
-    row.values.reserve(columns);
-    for (int c = 0; c < columns; ++c)
-      row.values.push_back(ReadColumn(stmt, c));
-    result.rows.push_back(std::move(row));
-  }
+  ResultSet result{{}, ResultRows(static_cast<size_t>(columns))};
+  while (stmt.Step())
+    result.rows.Append(stmt);
   for (int c = 0; c < columns; ++c) {
     RecordField f;
     const char* name = sqlite3_column_name(s, c);  // null only when memory ran out

@@ -2,9 +2,11 @@
 // of a query's whole result.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "engine/ColumnValue.h"
 #include "engine/DaoInfo.h"
 #include "engine/FieldType.h"
 #include "engine/Schema.h"
@@ -22,9 +24,40 @@ struct RecordField {
 
 std::vector<RecordField> TableFields(const TableSchema& table);
 
+// A query's rows, numbered from 0, held compactly: a small cell per value in row order and
+// the bytes of every text and blob in one buffer, so holding a result costs no allocation per
+// row or per value.
+class ResultRows {
+ public:
+  explicit ResultRows(size_t columns = 0) : columns_(columns) {}
+
+  // Appends the row stmt stands on, every column in its storage class.
+  void Append(const Statement& stmt);
+
+  size_t size() const { return columns_ ? cells_.size() / columns_ : 0; }
+  bool empty() const { return cells_.empty(); }
+  // The value at row, column; its bytes stay valid until these rows change or go.
+  StoredView Cell(size_t row, size_t column) const;
+
+ private:
+  struct Stored {
+    StoredValue::Kind kind;
+    uint32_t length;  // of the text or blob (SQLite keeps either under 2 GiB)
+    union {
+      int64_t integer;
+      double real;
+      size_t offset;  // of the text or blob in bytes_
+    };
+  };
+
+  size_t columns_;
+  std::vector<Stored> cells_;
+  std::string bytes_;
+};
+
 struct ResultSet {
   std::vector<RecordField> fields;
-  std::vector<Row> rows;  // each numbered from 0 in place of a rowid
+  ResultRows rows;
 };
 
 // Steps stmt to its end. A column taken straight from a table column has that column's field

@@ -157,7 +157,7 @@ TEST_F(QueriesTest, AResultTooLargeToHoldFailsAndTheConnectionGoesOn) {
       " INSERT INTO Towns SELECT 'Town', 'City' FROM n");
   // The first leaves room for the snapshot's rows, not for an array of nine elements a row;
   // the second not even for the snapshot.
-  for (size_t bytesPerRow : {64, 16}) {
+  for (size_t bytesPerRow : {128, 16}) {
     AllocationLimit limit(5000 * bytesPerRow);
     Variant out = Untouched();
     EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) {
