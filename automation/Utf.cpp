@@ -47,13 +47,15 @@ void ForEachCodePoint(std::u16string_view utf16, Sink sink) {
 }  // namespace
 
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
+  // Written in place, not appended: no form takes more code units than bytes, and the append
+  // call per character was most of the cost of reading text.
+  std::u16string out(utf8.size(), u'\0');
+  size_t n = 0;
   size_t i = 0;
   while (i < utf8.size()) {
     const uint8_t lead = static_cast<uint8_t>(utf8[i]);
     if (lead < 0x80) {
-      out.push_back(lead);
+      out[n++] = lead;
       ++i;
       continue;
     }
@@ -77,13 +79,14 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
     }
     if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
     if (cp >= 0x10000) {
-      out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+      out[n++] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      out[n++] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
     } else {
-      out.push_back(static_cast<char16_t>(cp));
+      out[n++] = static_cast<char16_t>(cp);
     }
     i += extra + 1;
   }
+  out.resize(n);
   return out;
 }
 

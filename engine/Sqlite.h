@@ -54,7 +54,8 @@ class Statement {
 class SqliteDb {
  public:
   // Opens path with SQLITE_OPEN_* flags. The caller maps open failures itself (their meaning
-  // depends on what was asked), so this throws the plain translation of the result code.
+  // depends on what was asked), so this throws the plain translation of the result code. The
+  // connection must be used by one thread at a time.
   SqliteDb(const std::string& path, int flags);
   ~SqliteDb();
   SqliteDb(const SqliteDb&) = delete;
