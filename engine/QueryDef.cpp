@@ -172,6 +172,11 @@ Statement CDaoQueryDef::Prepare() {
   } catch (const CDaoException& e) {
     if (e.Code() != dao_error::kEngineFailure) throw;
     const std::string message = sqlite3_errmsg(db.handle());
+    if (sqlite3_errcode(db.handle()) == SQLITE_AUTH) {
+      ThrowDao(
+          dao_error::kInvalidOperation,
+          "A linked table's definition belongs to its own file and is not changed here: " + sql_);
+    }
     if (message.rfind("no such table", 0) == 0) {
       ThrowDao(dao_error::kNoSuchTable,
                "The statement names a missing table (" + message + "): " + sql_);
@@ -189,6 +194,13 @@ Statement CDaoQueryDef::Prepare() {
 void CDaoQueryDef::Execute(int) {
   RequireOpen();
   database_->RequireUpdatable();
+  if (std::optional<std::string> link = DroppedLink(*database_, text_.sql)) {
+    // The user means the link, not the other file's table: forget it as deleting its table
+    // definition does.
+    database_->DeleteTableDef(ToBstr(*link));
+    recordsAffected_ = 0;
+    return;
+  }
   Statement stmt = Prepare();
   if (sqlite3_column_count(stmt.handle()) > 0) {
     ThrowDao(dao_error::kRowReturningQuery,
