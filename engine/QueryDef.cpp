@@ -29,19 +29,27 @@ bool ManagesConnection(const std::string& sql) {
 
 // After a statement run by SQL; true when it was DDL. What the catalog keeps about tables
 // follows them: a table made by SQL gets counters for its COUNTER columns; a renamed table's
-// rows move with it; the rows of whatever is gone go (or a table, field or index made later
-// under its name would inherit them), however the statement named it.
+// or field's rows move with it; the rows of whatever is gone go (or a table, field or index made
+// later under its name would inherit them), however the statement named it.
 bool KeepCatalog(SqliteDb& db, const std::string& sql) {
   std::optional<std::vector<Token>> tokens = Tokenize(sql);
   if (!tokens || tokens->size() < 3) return false;
   const std::vector<Token>& t = *tokens;
   if (!t[0].Is("CREATE") && !t[0].Is("ALTER") && !t[0].Is("DROP")) return false;
   if (t[0].Is("ALTER") && t[1].Is("TABLE")) {
-    const QualifiedName from = ReadQualifiedName(t, 2, sql);
-    const size_t to = from.end + 2;  // ALTER TABLE [schema.]from RENAME TO to
-    if (to < t.size() && t[to - 2].Is("RENAME") && t[to - 1].Is("TO") &&
-        (from.schema.empty() || EqualNoCase(from.schema, "main"))) {
-      catalog::RenameTable(db, NameOf(t[from.name], sql), NameOf(t[to], sql));
+    const QualifiedName table = ReadQualifiedName(t, 2, sql);
+    size_t i = table.end;
+    if (i + 2 < t.size() && t[i].Is("RENAME") &&
+        (table.schema.empty() || EqualNoCase(table.schema, "main"))) {
+      const std::string name = NameOf(t[table.name], sql);
+      if (t[i + 1].Is("TO")) {  // ALTER TABLE t RENAME TO new
+        catalog::RenameTable(db, name, NameOf(t[i + 2], sql));
+      } else {  // ALTER TABLE t RENAME [COLUMN] a TO b
+        i += t[i + 1].Is("COLUMN") ? 2 : 1;
+        if (i + 2 < t.size() && t[i + 1].Is("TO")) {
+          catalog::RenameField(db, name, NameOf(t[i], sql), NameOf(t[i + 2], sql));
+        }
+      }
     }
   }
   catalog::Prune(db);
