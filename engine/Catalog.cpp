@@ -183,6 +183,20 @@ void RenameTable(SqliteDb& db, const std::string& from, const std::string& to) {
   SyncCounters(db);
 }
 
+void RenameField(SqliteDb& db, const std::string& table, const std::string& from,
+                 const std::string& to) {
+  db.Exec("DROP TRIGGER IF EXISTS " + QuoteName(CounterTrigger(table, from)));
+  for (const char* t : {"MSysFields", "MSysCounters"}) {
+    db.Prepare(std::string("UPDATE ") + t +
+               " SET FieldName = ?3 WHERE TableName = ?1 AND FieldName = ?2")
+        .Bind(1, table)
+        .Bind(2, from)
+        .Bind(3, to)
+        .Run();
+  }
+  SyncCounters(db);  // the counter row moved above keeps its last number
+}
+
 void ForgetTable(SqliteDb& db, const std::string& table) {
   for (const char* t : {"MSysFields", "MSysIndexes", "MSysCounters"}) {
     db.Prepare(std::string("DELETE FROM ") + t + " WHERE TableName = ?1").Bind(1, table).Run();

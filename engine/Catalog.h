@@ -70,6 +70,10 @@ void SyncCounters(SqliteDb& db);
 
 // Moves the catalog rows of a table to its new name (and its counter triggers with them).
 void RenameTable(SqliteDb& db, const std::string& from, const std::string& to);
+// Moves the catalog rows of a field of table to its new name, and its counter to a trigger of
+// that name (the old trigger would keep counting under the old name beside a new one).
+void RenameField(SqliteDb& db, const std::string& table, const std::string& from,
+                 const std::string& to);
 // Drops the catalog rows of a table that no longer exists.
 void ForgetTable(SqliteDb& db, const std::string& table);
 

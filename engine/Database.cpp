@@ -8,6 +8,7 @@
 #include "engine/Catalog.h"
 #include "engine/DaoException.h"
 #include "engine/DatabaseFiles.h"
+#include "engine/LinkedSql.h"
 #include "engine/Names.h"
 #include "engine/Schema.h"
 #include "engine/SqlText.h"
@@ -16,9 +17,11 @@
 namespace vorlix {
 namespace {
 
-// Settings of every connection: no busy timeout (SQLite's default), relations enforced.
+// Settings of every connection: no busy timeout (SQLite's default), relations enforced, the
+// definitions of linked files out of reach.
 void Configure(SqliteDb& db) {
   db.Exec("PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON");
+  GuardLinkedFiles(db);
 }
 
 }  // namespace

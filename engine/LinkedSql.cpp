@@ -1,11 +1,15 @@
 #include "engine/LinkedSql.h"
 
+#include <sqlite3.h>
+
 #include "engine/DaoException.h"
 #include "engine/Links.h"
 #include "engine/SqlText.h"
 
 namespace vorlix {
 namespace {
+
+constexpr std::string_view kLinkSchemaPrefix = "MSysLink ";
 
 // Words after a table name that show the statement gives it no alias of its own.
 bool EndsTableName(const Token& t, const std::string& sql) {
@@ -24,7 +28,7 @@ bool EndsTableName(const Token& t, const std::string& sql) {
 // meets the old attachment.
 std::string Attach(SqliteDb& db, const TableEntry& link) {
   const std::string path = LinkPath(link.connect);
-  const std::string schema = "MSysLink " + path;
+  const std::string schema = std::string(kLinkSchemaPrefix) + path;
   Statement listed = db.Cached("SELECT 1 FROM pragma_database_list WHERE name = ?1");
   listed.Bind(1, schema);
   if (!listed.Step()) {
@@ -35,7 +39,56 @@ std::string Attach(SqliteDb& db, const TableEntry& link) {
   return schema;
 }
 
+int RefuseLinkedDefinitions(void*, int action, const char* arg1, const char*, const char* schema,
+                            const char*) {
+  switch (action) {
+    case SQLITE_ALTER_TABLE:
+      schema = arg1;  // ALTER TABLE gives its schema first
+      break;
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_CREATE_VIEW:
+    case SQLITE_DROP_INDEX:
+    case SQLITE_DROP_TABLE:
+    case SQLITE_DROP_TRIGGER:
+    case SQLITE_DROP_VIEW:
+      break;
+    default:
+      return SQLITE_OK;
+  }
+  const bool linked = schema && std::string_view(schema).starts_with(kLinkSchemaPrefix);
+  return linked ? SQLITE_DENY : SQLITE_OK;
+}
+
 }  // namespace
+
+std::optional<std::string> DroppedLink(CDaoDatabase& db, const std::string& sql) {
+  std::optional<std::vector<Token>> tokens = Tokenize(sql);
+  if (!tokens || tokens->size() < 3) return std::nullopt;
+  const std::vector<Token>& t = *tokens;
+  if (!t[0].Is("DROP") || !t[1].Is("TABLE")) return std::nullopt;
+  size_t i = 2;
+  if (i + 1 < t.size() && t[i].Is("IF") && t[i + 1].Is("EXISTS")) i += 2;
+  if (i >= t.size()) return std::nullopt;
+  const QualifiedName name = ReadQualifiedName(t, i, sql);
+  if (!name.schema.empty() && !EqualNoCase(name.schema, "main")) return std::nullopt;
+  if (t[name.name].kind != Token::kWord && t[name.name].kind != Token::kQuotedName) {
+    return std::nullopt;
+  }
+  for (size_t j = name.end; j < t.size(); ++j) {
+    if (!t[j].IsPunct(';', sql)) return std::nullopt;  // not this statement alone
+  }
+  const std::string wanted = NameOf(t[name.name], sql);
+  for (const TableEntry& e : db.Tables()) {
+    if (e.isLink && EqualNoCase(e.name, wanted)) return e.name;
+  }
+  return std::nullopt;
+}
+
+void GuardLinkedFiles(SqliteDb& db) {
+  sqlite3_set_authorizer(db.handle(), RefuseLinkedDefinitions, nullptr);
+}
 
 std::string ResolveLinks(CDaoDatabase& db, const std::string& sql) {
   std::vector<const TableEntry*> links;

@@ -3,6 +3,7 @@
 // as the table schema."source". So links can be read and written by SQL like local tables.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/Database.h"
@@ -15,5 +16,14 @@ namespace vorlix {
 // links it meets, raising what checking a link raises (3024 for a missing file, 3078 for a
 // missing source table). Text without links comes back unchanged.
 std::string ResolveLinks(CDaoDatabase& db, const std::string& sql);
+
+// The name of the link that sql drops when it is "DROP TABLE [IF EXISTS] [main.]link": such a
+// statement removes the link, never its source table. nullopt for any other statement.
+std::optional<std::string> DroppedLink(CDaoDatabase& db, const std::string& sql);
+
+// Makes db refuse (at prepare, with SQLITE_AUTH) any statement that creates, drops or alters a
+// table, index, view or trigger in a linked file: a link lends its source table's rows, never
+// its definition, whatever name the statement reaches it by.
+void GuardLinkedFiles(SqliteDb& db);
 
 }  // namespace vorlix

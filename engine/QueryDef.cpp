@@ -29,19 +29,27 @@ bool ManagesConnection(const std::string& sql) {
 
 // After a statement run by SQL; true when it was DDL. What the catalog keeps about tables
 // follows them: a table made by SQL gets counters for its COUNTER columns; a renamed table's
-// rows move with it; the rows of whatever is gone go (or a table, field or index made later
-// under its name would inherit them), however the statement named it.
+// or field's rows move with it; the rows of whatever is gone go (or a table, field or index made
+// later under its name would inherit them), however the statement named it.
 bool KeepCatalog(SqliteDb& db, const std::string& sql) {
   std::optional<std::vector<Token>> tokens = Tokenize(sql);
   if (!tokens || tokens->size() < 3) return false;
   const std::vector<Token>& t = *tokens;
   if (!t[0].Is("CREATE") && !t[0].Is("ALTER") && !t[0].Is("DROP")) return false;
   if (t[0].Is("ALTER") && t[1].Is("TABLE")) {
-    const QualifiedName from = ReadQualifiedName(t, 2, sql);
-    const size_t to = from.end + 2;  // ALTER TABLE [schema.]from RENAME TO to
-    if (to < t.size() && t[to - 2].Is("RENAME") && t[to - 1].Is("TO") &&
-        (from.schema.empty() || EqualNoCase(from.schema, "main"))) {
-      catalog::RenameTable(db, NameOf(t[from.name], sql), NameOf(t[to], sql));
+    const QualifiedName table = ReadQualifiedName(t, 2, sql);
+    size_t i = table.end;
+    if (i + 2 < t.size() && t[i].Is("RENAME") &&
+        (table.schema.empty() || EqualNoCase(table.schema, "main"))) {
+      const std::string name = NameOf(t[table.name], sql);
+      if (t[i + 1].Is("TO")) {  // ALTER TABLE t RENAME TO new
+        catalog::RenameTable(db, name, NameOf(t[i + 2], sql));
+      } else {  // ALTER TABLE t RENAME [COLUMN] a TO b
+        i += t[i + 1].Is("COLUMN") ? 2 : 1;
+        if (i + 2 < t.size() && t[i + 1].Is("TO")) {
+          catalog::RenameField(db, name, NameOf(t[i], sql), NameOf(t[i + 2], sql));
+        }
+      }
     }
   }
   catalog::Prune(db);
@@ -172,6 +180,11 @@ Statement CDaoQueryDef::Prepare() {
   } catch (const CDaoException& e) {
     if (e.Code() != dao_error::kEngineFailure) throw;
     const std::string message = sqlite3_errmsg(db.handle());
+    if (sqlite3_errcode(db.handle()) == SQLITE_AUTH) {
+      ThrowDao(
+          dao_error::kInvalidOperation,
+          "A linked table's definition belongs to its own file and is not changed here: " + sql_);
+    }
     if (message.rfind("no such table", 0) == 0) {
       ThrowDao(dao_error::kNoSuchTable,
                "The statement names a missing table (" + message + "): " + sql_);
@@ -189,6 +202,13 @@ Statement CDaoQueryDef::Prepare() {
 void CDaoQueryDef::Execute(int) {
   RequireOpen();
   database_->RequireUpdatable();
+  if (std::optional<std::string> link = DroppedLink(*database_, text_.sql)) {
+    // The user means the link, not the other file's table: forget it as deleting its table
+    // definition does.
+    database_->DeleteTableDef(ToBstr(*link));
+    recordsAffected_ = 0;
+    return;
+  }
   Statement stmt = Prepare();
   if (sqlite3_column_count(stmt.handle()) > 0) {
     ThrowDao(dao_error::kRowReturningQuery,

@@ -89,5 +89,22 @@ TEST_F(LinkTest, LinkedTablesAreReadAndWrittenThroughTheirLinkNames) {
   EXPECT_EQ(Rows("SELECT Item, Qty FROM Parts"), Lines{"Nut|5"});
 }
 
+TEST_F(LinkTest, SqlDropsALinkButNeverTheDefinitionsOfItsFile) {
+  Sql(source_, "CREATE INDEX ByQty ON Stock (Qty)");
+  ASSERT_EQ(Link(u"Parts", ";DATABASE=" + source_, u"Stock"), 0);
+  EXPECT_EQ(Rows("SELECT Qty FROM Parts"), Lines{"5"});  // the file is attached now
+  // Whether by the link's name or the names inside its file, nothing defined there changes.
+  for (const char* sql :
+       {"ALTER TABLE Parts ADD COLUMN Extra LONG", "ALTER TABLE Parts RENAME TO P",
+        "DROP INDEX ByQty", "DROP TABLE Stock"}) {
+    EXPECT_EQ(DaoCode([&] { Exec(sql); }), dao_error::kInvalidOperation) << sql;
+  }
+  EXPECT_EQ(Exec("DROP TABLE main.[parts];"), 0);
+  EXPECT_EQ(DaoCode([&] { CDaoTableDef(&db_).Open(u"Parts"); }), dao_error::kItemNotFound);
+  EXPECT_EQ(Sql(path_, "SELECT count(*) FROM MSysLinks"), Lines{"0"});
+  EXPECT_EQ(Sql(source_, "SELECT Item, Qty FROM Stock INDEXED BY ByQty"), Lines{"Nut|5"});
+  EXPECT_EQ(Sql(source_, "SELECT count(*) FROM pragma_table_info('Stock')"), Lines{"2"});
+}
+
 }  // namespace
 }  // namespace vorlix::test

@@ -83,6 +83,34 @@ TEST_F(QueryDefTest, TablesDroppedOrRenamedBySqlTakeTheirCatalogWithThem) {
             Lines{"0"});
 }
 
+TEST_F(QueryDefTest, FieldsRenamedBySqlKeepTheirPropertiesAndTheirOneCounter) {
+  CDaoTableDef def(&db_);
+  def.Open(u"People");
+  def.CreateField(Field(u"Town", dbText, 20));  // no zero-length strings
+  def.CreateField(Field(u"Rank", dbLong, 0, 0, false, false, u" 42 "));
+  def.Close();
+  Exec("ALTER TABLE People RENAME COLUMN id TO Num");
+  Exec("ALTER TABLE [People] RENAME COLUMN Town TO City");
+  Exec("ALTER TABLE People RENAME Rank TO Level");
+  EXPECT_EQ(Exec("INSERT INTO People (Name, City) VALUES ('Di', 'Oslo')"), 1);
+  CDaoRecordset rs(&db_);
+  rs.Open(dbOpenTable, u"People");
+  rs.AddNew();
+  rs.SetFieldValue(u"Name", Bstr(u"Ed"));
+  rs.SetFieldValue(u"City", Bstr(u""));
+  EXPECT_EQ(DaoCode([&] { rs.Update(); }), dao_error::kZeroLengthNotAllowed);
+  rs.SetFieldValue(u"City", Bstr(u"Rome"));
+  rs.Update();
+  CDaoFieldInfo info;
+  rs.GetFieldInfo(u"Level", info, AFX_DAO_ALL_INFO);
+  EXPECT_EQ(info.m_strDefaultValue, Bstr(u" 42 "));
+  rs.Close();
+  EXPECT_EQ(Sql(path_, "SELECT Num, Name, City, Level FROM People WHERE Num > 3 ORDER BY Num"),
+            (Lines{"4|Di|Oslo|42", "5|Ed|Rome|42"}));
+  EXPECT_EQ(Sql(path_, "SELECT name FROM sqlite_schema WHERE type = 'trigger'"),
+            Lines{"MSysCounter People.Num"});
+}
+
 TEST_F(QueryDefTest, ExecuteRefusesWhatIsNotOneActionStatementAndAFailureChangesNothing) {
   Exec("CREATE UNIQUE INDEX UniqueAge ON People (Age)");
   const std::pair<const char*, int32_t> refused[] = {
