@@ -30,6 +30,16 @@ bool SomeoneListens(const sockaddr_un& address) {
   return live;
 }
 
+// Binds fd to address with a socket file that only its user may use (0600). The file takes its
+// mode from the umask when bind makes it; a chmod afterwards would leave a moment in which it
+// is wider. The umask is the process's, but the server's other thread makes no files.
+bool BindPrivately(int fd, const sockaddr_un& address) {
+  const mode_t before = umask(0177);
+  const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  umask(before);
+  return bound;
+}
+
 }  // namespace
 
 int TakeServerLock(const std::string& directory, std::string* error) {
@@ -73,8 +83,7 @@ int ListenOnSocket(const std::string& path, std::string* error) {
     unlink(path.c_str());
   }
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      listen(fd, SOMAXCONN) != 0) {
+  if (fd < 0 || !BindPrivately(fd, address) || listen(fd, SOMAXCONN) != 0) {
     *error = path + ": " + strerror(errno);
     if (fd >= 0) close(fd);
     return -1;

@@ -14,9 +14,10 @@ namespace vorlix {
 // replacing the socket another one has just bound.
 int TakeServerLock(const std::string& directory, std::string* error);
 
-// A listening, non-blocking unix socket bound at path. A socket file that nobody accepts on
-// (left by a server that died) is replaced; one a live server accepts on is never taken over:
-// -1 with *error then, as for any other failure.
+// A listening, non-blocking unix socket bound at path, its file open to its user only (0600,
+// whatever the umask). A socket file that nobody accepts on (left by a server that died) is
+// replaced; one a live server accepts on is never taken over: -1 with *error then, as for any
+// other failure.
 int ListenOnSocket(const std::string& path, std::string* error);
 
 // The peer's user id is this process's own or root: the only users the server serves. *pid is

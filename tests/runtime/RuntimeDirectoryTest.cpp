@@ -1,4 +1,5 @@
-// The runtime directory's checks and the server socket's take-over rules, on real sockets.
+// The runtime directory's checks and the server socket's take-over rules and mode, on real
+// sockets.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,6 +52,20 @@ TEST(ServerSocketTest, StaleSocketIsReplacedLiveOneIsNeverStolen) {
   const int second = ListenOnSocket(path, &error);
   EXPECT_GE(second, 0) << error;
   close(second);
+}
+
+TEST(ServerSocketTest, SocketFileIsOpenToItsUserOnlyWhateverTheUmask) {
+  test::TempDir temp;
+  const std::string path = temp.Path("server");
+  std::string error;
+  const mode_t mine = umask(0);
+  const int fd = ListenOnSocket(path, &error);
+  EXPECT_EQ(umask(mine), 0u);  // given back as it was
+  ASSERT_GE(fd, 0) << error;
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  close(fd);
 }
 
 TEST(ServerSocketTest, OnlyOneServerAtATimeHoldsTheServerLock) {
