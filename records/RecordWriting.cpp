@@ -110,7 +110,8 @@ bool CDBConnection::WriteRecordValues(const SafeArray& values, CDaoRecordset& ta
       // The engine numbers these itself.
       if (info.m_lAttributes & dbAutoIncrField) continue;
       if (value.vt() == VT_BSTR) {
-        Bstr text = value.AsBstr().UpToNul();
+        // Every character counts, a NUL too: text carries its length.
+        Bstr text = value.AsBstr();
         if (info.m_nType == dbText) text = CutToSize(text, info.m_lSize);
         table.SetFieldValue(field, text.empty() ? Bstr(u" ") : text);
       } else {

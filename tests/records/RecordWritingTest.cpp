@@ -39,11 +39,11 @@ class RecordWritingTest : public ConnectionTest {
 };
 
 TEST_F(RecordWritingTest, AppendWritesThePairsAndTheStoredRecordBecomesCurrent) {
-  // From lower bound 1; names and strings end at a NUL; the later of two pairs wins; the
-  // auto-increment field is left to the engine; "42" is the engine's to convert.
+  // From lower bound 1; names end at a NUL; the later of two pairs wins; the auto-increment
+  // field is left to the engine; "42" is the engine's to convert.
   const Variant values = VariantArray(
       {S(u"Title"), S(u"first"), S(u"ID"), Variant::I4(99), S(std::u16string(u"Body\0x", 6)),
-       S(std::u16string(u"kept\0x", 6)), S(u"Title"), S(u"second"), S(u"Amount"), S(u"42")},
+       S(u"kept"), S(u"Title"), S(u"second"), S(u"Amount"), S(u"42")},
       1);
   ASSERT_TRUE(Append(values));
   EXPECT_FALSE(Error());
@@ -71,6 +71,24 @@ TEST_F(RecordWritingTest, StringsAreCutOnlyForTextAndEmptyOnesAreStoredAsASpace)
           " quote(Body) FROM Notes WHERE ID > 1 ORDER BY ID"),
       (std::vector<std::string>{"50|300|1|text|'" + Bstr(long_text).Utf8() + "'", "1|1|1|text|' '",
                                 "NULL|NULL|NULL|null|NULL", "49|NULL|NULL|text|NULL"}));
+}
+
+// Text carries its length: a NUL is a character like any other, stored, returned and counted
+// against a Text field's size.
+TEST_F(RecordWritingTest, TextValuesKeepEveryCharacterANulToo) {
+  const std::u16string body(u"a\0b", 3);
+  ASSERT_TRUE(Append(VariantArray(
+      {S(u"Title"), S(std::u16string(49, u'x') + u'\0' + u"cut"), S(u"Body"), S(body)})));
+  EXPECT_EQ(array_.AsArray().At(5), S(body));
+  ASSERT_TRUE(Replace(VariantArray({S(u"Amount"), Variant::I4(5)})));
+  EXPECT_EQ(array_.AsArray().At(5), S(body));
+  ASSERT_TRUE(Replace(VariantArray({S(u"Body"), S(std::u16string(u"\0\0", 2))})));
+  EXPECT_EQ(array_.AsArray().At(5), S(std::u16string(u"\0\0", 2)));
+  std::string title;
+  for (int i = 0; i < 49; ++i)
+    title += "78";
+  EXPECT_EQ(Sql(path_, "SELECT hex(Title), hex(Body) FROM Notes WHERE ID = 2"),
+            std::vector<std::string>{title + "00|0000"});
 }
 
 TEST_F(RecordWritingTest, ArraysThatCannotBeWrittenLeaveNoRecordAndNoError) {

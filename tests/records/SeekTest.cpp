@@ -41,6 +41,20 @@ TEST_F(SeekTest, OnlyAMatchMovesAndOnlyTheEngineRefusingKeysIsRecorded) {
   EXPECT_EQ(Current(), "Cy");
 }
 
+TEST_F(SeekTest, AKeyHoldingANulFindsThatTextAlone) {
+  ASSERT_TRUE(Table(u"People", u"ByName"));
+  const std::u16string name(u"Ann\0x", 5);
+  Variant stored;
+  ASSERT_TRUE(Ok([&](VARIANT_BOOL* r) {
+    return db_.Append(VariantArray({S(u"Name"), S(name)}), 0, &stored, r);
+  }));
+  ASSERT_TRUE(Seek(S(u"Ann")));
+  EXPECT_EQ(array_.AsArray().At(1), Variant::I4(1));
+  ASSERT_TRUE(Seek(S(name)));
+  EXPECT_EQ(array_, stored);
+  EXPECT_FALSE(Seek(S(std::u16string(u"Ann\0", 4))));
+}
+
 TEST_F(SeekTest, KeysGoInIndexOrderAndSeek10ReadsOnlyTheFirstINum) {
   Sql(path_,
       "CREATE TABLE Ten (a1 LONG, a2 LONG, a3 LONG, a4 LONG, a5 LONG, a6 LONG, a7 LONG,"
