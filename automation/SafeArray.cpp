@@ -1,5 +1,6 @@
 #include "automation/SafeArray.h"
 
+#include <array>
 #include <limits>
 #include <stdexcept>
 
@@ -27,43 +28,110 @@ Variant ZeroOf(VARTYPE elementType) {
   return Variant();  // VT_VARIANT elements
 }
 
-bool Fits(VARTYPE elementType, const Variant& value) {
-  return elementType == VT_VARIANT || value.vt() == elementType;
+// The one VT_UI1 Variant of each byte value, which At() hands out for an element of a byte
+// array: those arrays keep bytes, not Variants to refer to.
+const Variant& ByteVariant(uint8_t byte) {
+  static const std::array<Variant, 256> kBytes = [] {
+    std::array<Variant, 256> bytes;
+    for (size_t b = 0; b < bytes.size(); ++b)
+      bytes[b] = Variant::Unsigned(VT_UI1, b);
+    return bytes;
+  }();
+  return kBytes[byte];
+}
+
+void RequireElementType(VARTYPE elementType) {
+  if (!IsArrayElementType(elementType)) {
+    throw std::invalid_argument("SafeArray: bad element type " + VarTypeName(elementType));
+  }
+}
+
+void RequireFit(VARTYPE elementType, const Variant& value) {
+  if (elementType != VT_VARIANT && value.vt() != elementType) {
+    throw std::invalid_argument("SafeArray: element of type " + VarTypeName(value.vt()) +
+                                " in an array of " + VarTypeName(elementType));
+  }
+}
+
+// The number of elements bounds describe. std::invalid_argument for no dimension, a bound
+// whose last index passes INT32_MAX, or a number no memory could hold.
+size_t ElementCount(const std::vector<ArrayBound>& bounds) {
+  if (bounds.empty()) throw std::invalid_argument("SafeArray: no dimension");
+  bool empty = false;
+  for (const ArrayBound& b : bounds) {
+    if (int64_t{b.lower} + b.count - 1 > std::numeric_limits<int32_t>::max()) {
+      throw std::invalid_argument("SafeArray: bound past the largest index");
+    }
+    empty = empty || b.count == 0;
+  }
+  if (empty) return 0;
+  size_t total = 1;
+  for (const ArrayBound& b : bounds) {
+    if (total > std::numeric_limits<size_t>::max() / b.count) {
+      throw std::invalid_argument("SafeArray: more elements than memory holds");
+    }
+    total *= b.count;
+  }
+  return total;
+}
+
+void RequireCount(const std::vector<ArrayBound>& bounds, size_t count) {
+  if (ElementCount(bounds) != count) {
+    throw std::invalid_argument("SafeArray: " + std::to_string(count) +
+                                " elements for other bounds");
+  }
+}
+
+// The bound of a dimension from lower holding count elements.
+ArrayBound Dimension(int32_t lower, size_t count) {
+  if (count > std::numeric_limits<uint32_t>::max()) {
+    throw std::invalid_argument("SafeArray: bound past the largest index");
+  }
+  return {lower, static_cast<uint32_t>(count)};
 }
 
 }  // namespace
 
 SafeArray::SafeArray(VARTYPE elementType, std::vector<ArrayBound> bounds)
     : elementType_(elementType), bounds_(std::move(bounds)) {
-  if (!IsArrayElementType(elementType_)) {
-    throw std::invalid_argument("SafeArray: bad element type " + VarTypeName(elementType_));
+  RequireElementType(elementType_);
+  const size_t count = ElementCount(bounds_);
+  if (elementType_ == VT_UI1) {
+    bytes_.assign(count, 0);
+  } else {
+    elements_.assign(count, ZeroOf(elementType_));
   }
-  if (bounds_.empty()) throw std::invalid_argument("SafeArray: no dimension");
-  size_t total = 1;
-  for (const ArrayBound& b : bounds_) {
-    const int64_t last = int64_t{b.lower} + b.count - 1;
-    if (last > std::numeric_limits<int32_t>::max()) {
-      throw std::invalid_argument("SafeArray: bound past the largest index");
-    }
-    total *= b.count;
+}
+
+SafeArray::SafeArray(VARTYPE elementType, std::vector<ArrayBound> bounds,
+                     std::vector<Variant> elements)
+    : elementType_(elementType), bounds_(std::move(bounds)) {
+  RequireElementType(elementType_);
+  RequireCount(bounds_, elements.size());
+  for (const Variant& e : elements)
+    RequireFit(elementType_, e);
+  if (elementType_ != VT_UI1) {
+    elements_ = std::move(elements);
+    return;
   }
-  elements_.assign(total, ZeroOf(elementType_));
+  bytes_.reserve(elements.size());
+  for (const Variant& e : elements)
+    bytes_.push_back(static_cast<uint8_t>(e.AsUnsigned()));
+}
+
+SafeArray::SafeArray(std::vector<ArrayBound> bounds, std::vector<uint8_t> bytes)
+    : elementType_(VT_UI1), bounds_(std::move(bounds)), bytes_(std::move(bytes)) {
+  RequireCount(bounds_, bytes_.size());
 }
 
 SafeArray SafeArray::Vector(VARTYPE elementType, int32_t lower, std::vector<Variant> elements) {
-  SafeArray a(elementType, {ArrayBound{lower, 0}});
-  for (const Variant& e : elements) {
-    if (!Fits(elementType, e)) {
-      throw std::invalid_argument("SafeArray: element of type " + VarTypeName(e.vt()) +
-                                  " in an array of " + VarTypeName(elementType));
-    }
-  }
-  a.bounds_[0].count = static_cast<uint32_t>(elements.size());
-  if (int64_t{lower} + a.bounds_[0].count - 1 > std::numeric_limits<int32_t>::max()) {
-    throw std::invalid_argument("SafeArray: bound past the largest index");
-  }
-  a.elements_ = std::move(elements);
-  return a;
+  const ArrayBound bound = Dimension(lower, elements.size());
+  return SafeArray(elementType, {bound}, std::move(elements));
+}
+
+SafeArray SafeArray::ByteVector(std::vector<uint8_t> bytes) {
+  const ArrayBound bound = Dimension(0, bytes.size());
+  return SafeArray({bound}, std::move(bytes));
 }
 
 int32_t SafeArray::LowerBound(size_t dim) const {
@@ -73,6 +141,16 @@ int32_t SafeArray::LowerBound(size_t dim) const {
 int32_t SafeArray::UpperBound(size_t dim) const {
   const ArrayBound& b = bounds_.at(dim);
   return static_cast<int32_t>(int64_t{b.lower} + b.count - 1);
+}
+
+const std::vector<Variant>& SafeArray::Elements() const {
+  if (elementType_ == VT_UI1) throw std::logic_error("SafeArray: a byte array keeps bytes");
+  return elements_;
+}
+
+const std::vector<uint8_t>& SafeArray::Bytes() const {
+  if (elementType_ != VT_UI1) throw std::logic_error("SafeArray: not a byte array");
+  return bytes_;
 }
 
 size_t SafeArray::Offset(std::span<const int32_t> indices) const {
@@ -90,15 +168,18 @@ size_t SafeArray::Offset(std::span<const int32_t> indices) const {
 }
 
 const Variant& SafeArray::At(std::span<const int32_t> indices) const {
-  return elements_[Offset(indices)];
+  const size_t offset = Offset(indices);
+  return elementType_ == VT_UI1 ? ByteVariant(bytes_[offset]) : elements_[offset];
 }
 
 void SafeArray::Set(std::span<const int32_t> indices, Variant value) {
-  if (!Fits(elementType_, value)) {
-    throw std::invalid_argument("SafeArray: element of type " + VarTypeName(value.vt()) +
-                                " in an array of " + VarTypeName(elementType_));
+  RequireFit(elementType_, value);
+  const size_t offset = Offset(indices);
+  if (elementType_ == VT_UI1) {
+    bytes_[offset] = static_cast<uint8_t>(value.AsUnsigned());
+  } else {
+    elements_[offset] = std::move(value);
   }
-  elements_[Offset(indices)] = std::move(value);
 }
 
 }  // namespace vorlix

@@ -1,7 +1,8 @@
 // SafeArray: an Automation array. It keeps its element type and one (lower bound, count) pair
 // per dimension; elements are held in array order, the first index varying fastest.
 // Multi-dimensional arrays and arrays of other elements than VARIANT exist so that methods can
-// recognise and refuse them.
+// recognise and refuse them. An array of VT_UI1 holds plain bytes: binary values run to many
+// megabytes, and a Variant for each byte would take some eighty times their size.
 #pragma once
 
 #include <cstdint>
@@ -26,10 +27,18 @@ class SafeArray {
   // Throws std::invalid_argument for a bad element type, no dimension, or a bound whose last
   // index would pass INT32_MAX.
   SafeArray(VARTYPE elementType, std::vector<ArrayBound> bounds);
+  // The same holding elements in array order; also std::invalid_argument for an element not of
+  // elementType (unless that is VT_VARIANT) or a number of elements other than bounds give.
+  SafeArray(VARTYPE elementType, std::vector<ArrayBound> bounds, std::vector<Variant> elements);
+  // A VT_UI1 array with the given bounds holding bytes in array order; std::invalid_argument
+  // as above.
+  SafeArray(std::vector<ArrayBound> bounds, std::vector<uint8_t> bytes);
 
   // A one-dimensional array from lower upwards holding elements; each must be of elementType
   // unless that is VT_VARIANT (std::invalid_argument otherwise).
   static SafeArray Vector(VARTYPE elementType, int32_t lower, std::vector<Variant> elements);
+  // A one-dimensional VT_UI1 array from 0 holding bytes.
+  static SafeArray ByteVector(std::vector<uint8_t> bytes);
 
   VARTYPE ElementType() const { return elementType_; }
   const std::vector<ArrayBound>& Bounds() const { return bounds_; }
@@ -37,12 +46,17 @@ class SafeArray {
   int32_t LowerBound(size_t dim = 0) const;
   // The last valid index of dim; lower bound - 1 when the dimension is empty.
   int32_t UpperBound(size_t dim = 0) const;
-  size_t Count() const { return elements_.size(); }
-  const std::vector<Variant>& Elements() const { return elements_; }
+  size_t Count() const { return elementType_ == VT_UI1 ? bytes_.size() : elements_.size(); }
+  // The elements in array order of an array of any type but VT_UI1; std::logic_error for a
+  // byte array, which keeps its Bytes() instead.
+  const std::vector<Variant>& Elements() const;
+  // The bytes in array order of a VT_UI1 array; std::logic_error for any other.
+  const std::vector<uint8_t>& Bytes() const;
 
   // Element access by index counted from the lower bound (At(lower) is the first element).
   // One index per dimension; std::out_of_range when an index lies outside its bounds or the
-  // number of indices differs from Dims().
+  // number of indices differs from Dims(). An element of a byte array is a VT_UI1 Variant
+  // shared by every byte of its value, valid as long as the program runs.
   const Variant& At(std::span<const int32_t> indices) const;
   const Variant& At(int32_t index) const { return At(std::span<const int32_t>(&index, 1)); }
   // Replaces an element; std::invalid_argument when value's type does not fit the array.
@@ -58,7 +72,8 @@ class SafeArray {
 
   VARTYPE elementType_;
   std::vector<ArrayBound> bounds_;
-  std::vector<Variant> elements_;
+  std::vector<Variant> elements_;  // every element type but VT_UI1
+  std::vector<uint8_t> bytes_;     // VT_UI1
 };
 
 }  // namespace vorlix

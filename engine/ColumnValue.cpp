@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <new>
+#include <vector>
 
 #include "automation/Date.h"
 #include "automation/Numeric.h"
@@ -27,13 +28,9 @@ Variant ByStorage(const StoredView& value) {
       return Variant::R8(value.real);
     case StoredValue::kText:
       return Variant::Str(ToBstr(value.bytes));
-    case StoredValue::kBlob: {
-      std::vector<Variant> bytes;
-      bytes.reserve(value.bytes.size());
-      for (char b : value.bytes)
-        bytes.push_back(Variant::Unsigned(VT_UI1, static_cast<uint8_t>(b)));
-      return Variant::Array(SafeArray::Vector(VT_UI1, 0, std::move(bytes)));
-    }
+    case StoredValue::kBlob:
+      return Variant::Array(
+          SafeArray::ByteVector(std::vector<uint8_t>(value.bytes.begin(), value.bytes.end())));
   }
   return Variant::Null();
 }

@@ -64,11 +64,10 @@ StoredValue ToStoredValue(const FieldType& type, int32_t size, const Variant& va
     case dbBinary:
     case dbLongBinary: {
       if (value.vt() != (VT_ARRAY | VT_UI1) || value.AsArray().Dims() != 1) Unconvertible(type);
+      const std::vector<uint8_t>& bytes = value.AsArray().Bytes();
+      if (type.maxSize != 0 && bytes.size() > static_cast<size_t>(size)) TooLong(type, size);
       v.kind = StoredValue::kBlob;
-      for (const Variant& byte : value.AsArray().Elements()) {
-        v.blob.push_back(static_cast<uint8_t>(byte.AsUnsigned()));
-      }
-      if (type.maxSize != 0 && v.blob.size() > static_cast<size_t>(size)) TooLong(type, size);
+      v.blob = bytes;
       return v;
     }
     case dbGUID: {

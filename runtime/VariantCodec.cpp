@@ -4,7 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
-#include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -134,11 +134,16 @@ int AppendArray(sd_bus_message* m, const SafeArray& array) {
     if (r >= 0) r = sd_bus_message_append(m, "(ii)", b.lower, static_cast<int32_t>(b.count));
   }
   if (r >= 0) r = sd_bus_message_close_container(m);
-  if (r >= 0) r = sd_bus_message_open_container(m, 'a', element.c_str());
-  for (const Variant& e : array.Elements()) {
-    if (r >= 0) r = AppendPayload(m, array.ElementType(), e);
+  if (array.ElementType() == VT_UI1) {
+    const std::vector<uint8_t>& bytes = array.Bytes();
+    if (r >= 0) r = sd_bus_message_append_array(m, 'y', bytes.data(), bytes.size());
+  } else {
+    if (r >= 0) r = sd_bus_message_open_container(m, 'a', element.c_str());
+    for (const Variant& e : array.Elements()) {
+      if (r >= 0) r = AppendPayload(m, array.ElementType(), e);
+    }
+    if (r >= 0) r = sd_bus_message_close_container(m);
   }
-  if (r >= 0) r = sd_bus_message_close_container(m);
   if (r >= 0) r = sd_bus_message_close_container(m);
   if (r >= 0) r = sd_bus_message_close_container(m);
   return r;
@@ -211,7 +216,7 @@ size_t ValueSize(const Variant& value) {
     const size_t signature = std::strlen(ElementSignature(type)) + 8;
     // The signature, the structure, the bounds' array, the elements' array.
     size_t size = 1 + signature + 1 + 7 + (4 + 4 + 8 * array.Bounds().size()) + (3 + 4 + 7);
-    if (const size_t number = NumberSize(type)) return size + number * array.Elements().size();
+    if (const size_t number = NumberSize(type)) return size + number * array.Count();
     for (const Variant& e : array.Elements())
       size += PayloadSize(type, e);
     return size;
@@ -335,39 +340,51 @@ HRESULT ReadBounds(sd_bus_message* m, std::vector<ArrayBound>* bounds) {
   int r;
   while ((r = sd_bus_message_read(m, "(ii)", &lower, &count)) > 0) {
     if (count < 0) return E_INVALIDARG;
-    if (int64_t{lower} + count - 1 > std::numeric_limits<int32_t>::max()) return E_INVALIDARG;
     bounds->push_back({lower, static_cast<uint32_t>(count)});
   }
   if (r < 0 || bounds->empty()) return E_INVALIDARG;
   return Check(sd_bus_message_exit_container(m));
 }
 
-// Whether the bounds describe exactly count elements, without overflowing on the way.
-bool BoundsHold(const std::vector<ArrayBound>& bounds, size_t count) {
-  for (const ArrayBound& b : bounds) {
-    if (b.count == 0) return count == 0;
+// *out from make(), which builds a SafeArray: the array checks its bounds against the elements
+// actually read, so whatever it refuses came malformed.
+template <typename Make>
+HRESULT MakeArray(Make make, Variant* out) {
+  try {
+    *out = Variant::Array(make());
+    return S_OK;
+  } catch (const std::invalid_argument&) {
+    return E_INVALIDARG;
   }
-  size_t total = 1;
-  for (const ArrayBound& b : bounds) {
-    if (total > count / b.count) return false;
-    total *= b.count;
-  }
-  return total == count;
 }
 
-// Fills the array in array order: the first index varies fastest.
-void Fill(SafeArray* array, std::vector<Variant>& elements) {
-  const auto& bounds = array->Bounds();
-  std::vector<int32_t> index(bounds.size());
-  for (size_t d = 0; d < bounds.size(); ++d)
-    index[d] = bounds[d].lower;
-  for (Variant& e : elements) {
-    array->Set(index, std::move(e));
-    for (size_t d = 0; d < bounds.size(); ++d) {
-      if (++index[d] <= array->UpperBound(d)) break;
-      index[d] = bounds[d].lower;
-    }
+// The "ay" of a byte array in one piece, kept as bytes.
+HRESULT ReadBytes(sd_bus_message* m, std::vector<ArrayBound> bounds, Variant* out) {
+  const void* data = nullptr;
+  size_t size = 0;
+  if (sd_bus_message_read_array(m, 'y', &data, &size) < 0) return E_INVALIDARG;
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  return MakeArray(
+      [&] { return SafeArray(std::move(bounds), std::vector<uint8_t>(bytes, bytes + size)); }, out);
+}
+
+// The elements of any other array, one by one.
+HRESULT ReadElements(sd_bus_message* m, VARTYPE elementType, std::vector<ArrayBound> bounds,
+                     Variant* out) {
+  if (sd_bus_message_enter_container(m, 'a', ElementSignature(elementType)) <= 0) {
+    return E_INVALIDARG;
   }
+  // Elements are counted as they are read, so no size from the message is trusted.
+  std::vector<Variant> elements;
+  int more;
+  while ((more = sd_bus_message_at_end(m, false)) == 0) {
+    Variant e;
+    if (const HRESULT hr = ReadPayload(m, elementType, &e); hr != S_OK) return hr;
+    elements.push_back(std::move(e));
+  }
+  if (more < 0 || sd_bus_message_exit_container(m) < 0) return E_INVALIDARG;
+  return MakeArray([&] { return SafeArray(elementType, std::move(bounds), std::move(elements)); },
+                   out);
 }
 
 HRESULT ReadArray(sd_bus_message* m, VARTYPE elementType, Variant* out) {
@@ -379,22 +396,14 @@ HRESULT ReadArray(sd_bus_message* m, VARTYPE elementType, Variant* out) {
   }
   std::vector<ArrayBound> bounds;
   if ((hr = ReadBounds(m, &bounds)) != S_OK) return hr;
-  if (sd_bus_message_enter_container(m, 'a', element.c_str()) <= 0) return E_INVALIDARG;
-  // Elements are counted as they are read, so no size from the message is trusted.
-  std::vector<Variant> elements;
-  int more;
-  while ((more = sd_bus_message_at_end(m, false)) == 0) {
-    Variant e;
-    if ((hr = ReadPayload(m, elementType, &e)) != S_OK) return hr;
-    elements.push_back(std::move(e));
-  }
-  if (more < 0 || !BoundsHold(bounds, elements.size())) return E_INVALIDARG;
-  for (int i = 0; i < 3; ++i) {
+  Variant array;
+  hr = elementType == VT_UI1 ? ReadBytes(m, std::move(bounds), &array)
+                             : ReadElements(m, elementType, std::move(bounds), &array);
+  if (hr != S_OK) return hr;
+  for (int i = 0; i < 2; ++i) {
     if (sd_bus_message_exit_container(m) < 0) return E_INVALIDARG;
   }
-  SafeArray array(elementType, std::move(bounds));
-  Fill(&array, elements);
-  *out = Variant::Array(std::move(array));
+  *out = std::move(array);
   return S_OK;
 }
 

@@ -86,6 +86,56 @@ TEST(SafeArray, IndexesCountFromEachLowerBoundAndElementsKeepTheArrayType) {
   EXPECT_EQ(strings.At(0), Variant::Str(u""));
 }
 
+TEST(SafeArray, ByteArraysHoldBytesAndAnswerElementAccessLikeAnyArray) {
+  SafeArray bytes = SafeArray::ByteVector({0, 7, 255});
+  EXPECT_EQ(bytes.ElementType(), VT_UI1);
+  EXPECT_EQ(bytes.Bounds(), (std::vector<ArrayBound>{{0, 3}}));
+  EXPECT_EQ(bytes.At(2), Variant::Unsigned(VT_UI1, 255));
+  EXPECT_THROW(bytes.At(3), std::out_of_range);
+  EXPECT_THROW(bytes.At(-1), std::out_of_range);
+  bytes.Set(1, Variant::Unsigned(VT_UI1, 9));
+  EXPECT_EQ(bytes.Bytes(), (std::vector<uint8_t>{0, 9, 255}));
+  EXPECT_THROW(bytes.Set(0, Variant::I2(1)), std::invalid_argument);
+  EXPECT_THROW(bytes.Elements(), std::logic_error);
+  EXPECT_THROW(SafeArray::Vector(VT_I4, 0, {}).Bytes(), std::logic_error);
+
+  // Built from Variants, bytes or a size alike; copies are deep and compare by their bytes.
+  const SafeArray same = SafeArray::Vector(
+      VT_UI1, 0,
+      {Variant::Unsigned(VT_UI1, 0), Variant::Unsigned(VT_UI1, 9), Variant::Unsigned(VT_UI1, 255)});
+  EXPECT_EQ(same, bytes);
+  Variant a = Variant::Array(bytes);
+  Variant b = a;
+  b.AsArray().Set(0, Variant::Unsigned(VT_UI1, 1));
+  EXPECT_EQ(a.AsArray().At(0), Variant::Unsigned(VT_UI1, 0));
+  EXPECT_FALSE(a == b);
+  EXPECT_EQ(SafeArray(VT_UI1, {{5, 2}}), SafeArray({{5, 2}}, {0, 0}));
+  EXPECT_FALSE(SafeArray::ByteVector({1}) ==
+               SafeArray::Vector(VT_UI2, 0, {Variant::Unsigned(VT_UI2, 1)}));
+
+  // Several dimensions, first index fastest; the bounds must hold exactly the bytes given.
+  const SafeArray grid({{1, 2}, {-1, 2}}, {10, 11, 12, 13});
+  EXPECT_EQ(grid.At(std::vector<int32_t>{2, -1}), Variant::Unsigned(VT_UI1, 11));
+  EXPECT_EQ(grid.At(std::vector<int32_t>{1, 0}), Variant::Unsigned(VT_UI1, 12));
+  EXPECT_THROW(grid.At(std::vector<int32_t>{3, 0}), std::out_of_range);
+  EXPECT_THROW(SafeArray({{0, 3}}, {1, 2}), std::invalid_argument);
+  EXPECT_THROW(SafeArray({{INT32_MAX, 2}}, {1, 2}), std::invalid_argument);
+  EXPECT_THROW(SafeArray({}, {}), std::invalid_argument);
+}
+
+TEST(SafeArray, ElementsGivenWithBoundsMustFitThem) {
+  const SafeArray grid(VT_I4, {{0, 2}, {0, 2}},
+                       {Variant::I4(1), Variant::I4(2), Variant::I4(3), Variant::I4(4)});
+  EXPECT_EQ(grid.At(std::vector<int32_t>{1, 0}), Variant::I4(2));
+  EXPECT_THROW(SafeArray(VT_I4, {{0, 3}}, {Variant::I4(1)}), std::invalid_argument);
+  EXPECT_THROW(SafeArray(VT_I4, {{0, 1}}, {Variant::I2(1)}), std::invalid_argument);
+  // Counts whose product passes what memory could hold.
+  EXPECT_THROW(
+      SafeArray(VT_I4, {{0, UINT32_MAX / 2}, {0, UINT32_MAX / 2}, {0, UINT32_MAX / 2}}, {}),
+      std::invalid_argument);
+  EXPECT_EQ(SafeArray(VT_I4, {{0, 0}, {0, INT32_MAX}}, {}).Count(), 0u);
+}
+
 TEST(Guid, ParsesAndFormatsTheRegistryForm) {
   const char* text = "{B1106722-DEA1-4B39-887C-E8E29D8A84C6}";
   const std::optional<Guid> g = Guid::Parse(text);

@@ -1,6 +1,7 @@
 // Writing through a table-type recordset: the pending record, the checks of Update, deleting
 // and bookmarks.
 #include "EngineTestSupport.h"
+#include "automation/SafeArray.h"
 
 namespace vorlix::test {
 namespace {
@@ -145,6 +146,46 @@ TEST_F(RecordWriteTest, ReadOnlyRecordsetsAndDatabasesRefuseWrites) {
   EXPECT_FALSE(rs.CanUpdate());
   EXPECT_EQ(DaoCode([&] { rs.AddNew(); }), dao_error::kReadOnly);
   EXPECT_EQ(Text(rs.GetFieldValue(u"Name")), "Ann");
+}
+
+// Binary values keep every byte on the way to the file and back: pending, read by the table
+// and by a snapshot; Binary's size and the one dimension are checked before anything is kept.
+TEST_F(RecordWriteTest, BinaryValuesKeepEveryByte) {
+  CDaoTableDef def(&db_);
+  def.Create(u"Files");
+  def.CreateField(Field(u"Small", dbBinary, 4));
+  def.CreateField(Field(u"Big", dbLongBinary));
+  def.Append();
+  std::vector<uint8_t> bytes(100000);
+  for (size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<uint8_t>(i * 7 + i / 256);
+  const Variant big = Variant::Array(SafeArray::ByteVector(bytes));
+  const Variant small = Variant::Array(SafeArray::ByteVector({0, 255, 0, 1}));
+  CDaoRecordset rs(&db_);
+  rs.Open(dbOpenTable, u"Files");
+  rs.AddNew();
+  rs.SetFieldValue(u"Big", big);
+  rs.SetFieldValue(u"Small", small);
+  EXPECT_EQ(rs.GetFieldValue(u"Big"), big);
+  EXPECT_EQ(DaoCode([&] {
+              rs.SetFieldValue(u"Small", Variant::Array(SafeArray::ByteVector({1, 2, 3, 4, 5})));
+            }),
+            dao_error::kValueTooLong);
+  EXPECT_EQ(DaoCode([&] {
+              rs.SetFieldValue(u"Big", Variant::Array(SafeArray({{0, 1}, {0, 1}}, {1})));
+            }),
+            dao_error::kConversionError);
+  rs.Update();
+  rs.SetBookmark(rs.GetLastModifiedBookmark());
+  EXPECT_EQ(rs.GetFieldValue(u"Big"), big);
+  EXPECT_EQ(rs.GetFieldValue(u"Small"), small);
+  EXPECT_EQ(Sql(path_, "SELECT length(Big), hex(substr(Big, 1, 4)), hex(Small) FROM Files"),
+            Lines{"100000|00070E15|00FF0001"});
+  CDaoQueryDef q(&db_);
+  q.Create(u"", u"SELECT Big FROM Files");
+  CDaoRecordset snapshot(&db_);
+  snapshot.Open(&q, dbOpenSnapshot, 0);
+  EXPECT_EQ(snapshot.GetFieldValue(0), big);
 }
 
 TEST_F(RecordWriteTest, ClosingTheDatabaseClosesItsRecordsetsAndDropsPendingRecords) {

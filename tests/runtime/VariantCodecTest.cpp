@@ -155,25 +155,78 @@ TEST_F(VariantCodecTest, PayloadThatDoesNotFitItsVarTypeIsRefused) {
   EXPECT_EQ(decimal(2, 1), E_INVALIDARG);
 }
 
-// A VT_ARRAY|VT_I4 with the given bounds and elements, as a peer could write it.
-void AppendI4Array(sd_bus_message* m, const std::vector<std::pair<int32_t, int32_t>>& bounds,
-                   const std::vector<int32_t>& elements) {
+using Bounds = std::vector<std::pair<int32_t, int32_t>>;
+
+// A VT_ARRAY|vt with the given bounds and elements of D-Bus type code type, as a peer could
+// write it.
+template <typename T>
+void AppendFixedArray(sd_bus_message* m, VARTYPE vt, char type, const Bounds& bounds,
+                      const std::vector<T>& elements) {
+  const std::string element(1, type);
   sd_bus_message_open_container(m, 'r', "qv");
-  sd_bus_message_append(m, "q", VT_ARRAY | VT_I4);
-  sd_bus_message_open_container(m, 'v', "(a(ii)ai)");
-  sd_bus_message_open_container(m, 'r', "a(ii)ai");
+  sd_bus_message_append(m, "q", VT_ARRAY | vt);
+  sd_bus_message_open_container(m, 'v', ("(a(ii)a" + element + ")").c_str());
+  sd_bus_message_open_container(m, 'r', ("a(ii)a" + element).c_str());
   sd_bus_message_open_container(m, 'a', "(ii)");
   for (auto [lower, count] : bounds)
     sd_bus_message_append(m, "(ii)", lower, count);
   sd_bus_message_close_container(m);
-  sd_bus_message_append_array(m, 'i', elements.data(), elements.size() * sizeof(int32_t));
+  sd_bus_message_append_array(m, type, elements.data(), elements.size() * sizeof(T));
   sd_bus_message_close_container(m);
   sd_bus_message_close_container(m);
   sd_bus_message_close_container(m);
 }
 
+void AppendI4Array(sd_bus_message* m, const Bounds& bounds, const std::vector<int32_t>& elements) {
+  AppendFixedArray(m, VT_I4, 'i', bounds, elements);
+}
+
+// Byte arrays are kept as bytes on both sides, so what a peer writes and reads byte by byte is
+// checked here against the codec's own way of writing and reading them in one piece.
+TEST_F(VariantCodecTest, ByteArraysTravelAsBytesOfTheWireBothWays) {
+  std::vector<uint8_t> bytes(70000);
+  for (size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<uint8_t>(i * 7 + i / 256);
+  const Variant array = Variant::Array(SafeArray({{-3, 2}, {0, 35000}}, bytes));
+  sd_bus_message* m = Build([&](sd_bus_message* w) {
+    AppendFixedArray(w, VT_UI1, 'y', {{-3, 2}, {0, 35000}}, bytes);
+  });
+  Variant read;
+  EXPECT_EQ(ReadVariant(m, &read), S_OK);
+  EXPECT_EQ(read, array);
+  sd_bus_message_unref(m);
+
+  m = Build([&](sd_bus_message* w) { EXPECT_EQ(AppendVariant(w, array), S_OK); });
+  uint16_t vt = 0;
+  int32_t lower1 = 0, count1 = 0, lower2 = 0, count2 = 0;
+  EXPECT_GT(sd_bus_message_enter_container(m, 'r', "qv"), 0);
+  EXPECT_GT(sd_bus_message_read(m, "q", &vt), 0);
+  EXPECT_GT(sd_bus_message_enter_container(m, 'v', "(a(ii)ay)"), 0);
+  EXPECT_GT(sd_bus_message_enter_container(m, 'r', "a(ii)ay"), 0);
+  EXPECT_GT(sd_bus_message_read(m, "a(ii)", 2, &lower1, &count1, &lower2, &count2), 0);
+  EXPECT_GT(sd_bus_message_enter_container(m, 'a', "y"), 0);
+  std::vector<uint8_t> written;
+  uint8_t byte = 0;
+  while (sd_bus_message_read_basic(m, 'y', &byte) > 0)
+    written.push_back(byte);
+  sd_bus_message_unref(m);
+  EXPECT_EQ(vt, VT_ARRAY | VT_UI1);
+  EXPECT_EQ(std::vector<int32_t>({lower1, count1, lower2, count2}),
+            std::vector<int32_t>({-3, 2, 0, 35000}));
+  EXPECT_TRUE(written == bytes);
+
+  auto made = [&](const Bounds& bounds, const std::vector<uint8_t>& elements) {
+    return ReadMade([&](sd_bus_message* w) { AppendFixedArray(w, VT_UI1, 'y', bounds, elements); });
+  };
+  EXPECT_EQ(made({{0, 0}}, {}), S_OK);
+  EXPECT_EQ(made({{0, 3}}, {1, 2}), E_INVALIDARG);
+  EXPECT_EQ(made({{0, 1}}, {1, 2}), E_INVALIDARG);
+  EXPECT_EQ(made({{INT32_MAX, 2}}, {1, 2}), E_INVALIDARG);
+  EXPECT_EQ(made({{0, -1}}, {}), E_INVALIDARG);
+}
+
 TEST_F(VariantCodecTest, ArraySizesAndElementsAreCheckedAgainstWhatIsPresent) {
-  auto array = [&](std::vector<std::pair<int32_t, int32_t>> bounds, std::vector<int32_t> elements) {
+  auto array = [&](const Bounds& bounds, const std::vector<int32_t>& elements) {
     return ReadMade([&](sd_bus_message* m) { AppendI4Array(m, bounds, elements); });
   };
   EXPECT_EQ(array({{0, 2}, {5, 2}}, {1, 2, 3, 4}), S_OK);

@@ -126,11 +126,13 @@ bool ShownAsLines(const Variant& v) {
 
 std::string Literal(const Variant& value) {
   if (value.IsArray()) {
+    // A byte array keeps plain bytes, not Variants.
+    const SafeArray& array = value.AsArray();
+    const bool bytes = array.ElementType() == VT_UI1;
     std::string text = "[";
-    const char* separator = "";
-    for (const Variant& element : value.AsArray().Elements()) {
-      text += separator + Literal(element);
-      separator = ", ";
+    for (size_t i = 0; i < array.Count(); ++i) {
+      if (i > 0) text += ", ";
+      text += bytes ? std::to_string(array.Bytes()[i]) : Literal(array.Elements()[i]);
     }
     return text + ']';
   }
