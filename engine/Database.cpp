@@ -47,7 +47,8 @@ void CDaoDatabase::Open(const Bstr& name, bool exclusive, bool readOnly, const B
   const bool writer = !readOnly || (exclusive && ::access(path.c_str(), W_OK) == 0);
   std::unique_ptr<SqliteDb> db;
   try {
-    db = std::make_unique<SqliteDb>(path, writer ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
+    db = std::make_unique<SqliteDb>(SqliteName(path),
+                                    writer ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
     if (exclusive && writer) db->Exec("PRAGMA locking_mode = EXCLUSIVE");
     // The first read: a file that is not a database shows here, and so does a lock held by
     // another connection. Only an open for writing turns the file to WAL.
@@ -80,7 +81,8 @@ void CDaoDatabase::Create(const Bstr& name, const Bstr& locale, int32_t options)
   const std::string path = DatabasePath(name);
   CheckNewFile(path);
   try {
-    auto db = std::make_unique<SqliteDb>(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    auto db =
+        std::make_unique<SqliteDb>(SqliteName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     db->Exec("PRAGMA journal_mode = WAL");
     Configure(*db);
     WriteTransaction transaction(*db);

@@ -41,10 +41,10 @@ class CDaoDatabase {
   CDaoDatabase& operator=(const CDaoDatabase&) = delete;
 
   // Opens the file name. connect must be empty. Raises 3024 when the file does not exist, 3044
-  // when the path is not valid, 3343 when it is not a database, 3051 when another user holds
-  // it exclusively, reading is denied, or writing is denied and readOnly is false; 3219 when
-  // this object has a database open already. Opening a plain SQLite file for writing gives it
-  // the engine's catalog.
+  // when the path is not valid or names no regular file, 3343 when it is not a database (an
+  // empty file is none), 3051 when another user holds it exclusively, reading is denied, or
+  // writing is denied and readOnly is false; 3219 when this object has a database open
+  // already. Opening a plain SQLite file for writing gives it the engine's catalog.
   void Open(const Bstr& name, bool exclusive = false, bool readOnly = false,
             const Bstr& connect = Bstr());
 

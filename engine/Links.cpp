@@ -19,7 +19,7 @@ std::string LinkPath(const std::string& connect) {
   }
   std::string path = connect.substr(kPrefix.size());
   if (path.empty()) ThrowDao(dao_error::kInvalidPath, "The link names no database file.");
-  return path;
+  return SqliteName(path);
 }
 
 std::string CheckLinkTarget(const std::string& path, const std::string& sourceTable) {

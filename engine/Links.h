@@ -7,13 +7,13 @@
 namespace vorlix {
 
 // The path of a connect string ";DATABASE=path" (the keyword in any case): everything after
-// "DATABASE=", so a path holding ';' is still one path. Raises 3001 for any other form, 3044
-// for an empty path.
+// "DATABASE=", so a path holding ';' is still one path, in the form SQLite is given it
+// (SqliteName). Raises 3001 for any other form, 3044 for an empty path.
 std::string LinkPath(const std::string& connect);
 
-// Opens the linked file read-only and returns the stored name of sourceTable in it. Raises
-// 3024/3044/3051 as opening a database does, 3343 for a file that is not a database, 3078 when
-// it has no such table.
+// Opens the linked file read-only and returns the stored name of sourceTable in it. Raises what
+// CheckExistingFile raises, 3343 for a file that is not a database, 3078 when it has no such
+// table.
 std::string CheckLinkTarget(const std::string& path, const std::string& sourceTable);
 
 }  // namespace vorlix

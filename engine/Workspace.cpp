@@ -14,10 +14,10 @@ namespace {
 void Compact(const std::string& from, const std::string& to, const std::string& locale,
              int32_t options) {
   {
-    SqliteDb source(from, SQLITE_OPEN_READONLY);
-    source.Prepare("VACUUM INTO ?1").Bind(1, to).Run();
+    SqliteDb source(SqliteName(from), SQLITE_OPEN_READONLY);
+    source.Prepare("VACUUM INTO ?1").Bind(1, SqliteName(to)).Run();
   }
-  SqliteDb copy(to, SQLITE_OPEN_READWRITE);
+  SqliteDb copy(SqliteName(to), SQLITE_OPEN_READWRITE);
   if (!catalog::Exists(copy)) return;  // a plain SQLite file stays plain
   WriteTransaction transaction(copy);
   catalog::SetProperty(copy, "Locale", locale);

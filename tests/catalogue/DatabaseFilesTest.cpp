@@ -1,5 +1,8 @@
 // Creating and compacting database files beside the connection's own database.
 #include <filesystem>
+#include <fstream>
+#include <utility>
+#include <vector>
 
 #include "tests/catalogue/CatalogueTestSupport.h"
 
@@ -49,6 +52,50 @@ TEST_F(DatabaseFilesTest, CompactRefusesTheOpenFileAndAnExistingDestination) {
   EXPECT_EQ(Sql(copy, "SELECT count(*) FROM People"), std::vector<std::string>{"3"});
   EXPECT_FALSE(Compact(path_, copy));
   EXPECT_EQ(LastCode(), dao_error::kDatabaseExists);
+}
+
+// Every method that takes a file name refuses what is no database file before SQLite sees it,
+// and records why: the engine's checks of each kind of name are in tests/engine.
+TEST_F(DatabaseFilesTest, EveryMethodTakingAFileNameRefusesWhatIsNoDatabaseFile) {
+  const std::string empty = dir_.Path("empty.vdb");
+  std::ofstream{empty};
+  const std::string cut = path_ + std::string("\0junk", 5);
+  const std::vector<std::pair<std::string, int32_t>> names = {
+      {"/dev/null", dao_error::kInvalidPath},
+      {"/dev/zero", dao_error::kInvalidPath},
+      {cut, dao_error::kInvalidPath},
+      {empty, dao_error::kNotADatabase},
+  };
+  const std::string copy = dir_.Path("copy.vdb");
+  for (const auto& [name, code] : names) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(Open(name).Utf8(), "*REPAIR*");
+    EXPECT_EQ(LastCode(), code);
+    VARIANT_BOOL readOnly = 7;
+    EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) { return db_.OpenForWrite(B(name), &readOnly, r); }));
+    EXPECT_EQ(readOnly, VARIANT_FALSE);
+    EXPECT_EQ(LastCode(), code);
+    EXPECT_FALSE(Compact(name, copy));
+    EXPECT_EQ(LastCode(), code);
+
+    OpenDatabase();
+    VARIANT_BOOL created = 7;
+    EXPECT_TRUE(Ok(
+        [&](VARIANT_BOOL* r) { return db_.LinkTable(u"Far", B(name), u"People", &created, r); }));
+    EXPECT_EQ(created, VARIANT_FALSE);
+    EXPECT_EQ(LastCode(), code);
+    EXPECT_TRUE(Ask(&CDBConnection::Close));
+  }
+  EXPECT_FALSE(std::filesystem::exists(copy));
+  EXPECT_EQ(std::filesystem::file_size(empty), 0u);
+
+  // A new file's name cut at its NUL would make another file.
+  const std::string made = dir_.Path("new.vdb");
+  EXPECT_FALSE(CreateDatabase(made + std::string("\0.txt", 5)));
+  EXPECT_EQ(LastCode(), dao_error::kInvalidPath);
+  EXPECT_FALSE(Compact(path_, made + std::string("\0.txt", 5)));
+  EXPECT_EQ(LastCode(), dao_error::kInvalidPath);
+  EXPECT_FALSE(std::filesystem::exists(made));
 }
 
 }  // namespace

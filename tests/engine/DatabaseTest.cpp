@@ -1,9 +1,13 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
+#include <utility>
 
 #include "EngineTestSupport.h"
 #include "engine/Engine.h"
+#include "engine/Workspace.h"
 
 namespace vorlix::test {
 namespace {
@@ -84,6 +88,82 @@ TEST_F(DatabaseTest, ReadOnlyOpensLeaveAPlainFileAsItWasAndOpeningForWritingAdds
   db.Open(B(path_));
   EXPECT_EQ(db.GetTableDefCount(), 6);
   EXPECT_EQ(Sql(path_, "PRAGMA journal_mode"), Lines{"wal"});
+}
+
+// A FIFO that this object holds open and removes when it goes. Held open, it never makes an
+// open wait: an open that reached SQLite fails at its first read instead of hanging the test.
+class Fifo {
+ public:
+  explicit Fifo(std::string path) : path_(std::move(path)) {
+    EXPECT_EQ(mkfifo(path_.c_str(), 0644), 0) << path_;
+    fd_ = open(path_.c_str(), O_RDWR | O_NONBLOCK);
+  }
+  ~Fifo() {
+    close(fd_);
+    unlink(path_.c_str());
+  }
+  Fifo(const Fifo&) = delete;
+  Fifo& operator=(const Fifo&) = delete;
+
+ private:
+  std::string path_;
+  int fd_;
+};
+
+TEST_F(DatabaseTest, OnlyRegularFilesThatHoldSomethingReachSqlite) {
+  CreateDatabase(path_);
+  const Fifo pipe(dir_.Path("pipe"));
+  const std::string toPipe = dir_.Path("to-pipe");
+  ASSERT_EQ(symlink(dir_.Path("pipe").c_str(), toPipe.c_str()), 0);
+  const std::string empty = dir_.Path("empty.vdb");
+  std::ofstream{empty};
+  const std::string cut = path_ + std::string("\0junk", 5);
+  for (const bool readOnly : {false, true}) {
+    auto open = [&](const std::string& path) {
+      return DaoCode([&] { CDaoDatabase().Open(B(path), false, readOnly); });
+    };
+    EXPECT_EQ(open(dir_.Path("pipe")), dao_error::kInvalidPath);
+    EXPECT_EQ(open(toPipe), dao_error::kInvalidPath);
+    EXPECT_EQ(open("/dev/null"), dao_error::kInvalidPath);
+    EXPECT_EQ(open("/dev/zero"), dao_error::kInvalidPath);
+    EXPECT_EQ(open(cut), dao_error::kInvalidPath);
+    // SQLite would take it for an empty database and write one into it.
+    EXPECT_EQ(open(empty), dao_error::kNotADatabase);
+    EXPECT_EQ(std::filesystem::file_size(empty), 0u);
+    {
+      // SQLite reads a journal it finds beside the file before anything else.
+      const Fifo journal(path_ + "-journal");
+      EXPECT_EQ(open(path_), dao_error::kInvalidPath);
+    }
+    EXPECT_EQ(open(path_), 0);
+  }
+  EXPECT_EQ(DaoCode([&] { CDaoWorkspace::CompactDatabase(B(toPipe), B(dir_.Path("c.vdb"))); }),
+            dao_error::kInvalidPath);
+  EXPECT_EQ(DaoCode([&] { CDaoDatabase().Create(B(dir_.Path("new.vdb") + std::string("\0", 1))); }),
+            dao_error::kInvalidPath);
+  EXPECT_EQ(DaoCode([&] { CDaoWorkspace::CompactDatabase(B(path_), B(cut)); }),
+            dao_error::kInvalidPath);
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("new.vdb")));
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("c.vdb")));
+}
+
+// SQLite would read a name that begins with "file:" as a URI naming another file.
+TEST_F(DatabaseTest, ANameThatLooksLikeAUriIsTheFileOfThatName) {
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir_.dir());
+  Sql("other.vdb", "CREATE TABLE T (A)");
+  {
+    CDaoDatabase db;
+    db.Create(u"file:other.vdb");
+    db.Close();
+    CDaoWorkspace::CompactDatabase(u"file:other.vdb", u"file:copy.vdb");
+    db.Open(u"file:copy.vdb", false, true);
+    EXPECT_EQ(db.GetName(), Bstr(u"file:copy.vdb"));
+    EXPECT_EQ(db.GetTableDefCount(), 5);  // the catalog alone: not other.vdb, which has T
+  }
+  EXPECT_EQ(Sql("other.vdb", "SELECT count(*) FROM sqlite_schema"), Lines{"1"});
+  EXPECT_FALSE(std::filesystem::exists("copy.vdb"));
+  std::filesystem::current_path(before);
 }
 
 // Shared and exclusive opens against each other are checked across processes (SecondProcess).
