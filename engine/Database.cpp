@@ -1,7 +1,6 @@
 #include "engine/Database.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -41,14 +40,16 @@ void CDaoDatabase::Open(const Bstr& name, bool exclusive, bool readOnly, const B
   const std::string path = DatabasePath(name);
   CheckExistingFile(path, !readOnly);
 
-  // SQLite cannot hold a WAL file exclusively through a read-only connection, so an
-  // exclusive read-only open uses a writing connection that refuses writes (query_only). A
-  // user who may not write the file cannot lock it exclusively at all: such an open shares.
-  const bool writer = !readOnly || (exclusive && ::access(path.c_str(), W_OK) == 0);
+  // A read-only open of a file the user may write uses a writing connection that refuses
+  // writes (query_only): SQLite cannot hold a WAL file exclusively through a read-only
+  // connection, and a read-only connection leaves the WAL and shared-memory files behind when
+  // it closes last. A user who may not write the file cannot lock it exclusively at all: such
+  // an open shares.
+  const int flags = readOnly ? ReadingFlags(path) : SQLITE_OPEN_READWRITE;
+  const bool writer = flags == SQLITE_OPEN_READWRITE;
   std::unique_ptr<SqliteDb> db;
   try {
-    db = std::make_unique<SqliteDb>(SqliteName(path),
-                                    writer ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
+    db = std::make_unique<SqliteDb>(SqliteName(path), flags);
     if (exclusive && writer) db->Exec("PRAGMA locking_mode = EXCLUSIVE");
     // The first read: a file that is not a database shows here, and so does a lock held by
     // another connection. Only an open for writing turns the file to WAL.
@@ -57,7 +58,9 @@ void CDaoDatabase::Open(const Bstr& name, bool exclusive, bool readOnly, const B
     } else {
       db->QueryInt("SELECT count(*) FROM sqlite_schema");
     }
-    if (writer && sqlite3_db_readonly(db->handle(), "main") == 1) {
+    // SQLite may give a writer reading only (the user may not write the file after all):
+    // enough for a shared read-only open, not for writing or holding the file exclusively.
+    if (writer && (!readOnly || exclusive) && sqlite3_db_readonly(db->handle(), "main") == 1) {
       ThrowDao(dao_error::kCannotOpen, "The user may not write " + Quoted(path) + ".");
     }
     if (exclusive && writer) db->Exec("BEGIN EXCLUSIVE; COMMIT");

@@ -1,5 +1,6 @@
 #include "engine/DatabaseFiles.h"
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,6 +97,10 @@ void CheckNewFile(const std::string& path) {
 
 std::string SqliteName(const std::string& path) {
   return path.starts_with("file:") ? "./" + path : path;
+}
+
+int ReadingFlags(const std::string& path) {
+  return ::access(path.c_str(), W_OK) == 0 ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
 }
 
 void RemoveDatabaseFiles(const std::string& path) {

@@ -28,6 +28,11 @@ void CheckNewFile(const std::string& path);
 // names another file than the one checked; "./" in front keeps it the path.
 std::string SqliteName(const std::string& path);
 
+// The SQLite open flags for a connection that only reads the existing file path: read-write
+// when the user may write the file, because only a connection that can write removes the WAL
+// and shared-memory files when it closes last; read-only otherwise.
+int ReadingFlags(const std::string& path);
+
 // Removes a database file together with its WAL and shared-memory files.
 void RemoveDatabaseFiles(const std::string& path);
 

@@ -1,7 +1,5 @@
 #include "engine/Links.h"
 
-#include <sqlite3.h>
-
 #include "engine/DaoException.h"
 #include "engine/DatabaseFiles.h"
 #include "engine/Schema.h"
@@ -24,7 +22,7 @@ std::string LinkPath(const std::string& connect) {
 
 std::string CheckLinkTarget(const std::string& path, const std::string& sourceTable) {
   CheckExistingFile(path, false);
-  SqliteDb db(path, SQLITE_OPEN_READONLY);
+  SqliteDb db(path, ReadingFlags(path));
   std::string stored = StoredTableName(db, sourceTable);
   if (stored.empty()) {
     ThrowDao(dao_error::kNoSuchTable,

@@ -11,7 +11,7 @@ namespace vorlix {
 // (SqliteName). Raises 3001 for any other form, 3044 for an empty path.
 std::string LinkPath(const std::string& connect);
 
-// Opens the linked file read-only and returns the stored name of sourceTable in it. Raises what
+// Reads the linked file and returns the stored name of sourceTable in it. Raises what
 // CheckExistingFile raises, 3343 for a file that is not a database, 3078 when it has no such
 // table.
 std::string CheckLinkTarget(const std::string& path, const std::string& sourceTable);

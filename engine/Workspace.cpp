@@ -14,7 +14,7 @@ namespace {
 void Compact(const std::string& from, const std::string& to, const std::string& locale,
              int32_t options) {
   {
-    SqliteDb source(SqliteName(from), SQLITE_OPEN_READONLY);
+    SqliteDb source(SqliteName(from), ReadingFlags(from));
     source.Prepare("VACUUM INTO ?1").Bind(1, SqliteName(to)).Run();
   }
   SqliteDb copy(SqliteName(to), SQLITE_OPEN_READWRITE);

@@ -166,6 +166,52 @@ TEST_F(DatabaseTest, ANameThatLooksLikeAUriIsTheFileOfThatName) {
   std::filesystem::current_path(before);
 }
 
+// What SQLite keeps beside a WAL file while it is open: the log and its shared-memory index.
+// A connection that may only read cannot remove them when it closes last.
+class SideFilesTest : public EngineTest {
+ protected:
+  static bool Remain(const std::string& path) {
+    return std::filesystem::exists(path + "-wal") || std::filesystem::exists(path + "-shm");
+  }
+};
+
+TEST_F(SideFilesTest, NothingRemainsBesideAFileAfterItsLastConnectionCloses) {
+  const std::string other = dir_.Path("other.vdb"), copy = dir_.Path("copy.vdb");
+  CreateDatabase(other);
+  Sql(other, "CREATE TABLE Stock (Item TEXT(10))");
+  for (const bool exclusive : {false, true}) {
+    CDaoDatabase reader;
+    reader.Open(B(other), exclusive, true);
+    EXPECT_EQ(reader.GetTableDefCount(), 6);
+    reader.Close();
+    EXPECT_FALSE(Remain(other)) << exclusive;
+  }
+  {
+    CDaoDatabase writer, reader;
+    writer.Open(B(other));
+    reader.Open(B(other), false, true);
+    EXPECT_EQ(reader.GetTableDefCount(), 6);
+    writer.Close();
+  }
+  EXPECT_FALSE(Remain(other));
+  CDaoWorkspace::CompactDatabase(B(other), B(copy));
+  EXPECT_FALSE(Remain(other));
+  EXPECT_FALSE(Remain(copy));
+
+  // A link is checked by reading its file, which a database open for reading then attaches.
+  CDaoTableDef link(&db_);
+  link.Create(u"Far", 0, u"Stock", B(";DATABASE=" + other));
+  link.Append();
+  link.Close();
+  EXPECT_FALSE(Remain(other));
+  db_.Close();
+  db_.Open(B(path_), false, true);
+  EXPECT_EQ(Rows("SELECT count(*) FROM Far"), Lines{"0"});
+  db_.Close();
+  EXPECT_FALSE(Remain(other));
+  EXPECT_FALSE(Remain(path_));
+}
+
 // Shared and exclusive opens against each other are checked across processes (SecondProcess).
 TEST_F(DatabaseTest, AFileTheUserMayNotWriteIsRefusedForWritingAndOneHeMayNotReadAltogether) {
   CreateDatabase(path_);
