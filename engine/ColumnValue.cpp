@@ -115,9 +115,13 @@ void BindValue(Statement& stmt, int index, const StoredValue& value) {
       rc = sqlite3_bind_text64(s, index, value.text.data(), value.text.size(), SQLITE_TRANSIENT,
                                SQLITE_UTF8);
       break;
-    case StoredValue::kBlob:
-      rc = sqlite3_bind_blob64(s, index, value.blob.data(), value.blob.size(), SQLITE_TRANSIENT);
+    case StoredValue::kBlob: {
+      // SQLite binds a null pointer as Null, and an empty vector may have no storage: an empty
+      // value must stay empty.
+      const void* bytes = value.blob.empty() ? "" : static_cast<const void*>(value.blob.data());
+      rc = sqlite3_bind_blob64(s, index, bytes, value.blob.size(), SQLITE_TRANSIENT);
       break;
+    }
   }
   if (rc != SQLITE_OK) ThrowSqlite(sqlite3_db_handle(s), rc);
 }

@@ -186,6 +186,15 @@ TEST_F(RecordWriteTest, BinaryValuesKeepEveryByte) {
   CDaoRecordset snapshot(&db_);
   snapshot.Open(&q, dbOpenSnapshot, 0);
   EXPECT_EQ(snapshot.GetFieldValue(0), big);
+
+  // No bytes is an empty value, not Null.
+  const Variant empty = Variant::Array(SafeArray::ByteVector({}));
+  rs.AddNew();
+  rs.SetFieldValue(u"Big", empty);
+  rs.Update();
+  rs.SetBookmark(rs.GetLastModifiedBookmark());
+  EXPECT_EQ(rs.GetFieldValue(u"Big"), empty);
+  EXPECT_EQ(Sql(path_, "SELECT quote(Big) FROM Files WHERE Small IS NULL"), Lines{"X''"});
 }
 
 TEST_F(RecordWriteTest, ClosingTheDatabaseClosesItsRecordsetsAndDropsPendingRecords) {
