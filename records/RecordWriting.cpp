@@ -35,24 +35,16 @@ Bstr CutToSize(const Bstr& text, int32_t size) {
 
 HRESULT CDBConnection::Append(const Variant& pvArray, VARIANT_BOOL bSetEmptyString,
                               Variant* pvReturnArray, VARIANT_BOOL* bSuccess) {
+  // No copy of the array, which may hold megabytes: WriteRecord reads it to its end before it
+  // writes *pvReturnArray, so the two may be the very same variable.
   return Call(
-      [&] {
-        // A private copy: the client's array stays as it was, even when pvReturnArray is the
-        // very variable that holds it.
-        const Variant values = pvArray;
-        return WriteRecord(values, true, bSetEmptyString == VARIANT_TRUE, pvReturnArray);
-      },
+      [&] { return WriteRecord(pvArray, true, bSetEmptyString == VARIANT_TRUE, pvReturnArray); },
       bSuccess);
 }
 
 HRESULT CDBConnection::Replace(const Variant& pvArray, Variant* pvReturnArray,
                                VARIANT_BOOL* bSuccess) {
-  return Call(
-      [&] {
-        const Variant values = pvArray;
-        return WriteRecord(values, false, false, pvReturnArray);
-      },
-      bSuccess);
+  return Call([&] { return WriteRecord(pvArray, false, false, pvReturnArray); }, bSuccess);
 }
 
 HRESULT CDBConnection::Delete(VARIANT_BOOL* bSuccess) {

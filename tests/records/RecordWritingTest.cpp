@@ -91,6 +91,23 @@ TEST_F(RecordWritingTest, TextValuesKeepEveryCharacterANulToo) {
             std::vector<std::string>{title + "00|0000"});
 }
 
+// The array is read to its end before the record array takes its place, and a refused one
+// stays as the caller made it.
+TEST_F(RecordWritingTest, TheArrayMayComeInTheVariableTheRecordArrayGoesTo) {
+  Variant inout = VariantArray({S(u"Title"), S(u"same"), S(u"Amount"), Variant::I4(7)});
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.Append(inout, 0, &inout, r); }));
+  EXPECT_EQ(inout.AsArray().At(3), S(u"same"));
+  EXPECT_EQ(inout.AsArray().At(7), Variant::I4(7));
+  inout = VariantArray({S(u"Title"), S(u"again")});
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.Replace(inout, &inout, r); }));
+  EXPECT_EQ(inout.AsArray().At(3), S(u"again"));
+  const Variant refused = VariantArray({S(u"Title"), S(u"x"), S(u"Nope"), S(u"x")});
+  inout = refused;
+  EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) { return db_.Append(inout, 0, &inout, r); }));
+  EXPECT_EQ(inout, refused);
+  EXPECT_EQ(Notes(), (std::vector<std::string>{"1|old|text|1", "2|again|NULL|7"}));
+}
+
 TEST_F(RecordWritingTest, ArraysThatCannotBeWrittenLeaveNoRecordAndNoError) {
   SafeArray twoDimensions(VT_VARIANT, {{0, 2}, {0, 1}});
   twoDimensions.Set(std::vector<int32_t>{0, 0}, S(u"Title"));
