@@ -4,6 +4,7 @@
 #include "connection/Connection.h"
 #include "server/DispatchObject.h"
 #include "server/Interfaces.h"
+#include "server/PausableCalls.h"
 
 namespace vorlix {
 
@@ -187,7 +188,8 @@ class ConnectionObject final : public DispatchObject<IDBConnection> {
  private:
   ~ConnectionObject() override = default;
 
-  CDBConnection connection_;
+  // The record writers' pauses between lock-retry attempts hand the loop to other clients.
+  CDBConnection connection_{PausableCalls::Pause};
 };
 
 }  // namespace vorlix

@@ -28,8 +28,22 @@ bool Calls(sd_bus_message* m, std::string_view interface, std::string_view membe
   return (!i || interface == i) && Is(sd_bus_message_get_member(m), member);
 }
 
+// The replies below answer 1: the call is answered, even when the peer has gone meanwhile.
+template <typename... Values>
+int Reply(sd_bus_message* m, const char* types, Values... values) {
+  sd_bus_reply_method_return(m, types, values...);
+  return 1;
+}
+
 int ReplyError(sd_bus_message* m, const char* name, const std::string& text) {
-  return sd_bus_reply_method_errorf(m, name, "%s", text.c_str());
+  sd_bus_reply_method_errorf(m, name, "%s", text.c_str());
+  return 1;
+}
+
+// Answers a call whose arguments do not have the member's signature.
+int ReplyWrongSignature(sd_bus_message* m, std::string_view expected) {
+  return ReplyError(m, SD_BUS_ERROR_INVALID_ARGS,
+                    "arguments of signature \"" + std::string(expected) + "\" expected");
 }
 
 int AppendHResult(sd_bus_message* reply, HRESULT hr) {
@@ -98,7 +112,10 @@ int AppendTyped(sd_bus_message* reply, ParamType type, const Variant& value) {
 }
 
 int CallTyped(IDispatch& object, const Method& method, sd_bus_message* m) {
-  if (!sd_bus_message_has_signature(m, InSignature(method).c_str())) return 0;
+  const std::string signature = InSignature(method);
+  if (!sd_bus_message_has_signature(m, signature.c_str())) {
+    return ReplyWrongSignature(m, signature);
+  }
   std::vector<Variant> args;
   HRESULT hr = S_OK;
   for (const Param& p : method.Params()) {
@@ -129,7 +146,7 @@ int CallTyped(IDispatch& object, const Method& method, sd_bus_message* m) {
 }
 
 int CallInvoke(IDispatch& object, sd_bus_message* m) {
-  if (!sd_bus_message_has_signature(m, "ia(qv)")) return 0;
+  if (!sd_bus_message_has_signature(m, "ia(qv)")) return ReplyWrongSignature(m, "ia(qv)");
   int32_t dispid = 0;
   std::vector<Variant> args;
   HRESULT hr = sd_bus_message_read_basic(m, 'i', &dispid) > 0 &&
@@ -137,6 +154,11 @@ int CallInvoke(IDispatch& object, sd_bus_message* m) {
                    ? S_OK
                    : E_INVALIDARG;
   while (hr == S_OK && sd_bus_message_at_end(m, false) == 0) {
+    // No method takes more: the rest is not even decoded.
+    if (args.size() == kMaxParams) {
+      hr = DISP_E_BADPARAMCOUNT;
+      break;
+    }
     Variant arg;
     hr = ReadVariant(m, &arg);
     args.push_back(std::move(arg));
@@ -159,19 +181,25 @@ int CallInvoke(IDispatch& object, sd_bus_message* m) {
 }
 
 int CallGetIDsOfNames(IDispatch& object, sd_bus_message* m) {
-  if (!sd_bus_message_has_signature(m, "asu")) return 0;
-  char** names = nullptr;
-  if (sd_bus_message_read_strv(m, &names) < 0) return -EINVAL;
+  if (!sd_bus_message_has_signature(m, "asu")) return ReplyWrongSignature(m, "asu");
+  // Read one by one: sd-bus's string-vector reader grows its vector a name at a time, which is
+  // quadratic in the count.
+  if (sd_bus_message_enter_container(m, 'a', "s") <= 0) return ReplyWrongSignature(m, "asu");
   std::vector<Bstr> bstrs;
+  size_t count = 0;
   HRESULT hr = S_OK;
-  for (char** name = names; name && *name; ++name) {
-    std::optional<Bstr> bstr = Bstr::FromUtf8(*name);
+  for (const char* name = nullptr; sd_bus_message_read_basic(m, 's', &name) > 0; ++count) {
+    // A method and its parameters: more names than that cannot all be found, and are not
+    // even converted.
+    if (count > kMaxParams) {
+      hr = DISP_E_UNKNOWNNAME;
+      continue;
+    }
+    std::optional<Bstr> bstr = Bstr::FromUtf8(name);
     if (!bstr) hr = E_INVALIDARG;
     bstrs.push_back(bstr.value_or(Bstr()));
-    free(*name);
   }
-  free(names);
-  std::vector<DISPID> dispids(bstrs.size(), DISPID_UNKNOWN);
+  std::vector<DISPID> dispids(count, DISPID_UNKNOWN);
   if (hr == S_OK) hr = object.GetIDsOfNames(bstrs, 0, &dispids);
   return Respond(m, true, [&](sd_bus_message* reply, bool) {
     int r = AppendHResult(reply, hr);
@@ -183,7 +211,7 @@ int CallGetIDsOfNames(IDispatch& object, sd_bus_message* m) {
 }
 
 int ReplyIntrospection(sd_bus_message* m, const std::string& xml) {
-  return sd_bus_reply_method_return(m, "s", xml.c_str());
+  return Reply(m, "s", xml.c_str());
 }
 
 std::optional<Guid> ReadGuid(sd_bus_message* m) {
@@ -200,6 +228,8 @@ WireServer::WireServer(CVorlixModule& module)
     : module_(module), connectionFactory_(module.Lock()), statusFactory_(module.Lock()) {}
 
 WireServer::~WireServer() {
+  // Calls half done are finished first, answered and their objects released as usual.
+  if (calls_) calls_->Drain();
   // Closed without flushing: a client that stopped reading must not hold up the shutdown.
   for (auto& [key, peer] : peers_) {
     ReleaseHeld(*peer);
@@ -224,6 +254,7 @@ void WireServer::BlockStopSignals() {
 
 int WireServer::Run(int listenFd) {
   int r = sd_event_new(&event_);
+  if (r >= 0) calls_ = std::make_unique<PausableCalls>(event_);
   // Without a handler each signal ends the loop.
   if (r >= 0) r = sd_event_add_signal(event_, nullptr, SIGTERM, nullptr, nullptr);
   if (r >= 0) r = sd_event_add_signal(event_, nullptr, SIGINT, nullptr, nullptr);
@@ -265,7 +296,7 @@ int WireServer::OnAccept(sd_event_source* source, int fd, uint32_t, void* self) 
     close(client);
     return 0;
   }
-  auto peer = std::make_unique<Peer>();
+  auto peer = std::make_shared<Peer>();
   peer->server = server;
   peer->pid = pid;
   sd_id128_t id;
@@ -293,8 +324,13 @@ int WireServer::OnMessage(sd_bus_message* m, void* userdata, sd_bus_error*) {
     peer.server->Disconnect(peer);
     return 1;
   }
-  if (!sd_bus_message_is_method_call(m, nullptr, nullptr)) return 0;
-  return peer.server->Dispatch(peer, m);
+  // Peer's members (Ping, GetMachineId) are sd-bus's own to answer.
+  if (!sd_bus_message_is_method_call(m, nullptr, nullptr) ||
+      Is(sd_bus_message_get_interface(m), "org.freedesktop.DBus.Peer")) {
+    return 0;
+  }
+  peer.server->Dispatch(peer, m);
+  return 1;
 }
 
 int WireServer::OnFinishClose(sd_event_source* source, void* userdata) {
@@ -315,6 +351,11 @@ void WireServer::ReleaseHeld(Peer& peer) {
   peer.objects.clear();
   for (; peer.locks > 0; --peer.locks)
     module_.Lock().Unlock();
+  for (auto& [path, waiting] : peer.busy) {
+    for (sd_bus_message* m : waiting)
+      sd_bus_message_unref(m);
+  }
+  peer.busy.clear();
 }
 
 void WireServer::Disconnect(Peer& peer) {
@@ -322,25 +363,85 @@ void WireServer::Disconnect(Peer& peer) {
   sd_event_add_defer(event_, nullptr, OnFinishClose, &peer);
 }
 
-int WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
-  const std::string path = sd_bus_message_get_path(m);
+void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
+  const char* target = sd_bus_message_get_path(m);
+  const std::string path = target ? target : "";
+  if (auto busy = peer.busy.find(path); busy != peer.busy.end()) {
+    busy->second.push_back(sd_bus_message_ref(m));
+    return;
+  }
   const bool introspect = Calls(m, "org.freedesktop.DBus.Introspectable", "Introspect");
   if (path == kRoot) {
-    return introspect ? ReplyIntrospection(m, ActivatorIntrospection()) : CallActivator(m);
-  }
-  for (const CoClass& coClass : kClasses) {
-    const std::string classPath = std::string(kRoot) + "/" + std::string(coClass.name);
-    if (path == classPath) {
-      return introspect ? ReplyIntrospection(m, ClassObjectIntrospection())
-                        : CallClassObject(peer, coClass, m);
+    if (introspect ? ReplyIntrospection(m, ActivatorIntrospection()) : CallActivator(m)) return;
+  } else if (auto held = peer.objects.find(path); held != peer.objects.end()) {
+    const Interface& interface = *held->second.coClass->interface;
+    if (introspect ? ReplyIntrospection(m, InstanceIntrospection(interface))
+                   : CallObject(peer, path, held->second, m)) {
+      return;
+    }
+  } else {
+    const CoClass* coClass = nullptr;
+    for (const CoClass& candidate : kClasses) {
+      if (path == std::string(kRoot) + "/" + std::string(candidate.name)) coClass = &candidate;
+    }
+    if (!coClass) {
+      ReplyError(m, SD_BUS_ERROR_UNKNOWN_OBJECT, "no object " + path);
+      return;
+    }
+    if (introspect ? ReplyIntrospection(m, ClassObjectIntrospection())
+                   : CallClassObject(peer, *coClass, m)) {
+      return;
     }
   }
-  auto held = peer.objects.find(path);
-  if (held == peer.objects.end()) return 0;
-  if (introspect) {
-    return ReplyIntrospection(m, InstanceIntrospection(*held->second.coClass->interface));
+  const char* interface = sd_bus_message_get_interface(m);
+  const char* member = sd_bus_message_get_member(m);
+  ReplyError(m, SD_BUS_ERROR_UNKNOWN_METHOD,
+             std::string("no member ") + (member ? member : "") + " of interface " +
+                 (interface ? interface : "(any)") + " at " + path);
+}
+
+void WireServer::StartCall(Peer& peer, const std::string& path, Held& held, sd_bus_message* m,
+                           const Method* method) {
+  // Held for the length of the call, which may outlive the peer's own references.
+  IDispatch* object = held.object;
+  object->AddRef();
+  sd_bus* bus = sd_bus_ref(peer.bus);
+  sd_bus_message_ref(m);
+  peer.busy[path];
+  const pid_t pid = peer.pid;
+  // Only the interface's own methods touch files.
+  EnterClientFolder(pid);
+  PausableCalls::Call call;
+  call.body = [object, m, method] {
+    method ? CallTyped(*object, *method, m) : CallInvoke(*object, m);
+  };
+  // Other clients' calls ran meanwhile, each in its own folder.
+  call.resumed = [pid] { EnterClientFolder(pid); };
+  call.finished = [this, peer = std::weak_ptr<Peer>(peers_.at(&peer)), path, object, bus, m] {
+    sd_bus_message_unref(m);
+    sd_bus_unref(bus);
+    object->Release();
+    if (auto live = peer.lock()) CallEnded(*live, path);
+  };
+  calls_->Start(std::move(call));
+}
+
+void WireServer::CallEnded(Peer& peer, const std::string& path) {
+  auto busy = peer.busy.find(path);
+  if (busy == peer.busy.end()) return;
+  std::deque<sd_bus_message*> waiting = std::move(busy->second);
+  peer.busy.erase(busy);
+  while (!waiting.empty()) {
+    if (auto paused = peer.busy.find(path); paused != peer.busy.end()) {
+      // One of them paused in turn: the rest wait behind it, still in order.
+      paused->second.insert(paused->second.end(), waiting.begin(), waiting.end());
+      return;
+    }
+    sd_bus_message* m = waiting.front();
+    waiting.pop_front();
+    Dispatch(peer, m);
+    sd_bus_message_unref(m);
   }
-  return CallObject(peer, path, held->second, m);
 }
 
 int WireServer::CallActivator(sd_bus_message* m) {
@@ -350,10 +451,10 @@ int WireServer::CallActivator(sd_bus_message* m) {
   for (const CoClass& coClass : kClasses) {
     if (coClass.clsid == *clsid) {
       const std::string path = std::string(kRoot) + "/" + std::string(coClass.name);
-      return sd_bus_reply_method_return(m, "io", S_OK, path.c_str());
+      return Reply(m, "io", S_OK, path.c_str());
     }
   }
-  return sd_bus_reply_method_return(m, "io", CLASS_E_CLASSNOTAVAILABLE, "/");
+  return Reply(m, "io", CLASS_E_CLASSNOTAVAILABLE, "/");
 }
 
 int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_message* m) {
@@ -364,39 +465,39 @@ int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_messa
       return ReplyError(m, SD_BUS_ERROR_INVALID_ARGS, "a boolean expected");
     }
     // A connection may only give back locks it took: more would end the server under others.
-    if (!lock && peer.locks == 0) return sd_bus_reply_method_return(m, "i", E_FAIL);
+    if (!lock && peer.locks == 0) return Reply(m, "i", E_FAIL);
     const HRESULT hr = FactoryOf(coClass).LockServer(lock != 0);
     peer.locks += lock ? 1 : -1;
-    return sd_bus_reply_method_return(m, "i", hr);
+    return Reply(m, "i", hr);
   }
   if (!Calls(m, kInterface, "CreateInstance")) return 0;
   const std::optional<Guid> iid = ReadGuid(m);
   if (!iid) return ReplyError(m, SD_BUS_ERROR_INVALID_ARGS, "an IID in braces expected");
   void* created = nullptr;
   HRESULT hr = FactoryOf(coClass).CreateInstance(nullptr, *iid, &created);
-  if (FAILED(hr)) return sd_bus_reply_method_return(m, "io", hr, "/");
+  if (FAILED(hr)) return Reply(m, "io", hr, "/");
   // Every interface of these objects starts with IDispatch's members: hold it as IDispatch.
   IUnknown* unknown = static_cast<IUnknown*>(created);
   void* dispatch = nullptr;
   hr = unknown->QueryInterface(IID_IDispatch, &dispatch);
   unknown->Release();
-  if (FAILED(hr)) return sd_bus_reply_method_return(m, "io", hr, "/");
+  if (FAILED(hr)) return Reply(m, "io", hr, "/");
   const std::string path =
       std::string(kRoot) + "/" + std::string(coClass.name) + "/" + std::to_string(nextInstance_++);
   peer.objects.emplace(path, Held{static_cast<IDispatch*>(dispatch), &coClass, 1});
-  return sd_bus_reply_method_return(m, "io", S_OK, path.c_str());
+  return Reply(m, "io", S_OK, path.c_str());
 }
 
 int WireServer::CallObject(Peer& peer, const std::string& path, Held& held, sd_bus_message* m) {
   IDispatch& object = *held.object;
   if (Calls(m, "Vorlix.IUnknown", "AddRef")) {
     ++held.references;
-    return sd_bus_reply_method_return(m, "u", object.AddRef());
+    return Reply(m, "u", object.AddRef());
   }
   if (Calls(m, "Vorlix.IUnknown", "Release")) {
     const uint32_t count = object.Release();
     if (--held.references == 0) peer.objects.erase(path);
-    return sd_bus_reply_method_return(m, "u", count);
+    return Reply(m, "u", count);
   }
   if (Calls(m, "Vorlix.IUnknown", "QueryInterface")) {
     const std::optional<Guid> iid = ReadGuid(m);
@@ -405,34 +506,36 @@ int WireServer::CallObject(Peer& peer, const std::string& path, Held& held, sd_b
     const HRESULT hr = object.QueryInterface(*iid, &found);
     // The wire counts references per object, not per interface.
     if (SUCCEEDED(hr)) static_cast<IUnknown*>(found)->Release();
-    return sd_bus_reply_method_return(m, "i", hr);
+    return Reply(m, "i", hr);
   }
   constexpr std::string_view kDispatch = "Vorlix.IDispatch";
   if (Calls(m, kDispatch, "GetTypeInfoCount")) {
     uint32_t count = 0;
     const HRESULT hr = object.GetTypeInfoCount(&count);
-    return sd_bus_reply_method_return(m, "iu", hr, count);
+    return Reply(m, "iu", hr, count);
   }
   if (Calls(m, kDispatch, "GetTypeInfo")) {
     uint32_t index = 0, lcid = 0;
     if (!sd_bus_message_has_signature(m, "uu") ||
         sd_bus_message_read(m, "uu", &index, &lcid) <= 0) {
-      return 0;
+      return ReplyWrongSignature(m, "uu");
     }
     Bstr description;
     const HRESULT hr = object.GetTypeInfo(index, lcid, &description);
-    return sd_bus_reply_method_return(m, "is", hr, description.Utf8().c_str());
+    return Reply(m, "is", hr, description.Utf8().c_str());
   }
   if (Calls(m, kDispatch, "GetIDsOfNames")) return CallGetIDsOfNames(object, m);
-  // Only the interface's own methods touch files.
-  EnterClientFolder(peer.pid);
-  if (Calls(m, kDispatch, "Invoke")) return CallInvoke(object, m);
-  const Interface& interface = *held.coClass->interface;
-  const std::string name = WireInterfaceName(interface);
-  for (const Method& method : interface.methods) {
-    if (Calls(m, name, method.name)) return CallTyped(object, method, m);
+  const Method* method = nullptr;
+  if (!Calls(m, kDispatch, "Invoke")) {
+    const Interface& interface = *held.coClass->interface;
+    const std::string name = WireInterfaceName(interface);
+    for (const Method& candidate : interface.methods) {
+      if (Calls(m, name, candidate.name)) method = &candidate;
+    }
+    if (!method) return 0;
   }
-  return 0;
+  StartCall(peer, path, held, m, method);
+  return 1;
 }
 
 }  // namespace vorlix

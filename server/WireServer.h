@@ -11,6 +11,7 @@
 #include <systemd/sd-event.h>
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,6 +21,7 @@
 #include "server/ConnectionObject.h"
 #include "server/DaoStatus.h"
 #include "server/InterfaceTable.h"
+#include "server/PausableCalls.h"
 #include "server/VorlixModule.h"
 
 namespace vorlix {
@@ -50,6 +52,9 @@ class WireServer {
     pid_t pid = 0;  // the client's process, whose working folder its calls use
     std::map<std::string, Held> objects;
     int32_t locks = 0;
+    // Objects with a call under way (paused, or running now), each with the messages that
+    // came for it meanwhile: they are taken in order once the call ends.
+    std::map<std::string, std::deque<sd_bus_message*>> busy;
   };
 
   static int OnAccept(sd_event_source* source, int fd, uint32_t events, void* self);
@@ -58,11 +63,17 @@ class WireServer {
   static int OnMessage(sd_bus_message* m, void* peer, sd_bus_error* error);
   static int OnFinishClose(sd_event_source* source, void* peer);
 
-  // Returns 1 when the call was answered, 0 to let sd-bus answer it (unknown object or member).
-  int Dispatch(Peer& peer, sd_bus_message* m);
+  // Answers the call, or queues it behind the call under way on its object.
+  void Dispatch(Peer& peer, sd_bus_message* m);
+  // These return 0 when the member is not theirs, and otherwise answer the call.
   int CallActivator(sd_bus_message* m);
   int CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_message* m);
   int CallObject(Peer& peer, const std::string& path, Held& held, sd_bus_message* m);
+  // Runs a call of the object's own interface as a pausable call; it answers when it ends.
+  void StartCall(Peer& peer, const std::string& path, Held& held, sd_bus_message* m,
+                 const Method* method);
+  // Once the call on path has ended: the calls queued behind it, in order.
+  void CallEnded(Peer& peer, const std::string& path);
   // Releases everything peer holds; the bus itself goes at the next loop iteration, outside
   // its own callbacks.
   void Disconnect(Peer& peer);
@@ -76,7 +87,9 @@ class WireServer {
   ClassFactory<CDaoStatus> statusFactory_;
   sd_event* event_ = nullptr;
   sd_event_source* accept_ = nullptr;  // the listening socket's source
-  std::map<Peer*, std::unique_ptr<Peer>> peers_;
+  std::unique_ptr<PausableCalls> calls_;
+  // Shared with the pausable calls of each peer, which outlive a peer that goes mid-call.
+  std::map<Peer*, std::shared_ptr<Peer>> peers_;
   uint64_t nextInstance_ = 1;
 };
 
