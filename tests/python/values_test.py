@@ -59,6 +59,16 @@ class ServerValuesTest(ServerTestCase):
                          (True, ["*NewRecord*", "big", 9000000000000000001, "nul", "a\0b",
                                  "blob", b"\x00\xff", "absent", None, "real", 2.5]))
 
+    def test_binary_values_keep_every_byte(self):
+        # Every byte value, megabytes given as a bytearray, and no bytes at all (empty, not
+        # None): as the append answers them and as SQL reads them from the file.
+        for sent in (bytes(range(256)), bytearray(b"\x00\xff\x7f" * 1_000_000), b""):
+            with self.subTest(size=len(sent)):
+                stored = self.append(BIN=sent)
+                self.assertEqual((type(stored["BIN"]), stored["BIN"]), (bytes, bytes(sent)))
+                self.assertEqual(self.db.SQL("SELECT BIN FROM T WHERE ID = %d" % stored["ID"]),
+                                 (True, [bytes(sent)]))
+
     def test_dates_count_days_from_1899_12_30_with_time_forward(self):
         # The text the server stores shows how it read the date; the field read back is the
         # server's own value decoded.
@@ -120,6 +130,8 @@ class WireOnlyValuesTest(unittest.TestCase):
             (array(v.VT_BSTR, [(0, 2)], ["x", "y"], "s"), ["x", "y"]),
             # 2 x 3 from (0, 1): the first index varies fastest.
             (array(v.VT_I4, [(0, 2), (1, 3)], [1, 2, 3, 4, 5, 6], "i"), [[1, 3, 5], [2, 4, 6]]),
+            (array(v.VT_UI1, [(0, 2), (0, 2)], dbus.ByteArray(b"\x01\x02\x03\x04"), "y"),
+             [[1, 3], [2, 4]]),
         ]
         for wired, expected in cases:
             with self.subTest(expected=expected):

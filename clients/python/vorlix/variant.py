@@ -163,7 +163,7 @@ def to_variant(value):
     elif isinstance(value, decimal.Decimal):
         vt, payload = VT_CY, dbus.Int64(decimal_to_currency(value), variant_level=1)
     elif isinstance(value, (bytes, bytearray)):
-        vt, payload = VT_ARRAY | VT_UI1, _array(len(value), dbus.ByteArray(bytes(value)), "y")
+        vt, payload = VT_ARRAY | VT_UI1, _array(len(value), dbus.ByteArray(value), "y")
     elif isinstance(value, (list, tuple)):
         elements = dbus.Array([to_variant(e) for e in value], signature="(qv)")
         vt, payload = VT_ARRAY | VT_VARIANT, _array(len(value), elements, "(qv)")
