@@ -1,0 +1,135 @@
+"""The wire under calls it cannot serve: wrong members and signatures get the protocol's own
+errors, absurd argument counts are refused at once, and fuzzed frames leave the server serving
+everyone else."""
+
+import os
+import random
+import socket
+import struct
+import tempfile
+
+import raw_wire
+import vorlix
+from server_folder import ServerTestCase
+
+PROGID = "Vorlix.DBConnection"
+DISP_E_UNKNOWNNAME = -2147352570
+DISP_E_BADPARAMCOUNT = -2147352562
+GET_VORLIX_VERSION = 58
+INTERFACE = "Vorlix.IDBConnection"
+
+
+def server_pid(socket_path):
+    probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    probe.connect(socket_path)
+    creds = probe.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, struct.calcsize("3i"))
+    probe.close()
+    return struct.unpack("3i", creds)[0]
+
+
+def resident_kib(pid):
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    raise AssertionError("no VmRSS for %d" % pid)
+
+
+class WireTestCase(ServerTestCase):
+    def setUp(self):
+        # Held for the whole test, so that the server stays between connections.
+        self.keeper = vorlix.CreateObject(PROGID)
+        self.wire = raw_wire.RawConnection(self.folder.socket)
+        self.path = self.wire.create_connection_object()
+
+    def tearDown(self):
+        self.wire.close()
+        self.keeper.close()
+
+
+class ProtocolErrorsTest(WireTestCase):
+    def test_each_wrong_call_gets_its_own_error(self):
+        cases = [
+            ((self.path, INTERFACE, "GetVorlixVersion", "s", raw_wire.string_body("x")),
+             "org.freedesktop.DBus.Error.InvalidArgs"),
+            ((self.path, "Vorlix.IDispatch", "Invoke", "s", raw_wire.string_body("x")),
+             "org.freedesktop.DBus.Error.InvalidArgs"),
+            ((self.path, INTERFACE, "NoSuchMethod"), "org.freedesktop.DBus.Error.UnknownMethod"),
+            (("/Vorlix/DBConnection", "Vorlix.IClassFactory", "Destroy"),
+             "org.freedesktop.DBus.Error.UnknownMethod"),
+            (("/Vorlix/Nothing/1", INTERFACE, "GetVorlixVersion"),
+             "org.freedesktop.DBus.Error.UnknownObject"),
+        ]
+        for call, error in cases:
+            with self.subTest(call=call[:3]):
+                reply = self.wire.call(*call)
+                self.assertEqual((reply.kind, reply.error_name), (raw_wire.ERROR, error))
+        # The protocol's own peer members stay answered.
+        reply = self.wire.call(self.path, "org.freedesktop.DBus.Peer", "Ping")
+        self.assertEqual(reply.kind, raw_wire.METHOD_RETURN)
+
+    def test_absurd_argument_counts_are_refused_whole(self):
+        names = ["GetVorlixVersion"] + ["p%d" % i for i in range(200000)]
+        reply = self.wire.call(self.path, "Vorlix.IDispatch", "GetIDsOfNames", "asu",
+                               raw_wire.names_body(names))
+        self.assertEqual(reply.hresult(), DISP_E_UNKNOWNNAME)
+        count = struct.unpack_from("<I", reply.body, 4)[0] // 4
+        self.assertEqual(count, len(names))
+        reply = self.wire.call(self.path, "Vorlix.IDispatch", "Invoke", "ia(qv)",
+                               raw_wire.invoke_body(GET_VORLIX_VERSION, 100000))
+        self.assertEqual(reply.hresult(), DISP_E_BADPARAMCOUNT)
+        reply = self.wire.call(self.path, INTERFACE, "GetVorlixVersion")
+        self.assertEqual(reply.hresult(), 0)
+
+
+class FuzzTest(WireTestCase):
+    MESSAGES = 2000
+    PER_CONNECTION = 20
+
+    def valid_frames(self):
+        body = raw_wire.string_body
+        return [
+            raw_wire.frame(self.path, INTERFACE, "GetVorlixVersion"),
+            raw_wire.frame(self.path, "Vorlix.IDispatch", "Invoke", "ia(qv)",
+                           raw_wire.invoke_body(GET_VORLIX_VERSION, 2)),
+            raw_wire.frame(self.path, "Vorlix.IDispatch", "GetIDsOfNames", "asu",
+                           raw_wire.names_body(["Seek", "vKey1"])),
+            raw_wire.frame(self.path, INTERFACE, "Table", "ss", body("People", "ID")),
+            raw_wire.frame("/Vorlix", "Vorlix.IActivator", "GetClassObject", "s",
+                           body("{B1106722-DEA1-4B39-887C-E8E29D8A84C6}")),
+        ]
+
+    def mutate(self, rng, data):
+        data = bytearray(data)
+        how = rng.randrange(4)
+        if how == 0:  # a few bytes flipped anywhere, header included
+            for _ in range(rng.randint(1, 4)):
+                data[rng.randrange(len(data))] ^= 1 << rng.randrange(8)
+        elif how == 1:  # one byte set to a boundary value
+            data[rng.randrange(len(data))] = rng.choice([0, 1, 0x7F, 0x80, 0xFF])
+        elif how == 2:  # the body shortened or lengthened under an unchanged header
+            cut = rng.randrange(16, len(data) + 1)
+            data = data[:cut] + bytes(rng.randrange(9))
+        else:  # noise after a well-formed fixed header
+            data = data[:16] + bytes(rng.getrandbits(8) for _ in range(rng.randrange(64)))
+        return bytes(data)
+
+    def test_fuzzed_frames_leave_the_server_serving(self):
+        # Whatever a fuzzed call may create lands in a folder of the test's own.
+        self.addCleanup(os.chdir, os.getcwd())
+        os.chdir(tempfile.mkdtemp(dir=self.folder.file("")))
+        pid = server_pid(self.folder.socket)
+        before = resident_kib(pid)
+        rng = random.Random(20261207)
+        valid = self.valid_frames()
+        for first in range(0, self.MESSAGES, self.PER_CONNECTION):
+            wire = raw_wire.RawConnection(self.folder.socket)
+            for _ in range(self.PER_CONNECTION):
+                try:
+                    wire.send(self.mutate(rng, rng.choice(valid)))
+                except (BrokenPipeError, ConnectionResetError):
+                    break  # the server closed a connection it could not read
+            wire.close()
+            self.assertEqual(self.keeper.GetVorlixVersion(), 1, "after message %d" % first)
+        self.assertEqual(self.wire.call(self.path, INTERFACE, "GetVorlixVersion").hresult(), 0)
+        self.assertLess(resident_kib(pid) - before, 64 * 1024)
