@@ -4,6 +4,7 @@
 #include "engine/FieldValue.h"
 #include "engine/Names.h"
 #include "engine/SqlText.h"
+#include "engine/TextCollation.h"
 
 namespace vorlix {
 
@@ -48,7 +49,7 @@ std::string ColumnSql(const FieldSpec& field) {
       QuoteName(field.name) + " " + DeclaredTypeSql(*field.type, field.size, field.autoIncrement);
   if (field.required) sql += " NOT NULL";
   if (!field.defaultSql.empty()) sql += " DEFAULT " + field.defaultSql;
-  if (field.type->noCase) sql += " COLLATE NOCASE";
+  if (field.type->noCase) sql += std::string(" COLLATE ") + kTextCollation;
   return sql;
 }
 

@@ -36,7 +36,7 @@ struct FieldType {
   VARTYPE vt;              // the type of values read from such a field
   int32_t size;            // reported m_lSize; for sized types the size when none is given
   int32_t maxSize;         // the largest size of a sized type; 0 for types without a size
-  bool noCase;             // compared and indexed without regard to case
+  bool noCase;             // compared and indexed in the general sort order (TextCollation.h)
   const char* emptyValue;  // SQL literal for rows that exist when a required field is added
 };
 

@@ -2,6 +2,7 @@
 
 #include "engine/DaoException.h"
 #include "engine/SqlText.h"
+#include "engine/TextCollation.h"
 
 namespace vorlix {
 namespace {
@@ -111,7 +112,7 @@ void EditColumn(const std::vector<Token>& t, size_t begin, size_t end, const std
     if (t[i].Is("COLLATE")) return;
   }
   if (ParseDeclaredType(type).type->noCase) {
-    edits.push_back({t[end - 1].end, t[end - 1].end, " COLLATE NOCASE"});
+    edits.push_back({t[end - 1].end, t[end - 1].end, std::string(" COLLATE ") + kTextCollation});
   }
 }
 

@@ -30,9 +30,9 @@ QueryText ReadQueryText(std::string_view text);
 // sql with each column definition of a CREATE TABLE or ALTER TABLE ... ADD statement made to
 // keep and compare its values as the engine's own fields do: a type word that names a type
 // kept as text but would not get SQLite's text affinity (MEMO) becomes the type's declared
-// word, and a Text or Memo column that names no collation gets " COLLATE NOCASE" (compared,
-// sorted and indexed without regard to case like every Text field). Names, literals, comments
-// and any other statement stay as they are.
+// word, and a Text or Memo column that names no collation gets the general sort order
+// (TextCollation.h), compared, sorted and indexed without regard to case like every Text field.
+// Names, literals, comments and any other statement stay as they are.
 std::string WithEngineColumns(const std::string& sql);
 
 // True when sql holds more than one statement (text after the first ';' that is not just

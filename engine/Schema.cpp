@@ -73,6 +73,7 @@ void ReadFields(SqliteDb& db, bool hasCatalog, TableSchema& t) {
       primary.info.m_fieldInfos.push_back({f.info.m_strName, false});
       primary.info.m_bPrimary = primary.info.m_bUnique = primary.info.m_bRequired = true;
       primary.columns.push_back(f.name);
+      primary.collations.push_back("BINARY");
       t.indexes.push_back(std::move(primary));
     }
   }
@@ -102,12 +103,13 @@ void ReadIndexes(SqliteDb& db, bool hasCatalog, TableSchema& t) {
     IndexSchema index;
     index.storedName = l.name;
     Statement cols = db.Cached(
-        "SELECT cid, name, \"desc\" FROM pragma_index_xinfo(?1) WHERE key ORDER BY seqno");
+        "SELECT cid, name, \"desc\", coll FROM pragma_index_xinfo(?1) WHERE key ORDER BY seqno");
     cols.Bind(1, l.name);
     bool onExpression = false;
     while (cols.Step()) {
       onExpression = onExpression || cols.Int(0) < 0;
       index.columns.push_back(cols.Text(1));
+      index.collations.push_back(cols.Text(3));
       index.info.m_fieldInfos.push_back({ToBstr(cols.Text(1)), cols.Int(2) != 0});
     }
     if (onExpression) continue;  // no field to report it by

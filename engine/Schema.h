@@ -23,6 +23,7 @@ struct IndexSchema {
   CDaoIndexInfo info;                // filled whole
   std::string storedName;            // SQLite's name of the index; empty for the rowid primary key
   std::vector<std::string> columns;  // key columns (UTF-8), in key order
+  std::vector<std::string> collations;  // the collation that orders each key column
 };
 
 struct TableSchema {

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "engine/DaoException.h"
+#include "engine/TextCollation.h"
 
 namespace vorlix {
 
@@ -104,6 +105,20 @@ SqliteDb::SqliteDb(const std::string& path, int flags) {
     sqlite3_close(db_);
     db_ = nullptr;
     ThrowDao(dao_error::kEngineFailure, "Cannot open " + Quoted(path) + ": " + detail);
+  }
+  // The engine declares Text and Memo fields with the general sort order, so every connection
+  // needs it, for the files it attaches too.
+  TextOrder* order = TextOrder::New();
+  rc = order ? sqlite3_create_collation_v2(db_, kTextCollation, SQLITE_UTF8, order, CompareText,
+                                           DestroyTextOrder)
+             : SQLITE_NOMEM;
+  if (rc != SQLITE_OK) {
+    // SQLite does not destroy the argument of a collation it failed to register.
+    DestroyTextOrder(order);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    ThrowDao(dao_error::kEngineFailure, "The general sort order is not available for " +
+                                            Quoted(path) + ": " + sqlite3_errstr(rc));
   }
 }
 

@@ -4,8 +4,22 @@
 
 #include "engine/ColumnValue.h"
 #include "engine/SqlText.h"
+#include "engine/TextCollation.h"
 
 namespace vorlix {
+namespace {
+
+// How a seek compares a key of type: Text and Memo without regard to case, by the index's own
+// collation where that ignores case, so that the index serves the seek (files made before the
+// general order have NOCASE), else by the general order.
+std::string SeekCollation(const FieldType& type, const std::string& indexCollation) {
+  if (!type.noCase) return "";
+  const bool ignoresCase =
+      EqualNoCase(indexCollation, kTextCollation) || EqualNoCase(indexCollation, "NOCASE");
+  return " COLLATE " + (ignoresCase ? indexCollation : std::string(kTextCollation));
+}
+
+}  // namespace
 
 TableCursor::TableCursor(const TableSchema& table, const IndexSchema* index)
     : fieldCount_(table.fields.size()), unique_(index && index->info.m_bUnique) {
@@ -18,7 +32,8 @@ TableCursor::TableCursor(const TableSchema& table, const IndexSchema* index)
     for (size_t f = 0; f < table.fields.size(); ++f) {
       if (!EqualNoCase(table.fields[f].name, index->columns[i])) continue;
       keys_.push_back({QuoteName(table.fields[f].name), f,
-                       index->info.m_fieldInfos[i].m_bDescending, table.fields[f].type->noCase});
+                       index->info.m_fieldInfos[i].m_bDescending,
+                       SeekCollation(*table.fields[f].type, index->collations[i])});
     }
   }
 }
@@ -129,8 +144,7 @@ std::optional<Row> TableCursor::Fetch(SqliteDb& db, int64_t rowid) const {
 std::optional<Row> TableCursor::Seek(SqliteDb& db, const std::vector<StoredValue>& keys) const {
   std::string where;
   for (size_t j = 0; j < keys.size(); ++j) {
-    where += (j ? " AND " : " WHERE ") + keys_[j].column + " IS ?" +
-             (keys_[j].noCase ? " COLLATE NOCASE" : "");
+    where += (j ? " AND " : " WHERE ") + keys_[j].column + " IS ?" + keys_[j].seekCollation;
   }
   return Query(db, select_ + where + OrderBy(true) + " LIMIT 1", keys, -1);
 }

@@ -36,8 +36,9 @@ class TableCursor {
   // The record with rowid, if it exists.
   std::optional<Row> Fetch(SqliteDb& db, int64_t rowid) const;
 
-  // The first record in order whose first keys.size() index fields equal keys (Text fields
-  // compared without regard to case); the keys are converted to the fields' types already.
+  // The first record in order whose first keys.size() index fields equal keys (Text and Memo
+  // fields compared without regard to case); the keys are converted to the fields' types
+  // already.
   std::optional<Row> Seek(SqliteDb& db, const std::vector<StoredValue>& keys) const;
 
   // The index's fields: how many, and the position of key k among the row's values.
@@ -49,7 +50,7 @@ class TableCursor {
     std::string column;  // quoted
     size_t field;        // position in the row's values
     bool descending;
-    bool noCase;
+    std::string seekCollation;  // " COLLATE name" for a Text or Memo key, else ""
   };
   // One probe of a move: the WHERE clause and its bound values.
   struct Probe {

@@ -33,17 +33,18 @@ TEST(QueryText, MalformedDeclarationsAreSyntaxErrors) {
 
 TEST(QueryText, ColumnsMadeBySqlKeepAndCompareTextAsTheEnginesOwn) {
   EXPECT_EQ(WithEngineColumns("CREATE TABLE t (a TEXT(10), b LONG, c VARCHAR (5) NOT NULL, "
-                              "d MEMO COLLATE BINARY, e CHAR, CONSTRAINT pk PRIMARY KEY (b))"),
-            "CREATE TABLE t (a TEXT(10) COLLATE NOCASE, b LONG, c VARCHAR (5) NOT NULL COLLATE "
-            "NOCASE, d LONGTEXT COLLATE BINARY, e CHAR COLLATE NOCASE, CONSTRAINT pk PRIMARY KEY "
-            "(b))");
+                              "d MEMO COLLATE BINARY, e CHAR, f TEXT COLLATE NOCASE, CONSTRAINT "
+                              "pk PRIMARY KEY (b))"),
+            "CREATE TABLE t (a TEXT(10) COLLATE GENERAL, b LONG, c VARCHAR (5) NOT NULL COLLATE "
+            "GENERAL, d LONGTEXT COLLATE BINARY, e CHAR COLLATE GENERAL, f TEXT COLLATE NOCASE, "
+            "CONSTRAINT pk PRIMARY KEY (b))");
   // Only type words change: names, literals, comments and casts stay.
   EXPECT_EQ(WithEngineColumns("CREATE TABLE [Memo] (Memo memo DEFAULT 'MEMO' CHECK (CAST(Memo "
                               "AS MEMO) <> ''), \"MEMO\" NOTE /* MEMO */, g GUID, d DATE)"),
             "CREATE TABLE [Memo] (Memo LONGTEXT DEFAULT 'MEMO' CHECK (CAST(Memo AS MEMO) <> '') "
-            "COLLATE NOCASE, \"MEMO\" LONGTEXT COLLATE NOCASE /* MEMO */, g GUID, d DATE)");
+            "COLLATE GENERAL, \"MEMO\" LONGTEXT COLLATE GENERAL /* MEMO */, g GUID, d DATE)");
   EXPECT_EQ(WithEngineColumns("ALTER TABLE main.t ADD COLUMN n MEMO DEFAULT 'x';"),
-            "ALTER TABLE main.t ADD COLUMN n LONGTEXT DEFAULT 'x' COLLATE NOCASE;");
+            "ALTER TABLE main.t ADD COLUMN n LONGTEXT DEFAULT 'x' COLLATE GENERAL;");
   EXPECT_EQ(WithEngineColumns("ALTER TABLE t ADD n LONG"), "ALTER TABLE t ADD n LONG");
   for (const char* unchanged :
        {"CREATE INDEX i ON t (a)", "CREATE TABLE t AS SELECT CAST(a AS MEMO) FROM u",

@@ -16,10 +16,8 @@ TempDir::TempDir() {
   dir_ = pattern;
 }
 
-namespace {
-
-// What the sqlite3 shell prints for "PRAGMA integrity_check" on the file, read-only.
-std::string ShellIntegrityCheck(const std::string& path) {
+std::string Shell(const std::string& path, const std::string& sql) {
+  const std::string load = std::string(".load '") + VORLIX_COLLATION_EXTENSION + "'";
   int out[2];
   if (pipe(out) != 0) return "pipe failed";
   pid_t pid = fork();
@@ -27,7 +25,8 @@ std::string ShellIntegrityCheck(const std::string& path) {
     dup2(out[1], 1);
     dup2(out[1], 2);
     close(out[0]);
-    execlp("sqlite3", "sqlite3", "-readonly", path.c_str(), "PRAGMA integrity_check;", nullptr);
+    execlp("sqlite3", "sqlite3", "-readonly", "-cmd", load.c_str(), path.c_str(), sql.c_str(),
+           nullptr);
     _exit(127);
   }
   close(out[1]);
@@ -41,12 +40,10 @@ std::string ShellIntegrityCheck(const std::string& path) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "sqlite3 shell missing" : text;
 }
 
-}  // namespace
-
 TempDir::~TempDir() {
   for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
     if (entry.path().extension() != ".vdb") continue;
-    EXPECT_EQ(ShellIntegrityCheck(entry.path().string()), "ok\n") << entry.path();
+    EXPECT_EQ(Shell(entry.path().string(), "PRAGMA integrity_check;"), "ok\n") << entry.path();
   }
   std::error_code ignored;
   std::filesystem::permissions(dir_, std::filesystem::perms::all, ignored);
@@ -62,6 +59,12 @@ std::vector<std::string> Sql(const std::string& path, const std::string& sql) {
     ADD_FAILURE() << "cannot open " << path;
     return rows;
   }
+  char* error = nullptr;
+  sqlite3_enable_load_extension(db, 1);
+  if (sqlite3_load_extension(db, VORLIX_COLLATION_EXTENSION, nullptr, &error) != SQLITE_OK) {
+    ADD_FAILURE() << "cannot load the collation: " << (error ? error : "");
+    sqlite3_free(error);
+  }
   auto collect = [](void* out, int n, char** values, char**) {
     std::string row;
     for (int i = 0; i < n; ++i)
@@ -69,7 +72,6 @@ std::vector<std::string> Sql(const std::string& path, const std::string& sql) {
     static_cast<std::vector<std::string>*>(out)->push_back(row);
     return 0;
   };
-  char* error = nullptr;
   if (sqlite3_exec(db, sql.c_str(), collect, &rows, &error) != SQLITE_OK) {
     ADD_FAILURE() << sql << ": " << (error ? error : "");
     sqlite3_free(error);

@@ -17,7 +17,8 @@ namespace vorlix::test {
 
 // A fresh folder, removed with everything in it when the test ends. Before that, every
 // database file (*.vdb) in it must pass the sqlite3 shell's integrity check: whatever the
-// engine writes stays an ordinary SQLite file that other programs can read.
+// engine writes stays an ordinary SQLite file that other programs can read, and the collation
+// extension orders its indexes as the engine does.
 class TempDir {
  public:
   TempDir();
@@ -34,9 +35,14 @@ inline Bstr B(const std::string& s) {
   return Bstr::FromUtf8(s).value();
 }
 
-// Runs sql on the file (made when missing) through a connection of its own, not the engine's;
-// returns every row, its columns joined by '|', NULL as "NULL".
+// Runs sql on the file (made when missing) through a connection of its own, not the engine's,
+// with the collation extension loaded; returns every row, its columns joined by '|', NULL as
+// "NULL".
 std::vector<std::string> Sql(const std::string& path, const std::string& sql);
+
+// What the stock sqlite3 shell prints for sql on the file, opened read-only with the collation
+// extension loaded (its errors included).
+std::string Shell(const std::string& path, const std::string& sql);
 
 // A new database file at path with the engine's catalog, closed again.
 void CreateDatabase(const std::string& path);
