@@ -231,7 +231,7 @@ void CDaoDatabase::DeleteTableDef(const Bstr& name) {
   auto t = std::find_if(tables.begin(), tables.end(),
                         [&](const TableEntry& e) { return EqualNoCase(e.name, wanted); });
   if (t == tables.end())
-    ThrowDao(dao_error::kItemNotFound, "There is no table " + Quoted(wanted) + ".");
+    ThrowDao(dao_error::kNoSuchTable, "There is no table " + Quoted(wanted) + ".");
   const std::string table = t->name;
   SqliteDb& db = Db();
   if (t->isLink) {

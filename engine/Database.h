@@ -65,11 +65,11 @@ class CDaoDatabase {
   bool CanUpdate() const;
 
   // Table definitions: tables (MSys ones included, as system tables) and links, in name
-  // order. A position outside the count, or a name no table has, raises 3265.
+  // order. A position outside the count raises 3265.
   int16_t GetTableDefCount();
   void GetTableDefInfo(int index, CDaoTableDefInfo& info, uint32_t level = AFX_DAO_PRIMARY_INFO);
-  // Deletes a table (with its rows) or a link. Raises 3303 when the table takes part in a
-  // relation, 3027 for a catalog table or a read-only database.
+  // Deletes a table (with its rows) or a link. Raises 3078 when there is none, 3303 when the
+  // table takes part in a relation, 3027 for a catalog table or a read-only database.
   void DeleteTableDef(const Bstr& name);
 
   // Relations (see Relations.h for their names and order). Names are matched without regard

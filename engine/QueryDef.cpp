@@ -87,7 +87,7 @@ void CDaoQueryDef::Open(const Bstr& name) {
   if (open_) ThrowDao(dao_error::kInvalidOperation, "The query definition is open already.");
   const std::string wanted = NameUtf8(name, "query");
   std::optional<catalog::SavedQuery> q = catalog::FindQuery(database_->Db(), wanted);
-  if (!q) ThrowDao(dao_error::kItemNotFound, "There is no saved query " + Quoted(wanted) + ".");
+  if (!q) ThrowDao(dao_error::kNoSuchTable, "There is no saved query " + Quoted(wanted) + ".");
   SetText(q->sql);
   name_ = q->name;
   saved_ = true;

@@ -36,7 +36,7 @@ class CDaoQueryDef : public CDaoDatabase::Dependent {
   // Raises 3125 for a bad name, 3075 for a declaration that cannot be read, 3219 when this
   // object is open already.
   void Create(const Bstr& name = Bstr(), const Bstr& sql = Bstr());
-  // Opens the saved query name (matched without regard to case); 3265 when there is none.
+  // Opens the saved query name (matched without regard to case); 3078 when there is none.
   void Open(const Bstr& name);
   void Close() noexcept;
   bool IsOpen() const { return open_; }

@@ -47,7 +47,7 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
 
   // Opens the table source (matched without regard to case) as a table-type recordset,
   // positioned on its first record in rowid order. options: 0 or dbReadOnly (always so for the
-  // engine's MSys catalog tables and on a read-only database). Raises 3265 when
+  // engine's MSys catalog tables and on a read-only database). Raises 3078 when
   // there is no such table, 3219 for a link or a table without rowids (neither can be walked
   // by rowid; reach links through SQL), 3001 for another open type or option, 3219 when this
   // recordset is open already.

@@ -153,7 +153,7 @@ TableSchema ReadTableSchema(SqliteDb& db, bool hasCatalog, const std::string& ta
   Statement s = db.Cached(
       "SELECT name, sql FROM sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
   s.Bind(1, table);
-  if (!s.Step()) ThrowDao(dao_error::kItemNotFound, "There is no table " + Quoted(table) + ".");
+  if (!s.Step()) ThrowDao(dao_error::kNoSuchTable, "There is no table " + Quoted(table) + ".");
   TableSchema t;
   t.name = s.Text(0);
   t.sql = s.Text(1);

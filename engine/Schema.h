@@ -35,7 +35,7 @@ struct TableSchema {
 };
 
 // Reads table (matched without regard to case). hasCatalog says whether the MSys tables exist
-// (a plain SQLite file opened read-only has none). Raises 3265 when there is no such table.
+// (a plain SQLite file opened read-only has none). Raises 3078 when there is no such table.
 TableSchema ReadTableSchema(SqliteDb& db, bool hasCatalog, const std::string& table);
 
 // The stored name of table, matched without regard to case, or "" when there is none.

@@ -171,7 +171,7 @@ void CDaoTableDef::Open(const Bstr& name) {
   }
   const std::string wanted = NameUtf8(name, "table");
   const TableEntry* t = FindTable(*database_, wanted);
-  if (!t) ThrowDao(dao_error::kItemNotFound, "There is no table " + Quoted(wanted) + ".");
+  if (!t) ThrowDao(dao_error::kNoSuchTable, "There is no table " + Quoted(wanted) + ".");
   name_ = t->name;
   connect_ = t->connect;
   sourceTable_ = t->sourceTable;

@@ -25,7 +25,7 @@ class CDaoTableDef {
   // 3219 when the definition is in use.
   void Create(const Bstr& name, int32_t attributes = 0, const Bstr& sourceTable = Bstr(),
               const Bstr& connect = Bstr());
-  // Opens the existing table or link name (matched without regard to case); 3265 when there is
+  // Opens the existing table or link name (matched without regard to case); 3078 when there is
   // none.
   void Open(const Bstr& name);
   void Close();

@@ -83,7 +83,7 @@ TEST_F(QueriesTest, SavedParameterQueries) {
   // New: saved although the failure to find it stays recorded.
   EXPECT_TRUE(CreateQuery(u"ByCity", kByCity));
   EXPECT_TRUE(Error());
-  EXPECT_EQ(LastCode(), dao_error::kItemNotFound);
+  EXPECT_EQ(LastCode(), dao_error::kNoSuchTable);
   // Pairs are read from the lower bound, whatever it is.
   EXPECT_EQ(Query(u"ByCity", VariantArray({S(u"City"), S(u"Oslo")}, 1)),
             (Strings{"VT_BSTR Ann", "VT_BSTR Cy"}));

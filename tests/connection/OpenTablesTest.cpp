@@ -43,7 +43,7 @@ TEST_F(OpenTablesTest, EachTableKeepsItsPositionAndIndex) {
 TEST_F(OpenTablesTest, EngineFailuresAreRecorded) {
   OpenTables({u"P"});
   EXPECT_FALSE(Table(u"Nowhere"));
-  EXPECT_EQ(LastCode(), dao_error::kItemNotFound);
+  EXPECT_EQ(LastCode(), dao_error::kNoSuchTable);
   // A missing index leaves the table open and current.
   EXPECT_FALSE(Table(u"People", u"NoIndex"));
   EXPECT_EQ(LastCode(), dao_error::kNotAnIndex);

@@ -48,7 +48,7 @@ TEST_F(LinkTest, LinkIsListedWithItsConnectStringAndSourceTable) {
   EXPECT_EQ(DaoCode([&] { def.CreateField(CDaoFieldInfo()); }), dao_error::kInvalidOperation);
   def.Close();
   db_.DeleteTableDef(u"Far");
-  EXPECT_EQ(DaoCode([&] { def.Open(u"Far"); }), dao_error::kItemNotFound);
+  EXPECT_EQ(DaoCode([&] { def.Open(u"Far"); }), dao_error::kNoSuchTable);
 }
 
 TEST_F(LinkTest, LinksToMissingFilesOrTablesAreRefused) {
@@ -100,7 +100,7 @@ TEST_F(LinkTest, SqlDropsALinkButNeverTheDefinitionsOfItsFile) {
     EXPECT_EQ(DaoCode([&] { Exec(sql); }), dao_error::kInvalidOperation) << sql;
   }
   EXPECT_EQ(Exec("DROP TABLE main.[parts];"), 0);
-  EXPECT_EQ(DaoCode([&] { CDaoTableDef(&db_).Open(u"Parts"); }), dao_error::kItemNotFound);
+  EXPECT_EQ(DaoCode([&] { CDaoTableDef(&db_).Open(u"Parts"); }), dao_error::kNoSuchTable);
   EXPECT_EQ(Sql(path_, "SELECT count(*) FROM MSysLinks"), Lines{"0"});
   EXPECT_EQ(Sql(source_, "SELECT Item, Qty FROM Stock INDEXED BY ByQty"), Lines{"Nut|5"});
   EXPECT_EQ(Sql(source_, "SELECT count(*) FROM pragma_table_info('Stock')"), Lines{"2"});

@@ -123,7 +123,7 @@ TEST_F(TableDefTest, DefinitionMistakesAreRefusedWithTheirCodes) {
   CDaoTableDef empty(&db_);
   empty.Create(u"Empty");
   EXPECT_EQ(DaoCode([&] { empty.Append(); }), dao_error::kNoFields);
-  EXPECT_EQ(DaoCode([&] { db_.DeleteTableDef(u"Nobody"); }), dao_error::kItemNotFound);
+  EXPECT_EQ(DaoCode([&] { db_.DeleteTableDef(u"Nobody"); }), dao_error::kNoSuchTable);
   EXPECT_EQ(DaoCode([&] { db_.DeleteTableDef(u"MSysFields"); }), dao_error::kReadOnly);
 }
 
