@@ -17,6 +17,13 @@ class DatabaseFilesTest : public ConnectionTest {
   bool Compact(const std::string& from, const std::string& to) {
     return Ok([&](VARIANT_BOOL* r) { return db_.Compact(B(from), B(to), r); });
   }
+  // The locale the file was made or compacted with.
+  static std::string Locale(const std::string& file) {
+    const std::vector<std::string> rows =
+        Sql(file, "SELECT Value FROM MSysInfo WHERE Name = 'Locale'");
+    return rows.empty() ? "none" : rows[0];
+  }
+  static constexpr const char* kGeneralLocale = ";LANGID=0x0409;CP=1252;COUNTRY=0";
 };
 
 TEST_F(DatabaseFilesTest, CreateDatabaseLeavesTheOpenDatabaseAndTheErrorFlagAlone) {
@@ -30,7 +37,8 @@ TEST_F(DatabaseFilesTest, CreateDatabaseLeavesTheOpenDatabaseAndTheErrorFlagAlon
   // Refused: the file exists now.
   EXPECT_FALSE(CreateDatabase(created));
   EXPECT_EQ(LastCode(), dao_error::kDatabaseExists);
-  // The new file is closed, and holds no table of its own.
+  // The new file has the general sort order's locale, is closed, and holds no table of its own.
+  EXPECT_EQ(Locale(created), kGeneralLocale);
   ASSERT_EQ(Open(created), B(created));
   Variant tables;
   EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.ListTables(&tables, r); }));
@@ -50,6 +58,10 @@ TEST_F(DatabaseFilesTest, CompactRefusesTheOpenFileAndAnExistingDestination) {
   EXPECT_TRUE(Compact(path_, copy));
   EXPECT_FALSE(Error());  // cleared, unlike CreateDatabase
   EXPECT_EQ(Sql(copy, "SELECT count(*) FROM People"), std::vector<std::string>{"3"});
+  Sql(path_, "UPDATE MSysInfo SET Value = 'another' WHERE Name = 'Locale'");
+  const std::string second = dir_.Path("second.vdb");
+  EXPECT_TRUE(Compact(path_, second));
+  EXPECT_EQ(Locale(second), kGeneralLocale);
   EXPECT_FALSE(Compact(path_, copy));
   EXPECT_EQ(LastCode(), dao_error::kDatabaseExists);
 }

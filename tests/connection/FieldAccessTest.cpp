@@ -32,9 +32,25 @@ TEST_F(FieldAccessTest, FieldsMatchTheRecordArray) {
     EXPECT_EQ(byName, value_);
   }
   EXPECT_EQ(value_.vt(), VT_NULL);  // Bob's birth date
-  EXPECT_FALSE(Ok([&](VARIANT_BOOL* ok) { return db_.GetFieldValueFromName(u"No", &value_, ok); }));
+}
+
+TEST_F(FieldAccessTest, ReadByNameGivesNullWheneverItFails) {
+  auto read = [&](const char16_t* name) {
+    value_ = Untouched();
+    return Ok([&](VARIANT_BOOL* ok) { return db_.GetFieldValueFromName(name, &value_, ok); });
+  };
+  // No table: an entry check fails, and nothing is recorded.
+  EXPECT_FALSE(read(u"Name"));
+  EXPECT_EQ(value_.vt(), VT_NULL);
+  EXPECT_FALSE(Error());
+  ASSERT_TRUE(Table(u"People"));
+  EXPECT_FALSE(read(u"No"));
   EXPECT_EQ(value_.vt(), VT_NULL);
   EXPECT_EQ(LastCode(), dao_error::kItemNotFound);
+  EXPECT_FALSE(Skip(3, &value_));
+  EXPECT_FALSE(read(u"Name"));
+  EXPECT_EQ(value_.vt(), VT_NULL);
+  EXPECT_EQ(LastCode(), dao_error::kNoCurrentRecord);
 }
 
 TEST_F(FieldAccessTest, PositionalReadsWriteNothingButTheResultOnFailure) {

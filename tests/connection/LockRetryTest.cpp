@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <vector>
 
 #include "connection/LockRetry.h"
@@ -29,6 +30,18 @@ TEST_F(LockRetryTest, OnlyTheSeventeenLockCodesPauseBetween10And499Ms) {
     EXPECT_GE(pause.count(), 10);
     EXPECT_LT(pause.count(), 500);
   }
+}
+
+// The pauses are (rand() mod 490) + 10 ms of a generator nobody seeds: C's rand() then runs as
+// from srand(1), and in the C library here begins 1804289383, 846930886, 1681692777 ...
+TEST_F(LockRetryTest, PausesFollowTheUnseededGenerator) {
+  std::srand(1);
+  for (int i = 0; i < 10; ++i)
+    RetryAfterLockError(CDaoException(3260, "locked"), sleep_);
+  const std::vector<milliseconds> expected = {
+      milliseconds(123), milliseconds(196), milliseconds(47), milliseconds(15),  milliseconds(333),
+      milliseconds(265), milliseconds(426), milliseconds(82), milliseconds(459), milliseconds(321)};
+  EXPECT_EQ(pauses_, expected);
 }
 
 }  // namespace

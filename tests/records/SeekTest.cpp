@@ -77,6 +77,9 @@ TEST_F(SeekTest, KeysGoInIndexOrderAndSeek10ReadsOnlyTheFirstINum) {
   EXPECT_EQ(a3(), Variant::I4(3));
   ASSERT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.Seek3(k[9], k[8], k[7], &array_, r); }));
   EXPECT_EQ(a3(), Variant::I4(8));
+  ASSERT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.Seek2(k[0], k[1], &array_, r); }));
+  EXPECT_EQ(a3(), Variant::I4(0));  // (1, 2, 0 ...) comes before (1, 2, 3 ...)
+  EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) { return db_.Seek2(k[1], k[0], &array_, r); }));
 
   // The engine would refuse any of these keys it was given.
   std::fill(k.begin() + 2, k.end(), S(u"not a number"));

@@ -7,8 +7,12 @@ namespace {
 
 class TableDefinitionTest : public SchemaTest {
  protected:
-  bool CreateIndex(const char16_t* table, const char16_t* field, VARIANT_BOOL unique) {
-    return Ok([&](VARIANT_BOOL* r) { return db_.CreateIndex(table, field, unique, 0, r); });
+  bool CreateIndex(const char16_t* table, const char16_t* field, VARIANT_BOOL unique,
+                   VARIANT_BOOL primary = 0) {
+    return Ok([&](VARIANT_BOOL* r) { return db_.CreateIndex(table, field, unique, primary, r); });
+  }
+  bool DeleteTable(const char16_t* table) {
+    return Ok([&](VARIANT_BOOL* r) { return db_.DeleteTable(table, 0, r); });
   }
   bool RenameTable(const char16_t* from, const char16_t* to) {
     return Ok([&](VARIANT_BOOL* r) { return db_.RenameTable(from, to, r); });
@@ -38,7 +42,7 @@ TEST_F(TableDefinitionTest, WithoutADatabaseEveryMethodReportsSuccessAndDoesNoth
             std::vector<std::string>{"People,ByName,Empty"});
 }
 
-TEST_F(TableDefinitionTest, DefiningAndRenamingCloseTheNamedTableEvenWhenTheyFail) {
+TEST_F(TableDefinitionTest, DefiningRenamingAndDeletingCloseTheNamedTableEvenWhenTheyFail) {
   auto open = [&] {
     EXPECT_TRUE(Table(u"People"));
     EXPECT_TRUE(Table(u"Empty"));
@@ -64,6 +68,24 @@ TEST_F(TableDefinitionTest, DefiningAndRenamingCloseTheNamedTableEvenWhenTheyFai
   EXPECT_EQ(LastCode(), dao_error::kIndexExists);
   EXPECT_TRUE(RenameTable(u"People", u"Persons"));
   EXPECT_EQ(Sql(path_, "SELECT count(*) FROM Persons"), std::vector<std::string>{"3"});
+  EXPECT_TRUE(Table(u"Persons"));
+  EXPECT_TRUE(Table(u"MSysFields"));
+  EXPECT_TRUE(Table(u"Empty"));
+  EXPECT_FALSE(DeleteTable(u"MSysFields"));
+  EXPECT_EQ(LastCode(), dao_error::kReadOnly);
+  EXPECT_TRUE(DeleteTable(u"Empty"));
+  EXPECT_EQ(DrainTables(), std::vector<std::string>{"Persons"});
+}
+
+TEST_F(TableDefinitionTest, CreateIndexMakesAPrimaryIndexForAnyNonZeroFlag) {
+  Sql(path_, "CREATE TABLE Codes (Code TEXT(5), Label TEXT(20), Rank LONG)");
+  EXPECT_TRUE(CreateIndex(u"Codes", u"Code", 0, -1));
+  EXPECT_TRUE(CreateIndex(u"Codes", u"Label", 0));
+  EXPECT_FALSE(CreateIndex(u"Codes", u"Rank", 0, 1));
+  EXPECT_EQ(LastCode(), dao_error::kPrimaryKeyExists);
+  EXPECT_EQ(Shape("Codes"),
+            (std::vector<std::string>{"Code 10 5 zero-length", "Label 10 20 zero-length",
+                                      "Rank 4 4", "Code(Code) unique primary", "Label(Label)"}));
 }
 
 TEST_F(TableDefinitionTest, LinkTableReportsItsOutcomeInCreated) {
