@@ -27,9 +27,6 @@ void FromVariant(const Variant& value, int16_t* out) {
 void FromVariant(const Variant& value, int32_t* out) {
   *out = static_cast<int32_t>(value.AsSigned());
 }
-void FromVariant(const Variant& value, Variant* out) {
-  *out = value;
-}
 
 Variant ToVariant(Bstr value, ParamType) {
   return Variant::Str(std::move(value));

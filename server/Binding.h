@@ -67,7 +67,6 @@ VARTYPE DeclaredVarType(ParamType type);
 void FromVariant(const Variant& value, Bstr* out);
 void FromVariant(const Variant& value, int16_t* out);
 void FromVariant(const Variant& value, int32_t* out);
-void FromVariant(const Variant& value, Variant* out);
 Variant ToVariant(Bstr value, ParamType type);
 Variant ToVariant(int16_t value, ParamType type);
 Variant ToVariant(int32_t value, ParamType type);
@@ -78,26 +77,35 @@ template <typename T>
 HRESULT TakeArgument(const Method& method, size_t index, const std::vector<Variant>& args, T* value,
                      uint32_t* argErr) {
   const Param& param = method.params[index];
-  if (param.kind != ParamKind::kIn) return S_OK;
-  const Variant& arg = args[index];
-  if (param.type == ParamType::kVariant) {
-    FromVariant(arg, value);
+  // A VARIANT, or a BSTR given as one, is passed by reference to the argument itself (Pass):
+  // a big value is never copied.
+  if constexpr (std::is_same_v<T, Variant>) {
+    return S_OK;
+  } else {
+    if (param.kind != ParamKind::kIn) return S_OK;
+    const Variant& arg = args[index];
+    if (param.type == ParamType::kBstr && arg.vt() == VT_BSTR) return S_OK;
+    Variant coerced;
+    const HRESULT hr = ChangeType(arg, DeclaredVarType(param.type), &coerced);
+    if (FAILED(hr)) {
+      *argErr = static_cast<uint32_t>(index);
+      return hr;
+    }
+    FromVariant(coerced, value);
     return S_OK;
   }
-  Variant coerced;
-  const HRESULT hr = ChangeType(arg, DeclaredVarType(param.type), &coerced);
-  if (FAILED(hr)) {
-    *argErr = static_cast<uint32_t>(index);
-    return hr;
-  }
-  FromVariant(coerced, value);
-  return S_OK;
 }
 
-template <typename A, typename T>
-decltype(auto) Pass(T& value) {
+// Parameter I as the method takes it: the argument itself where TakeArgument left it in place,
+// else the coerced or out value held in value.
+template <typename A, size_t I, typename T>
+decltype(auto) Pass(T& value, const std::vector<Variant>& args) {
   if constexpr (std::is_pointer_v<A>) {
     return &value;
+  } else if constexpr (std::is_same_v<A, const Variant&>) {
+    return static_cast<const Variant&>(args[I]);
+  } else if constexpr (std::is_same_v<A, const Bstr&>) {
+    return static_cast<const Bstr&>(args[I].vt() == VT_BSTR ? args[I].AsBstr() : value);
   } else {
     return static_cast<A>(value);
   }
@@ -120,7 +128,7 @@ HRESULT Call(Object& object, HRESULT (Object::*member)(A...), [[maybe_unused]] c
   HRESULT hr = S_OK;
   ((hr = SUCCEEDED(hr) ? TakeArgument(method, I, args, &std::get<I>(values), argErr) : hr), ...);
   if (FAILED(hr)) return hr;
-  hr = (object.*member)(Pass<A>(std::get<I>(values))...);
+  hr = (object.*member)(Pass<A, I>(std::get<I>(values), args)...);
   (GiveResult(method.params[I], std::get<I>(values), result, outs), ...);
   return hr;
 }

@@ -1,5 +1,6 @@
 // vorlix-server: registers or unregisters the server, or serves its objects on the per-user
 // socket until it has been idle for the idle time-out.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <climits>
@@ -8,9 +9,9 @@
 
 #include "runtime/RegistryFile.h"
 #include "runtime/RuntimeDirectory.h"
-#include "runtime/ServerSocket.h"
 #include "server/CommandLine.h"
 #include "server/Registration.h"
+#include "runtime/ServerSocket.h"
 #include "server/VorlixModule.h"
 #include "server/WireServer.h"
 
@@ -30,6 +31,10 @@ int Fail(const std::string& error) {
 }
 
 int Serve() {
+  // A big value's buffers get mappings of their own, given back when the call frees them.
+  // Left to itself, glibc raises this threshold after such a free and keeps later big buffers
+  // on its heap: a server that carried one 10 MB value would hold on to that memory.
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
   // Before any thread starts, so that no thread but the loop's signal source takes them.
   WireServer::BlockStopSignals();
   std::string error;
