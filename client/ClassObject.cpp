@@ -1,11 +1,10 @@
 #include "client/ClassObject.h"
 
 #include "automation/Dispatch.h"
+#include "protocol/WireNames.h"
 
 namespace vorlix {
 namespace {
-
-constexpr const char* kClassFactory = "Vorlix.IClassFactory";
 
 // Calls a method answering (i hr, o path).
 HRESULT CallForPath(sd_bus* bus, const char* path, const char* interface, const char* member,
@@ -34,7 +33,7 @@ HRESULT ClassObject::Get(BusRef bus, const std::string& clsid,
   object->reset();
   std::string path;
   const HRESULT hr =
-      CallForPath(bus.get(), "/Vorlix", "Vorlix.IActivator", "GetClassObject", clsid, &path);
+      CallForPath(bus.get(), kRootPath, kActivatorInterface, "GetClassObject", clsid, &path);
   if (SUCCEEDED(hr)) *object = std::make_unique<ClassObject>(std::move(bus), std::move(path));
   return hr;
 }
@@ -42,8 +41,8 @@ HRESULT ClassObject::Get(BusRef bus, const std::string& clsid,
 HRESULT ClassObject::LockServer(bool lock) {
   sd_bus_message* reply = nullptr;
   HRESULT hr = E_FAIL;
-  if (sd_bus_call_method(bus_.get(), nullptr, path_.c_str(), kClassFactory, "LockServer", nullptr,
-                         &reply, "b", lock ? 1 : 0) < 0 ||
+  if (sd_bus_call_method(bus_.get(), nullptr, path_.c_str(), kClassFactoryInterface, "LockServer",
+                         nullptr, &reply, "b", lock ? 1 : 0) < 0 ||
       sd_bus_message_read(reply, "i", &hr) <= 0) {
     hr = E_FAIL;
   }
@@ -52,7 +51,7 @@ HRESULT ClassObject::LockServer(bool lock) {
 }
 
 HRESULT ClassObject::CreateInstance(std::string* path) {
-  return CallForPath(bus_.get(), path_.c_str(), kClassFactory, "CreateInstance",
+  return CallForPath(bus_.get(), path_.c_str(), kClassFactoryInterface, "CreateInstance",
                      IID_IDispatch.ToString(), path);
 }
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "runtime/RegistryFile.h"
-#include "runtime/RuntimeDirectory.h"
+#include "activation/RegistryFile.h"
+#include "activation/RuntimeDirectory.h"
 
 namespace vorlix {
 namespace {

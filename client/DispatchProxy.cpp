@@ -2,13 +2,11 @@
 
 #include <cstdarg>
 
-#include "runtime/VariantCodec.h"
+#include "protocol/VariantCodec.h"
+#include "protocol/WireNames.h"
 
 namespace vorlix {
 namespace {
-
-constexpr const char* kUnknown = "Vorlix.IUnknown";
-constexpr const char* kDispatch = "Vorlix.IDispatch";
 
 // A message holder that unreferences what it holds.
 struct Message {
@@ -22,7 +20,7 @@ DispatchProxy::DispatchProxy(BusRef bus, std::string path)
     : bus_(std::move(bus)), path_(std::move(path)) {}
 
 DispatchProxy::~DispatchProxy() {
-  Call(kUnknown, "Release", nullptr, "");
+  Call(kUnknownInterface, "Release", nullptr, "");
 }
 
 int DispatchProxy::Call(const char* interface, const char* member, sd_bus_message** reply,
@@ -39,7 +37,7 @@ HRESULT DispatchProxy::QueryInterface(const IID& iid) {
   Message reply;
   HRESULT hr = S_OK;
   const std::string text = iid.ToString();
-  if (Call(kUnknown, "QueryInterface", &reply.m, "s", text.c_str()) < 0 ||
+  if (Call(kUnknownInterface, "QueryInterface", &reply.m, "s", text.c_str()) < 0 ||
       sd_bus_message_read(reply.m, "i", &hr) <= 0) {
     return E_FAIL;
   }
@@ -48,8 +46,8 @@ HRESULT DispatchProxy::QueryInterface(const IID& iid) {
 
 HRESULT DispatchProxy::Count(const char* member, uint32_t* count) {
   Message reply;
-  const bool answered =
-      Call(kUnknown, member, &reply.m, "") >= 0 && sd_bus_message_read(reply.m, "u", count) > 0;
+  const bool answered = Call(kUnknownInterface, member, &reply.m, "") >= 0 &&
+                        sd_bus_message_read(reply.m, "u", count) > 0;
   return answered ? S_OK : E_FAIL;
 }
 
@@ -64,7 +62,7 @@ HRESULT DispatchProxy::Release(uint32_t* count) {
 HRESULT DispatchProxy::GetTypeInfoCount(uint32_t* count) {
   Message reply;
   HRESULT hr = S_OK;
-  if (Call(kDispatch, "GetTypeInfoCount", &reply.m, "") < 0 ||
+  if (Call(kDispatchInterface, "GetTypeInfoCount", &reply.m, "") < 0 ||
       sd_bus_message_read(reply.m, "iu", &hr, count) <= 0) {
     return E_FAIL;
   }
@@ -76,7 +74,7 @@ HRESULT DispatchProxy::GetTypeInfo(uint32_t index, Bstr* description) {
   HRESULT hr = S_OK;
   const char* text = nullptr;
   // The description does not depend on the locale: 0, the neutral one.
-  if (Call(kDispatch, "GetTypeInfo", &reply.m, "uu", index, 0u) < 0 ||
+  if (Call(kDispatchInterface, "GetTypeInfo", &reply.m, kGetTypeInfoSignature, index, 0u) < 0 ||
       sd_bus_message_read(reply.m, "is", &hr, &text) <= 0) {
     return E_FAIL;
   }
@@ -90,10 +88,10 @@ HRESULT DispatchProxy::Invoke(int32_t dispid, const std::vector<Variant>& args,
                               InvokeResult* result) {
   *result = InvokeResult();
   Message call, reply;
-  int r = sd_bus_message_new_method_call(bus_.get(), &call.m, nullptr, path_.c_str(), kDispatch,
-                                         "Invoke");
+  int r = sd_bus_message_new_method_call(bus_.get(), &call.m, nullptr, path_.c_str(),
+                                         kDispatchInterface, "Invoke");
   if (r >= 0) r = sd_bus_message_append_basic(call.m, 'i', &dispid);
-  if (r >= 0) r = sd_bus_message_open_container(call.m, 'a', "(qv)");
+  if (r >= 0) r = sd_bus_message_open_container(call.m, 'a', kVariantSignature);
   for (const Variant& arg : args) {
     if (r >= 0) r = AppendVariant(call.m, arg) == S_OK ? 0 : -EINVAL;
   }
@@ -103,7 +101,7 @@ HRESULT DispatchProxy::Invoke(int32_t dispid, const std::vector<Variant>& args,
   HRESULT hr = S_OK;
   if (sd_bus_message_read_basic(reply.m, 'i', &hr) <= 0 ||
       ReadVariant(reply.m, &result->result) != S_OK ||
-      sd_bus_message_enter_container(reply.m, 'a', "(qv)") <= 0) {
+      sd_bus_message_enter_container(reply.m, 'a', kVariantSignature) <= 0) {
     return E_FAIL;
   }
   while (sd_bus_message_at_end(reply.m, false) == 0) {
@@ -124,7 +122,8 @@ HRESULT DispatchProxy::Invoke(std::string_view name, const std::vector<Variant>&
   if (cached == dispids_.end()) {
     Message reply;
     const std::string text(name);
-    if (Call(kDispatch, "GetIDsOfNames", &reply.m, "asu", 1, text.c_str(), 0u) < 0) {
+    if (Call(kDispatchInterface, "GetIDsOfNames", &reply.m, kGetIDsOfNamesSignature, 1,
+             text.c_str(), 0u) < 0) {
       return E_FAIL;
     }
     HRESULT hr = S_OK;

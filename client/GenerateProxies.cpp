@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "server/InterfaceTable.h"
+#include "protocol/InterfaceTable.h"
+#include "protocol/WireSignature.h"
 
 namespace vorlix {
 namespace {
@@ -47,8 +48,8 @@ void WriteClass(FILE* out, const Interface& interface) {
               (p.kind == ParamKind::kIn ? InValue(p) : std::string(p.name));
     }
     fprintf(out, "  HRESULT %s(%s) {\n", std::string(method.name).c_str(), params.c_str());
-    fprintf(out, "    return TypedCall(Bus(), Path(), \"Vorlix.%s\", \"%s\", {%s}, {%s});\n  }\n",
-            std::string(interface.name).c_str(), std::string(method.name).c_str(), ins.c_str(),
+    fprintf(out, "    return TypedCall(Bus(), Path(), \"%s\", \"%s\", {%s}, {%s});\n  }\n",
+            WireInterfaceName(interface).c_str(), std::string(method.name).c_str(), ins.c_str(),
             outs.c_str());
   }
   fprintf(out, "};\n");

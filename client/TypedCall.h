@@ -1,21 +1,16 @@
-// A call of a typed wire method: the arguments with their wire types ("s", "n", "i", "(qv)"),
-// and the HRESULT and out-parameters of the reply. The typed proxies are generated on top of it.
+// A call of a typed wire method: the arguments in their typed form (protocol/TypedCodec.h), and
+// the HRESULT and out-parameters of the reply. The typed proxies are generated on top of it.
 #pragma once
 
 #include <systemd/sd-bus.h>
 
-#include <cstdint>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "automation/HResult.h"
-#include "automation/Variant.h"
+#include "protocol/TypedCodec.h"
 
 namespace vorlix {
-
-using TypedIn = std::variant<const Bstr*, int16_t, int32_t, const Variant*>;
-using TypedOut = std::variant<Bstr*, int16_t*, int32_t*, Variant*>;
 
 // Calls member of interface on the object at path with ins; on a reply fills outs in order and
 // returns the server's HRESULT. E_FAIL when the call or its reply fails on the wire, or text

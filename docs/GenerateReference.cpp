@@ -6,9 +6,9 @@
 #include <sstream>
 #include <string>
 
-#include "server/InterfaceTable.h"
-#include "server/TypeDescription.h"
-#include "server/WireSignature.h"
+#include "protocol/InterfaceTable.h"
+#include "protocol/TypeDescription.h"
+#include "protocol/WireSignature.h"
 
 namespace vorlix {
 namespace {

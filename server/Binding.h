@@ -16,7 +16,7 @@
 
 #include "automation/Coerce.h"
 #include "automation/Dispatch.h"
-#include "server/InterfaceTable.h"
+#include "protocol/InterfaceTable.h"
 
 namespace vorlix {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <unordered_map>
 
-#include "runtime/RegistryFile.h"
+#include "activation/RegistryFile.h"
+#include "protocol/TypeDescription.h"
 #include "server/Registration.h"
-#include "server/TypeDescription.h"
 
 namespace vorlix {
 

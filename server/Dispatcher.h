@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "automation/Dispatch.h"
+#include "protocol/InterfaceTable.h"
 #include "server/Binding.h"
-#include "server/InterfaceTable.h"
 
 namespace vorlix {
 

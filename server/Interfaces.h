@@ -10,8 +10,8 @@
 #include "automation/Bstr.h"
 #include "automation/Dispatch.h"
 #include "automation/Variant.h"
+#include "protocol/InterfaceTable.h"
 #include "server/Binding.h"
-#include "server/InterfaceTable.h"
 
 namespace vorlix {
 

@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/RegistryFile.h"
-#include "runtime/RuntimeDirectory.h"
+#include "activation/RegistryFile.h"
+#include "activation/RuntimeDirectory.h"
 #include "server/CommandLine.h"
 #include "server/Registration.h"
-#include "runtime/ServerSocket.h"
+#include "server/ServerSocket.h"
 #include "server/VorlixModule.h"
 #include "server/WireServer.h"
 

@@ -5,9 +5,10 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/Registrar.h"
-#include "runtime/RegistryScript.h"
-#include "server/InterfaceTable.h"
+#include "activation/Registrar.h"
+#include "activation/RegistryScript.h"
+#include "protocol/InterfaceTable.h"
+#include "protocol/WireNames.h"
 
 namespace vorlix {
 
@@ -107,7 +108,7 @@ std::vector<std::pair<std::string, ScriptReplacements>> Scripts(const std::strin
   std::vector<std::pair<std::string, ScriptReplacements>> scripts;
   scripts.emplace_back(kAppIdText, common);
   for (const CoClass& coclass : kVorlixLib.classes) {
-    scripts.emplace_back(kClassText, with({{"PROGID", "Vorlix." + std::string(coclass.name)},
+    scripts.emplace_back(kClassText, with({{"PROGID", kNamePrefix + std::string(coclass.name)},
                                            {"DESCRIPTION", std::string(coclass.help)},
                                            {"CLSID", coclass.clsid.ToString()}}));
   }

@@ -1,6 +1,6 @@
 #include "server/Reply.h"
 
-#include "runtime/VariantCodec.h"
+#include "protocol/VariantCodec.h"
 
 namespace vorlix {
 

@@ -7,16 +7,16 @@
 #include <cerrno>
 #include <vector>
 
-#include "runtime/ClientFolder.h"
-#include "runtime/ServerSocket.h"
-#include "runtime/VariantCodec.h"
+#include "protocol/TypedCodec.h"
+#include "protocol/VariantCodec.h"
+#include "protocol/WireNames.h"
+#include "protocol/WireSignature.h"
+#include "server/ClientFolder.h"
 #include "server/Reply.h"
-#include "server/WireSignature.h"
+#include "server/ServerSocket.h"
 
 namespace vorlix {
 namespace {
-
-constexpr std::string_view kRoot = "/Vorlix";
 
 bool Is(const char* value, std::string_view expected) {
   return value && expected == value;
@@ -56,55 +56,51 @@ int AppendCodec(sd_bus_message* reply, const Variant& value) {
 }
 
 // A typed argument read as the Variant of its declared type.
-HRESULT ReadTyped(sd_bus_message* m, ParamType type, Variant* value) {
+HRESULT ReadArgument(sd_bus_message* m, ParamType type, Variant* value) {
   switch (type) {
     case ParamType::kBstr: {
-      const char* text = nullptr;
-      if (sd_bus_message_read_basic(m, 's', &text) <= 0) return E_INVALIDARG;
-      std::optional<Bstr> bstr = Bstr::FromUtf8(text);
-      if (!bstr) return E_INVALIDARG;
-      *value = Variant::Str(std::move(*bstr));
-      return S_OK;
+      Bstr text;
+      const HRESULT hr = ReadTyped(m, &text);
+      if (hr == S_OK) *value = Variant::Str(std::move(text));
+      return hr;
     }
     case ParamType::kBool:
     case ParamType::kShort: {
       int16_t x = 0;
-      if (sd_bus_message_read_basic(m, 'n', &x) <= 0) return E_INVALIDARG;
-      *value = Variant::Signed(type == ParamType::kBool ? VT_BOOL : VT_I2, x);
-      return S_OK;
+      const HRESULT hr = ReadTyped(m, &x);
+      if (hr == S_OK) *value = Variant::Signed(type == ParamType::kBool ? VT_BOOL : VT_I2, x);
+      return hr;
     }
     case ParamType::kLong: {
       int32_t x = 0;
-      if (sd_bus_message_read_basic(m, 'i', &x) <= 0) return E_INVALIDARG;
-      *value = Variant::I4(x);
-      return S_OK;
+      const HRESULT hr = ReadTyped(m, &x);
+      if (hr == S_OK) *value = Variant::I4(x);
+      return hr;
     }
     case ParamType::kVariant:
       break;
   }
-  return ReadVariant(m, value);
+  return ReadTyped(m, value);
 }
 
 // An out-parameter as its typed wire value; a value of another type (the method did not write
 // it) goes as the type's initial value.
-int AppendTyped(sd_bus_message* reply, ParamType type, const Variant& value) {
+int AppendResult(sd_bus_message* reply, ParamType type, const Variant& value) {
   switch (type) {
     case ParamType::kBstr: {
       // The typed form carries UTF-8 only; text that has none goes as far as it can (Invoke
       // carries it exactly).
-      const std::string text = value.vt() == VT_BSTR ? value.AsBstr().UpToNul().Utf8() : "";
-      return sd_bus_message_append_basic(reply, 's', text.c_str());
+      const Bstr text = value.vt() == VT_BSTR ? value.AsBstr().UpToNul() : Bstr();
+      const Bstr* in = &text;
+      return AppendTyped(reply, in);
     }
     case ParamType::kBool:
-    case ParamType::kShort: {
-      const int16_t x =
-          value.vt() == VT_BOOL || value.vt() == VT_I2 ? static_cast<int16_t>(value.AsSigned()) : 0;
-      return sd_bus_message_append_basic(reply, 'n', &x);
-    }
-    case ParamType::kLong: {
-      const int32_t x = value.vt() == VT_I4 ? static_cast<int32_t>(value.AsSigned()) : 0;
-      return sd_bus_message_append_basic(reply, 'i', &x);
-    }
+    case ParamType::kShort:
+      return AppendTyped(reply, value.vt() == VT_BOOL || value.vt() == VT_I2
+                                    ? static_cast<int16_t>(value.AsSigned())
+                                    : int16_t{0});
+    case ParamType::kLong:
+      return AppendTyped(reply, value.vt() == VT_I4 ? static_cast<int32_t>(value.AsSigned()) : 0);
     case ParamType::kVariant:
       break;
   }
@@ -121,7 +117,7 @@ int CallTyped(IDispatch& object, const Method& method, sd_bus_message* m) {
   for (const Param& p : method.Params()) {
     if (p.kind == ParamKind::kRetval || FAILED(hr)) continue;
     Variant arg;
-    if (p.kind == ParamKind::kIn) hr = ReadTyped(m, p.type, &arg);
+    if (p.kind == ParamKind::kIn) hr = ReadArgument(m, p.type, &arg);
     args.push_back(std::move(arg));
   }
   Variant result;
@@ -139,18 +135,20 @@ int CallTyped(IDispatch& object, const Method& method, sd_bus_message* m) {
                              : out < outs.size()            ? outs[out]
                                                             : none;
       if (p.kind == ParamKind::kOut) ++out;
-      r = AppendTyped(reply, p.type, value);
+      r = AppendResult(reply, p.type, value);
     }
     return r;
   });
 }
 
 int CallInvoke(IDispatch& object, sd_bus_message* m) {
-  if (!sd_bus_message_has_signature(m, "ia(qv)")) return ReplyWrongSignature(m, "ia(qv)");
+  if (!sd_bus_message_has_signature(m, kInvokeSignature)) {
+    return ReplyWrongSignature(m, kInvokeSignature);
+  }
   int32_t dispid = 0;
   std::vector<Variant> args;
   HRESULT hr = sd_bus_message_read_basic(m, 'i', &dispid) > 0 &&
-                       sd_bus_message_enter_container(m, 'a', "(qv)") > 0
+                       sd_bus_message_enter_container(m, 'a', kVariantSignature) > 0
                    ? S_OK
                    : E_INVALIDARG;
   while (hr == S_OK && sd_bus_message_at_end(m, false) == 0) {
@@ -170,7 +168,7 @@ int CallInvoke(IDispatch& object, sd_bus_message* m) {
   return Respond(m, FitsInReply(result, outs), [&](sd_bus_message* reply, bool failed) {
     int r = AppendHResult(reply, failed ? E_OUTOFMEMORY : hr);
     if (r >= 0) r = AppendCodec(reply, failed ? Variant() : result);
-    if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "(qv)");
+    if (r >= 0) r = sd_bus_message_open_container(reply, 'a', kVariantSignature);
     for (size_t i = 0; !failed && r >= 0 && i < outs.size(); ++i)
       r = AppendCodec(reply, outs[i]);
     if (r >= 0) r = sd_bus_message_close_container(reply);
@@ -181,10 +179,14 @@ int CallInvoke(IDispatch& object, sd_bus_message* m) {
 }
 
 int CallGetIDsOfNames(IDispatch& object, sd_bus_message* m) {
-  if (!sd_bus_message_has_signature(m, "asu")) return ReplyWrongSignature(m, "asu");
+  if (!sd_bus_message_has_signature(m, kGetIDsOfNamesSignature)) {
+    return ReplyWrongSignature(m, kGetIDsOfNamesSignature);
+  }
   // Read one by one: sd-bus's string-vector reader grows its vector a name at a time, which is
   // quadratic in the count.
-  if (sd_bus_message_enter_container(m, 'a', "s") <= 0) return ReplyWrongSignature(m, "asu");
+  if (sd_bus_message_enter_container(m, 'a', "s") <= 0) {
+    return ReplyWrongSignature(m, kGetIDsOfNamesSignature);
+  }
   std::vector<Bstr> bstrs;
   size_t count = 0;
   HRESULT hr = S_OK;
@@ -371,7 +373,7 @@ void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
     return;
   }
   const bool introspect = Calls(m, "org.freedesktop.DBus.Introspectable", "Introspect");
-  if (path == kRoot) {
+  if (path == kRootPath) {
     if (introspect ? ReplyIntrospection(m, ActivatorIntrospection()) : CallActivator(m)) return;
   } else if (auto held = peer.objects.find(path); held != peer.objects.end()) {
     const Interface& interface = *held->second.coClass->interface;
@@ -382,7 +384,7 @@ void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
   } else {
     const CoClass* coClass = nullptr;
     for (const CoClass& candidate : kClasses) {
-      if (path == std::string(kRoot) + "/" + std::string(candidate.name)) coClass = &candidate;
+      if (path == ClassObjectPath(candidate)) coClass = &candidate;
     }
     if (!coClass) {
       ReplyError(m, SD_BUS_ERROR_UNKNOWN_OBJECT, "no object " + path);
@@ -445,21 +447,19 @@ void WireServer::CallEnded(Peer& peer, const std::string& path) {
 }
 
 int WireServer::CallActivator(sd_bus_message* m) {
-  if (!Calls(m, "Vorlix.IActivator", "GetClassObject")) return 0;
+  if (!Calls(m, kActivatorInterface, "GetClassObject")) return 0;
   const std::optional<Guid> clsid = ReadGuid(m);
   if (!clsid) return ReplyError(m, SD_BUS_ERROR_INVALID_ARGS, "a CLSID in braces expected");
   for (const CoClass& coClass : kClasses) {
     if (coClass.clsid == *clsid) {
-      const std::string path = std::string(kRoot) + "/" + std::string(coClass.name);
-      return Reply(m, "io", S_OK, path.c_str());
+      return Reply(m, "io", S_OK, ClassObjectPath(coClass).c_str());
     }
   }
   return Reply(m, "io", CLASS_E_CLASSNOTAVAILABLE, "/");
 }
 
 int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_message* m) {
-  constexpr std::string_view kInterface = "Vorlix.IClassFactory";
-  if (Calls(m, kInterface, "LockServer")) {
+  if (Calls(m, kClassFactoryInterface, "LockServer")) {
     int lock = 0;
     if (!sd_bus_message_has_signature(m, "b") || sd_bus_message_read_basic(m, 'b', &lock) <= 0) {
       return ReplyError(m, SD_BUS_ERROR_INVALID_ARGS, "a boolean expected");
@@ -470,7 +470,7 @@ int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_messa
     peer.locks += lock ? 1 : -1;
     return Reply(m, "i", hr);
   }
-  if (!Calls(m, kInterface, "CreateInstance")) return 0;
+  if (!Calls(m, kClassFactoryInterface, "CreateInstance")) return 0;
   const std::optional<Guid> iid = ReadGuid(m);
   if (!iid) return ReplyError(m, SD_BUS_ERROR_INVALID_ARGS, "an IID in braces expected");
   void* created = nullptr;
@@ -482,24 +482,23 @@ int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_messa
   hr = unknown->QueryInterface(IID_IDispatch, &dispatch);
   unknown->Release();
   if (FAILED(hr)) return Reply(m, "io", hr, "/");
-  const std::string path =
-      std::string(kRoot) + "/" + std::string(coClass.name) + "/" + std::to_string(nextInstance_++);
+  const std::string path = InstancePath(coClass, nextInstance_++);
   peer.objects.emplace(path, Held{static_cast<IDispatch*>(dispatch), &coClass, 1});
   return Reply(m, "io", S_OK, path.c_str());
 }
 
 int WireServer::CallObject(Peer& peer, const std::string& path, Held& held, sd_bus_message* m) {
   IDispatch& object = *held.object;
-  if (Calls(m, "Vorlix.IUnknown", "AddRef")) {
+  if (Calls(m, kUnknownInterface, "AddRef")) {
     ++held.references;
     return Reply(m, "u", object.AddRef());
   }
-  if (Calls(m, "Vorlix.IUnknown", "Release")) {
+  if (Calls(m, kUnknownInterface, "Release")) {
     const uint32_t count = object.Release();
     if (--held.references == 0) peer.objects.erase(path);
     return Reply(m, "u", count);
   }
-  if (Calls(m, "Vorlix.IUnknown", "QueryInterface")) {
+  if (Calls(m, kUnknownInterface, "QueryInterface")) {
     const std::optional<Guid> iid = ReadGuid(m);
     if (!iid) return ReplyError(m, SD_BUS_ERROR_INVALID_ARGS, "an IID in braces expected");
     void* found = nullptr;
@@ -508,25 +507,24 @@ int WireServer::CallObject(Peer& peer, const std::string& path, Held& held, sd_b
     if (SUCCEEDED(hr)) static_cast<IUnknown*>(found)->Release();
     return Reply(m, "i", hr);
   }
-  constexpr std::string_view kDispatch = "Vorlix.IDispatch";
-  if (Calls(m, kDispatch, "GetTypeInfoCount")) {
+  if (Calls(m, kDispatchInterface, "GetTypeInfoCount")) {
     uint32_t count = 0;
     const HRESULT hr = object.GetTypeInfoCount(&count);
     return Reply(m, "iu", hr, count);
   }
-  if (Calls(m, kDispatch, "GetTypeInfo")) {
+  if (Calls(m, kDispatchInterface, "GetTypeInfo")) {
     uint32_t index = 0, lcid = 0;
-    if (!sd_bus_message_has_signature(m, "uu") ||
-        sd_bus_message_read(m, "uu", &index, &lcid) <= 0) {
-      return ReplyWrongSignature(m, "uu");
+    if (!sd_bus_message_has_signature(m, kGetTypeInfoSignature) ||
+        sd_bus_message_read(m, kGetTypeInfoSignature, &index, &lcid) <= 0) {
+      return ReplyWrongSignature(m, kGetTypeInfoSignature);
     }
     Bstr description;
     const HRESULT hr = object.GetTypeInfo(index, lcid, &description);
     return Reply(m, "is", hr, description.Utf8().c_str());
   }
-  if (Calls(m, kDispatch, "GetIDsOfNames")) return CallGetIDsOfNames(object, m);
+  if (Calls(m, kDispatchInterface, "GetIDsOfNames")) return CallGetIDsOfNames(object, m);
   const Method* method = nullptr;
-  if (!Calls(m, kDispatch, "Invoke")) {
+  if (!Calls(m, kDispatchInterface, "Invoke")) {
     const Interface& interface = *held.coClass->interface;
     const std::string name = WireInterfaceName(interface);
     for (const Method& candidate : interface.methods) {

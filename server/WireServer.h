@@ -17,10 +17,10 @@
 #include <string>
 
 #include "automation/Dispatch.h"
+#include "protocol/InterfaceTable.h"
 #include "server/ClassFactory.h"
 #include "server/ConnectionObject.h"
 #include "server/DaoStatus.h"
-#include "server/InterfaceTable.h"
 #include "server/PausableCalls.h"
 #include "server/VorlixModule.h"
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "runtime/RegistryFile.h"
+#include "activation/RegistryFile.h"
 #include "server/Dispatcher.h"
 #include "server/Registration.h"
-#include "tests/runtime/RuntimeTestSupport.h"
+#include "tests/support/Environment.h"
 
 namespace vorlix {
 namespace {

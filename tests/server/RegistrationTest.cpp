@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "runtime/RegistryFile.h"
+#include "activation/RegistryFile.h"
 #include "server/Registration.h"
-#include "tests/runtime/RuntimeTestSupport.h"
+#include "tests/support/Environment.h"
 
 namespace vorlix {
 namespace {
@@ -104,7 +104,7 @@ class RegistrationTest : public ::testing::Test {
   std::string error_;
 };
 
-// Registering twice changing nothing is the registrar's (tests/runtime/RegistrarTest.cpp).
+// Registering twice changing nothing is the registrar's (tests/activation/RegistrarTest.cpp).
 TEST_F(RegistrationTest, RegisteringDropsStaleClassKeysAndWritesExactlyTheKeys) {
   Seed(
       "[HKEY_CLASSES_ROOT\\CLSID\\{B1106722-DEA1-4B39-887C-E8E29D8A84C6}\\InprocServer32]\n"

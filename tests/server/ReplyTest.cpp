@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "automation/SafeArray.h"
-#include "runtime/VariantCodec.h"
+#include "protocol/VariantCodec.h"
 #include "server/Reply.h"
 
 namespace vorlix {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/runtime/RuntimeTestSupport.h"
+#include "tests/support/Environment.h"
 
 namespace vorlix::test {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "runtime/Registrar.h"
-#include "runtime/RegistryFile.h"
-#include "tests/runtime/RuntimeTestSupport.h"
+#include "activation/Registrar.h"
+#include "activation/RegistryFile.h"
+#include "tests/support/Environment.h"
 
 namespace vorlix {
 namespace {

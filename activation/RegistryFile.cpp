@@ -1,4 +1,4 @@
-#include "runtime/RegistryFile.h"
+#include "activation/RegistryFile.h"
 
 #include <fcntl.h>
 #include <pwd.h>

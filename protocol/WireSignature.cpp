@@ -1,4 +1,6 @@
-#include "server/WireSignature.h"
+#include "protocol/WireSignature.h"
+
+#include "protocol/WireNames.h"
 
 namespace vorlix {
 namespace {
@@ -49,7 +51,7 @@ const char* WireType(ParamType type) {
     case ParamType::kVariant:
       break;
   }
-  return "(qv)";
+  return kVariantSignature;
 }
 
 std::string InSignature(const Method& method) {
@@ -69,20 +71,20 @@ std::string OutSignature(const Method& method) {
 }
 
 std::string WireInterfaceName(const Interface& interface) {
-  return "Vorlix." + std::string(interface.name);
+  return kNamePrefix + std::string(interface.name);
 }
 
 std::string ActivatorIntrospection() {
   return kHeader +
          FixedInterface(
-             "Vorlix.IActivator",
+             kActivatorInterface,
              {{"GetClassObject", {{"clsid", "s"}}, {{"hr", "i"}, {"classObject", "o"}}}}) +
          "</node>\n";
 }
 
 std::string ClassObjectIntrospection() {
   return kHeader +
-         FixedInterface("Vorlix.IClassFactory",
+         FixedInterface(kClassFactoryInterface,
                         {{"CreateInstance", {{"iid", "s"}}, {{"hr", "i"}, {"object", "o"}}},
                          {"LockServer", {{"lock", "b"}}, {{"hr", "i"}}}}) +
          "</node>\n";
@@ -91,11 +93,11 @@ std::string ClassObjectIntrospection() {
 std::string InstanceIntrospection(const Interface& interface) {
   std::string xml =
       kHeader +
-      FixedInterface("Vorlix.IUnknown", {{"QueryInterface", {{"iid", "s"}}, {{"hr", "i"}}},
+      FixedInterface(kUnknownInterface, {{"QueryInterface", {{"iid", "s"}}, {{"hr", "i"}}},
                                          {"AddRef", {}, {{"count", "u"}}},
                                          {"Release", {}, {{"count", "u"}}}}) +
       FixedInterface(
-          "Vorlix.IDispatch",
+          kDispatchInterface,
           {{"GetTypeInfoCount", {}, {{"hr", "i"}, {"count", "u"}}},
            {"GetTypeInfo", {{"index", "u"}, {"lcid", "u"}}, {{"hr", "i"}, {"description", "s"}}},
            {"GetIDsOfNames", {{"names", "as"}, {"lcid", "u"}}, {{"hr", "i"}, {"dispids", "ai"}}},

@@ -1,4 +1,4 @@
-#include "server/TypeDescription.h"
+#include "protocol/TypeDescription.h"
 
 namespace vorlix {
 

@@ -1,6 +1,6 @@
-#include "runtime/Registrar.h"
+#include "activation/Registrar.h"
 
-#include "runtime/RegistryFile.h"
+#include "activation/RegistryFile.h"
 
 namespace vorlix {
 

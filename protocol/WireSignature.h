@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "server/InterfaceTable.h"
+#include "protocol/InterfaceTable.h"
 
 namespace vorlix {
 

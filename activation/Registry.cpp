@@ -1,4 +1,4 @@
-#include "runtime/Registry.h"
+#include "activation/Registry.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "runtime/RuntimeDirectory.h"
+#include "activation/RuntimeDirectory.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "runtime/ServerSocket.h"
+#include "server/ServerSocket.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

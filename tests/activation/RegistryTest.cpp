@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "runtime/Registry.h"
+#include "activation/Registry.h"
 
 namespace vorlix {
 namespace {

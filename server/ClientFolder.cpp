@@ -1,4 +1,4 @@
-#include "runtime/ClientFolder.h"
+#include "server/ClientFolder.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "runtime/VariantCodec.h"
+#include "protocol/VariantCodec.h"
 
 #include <cerrno>
 #include <cfloat>

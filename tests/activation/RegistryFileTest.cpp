@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/RegistryFile.h"
-#include "tests/runtime/RuntimeTestSupport.h"
+#include "activation/RegistryFile.h"
+#include "tests/support/Environment.h"
 
 namespace vorlix {
 namespace {

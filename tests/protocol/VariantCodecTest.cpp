@@ -9,7 +9,7 @@
 #include <string>
 
 #include "automation/SafeArray.h"
-#include "runtime/VariantCodec.h"
+#include "protocol/VariantCodec.h"
 
 namespace vorlix {
 namespace {

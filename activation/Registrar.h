@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/Registry.h"
-#include "runtime/RegistryScript.h"
+#include "activation/Registry.h"
+#include "activation/RegistryScript.h"
 
 namespace vorlix {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "runtime/Registry.h"
+#include "activation/Registry.h"
 
 namespace vorlix {
 

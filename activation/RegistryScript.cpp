@@ -1,4 +1,4 @@
-#include "runtime/RegistryScript.h"
+#include "activation/RegistryScript.h"
 
 #include <cctype>
 

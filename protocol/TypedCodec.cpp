@@ -1,0 +1,38 @@
+#include "protocol/TypedCodec.h"
+
+#include <cerrno>
+
+#include "protocol/VariantCodec.h"
+
+namespace vorlix {
+
+int AppendTyped(sd_bus_message* m, const TypedIn& in) {
+  if (auto text = std::get_if<const Bstr*>(&in)) {
+    const auto utf8 = (*text)->ToUtf8();
+    if (!utf8 || utf8->find('\0') != std::string::npos) return -EINVAL;
+    return sd_bus_message_append_basic(m, 's', utf8->c_str());
+  }
+  if (auto n = std::get_if<int16_t>(&in)) return sd_bus_message_append_basic(m, 'n', n);
+  if (auto i = std::get_if<int32_t>(&in)) return sd_bus_message_append_basic(m, 'i', i);
+  return AppendVariant(m, *std::get<const Variant*>(in)) == S_OK ? 0 : -EINVAL;
+}
+
+HRESULT ReadTyped(sd_bus_message* m, const TypedOut& out) {
+  if (auto text = std::get_if<Bstr*>(&out)) {
+    const char* utf8 = nullptr;
+    if (sd_bus_message_read_basic(m, 's', &utf8) <= 0) return E_INVALIDARG;
+    auto bstr = Bstr::FromUtf8(utf8);
+    if (!bstr) return E_INVALIDARG;
+    **text = std::move(*bstr);
+    return S_OK;
+  }
+  if (auto n = std::get_if<int16_t*>(&out)) {
+    return sd_bus_message_read_basic(m, 'n', *n) > 0 ? S_OK : E_INVALIDARG;
+  }
+  if (auto i = std::get_if<int32_t*>(&out)) {
+    return sd_bus_message_read_basic(m, 'i', *i) > 0 ? S_OK : E_INVALIDARG;
+  }
+  return ReadVariant(m, std::get<Variant*>(out));
+}
+
+}  // namespace vorlix
