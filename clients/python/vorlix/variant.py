@@ -1,5 +1,5 @@
 """Python values to and from the VARIANT on the wire: a D-Bus "(qv)", the VARTYPE and a payload
-whose signature the VARTYPE fixes.
+whose signature the VARTYPE fixes, as the table in protocol/WireNames.h gives it.
 
 To the wire: Empty -> VT_EMPTY, None -> VT_NULL, bool -> VT_BOOL, int -> VT_I4 (VT_I8 when it
 does not fit), float -> VT_R8, str -> VT_BSTR, datetime.datetime/date -> VT_DATE,
