@@ -14,6 +14,7 @@
 #include "server/ClientFolder.h"
 #include "server/Reply.h"
 #include "server/ServerSocket.h"
+#include "server/TypedMethods.h"
 
 namespace vorlix {
 namespace {
@@ -107,11 +108,11 @@ int AppendResult(sd_bus_message* reply, ParamType type, const Variant& value) {
   return AppendCodec(reply, value);
 }
 
-int CallTyped(IDispatch& object, const Method& method, sd_bus_message* m) {
-  const std::string signature = InSignature(method);
-  if (!sd_bus_message_has_signature(m, signature.c_str())) {
-    return ReplyWrongSignature(m, signature);
+int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m) {
+  if (!sd_bus_message_has_signature(m, typed.inSignature.c_str())) {
+    return ReplyWrongSignature(m, typed.inSignature);
   }
+  const Method& method = *typed.method;
   std::vector<Variant> args;
   HRESULT hr = S_OK;
   for (const Param& p : method.Params()) {
@@ -403,7 +404,7 @@ void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
 }
 
 void WireServer::StartCall(Peer& peer, const std::string& path, Held& held, sd_bus_message* m,
-                           const Method* method) {
+                           const TypedMethod* method) {
   // Held for the length of the call, which may outlive the peer's own references.
   IDispatch* object = held.object;
   object->AddRef();
@@ -489,6 +490,13 @@ int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_messa
 
 int WireServer::CallObject(Peer& peer, const std::string& path, Held& held, sd_bus_message* m) {
   IDispatch& object = *held.object;
+  // The interface's own methods first: they are what clients call most.
+  const TypedMethod* typed = FindTypedMethod(
+      *held.coClass->interface, sd_bus_message_get_interface(m), sd_bus_message_get_member(m));
+  if (typed || Calls(m, kDispatchInterface, "Invoke")) {
+    StartCall(peer, path, held, m, typed);
+    return 1;
+  }
   if (Calls(m, kUnknownInterface, "AddRef")) {
     ++held.references;
     return Reply(m, "u", object.AddRef());
@@ -523,17 +531,7 @@ int WireServer::CallObject(Peer& peer, const std::string& path, Held& held, sd_b
     return Reply(m, "is", hr, description.Utf8().c_str());
   }
   if (Calls(m, kDispatchInterface, "GetIDsOfNames")) return CallGetIDsOfNames(object, m);
-  const Method* method = nullptr;
-  if (!Calls(m, kDispatchInterface, "Invoke")) {
-    const Interface& interface = *held.coClass->interface;
-    const std::string name = WireInterfaceName(interface);
-    for (const Method& candidate : interface.methods) {
-      if (Calls(m, name, candidate.name)) method = &candidate;
-    }
-    if (!method) return 0;
-  }
-  StartCall(peer, path, held, m, method);
-  return 1;
+  return 0;
 }
 
 }  // namespace vorlix

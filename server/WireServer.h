@@ -22,6 +22,7 @@
 #include "server/ConnectionObject.h"
 #include "server/DaoStatus.h"
 #include "server/PausableCalls.h"
+#include "server/TypedMethods.h"
 #include "server/VorlixModule.h"
 
 namespace vorlix {
@@ -71,7 +72,7 @@ class WireServer {
   int CallObject(Peer& peer, const std::string& path, Held& held, sd_bus_message* m);
   // Runs a call of the object's own interface as a pausable call; it answers when it ends.
   void StartCall(Peer& peer, const std::string& path, Held& held, sd_bus_message* m,
-                 const Method* method);
+                 const TypedMethod* method);
   // Once the call on path has ended: the calls queued behind it, in order.
   void CallEnded(Peer& peer, const std::string& path);
   // Releases everything peer holds; the bus itself goes at the next loop iteration, outside
