@@ -107,6 +107,14 @@ TEST_F(CatalogueReportsTest, AttributesDescribeOneFieldOfTheCurrentRecord) {
   EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) { return db_.GetAttributes(u"Nothing", &out, r); }));
   EXPECT_EQ(LastCode(), dao_error::kItemNotFound);
   EXPECT_EQ(out, Untouched());
+  // Off the records at either end there is no current record to ask about: 0, unrecorded.
+  Variant record;
+  for (int32_t skip : {-1, 2}) {
+    EXPECT_FALSE(Skip(skip, &record));
+    EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) { return db_.GetAttributes(u"Name", &out, r); }));
+    EXPECT_FALSE(Error());
+    EXPECT_EQ(out, Untouched());
+  }
 }
 
 TEST_F(CatalogueReportsTest, RequiredMakesItsTableCurrentLikeTableButSetsNoIndex) {

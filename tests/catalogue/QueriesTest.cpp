@@ -87,6 +87,9 @@ TEST_F(QueriesTest, SavedParameterQueries) {
   // Pairs are read from the lower bound, whatever it is.
   EXPECT_EQ(Query(u"ByCity", VariantArray({S(u"City"), S(u"Oslo")}, 1)),
             (Strings{"VT_BSTR Ann", "VT_BSTR Cy"}));
+  // A parameter's name ends at its first NUL.
+  EXPECT_EQ(Query(u"ByCity", VariantArray({S(std::u16string(u"City\0Town", 9)), S(u"Oslo")})),
+            (Strings{"VT_BSTR Ann", "VT_BSTR Cy"}));
   // Existing: its statement is replaced, with nothing recorded.
   EXPECT_TRUE(CreateQuery(u"ByCity",
                           u"PARAMETERS [City] Text(255); "

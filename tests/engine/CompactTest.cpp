@@ -31,5 +31,16 @@ TEST(Compact, CopyIsSmallerHoldsTheSameDataAndTheLocaleGiven) {
             dao_error::kFileNotFound);
 }
 
+// A file that other programs made, and the engine never opened for writing, has no catalog;
+// its copy has none either, so the locale has nowhere to go.
+TEST(Compact, APlainSqliteFileStaysPlain) {
+  TempDir dir;
+  const std::string src = dir.Path("plain.vdb"), dst = dir.Path("copy.vdb");
+  Sql(src, "CREATE TABLE T (N INTEGER); INSERT INTO T VALUES (1), (2)");
+  CDaoWorkspace::CompactDatabase(B(src), B(dst));
+  EXPECT_EQ(Sql(dst, "SELECT group_concat(name) FROM sqlite_schema"), Lines{"T"});
+  EXPECT_EQ(Sql(dst, "SELECT sum(N) FROM T"), Lines{"3"});
+}
+
 }  // namespace
 }  // namespace vorlix::test

@@ -63,6 +63,13 @@ TEST_F(DatabaseTest, CreateRecordsLocaleAndOptionsAndRefusesAnExistingFile) {
   EXPECT_FALSE(again.IsOpen());
   EXPECT_EQ(DaoCode([&] { again.Create(B(dir_.Path("missing/x.vdb"))); }), dao_error::kInvalidPath);
   EXPECT_FALSE(std::filesystem::exists(dir_.Path("missing")));
+  // A link that points nowhere exists too: following it would make a file where it points.
+  const std::string link = dir_.Path("link"), target = dir_.Path("target.vdb");
+  std::filesystem::create_symlink(target, link);
+  EXPECT_EQ(DaoCode([&] { again.Create(B(link)); }), dao_error::kDatabaseExists);
+  EXPECT_EQ(DaoCode([&] { CDaoWorkspace::CompactDatabase(B(path_), B(link)); }),
+            dao_error::kDatabaseExists);
+  EXPECT_FALSE(std::filesystem::exists(target));
 }
 
 TEST_F(DatabaseTest, ReadOnlyOpensLeaveAPlainFileAsItWasAndOpeningForWritingAddsTheCatalog) {

@@ -64,6 +64,17 @@ TEST_F(LockingTest, AFailedUpdateReleasesTheLockAndKeepsItsValues) {
             (Lines{"Annie|30", "Bob|1", "Cy|NULL"}));
 }
 
+// Choosing an index moves to its first record, which ends a pending record as any move does.
+TEST_F(LockingTest, ChoosingAnIndexDropsThePendingRecordAndItsLock) {
+  mine_.Edit();
+  mine_.SetFieldValue(u"Age", Variant::I4(99));
+  mine_.SetCurrentIndex(u"ByAge");
+  EXPECT_EQ(Text(mine_.GetFieldValue(u"Age")), "30");
+  EXPECT_EQ(DaoCode([&] { mine_.Update(); }), dao_error::kNoPendingUpdate);
+  theirs_.Edit();
+  theirs_.CancelUpdate();
+}
+
 TEST_F(LockingTest, RecordsetsOfOneDatabaseShareItsLock) {
   CDaoRecordset second(&db_);
   second.Open(dbOpenTable, u"People");
