@@ -231,7 +231,8 @@ WireServer::WireServer(CVorlixModule& module)
     : module_(module), connectionFactory_(module.Lock()), statusFactory_(module.Lock()) {}
 
 WireServer::~WireServer() {
-  // Calls half done are finished first, answered and their objects released as usual.
+  // Calls half done are finished (OnExit did so unless the loop never ran) before the
+  // connections that await their answers close.
   if (calls_) calls_->Drain();
   // Closed without flushing: a client that stopped reading must not hold up the shutdown.
   for (auto& [key, peer] : peers_) {
@@ -264,8 +265,20 @@ int WireServer::Run(int listenFd) {
   if (r >= 0) r = sd_event_add_io(event_, &accept_, listenFd, EPOLLIN, OnAccept, this);
   if (r >= 0) r = sd_event_add_io(event_, nullptr, module_.QuitFd(), EPOLLIN, OnQuit, this);
   if (r >= 0) r = sd_event_add_post(event_, nullptr, OnPost, this);
+  // Paused calls are finished while the connections are still open to answer them: each bus
+  // flushes and closes in an exit handler of its own, which must come after this one.
+  sd_event_source* finish = nullptr;
+  if (r >= 0) r = sd_event_add_exit(event_, &finish, OnExit, this);
+  if (r >= 0) r = sd_event_source_set_priority(finish, SD_EVENT_PRIORITY_IMPORTANT);
+  sd_event_source_set_floating(finish, 1);
+  sd_event_source_unref(finish);
   if (r >= 0) r = sd_event_loop(event_);
   return r < 0 ? r : 0;
+}
+
+int WireServer::OnExit(sd_event_source*, void* self) {
+  static_cast<WireServer*>(self)->calls_->Drain();
+  return 0;
 }
 
 int WireServer::OnQuit(sd_event_source* source, int, uint32_t, void*) {

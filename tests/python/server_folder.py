@@ -2,6 +2,8 @@
 vorlix-server ($VORLIX_SERVER) registered there; activation starts the server in it."""
 
 import os
+import socket
+import struct
 import subprocess
 import tempfile
 import time
@@ -18,6 +20,17 @@ class ServerFolder:
 
     def file(self, name):
         return os.path.join(self._temp.name, name)
+
+    def server_pid(self):
+        """The process id of the server listening on the socket."""
+        probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            probe.connect(self.socket)
+            creds = probe.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED,
+                                     struct.calcsize("3i"))
+        finally:
+            probe.close()
+        return struct.unpack("3i", creds)[0]
 
     def server_ended(self):
         """Whether the server is gone (its socket removed) within 15 s: the idle time-out, the

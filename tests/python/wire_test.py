@@ -4,7 +4,6 @@ everyone else."""
 
 import os
 import random
-import socket
 import struct
 import tempfile
 
@@ -17,14 +16,6 @@ DISP_E_UNKNOWNNAME = -2147352570
 DISP_E_BADPARAMCOUNT = -2147352562
 GET_VORLIX_VERSION = 58
 INTERFACE = "Vorlix.IDBConnection"
-
-
-def server_pid(socket_path):
-    probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-    probe.connect(socket_path)
-    creds = probe.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, struct.calcsize("3i"))
-    probe.close()
-    return struct.unpack("3i", creds)[0]
 
 
 def resident_kib(pid):
@@ -118,7 +109,7 @@ class FuzzTest(WireTestCase):
         # Whatever a fuzzed call may create lands in a folder of the test's own.
         self.addCleanup(os.chdir, os.getcwd())
         os.chdir(tempfile.mkdtemp(dir=self.folder.file("")))
-        pid = server_pid(self.folder.socket)
+        pid = self.folder.server_pid()
         before = resident_kib(pid)
         rng = random.Random(20261207)
         valid = self.valid_frames()
