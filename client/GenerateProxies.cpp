@@ -11,25 +11,14 @@ namespace vorlix {
 namespace {
 
 std::string CppType(const Param& p) {
-  const bool in = p.kind == ParamKind::kIn;
-  switch (p.type) {
-    case ParamType::kBstr:
-      return in ? "const Bstr&" : "Bstr*";
-    case ParamType::kBool:
-      return in ? "VARIANT_BOOL" : "VARIANT_BOOL*";
-    case ParamType::kShort:
-      return in ? "int16_t" : "int16_t*";
-    case ParamType::kLong:
-      return in ? "int32_t" : "int32_t*";
-    case ParamType::kVariant:
-      break;
-  }
-  return in ? "const Variant&" : "Variant*";
+  const ParamTypeInfo& info = InfoOf(p.type);
+  return p.kind == ParamKind::kIn ? info.cppIn : info.cppOut;
 }
 
-// How an [in] parameter goes into the TypedIn list.
+// How an [in] parameter goes into the TypedIn list: by address where the proxy takes it by
+// reference.
 std::string InValue(const Param& p) {
-  const bool byAddress = p.type == ParamType::kBstr || p.type == ParamType::kVariant;
+  const bool byAddress = std::string_view(InfoOf(p.type).cppIn).ends_with('&');
   return (byAddress ? "&" : "") + std::string(p.name);
 }
 

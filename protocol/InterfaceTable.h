@@ -10,12 +10,37 @@
 
 #include "automation/Dispatch.h"
 #include "automation/Guid.h"
+#include "automation/VarType.h"
 
 namespace vorlix {
 
 // The Automation types of parameters. An [in] VARIANT is passed by pointer (VARIANT*).
 enum class ParamType : uint8_t { kBstr, kBool, kShort, kLong, kVariant };
 enum class ParamKind : uint8_t { kIn, kOut, kRetval };
+
+// What a parameter type means everywhere it is spelled: in the type description, in late-bound
+// coercion, on the wire's typed methods and in the generated C++ proxies.
+struct ParamTypeInfo {
+  const char* automationIn;   // the declared type of an [in] parameter: "BSTR", "VARIANT*"
+  const char* automationOut;  // of an [out] or [out, retval] one: "BSTR*"
+  VARTYPE varType;            // what a late-bound argument is coerced to
+  const char* wireType;       // its D-Bus type in the typed methods
+  const char* cppIn;          // the typed proxies' C++ types
+  const char* cppOut;
+};
+
+// In ParamType order.
+inline constexpr ParamTypeInfo kParamTypes[] = {
+    {"BSTR", "BSTR*", VT_BSTR, "s", "const Bstr&", "Bstr*"},
+    {"VARIANT_BOOL", "VARIANT_BOOL*", VT_BOOL, "n", "VARIANT_BOOL", "VARIANT_BOOL*"},
+    {"short", "short*", VT_I2, "n", "int16_t", "int16_t*"},
+    {"long", "long*", VT_I4, "i", "int32_t", "int32_t*"},
+    {"VARIANT*", "VARIANT*", VT_VARIANT, "(qv)", "const Variant&", "Variant*"},
+};
+
+constexpr const ParamTypeInfo& InfoOf(ParamType type) {
+  return kParamTypes[static_cast<size_t>(type)];
+}
 
 struct Param {
   std::string_view name;  // empty: no parameter (the rest of Method::params)

@@ -3,10 +3,8 @@
 namespace vorlix {
 
 std::string ParamTypeName(const Param& param) {
-  static constexpr const char* kNames[] = {"BSTR", "VARIANT_BOOL", "short", "long", "VARIANT"};
-  std::string name = kNames[static_cast<int>(param.type)];
-  if (param.kind != ParamKind::kIn || param.type == ParamType::kVariant) name += '*';
-  return name;
+  const ParamTypeInfo& info = InfoOf(param.type);
+  return param.kind == ParamKind::kIn ? info.automationIn : info.automationOut;
 }
 
 std::string TypeDescription(const Interface& interface) {

@@ -40,18 +40,7 @@ std::string FixedInterface(const char* name, std::initializer_list<FixedMember> 
 }  // namespace
 
 const char* WireType(ParamType type) {
-  switch (type) {
-    case ParamType::kBstr:
-      return "s";
-    case ParamType::kBool:
-    case ParamType::kShort:
-      return "n";
-    case ParamType::kLong:
-      return "i";
-    case ParamType::kVariant:
-      break;
-  }
-  return kVariantSignature;
+  return InfoOf(type).wireType;
 }
 
 std::string InSignature(const Method& method) {

@@ -63,7 +63,6 @@ constexpr bool Matches(const Param& param) {
   return false;
 }
 
-VARTYPE DeclaredVarType(ParamType type);
 void FromVariant(const Variant& value, Bstr* out);
 void FromVariant(const Variant& value, int16_t* out);
 void FromVariant(const Variant& value, int32_t* out);
@@ -86,7 +85,7 @@ HRESULT TakeArgument(const Method& method, size_t index, const std::vector<Varia
     const Variant& arg = args[index];
     if (param.type == ParamType::kBstr && arg.vt() == VT_BSTR) return S_OK;
     Variant coerced;
-    const HRESULT hr = ChangeType(arg, DeclaredVarType(param.type), &coerced);
+    const HRESULT hr = ChangeType(arg, InfoOf(param.type).varType, &coerced);
     if (FAILED(hr)) {
       *argErr = static_cast<uint32_t>(index);
       return hr;

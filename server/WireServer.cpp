@@ -69,7 +69,7 @@ HRESULT ReadArgument(sd_bus_message* m, ParamType type, Variant* value) {
     case ParamType::kShort: {
       int16_t x = 0;
       const HRESULT hr = ReadTyped(m, &x);
-      if (hr == S_OK) *value = Variant::Signed(type == ParamType::kBool ? VT_BOOL : VT_I2, x);
+      if (hr == S_OK) *value = Variant::Signed(InfoOf(type).varType, x);
       return hr;
     }
     case ParamType::kLong: {
