@@ -13,9 +13,10 @@
 namespace vorlix {
 namespace {
 
-// The rank of each ASCII character in the order, a letter's two cases sharing one. 0 marks the
-// characters that the fast path leaves to ICU: the control characters the root order ignores.
-using AsciiRanks = std::array<uint8_t, 128>;
+// The rank of each ASCII character in the order, a letter's two cases sharing one, by byte. 0
+// marks the bytes that the fast path leaves to ICU: those outside ASCII, and the control
+// characters the root order ignores.
+using AsciiRanks = std::array<uint8_t, 256>;
 
 // Ranks taken from ICU itself, so that the fast path orders as ICU does whatever its version.
 // All 0 (no fast path) if ICU fails, or if two characters that are not one letter's two cases
@@ -89,7 +90,7 @@ TextOrder* TextOrder::New() {
   UCollator* collator = ucol_open("", &status);
   if (U_FAILURE(status)) return nullptr;
   ucol_setStrength(collator, UCOL_SECONDARY);
-  return new TextOrder(collator);
+  return new TextOrder(collator, Ranks());
 }
 
 TextOrder::~TextOrder() {
@@ -101,14 +102,13 @@ TextOrder::~TextOrder() {
 // character after it ("l·"), so a rank decides only when the bytes after it are ASCII too; a
 // byte outside ASCII at or right after the point of decision leaves the whole to ICU.
 int TextOrder::Compare(std::string_view a, std::string_view b) const {
-  const AsciiRanks& rank = Ranks();
   const size_t common = std::min(a.size(), b.size());
   for (size_t i = 0; i < common; ++i) {
-    const unsigned char x = a[i], y = b[i];
-    if (x >= 0x80 || y >= 0x80 || !rank[x] || !rank[y]) return CompareUnicode(a, b);
-    if (rank[x] == rank[y]) continue;
-    if (!AsciiAfter(a, i) || !AsciiAfter(b, i)) return CompareUnicode(a, b);
-    return rank[x] < rank[y] ? -1 : 1;
+    const uint8_t x = ranks_[static_cast<unsigned char>(a[i])];
+    const uint8_t y = ranks_[static_cast<unsigned char>(b[i])];
+    if (x == y && x != 0) continue;
+    if (x == 0 || y == 0 || !AsciiAfter(a, i) || !AsciiAfter(b, i)) return CompareUnicode(a, b);
+    return x - y;
   }
   if (a.size() == b.size()) return 0;
   // One is the start of the other: the shorter sorts first unless what follows joins the last

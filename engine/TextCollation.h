@@ -10,6 +10,8 @@
 // code point to one): "ß" equals "ẞ" but not "ss", which is another word ("Maße", "Masse").
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string_view>
 
 struct UCollator;
@@ -33,10 +35,12 @@ class TextOrder {
   int Compare(std::string_view a, std::string_view b) const;
 
  private:
-  explicit TextOrder(UCollator* collator) : collator_(collator) {}
+  TextOrder(UCollator* collator, const std::array<uint8_t, 256>& ranks)
+      : collator_(collator), ranks_(ranks) {}
   int CompareUnicode(std::string_view a, std::string_view b) const;
 
   UCollator* collator_;
+  const std::array<uint8_t, 256>& ranks_;  // of ASCII characters, for the fast path
 };
 
 // The callbacks of sqlite3_create_collation_v2 for a collation whose argument is a TextOrder.
