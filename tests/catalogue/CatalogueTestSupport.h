@@ -1,16 +1,5 @@
 // The connection fixture with what the catalogue tests read out of arrays.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "tests/connection/ConnectionTestSupport.h"
-
-namespace vorlix::test {
-
-// A value as "<type> <value>", e.g. "VT_I4 0", "VT_BSTR Ann", "VT_EMPTY".
-std::string Show(const Variant& value);
-// Every element of a one-dimensional array, shown; "not an array: <shown>" otherwise.
-std::vector<std::string> Elements(const Variant& array);
-
-}  // namespace vorlix::test
+#include "tests/support/Values.h"

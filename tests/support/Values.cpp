@@ -1,4 +1,7 @@
-#include "tests/catalogue/CatalogueTestSupport.h"
+#include "tests/support/Values.h"
+
+#include "automation/SafeArray.h"
+#include "automation/VarType.h"
 
 namespace vorlix::test {
 
