@@ -1,7 +1,8 @@
 // The engine against plain SQLite doing the same work on the same file, in the same run:
-// seeks on tables of 1,000 and 1,000,000 rows, moves to the next record in index order,
-// appending records, and reading a 100,000-row query result. The plain SQLite side keeps no
-// statement open between operations either, since the engine may hold no lock between calls.
+// seeks on tables of 1,000 and 1,000,000 rows, by a number and by text, moves to the next
+// record in index order, appending records, reading a 100,000-row query result, and building
+// an index on text. The plain SQLite side keeps no statement open between operations either,
+// since the engine may hold no lock between calls.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 
 #include "engine/QueryDef.h"
 #include "engine/Recordset.h"
+#include "engine/TextCollation.h"
 
 namespace vorlix {
 namespace {
@@ -56,12 +58,57 @@ const std::string& Database(int64_t rows) {
   return path;
 }
 
-// Plain SQLite on the file, set up as the engine sets up its connections.
+// Text keys: a file of four tables <collation><Ascii|Accented> (K LONG, Name TEXT(20) COLLATE
+// <collation>), each of 1,000,000 rows named "name <k>" or "nâme <k>" and indexed on Name. The
+// general order stands against the NOCASE that Text fields had before it, and ASCII text (its
+// fast path) against text beyond ASCII (ICU throughout).
+constexpr int64_t kTextRows = 1000000;
+constexpr const char* kCollations[] = {"NOCASE", kTextCollation};
+
+std::string TextTable(int64_t collation, int64_t accented) {
+  return std::string(kCollations[collation]) + (accented ? "Accented" : "Ascii");
+}
+
+const char* TextPrefix(int64_t accented) {
+  return accented ? "nâme " : "name ";
+}
+
+std::string TextKey(int64_t k, int64_t accented) {
+  return TextPrefix(accented) + std::to_string(k);
+}
+
+const std::string& TextDatabase() {
+  static const std::string path = [] {
+    const std::string& file = Database(kTextRows);
+    CDaoDatabase db;
+    db.Open(Bstr::FromUtf8(file).value());
+    sqlite3* raw = db.Db().handle();
+    for (int64_t collation : {0, 1}) {
+      for (int64_t accented : {0, 1}) {
+        const std::string table = TextTable(collation, accented);
+        sqlite3_exec(raw,
+                     ("BEGIN; CREATE TABLE " + table + " (K LONG, Name TEXT(20) COLLATE " +
+                      kCollations[collation] + "); INSERT INTO " + table + " SELECT K, '" +
+                      TextPrefix(accented) + "' || K FROM T; CREATE INDEX " + table + "ByName ON " +
+                      table + " (Name); COMMIT")
+                         .c_str(),
+                     nullptr, nullptr, nullptr);
+      }
+    }
+    return file;
+  }();
+  return path;
+}
+
+// Plain SQLite on the file, set up as the engine sets up its connections (the general order
+// included).
 struct Plain {
   explicit Plain(const std::string& path) {
     sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     sqlite3_exec(db, "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL", nullptr, nullptr,
                  nullptr);
+    sqlite3_create_collation_v2(db, kTextCollation, SQLITE_UTF8, TextOrder::New(), CompareText,
+                                DestroyTextOrder);
   }
   ~Plain() {
     for (auto& [sql, stmt] : statements)
@@ -117,6 +164,54 @@ void SqliteSeek(benchmark::State& state) {
     sqlite3_stmt* s = plain.Statement("SELECT rowid, K, Name, V FROM T WHERE K = ?1 LIMIT 1");
     sqlite3_bind_int64(s, 1, static_cast<int64_t>(random() % state.range(0)));
     Plain::ReadRow(s, state);
+  }
+}
+
+// Args: collation (0 NOCASE, 1 the general order), text beyond ASCII (0 or 1).
+void EngineSeekText(benchmark::State& state) {
+  CDaoDatabase db;
+  db.Open(Bstr::FromUtf8(TextDatabase()).value());
+  CDaoRecordset rs(&db);
+  const std::string table = TextTable(state.range(0), state.range(1));
+  rs.Open(dbOpenTable, Bstr::FromUtf8(table).value());
+  rs.SetCurrentIndex(Bstr::FromUtf8(table + "ByName").value());
+  std::mt19937_64 random(1);
+  for (auto _ : state) {
+    const Variant key = Variant::Str(
+        Bstr::FromUtf8(TextKey(static_cast<int64_t>(random() % kTextRows), state.range(1)))
+            .value());
+    if (!rs.Seek("=", &key)) state.SkipWithError("not found");
+    benchmark::DoNotOptimize(rs.GetFieldValue(1));
+  }
+}
+
+void SqliteSeekText(benchmark::State& state) {
+  Plain plain(TextDatabase());
+  const std::string sql = "SELECT rowid, K, Name FROM " +
+                          TextTable(state.range(0), state.range(1)) + " WHERE Name = ?1 LIMIT 1";
+  std::mt19937_64 random(1);
+  for (auto _ : state) {
+    sqlite3_stmt* s = plain.Statement(sql.c_str());
+    const std::string key = TextKey(static_cast<int64_t>(random() % kTextRows), state.range(1));
+    sqlite3_bind_text(s, 1, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(s) != SQLITE_ROW) state.SkipWithError("not found");
+    benchmark::DoNotOptimize(sqlite3_column_int64(s, 1));
+    sqlite3_reset(s);
+  }
+}
+
+// Building an index on the 1,000,000 names, as CreateIndex does: the sort is the collation's.
+void IndexBuildText(benchmark::State& state) {
+  Plain plain(TextDatabase());
+  const std::string table = TextTable(state.range(0), state.range(1));
+  const std::string build = "CREATE INDEX Built ON " + table + " (Name)";
+  for (auto _ : state) {
+    if (sqlite3_exec(plain.db, build.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+      state.SkipWithError(sqlite3_errmsg(plain.db));
+    }
+    state.PauseTiming();
+    sqlite3_exec(plain.db, "DROP INDEX Built", nullptr, nullptr, nullptr);
+    state.ResumeTiming();
   }
 }
 
@@ -211,6 +306,12 @@ void SqliteSnapshot(benchmark::State& state) {
 
 BENCHMARK(EngineSeek)->Arg(1000)->Arg(1000000);
 BENCHMARK(SqliteSeek)->Arg(1000)->Arg(1000000);
+BENCHMARK(EngineSeekText)->ArgsProduct({{0, 1}, {0, 1}});
+BENCHMARK(SqliteSeekText)->ArgsProduct({{0, 1}, {0, 1}});
+BENCHMARK(IndexBuildText)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK(EngineMoveNext)->Arg(1000000);
 BENCHMARK(SqliteMoveNext)->Arg(1000000);
 BENCHMARK(EngineAppend);
