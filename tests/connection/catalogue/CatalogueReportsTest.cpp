@@ -1,6 +1,6 @@
 // Reports on the open database's tables, fields and indexes.
 #include "engine/TableDef.h"
-#include "tests/catalogue/CatalogueTestSupport.h"
+#include "tests/connection/catalogue/CatalogueTestSupport.h"
 
 namespace vorlix::test {
 namespace {

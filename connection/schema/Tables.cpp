@@ -1,6 +1,6 @@
 #include "connection/CallFrame.h"
 #include "connection/Connection.h"
-#include "schema/FieldRecords.h"
+#include "connection/schema/FieldRecords.h"
 
 namespace vorlix {
 namespace {

@@ -1,5 +1,5 @@
 // Moving through the current table, and the record arrays that come back.
-#include "ConnectionTestSupport.h"
+#include "tests/connection/ConnectionTestSupport.h"
 
 namespace vorlix::test {
 namespace {

@@ -1,7 +1,7 @@
 #include "connection/CallFrame.h"
 #include "connection/Connection.h"
 #include "engine/TableDef.h"
-#include "schema/DeleteRelations.h"
+#include "connection/schema/DeleteRelations.h"
 
 namespace vorlix {
 

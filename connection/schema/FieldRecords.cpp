@@ -1,4 +1,4 @@
-#include "schema/FieldRecords.h"
+#include "connection/schema/FieldRecords.h"
 
 #include <string>
 #include <string_view>

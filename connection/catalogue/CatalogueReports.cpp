@@ -6,7 +6,7 @@
 #include "connection/Connection.h"
 #include "engine/DaoInfo.h"
 #include "engine/FieldType.h"
-#include "records/FieldPairs.h"
+#include "connection/records/FieldPairs.h"
 
 namespace vorlix {
 namespace {

@@ -4,7 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "tests/catalogue/CatalogueTestSupport.h"
+#include "tests/connection/ConnectionTestSupport.h"
+#include "tests/support/Values.h"
 
 namespace vorlix::test {
 namespace {

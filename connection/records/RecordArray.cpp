@@ -1,5 +1,5 @@
 #include "connection/Connection.h"
-#include "records/FieldPairs.h"
+#include "connection/records/FieldPairs.h"
 
 namespace vorlix {
 

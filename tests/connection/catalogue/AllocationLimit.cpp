@@ -1,4 +1,4 @@
-#include "tests/catalogue/AllocationLimit.h"
+#include "tests/connection/catalogue/AllocationLimit.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "connection/CallFrame.h"
 #include "connection/Connection.h"
-#include "schema/DeleteRelations.h"
+#include "connection/schema/DeleteRelations.h"
 
 namespace vorlix {
 
