@@ -4,13 +4,13 @@
 
 #include <algorithm>
 
-#include "engine/Catalog.h"
 #include "engine/DaoException.h"
-#include "engine/DatabaseFiles.h"
+#include "engine/FilePaths.h"
 #include "engine/LinkedSql.h"
 #include "engine/Names.h"
 #include "engine/Schema.h"
 #include "engine/SqlText.h"
+#include "engine/SystemTables.h"
 #include "engine/TableRebuild.h"
 
 namespace vorlix {

@@ -16,7 +16,7 @@
 #include "automation/Bstr.h"
 #include "engine/DaoInfo.h"
 #include "engine/Engine.h"
-#include "engine/Relations.h"
+#include "engine/ForeignKeys.h"
 #include "engine/Sqlite.h"
 #include "engine/TableList.h"
 

@@ -1,7 +1,7 @@
 #include "engine/Links.h"
 
 #include "engine/DaoException.h"
-#include "engine/DatabaseFiles.h"
+#include "engine/FilePaths.h"
 #include "engine/Schema.h"
 #include "engine/SqlText.h"
 #include "engine/Sqlite.h"

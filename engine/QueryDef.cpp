@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include "engine/Catalog.h"
 #include "engine/ColumnValue.h"
 #include "engine/DaoException.h"
 #include "engine/LinkedSql.h"
@@ -10,6 +9,7 @@
 #include "engine/SavedQueries.h"
 #include "engine/Schema.h"
 #include "engine/SqlText.h"
+#include "engine/SystemTables.h"
 
 namespace vorlix {
 namespace {

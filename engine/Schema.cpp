@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "engine/Catalog.h"
 #include "engine/DaoException.h"
 #include "engine/Names.h"
 #include "engine/SqlText.h"
+#include "engine/SystemTables.h"
 
 namespace vorlix {
 namespace {

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "engine/Catalog.h"
 #include "engine/DaoException.h"
 #include "engine/Links.h"
 #include "engine/Names.h"
 #include "engine/Schema.h"
 #include "engine/SqlText.h"
+#include "engine/SystemTables.h"
 #include "engine/TableRebuild.h"
 
 namespace vorlix {

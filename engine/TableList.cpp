@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/Catalog.h"
 #include "engine/SqlText.h"
+#include "engine/SystemTables.h"
 
 namespace vorlix {
 

@@ -2,11 +2,11 @@
 
 #include <sqlite3.h>
 
-#include "engine/Catalog.h"
 #include "engine/DaoException.h"
-#include "engine/DatabaseFiles.h"
 #include "engine/Engine.h"
+#include "engine/FilePaths.h"
 #include "engine/Sqlite.h"
+#include "engine/SystemTables.h"
 
 namespace vorlix {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/Relations.h"
+#include "engine/ForeignKeys.h"
 
 #include <map>
 

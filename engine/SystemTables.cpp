@@ -1,4 +1,4 @@
-#include "engine/Catalog.h"
+#include "engine/SystemTables.h"
 
 #include "engine/SqlText.h"
 

@@ -1,4 +1,4 @@
-#include "engine/DatabaseFiles.h"
+#include "engine/FilePaths.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
