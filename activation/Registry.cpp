@@ -1,23 +1,14 @@
 #include "activation/Registry.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "automation/AsciiCase.h"
 
 namespace vorlix {
 
 namespace {
 
 constexpr std::string_view kRoot = "HKEY_CLASSES_ROOT\\";
-
-char Lower(char c) {
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), s.begin(),
-                    [](char a, char b) { return Lower(a) == Lower(b); });
-}
 
 void AppendQuoted(std::string* out, std::string_view s) {
   *out += '"';
@@ -55,8 +46,7 @@ bool ValidPath(std::string_view path) {
 }  // namespace
 
 bool Registry::NameLess::operator()(std::string_view a, std::string_view b) const {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char x, char y) { return Lower(x) < Lower(y); });
+  return LessNoCase(a, b);
 }
 
 bool Registry::HasKey(std::string_view path) const {

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "automation/AsciiCase.h"
+
 namespace vorlix {
 
 namespace {
@@ -13,14 +15,7 @@ struct Token {
 };
 
 bool IsKeyword(const Token& token, std::string_view keyword) {
-  if (token.quoted || token.text.size() != keyword.size()) return false;
-  for (size_t i = 0; i < keyword.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(token.text[i])) !=
-        std::tolower(static_cast<unsigned char>(keyword[i]))) {
-      return false;
-    }
-  }
-  return true;
+  return !token.quoted && EqualNoCase(token.text, keyword);
 }
 
 class Parser {

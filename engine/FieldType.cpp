@@ -1,9 +1,9 @@
 #include "engine/FieldType.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
+#include "automation/AsciiCase.h"
 #include "engine/DaoInfo.h"
 
 namespace vorlix {
@@ -87,13 +87,6 @@ constexpr Synonym kSynonyms[] = {
     {"UNIQUEIDENTIFIER", dbGUID, false},
 };
 
-std::string Upper(std::string_view text) {
-  std::string upper(text);
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](unsigned char c) { return std::toupper(c); });
-  return upper;
-}
-
 // SQLite's affinity rules, for type words the list does not know: Memo stands for text
 // affinity, Long for integer, Long Binary for blob and Double for real and numeric.
 int16_t CodeByAffinity(std::string_view upper) {
@@ -114,7 +107,7 @@ const FieldType* FieldTypeByCode(int16_t code) {
 }
 
 DeclaredType ParseDeclaredType(std::string_view declared) {
-  const std::string upper = Upper(declared);
+  const std::string upper = AsciiUpper(declared);
   const size_t wordEnd = std::min(upper.find_first_of(" (\t\r\n"), upper.size());
   const std::string_view word = std::string_view(upper).substr(0, wordEnd);
 
@@ -151,7 +144,8 @@ DeclaredType ParseDeclaredType(std::string_view declared) {
 
 const char* TextAffinityDeclared(std::string_view declared) {
   const FieldType& type = *ParseDeclaredType(declared).type;
-  if (type.storage != Storage::kText || CodeByAffinity(Upper(declared)) == dbMemo) return nullptr;
+  if (type.storage != Storage::kText || CodeByAffinity(AsciiUpper(declared)) == dbMemo)
+    return nullptr;
   // Date/Time and GUID have numeric affinity even as the engine declares them; their stored
   // forms never look like numbers, so they need no other word.
   return CodeByAffinity(type.declared) == dbMemo ? type.declared : nullptr;

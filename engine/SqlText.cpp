@@ -61,10 +61,7 @@ std::optional<std::vector<Token>> Tokenize(std::string_view sql) {
       size_t end = i;
       while (end < sql.size() && IsWordChar(sql[end]))
         ++end;
-      std::string upper(sql.substr(i, end - i));
-      for (char& u : upper)
-        u = static_cast<char>(std::toupper(static_cast<unsigned char>(u)));
-      tokens.push_back({Token::kWord, i, end, std::move(upper)});
+      tokens.push_back({Token::kWord, i, end, AsciiUpper(sql.substr(i, end - i))});
       i = end;
     } else {
       tokens.push_back({Token::kPunct, i, i + 1, {}});
@@ -133,22 +130,6 @@ std::string QuoteName(std::string_view name) {
 
 std::string QuoteText(std::string_view text) {
   return Doubled(text, '\'');
-}
-
-namespace {
-unsigned char Fold(char c) {
-  return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
-}
-}  // namespace
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return Fold(x) == Fold(y); });
-}
-
-bool LessNoCase(std::string_view a, std::string_view b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char x, char y) { return Fold(x) < Fold(y); });
 }
 
 std::optional<CreateTableSql> ParseCreateTable(std::string sql) {

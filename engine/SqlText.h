@@ -8,16 +8,14 @@
 #include <string_view>
 #include <vector>
 
+#include "automation/AsciiCase.h"  // names compare as SQLite compares them
+
 namespace vorlix {
 
 // "name" with embedded quotes doubled: an identifier whatever it holds.
 std::string QuoteName(std::string_view name);
 // 'text' with embedded quotes doubled.
 std::string QuoteText(std::string_view text);
-
-// Names compared as SQLite compares them: ASCII letters without regard to case.
-bool EqualNoCase(std::string_view a, std::string_view b);
-bool LessNoCase(std::string_view a, std::string_view b);
 
 // A token of SQL text, as a byte range of it: a bare word, a quoted name ("x", [x] or `x`), a
 // string literal, or one punctuation character. Space and comments are not tokens.

@@ -1,19 +1,13 @@
 #include "server/CommandLine.h"
 
-#include <cctype>
+#include "automation/AsciiCase.h"
 
 namespace vorlix {
 namespace {
 
 // Whether the token at text's start is word, in any letter case, and ends there.
 bool TokenIs(std::string_view text, std::string_view word) {
-  if (text.size() < word.size()) return false;
-  for (size_t i = 0; i < word.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(text[i])) !=
-        std::toupper(static_cast<unsigned char>(word[i]))) {
-      return false;
-    }
-  }
+  if (!StartsWithNoCase(text, word)) return false;
   return text.size() == word.size() || text[word.size()] == ' ' || text[word.size()] == '\t';
 }
 

@@ -7,22 +7,13 @@
 #include <unordered_map>
 
 #include "activation/RegistryFile.h"
+#include "automation/AsciiCase.h"
 #include "protocol/TypeDescription.h"
 #include "server/Registration.h"
 
 namespace vorlix {
 
 namespace {
-
-char16_t Fold(char16_t c) {
-  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
-bool EqualNoCase(std::u16string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char y) {
-           return Fold(x) == Fold(static_cast<char16_t>(y));
-         });
-}
 
 std::u16string Widen(std::string_view ascii) {
   return std::u16string(ascii.begin(), ascii.end());
