@@ -7,9 +7,7 @@ import ctypes
 import os
 import random
 import signal
-import socket
 import sqlite3
-import struct
 import threading
 
 import vorlix
@@ -27,14 +25,6 @@ def setUpModule():
     # listening socket too, before the next client looks for one.
     if ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0:
         raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER)")
-
-
-def server_pid(socket_path):
-    """The process id of the server listening on socket_path, from the socket's peer."""
-    with socket.socket(socket.AF_UNIX) as s:
-        s.connect(socket_path)
-        peer = s.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, struct.calcsize("3i"))
-    return struct.unpack("3i", peer)[0]
 
 
 class CrashTest(ServerTestCase):
@@ -56,7 +46,7 @@ class CrashTest(ServerTestCase):
         acknowledged, tried, killed = set(), 0, []
         for _ in range(KILLS):
             with self.open_log(path) as db:
-                pid = server_pid(self.folder.socket)
+                pid = self.folder.server_pid()
                 self.assertNotIn(pid, killed)
                 timer = threading.Timer(moments.uniform(0.05, 0.5), os.kill, (pid, signal.SIGKILL))
                 timer.start()
@@ -76,7 +66,7 @@ class CrashTest(ServerTestCase):
                              signal.SIGKILL)
             killed.append(pid)
         with self.open_log(path) as db:
-            pid = server_pid(self.folder.socket)
+            pid = self.folder.server_pid()
             ok, served = db.Count()
             self.assertTrue(ok)
         self.assertTrue(self.folder.server_ended())
