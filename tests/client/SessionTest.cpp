@@ -15,6 +15,7 @@ namespace {
 
 using test::B;
 using test::Elements;
+using test::Ok;
 using test::Show;
 using Strings = std::vector<std::string>;
 
@@ -34,14 +35,6 @@ class SessionTest : public testing::Test {
   void TearDown() override {
     db_.reset();
     EXPECT_TRUE(folder_.ServerEnded());
-  }
-  // Runs call with a fresh [out, retval] VARIANT_BOOL; expects S_OK and -1 or 0.
-  template <typename Call>
-  bool Ok(Call call) {
-    VARIANT_BOOL result = 7;
-    EXPECT_EQ(call(&result), S_OK);
-    EXPECT_TRUE(result == VARIANT_TRUE || result == VARIANT_FALSE) << result;
-    return result == VARIANT_TRUE;
   }
   // A new database file, open on db_.
   void OpenNew(const std::string& file) {

@@ -10,6 +10,7 @@
 #include "automation/SafeArray.h"
 #include "connection/Connection.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/Values.h"
 
 namespace vorlix::test {
 
@@ -26,14 +27,6 @@ class ConnectionTest : public ::testing::Test {
         "CREATE TABLE Empty (ID COUNTER PRIMARY KEY)");
   }
 
-  // Runs call with a fresh [out, retval] VARIANT_BOOL; expects S_OK and -1 or 0.
-  template <typename Call>
-  bool Ok(Call call) {
-    VARIANT_BOOL result = 7;
-    EXPECT_EQ(call(&result), S_OK);
-    EXPECT_TRUE(result == VARIANT_TRUE || result == VARIANT_FALSE) << result;
-    return result == VARIANT_TRUE;
-  }
   bool Ask(HRESULT (CDBConnection::*method)(VARIANT_BOOL*)) {
     return Ok([&](VARIANT_BOOL* result) { return (db_.*method)(result); });
   }

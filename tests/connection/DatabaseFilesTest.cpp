@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "tests/connection/ConnectionTestSupport.h"
-#include "tests/support/Values.h"
 
 namespace vorlix::test {
 namespace {

@@ -2,4 +2,3 @@
 #pragma once
 
 #include "tests/connection/ConnectionTestSupport.h"
-#include "tests/support/Values.h"
