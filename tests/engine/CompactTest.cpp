@@ -5,8 +5,8 @@ namespace vorlix::test {
 namespace {
 
 // Refusing an existing destination or a source open here is checked through the connection
-// (tests/catalogue).
-TEST(Compact, CopyIsSmallerHoldsTheSameDataAndTheLocaleGiven) {
+// (tests/connection/DatabaseFilesTest.cpp).
+TEST(Compact, CopyIsSmallerHoldsTheSameDataAndTheLocaleGivenAndAPlainFileStaysPlain) {
   TempDir dir;
   const std::string src = dir.Path("src.vdb"), dst = dir.Path("dst.vdb");
   CreateDatabase(src);
@@ -29,17 +29,14 @@ TEST(Compact, CopyIsSmallerHoldsTheSameDataAndTheLocaleGiven) {
               CDaoWorkspace::CompactDatabase(B(dir.Path("missing.vdb")), B(dir.Path("x.vdb")));
             }),
             dao_error::kFileNotFound);
-}
 
-// A file that other programs made, and the engine never opened for writing, has no catalog;
-// its copy has none either, so the locale has nowhere to go.
-TEST(Compact, APlainSqliteFileStaysPlain) {
-  TempDir dir;
-  const std::string src = dir.Path("plain.vdb"), dst = dir.Path("copy.vdb");
-  Sql(src, "CREATE TABLE T (N INTEGER); INSERT INTO T VALUES (1), (2)");
-  CDaoWorkspace::CompactDatabase(B(src), B(dst));
-  EXPECT_EQ(Sql(dst, "SELECT group_concat(name) FROM sqlite_schema"), Lines{"T"});
-  EXPECT_EQ(Sql(dst, "SELECT sum(N) FROM T"), Lines{"3"});
+  // A file that other programs made, and the engine never opened for writing, has no catalog;
+  // its copy has none either, so the locale has nowhere to go.
+  const std::string plain = dir.Path("plain.vdb"), plainCopy = dir.Path("plain-copy.vdb");
+  Sql(plain, "CREATE TABLE T (N INTEGER); INSERT INTO T VALUES (1), (2)");
+  CDaoWorkspace::CompactDatabase(B(plain), B(plainCopy));
+  EXPECT_EQ(Sql(plainCopy, "SELECT group_concat(name) FROM sqlite_schema"), Lines{"T"});
+  EXPECT_EQ(Sql(plainCopy, "SELECT sum(N) FROM T"), Lines{"3"});
 }
 
 }  // namespace
