@@ -127,6 +127,9 @@ TEST_F(SessionTest, ConnectionOpensReadsFieldsRecordsAndFailures) {
 
   EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_->Close(r); }));
   EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) { return db_->IsOpen(r); }));
+  const std::string copy = files_.Path("copy.vdb");
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_->Compact(B(file), B(copy), r); }));
+  EXPECT_EQ(test::Sql(copy, "SELECT count(*) FROM People"), Strings{"2"});
 }
 
 TEST_F(SessionTest, RecordsAreAppendedWalkedSoughtReplacedAndDeleted) {
@@ -189,7 +192,7 @@ TEST_F(SessionTest, RecordsAreAppendedWalkedSoughtReplacedAndDeleted) {
   EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_->Close(r); }));
 }
 
-TEST_F(SessionTest, SchemaDefinesModifiesIndexesAndLinksTables) {
+TEST_F(SessionTest, SchemaDefinesModifiesIndexesRenamesLinksAndDeletesTables) {
   const std::string other = files_.Path("suppliers.vdb");
   OpenNew(other);
   ASSERT_TRUE(Command("CREATE TABLE Suppliers (Code TEXT(5), Name TEXT(30))"));
@@ -220,8 +223,17 @@ TEST_F(SessionTest, SchemaDefinesModifiesIndexesAndLinksTables) {
             }),
             Strings{"VT_BSTR Nuts Ltd"});
 
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_->RenameTable(u"Stock", u"Goods", r); }));
+  ASSERT_TRUE(
+      Command("CREATE TABLE Orders (Item TEXT(20), CONSTRAINT OrderedGoods FOREIGN KEY "
+              "(Item) REFERENCES Goods (Item))"));
+  VARIANT_BOOL exists = 7;
+  EXPECT_TRUE(
+      Ok([&](VARIANT_BOOL* r) { return db_->RelationExists(u"OrderedGoods", &exists, r); }));
+  EXPECT_EQ(exists, VARIANT_TRUE);
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_->DeleteTable(u"Goods", -1, r); }));
   EXPECT_EQ(Answer([&](Variant* out, VARIANT_BOOL* r) { return db_->ListTables(out, r); }),
-            (Strings{"VT_BSTR Makers", "VT_BSTR Stock"}));
+            (Strings{"VT_BSTR Makers", "VT_BSTR Orders"}));
   EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_->Close(r); }));
 }
 
@@ -243,6 +255,12 @@ TEST_F(SessionTest, CatalogueReportsAndQueriesAnswerInArrays) {
   EXPECT_EQ(exists, VARIANT_FALSE);  // compared exactly
   EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_->Required(u"Towns", u"Name", &required, r); }));
   EXPECT_EQ(required, VARIANT_TRUE);
+  Variant record;
+  ASSERT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_->Top(&record, r); }));
+  EXPECT_EQ(Answer([&](Variant* out, VARIANT_BOOL* r) {
+              return db_->GetAttributes(u"Pop", out, r);
+            }).at(1),
+            "VT_BSTR Pop");
 
   // Text compares without regard to case, beyond ASCII too.
   EXPECT_EQ(
