@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "automation/Date.h"
@@ -13,6 +14,13 @@
 
 namespace vorlix {
 namespace {
+
+// Through byte pointers, which the library copies as one block; char iterators into a vector
+// of uint8_t would convert byte by byte.
+std::vector<uint8_t> BytesOf(std::string_view bytes) {
+  const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+  return std::vector<uint8_t>(data, data + bytes.size());
+}
 
 Variant ByStorage(const StoredView& value) {
   switch (value.kind) {
@@ -29,8 +37,7 @@ Variant ByStorage(const StoredView& value) {
     case StoredValue::kText:
       return Variant::Str(ToBstr(value.bytes));
     case StoredValue::kBlob:
-      return Variant::Array(
-          SafeArray::ByteVector(std::vector<uint8_t>(value.bytes.begin(), value.bytes.end())));
+      return Variant::Array(SafeArray::ByteVector(BytesOf(value.bytes)));
   }
   return Variant::Null();
 }
@@ -94,7 +101,7 @@ StoredValue ReadColumn(const Statement& stmt, int column) {
   v.integer = cell.integer;
   v.real = cell.real;
   if (cell.kind == StoredValue::kText) v.text = cell.bytes;
-  if (cell.kind == StoredValue::kBlob) v.blob.assign(cell.bytes.begin(), cell.bytes.end());
+  if (cell.kind == StoredValue::kBlob) v.blob = BytesOf(cell.bytes);
   return v;
 }
 

@@ -7,6 +7,7 @@
 #include "engine/Names.h"
 #include "engine/Recordset.h"
 #include "engine/SqlText.h"
+#include "engine/SystemTables.h"
 
 namespace vorlix {
 namespace {
@@ -166,6 +167,11 @@ void CDaoRecordset::Store(State& s) {
         for (size_t f : columns) {
           names += (names.empty() ? "" : ", ") + QuoteName(s.fields[f].name);
           marks += marks.empty() ? "?" : ", ?";
+        }
+        for (const RecordField& field : s.fields) {
+          if (!field.autoIncrement) continue;
+          names += ", " + QuoteName(field.name);
+          marks += ", " + catalog::NextCounterSql(s.schema.name, field.name);
         }
         sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
       } else if (!columns.empty()) {

@@ -43,14 +43,17 @@ std::string CounterTrigger(const std::string& table, const std::string& field) {
   return kCounterPrefix + table + "." + field;
 }
 
+std::string CounterKey(const std::string& table, const std::string& field) {
+  return "TableName = " + QuoteText(table) + " AND FieldName = " + QuoteText(field);
+}
+
 }  // namespace
 
 // After each insert: a row that brought no number gets the next one; a row that brought its
 // own moves the counter past it, so a later automatic number never repeats it.
 void InstallCounter(SqliteDb& db, const std::string& table, const std::string& field) {
   const std::string t = QuoteName(table), f = QuoteName(field);
-  const std::string key =
-      "TableName = " + QuoteText(table) + " AND FieldName = " + QuoteText(field);
+  const std::string key = CounterKey(table, field);
   db.Exec("INSERT OR IGNORE INTO MSysCounters (TableName, FieldName, LastValue) SELECT " +
           QuoteText(table) + ", " + QuoteText(field) + ", coalesce(max(" + f + "), 0) FROM " + t +
           ";\n" + "CREATE TRIGGER " + QuoteName(CounterTrigger(table, field)) +
@@ -60,6 +63,14 @@ void InstallCounter(SqliteDb& db, const std::string& table, const std::string& f
           ") = 'integer' THEN max(LastValue, NEW." + f + ") ELSE LastValue END WHERE " + key +
           ";\n" + "  UPDATE " + t + " SET " + f + " = (SELECT LastValue FROM MSysCounters WHERE " +
           key + ") WHERE NEW." + f + " IS NULL AND rowid = NEW.rowid;\nEND");
+}
+
+// Only where the trigger exists: it is what moves LastValue on, and a number taken without it
+// would be given again.
+std::string NextCounterSql(const std::string& table, const std::string& field) {
+  return "(SELECT LastValue + 1 FROM MSysCounters WHERE " + CounterKey(table, field) +
+         " AND EXISTS (SELECT 1 FROM main.sqlite_schema WHERE type = 'trigger' AND name = " +
+         QuoteText(CounterTrigger(table, field)) + "))";
 }
 
 bool Exists(SqliteDb& db) {

@@ -31,6 +31,11 @@ bool Exists(SqliteDb& db);
 // Creates the catalog tables that are missing.
 void Create(SqliteDb& db);
 
+// An SQL expression for the number the counter trigger would give a row of table that brings
+// none for field, or Null where the field has no counter. An insert that supplies it spares
+// the trigger from rewriting the new row, which for a big record is most of its cost.
+std::string NextCounterSql(const std::string& table, const std::string& field);
+
 void SetProperty(SqliteDb& db, const std::string& name, const std::string& value);
 
 struct FieldEntry {
