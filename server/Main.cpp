@@ -1,6 +1,5 @@
 // vorlix-server: registers or unregisters the server, or serves its objects on the per-user
 // socket until it has been idle for the idle time-out.
-#include <malloc.h>
 #include <unistd.h>
 
 #include <climits>
@@ -9,6 +8,7 @@
 
 #include "activation/RegistryFile.h"
 #include "activation/RuntimeDirectory.h"
+#include "server/Allocator.h"
 #include "server/CommandLine.h"
 #include "server/Registration.h"
 #include "server/ServerSocket.h"
@@ -30,11 +30,8 @@ int Fail(const std::string& error) {
   return 1;
 }
 
-int Serve() {
-  // A big value's buffers get mappings of their own, given back when the call frees them.
-  // Left to itself, glibc raises this threshold after such a free and keeps later big buffers
-  // on its heap: a server that carried one 10 MB value would hold on to that memory.
-  mallopt(M_MMAP_THRESHOLD, 1 << 20);
+int Serve(char** argv) {
+  TuneAllocator(argv);
   // Before any thread starts, so that no thread but the loop's signal source takes them.
   WireServer::BlockStopSignals();
   std::string error;
@@ -67,7 +64,7 @@ int Main(int argc, char** argv) {
   HRESULT hr = S_OK;
   switch (ParseCommandLine(JoinArguments(argc, argv))) {
     case ServerAction::kServe:
-      return Serve();
+      return Serve(argv);
     case ServerAction::kRegister:
       hr = RegisterServer(RegistryPath(), ModulePath(), &error);
       break;
