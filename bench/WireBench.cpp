@@ -21,8 +21,8 @@
 
 #include "client/CreateObject.h"
 #include "client/TypedProxies.h"
+#include "connection/Connection.h"
 #include "engine/Database.h"
-#include "server/ConnectionObject.h"
 
 namespace vorlix {
 namespace {
@@ -115,12 +115,9 @@ void BM_Wire(benchmark::State& state) {
 BENCHMARK(BM_Wire)->Apply(ArgNames)->Unit(benchmark::kMicrosecond);
 
 void BM_InProcess(benchmark::State& state) {
-  ModuleLock lock;
-  auto* object = new ConnectionObject(nullptr, lock);
-  object->Inner()->AddRef();
-  Prepare(*object);
-  Operation(state, *object);
-  object->Inner()->Release();
+  CDBConnection connection;
+  Prepare(connection);
+  Operation(state, connection);
 }
 BENCHMARK(BM_InProcess)->Apply(ArgNames)->Unit(benchmark::kMicrosecond);
 

@@ -1,7 +1,7 @@
 // Binding: ties a row of the interface table to the C++ member function that implements it, so
 // that Invoke can call the member with arguments coerced to the row's declared types. A binding
 // is one line per method,
-//   VORLIX_BIND(IDBConnection, Open),
+//   VORLIX_BIND(CDBConnection, Open),
 // and Agree() proves at compile time that a list of bindings matches the table's rows: the same
 // names in the same order, and each member's parameters of the C++ types the row declares.
 #pragma once
@@ -20,7 +20,7 @@
 
 namespace vorlix {
 
-// Calls the bound member on self (an object of the member's class) with args (every parameter
+// Calls the bound member on the object self stands for (BoundObject) with args (every parameter
 // but the [out, retval] one, in declared order; the count is already checked); fills *result
 // and *outs. A failed coercion returns its HRESULT with the parameter's position in *argErr.
 using InvokeFn = HRESULT (*)(IDispatch& self, const Method& method,
@@ -32,6 +32,13 @@ struct Binding {
   InvokeFn invoke;
   bool (*agrees)(const Method& method);
 };
+
+// The object whose members serve calls made to self: self itself, unless a specialization
+// declared beside the interface says where such an object keeps it.
+template <typename Object>
+Object& BoundObject(IDispatch& self) {
+  return static_cast<Object&>(self);
+}
 
 namespace binding {
 
@@ -139,7 +146,7 @@ template <typename Object, typename... A, HRESULT (Object::*Member)(A...)>
 struct Bound<Member> {
   static HRESULT Invoke(IDispatch& self, const Method& method, const std::vector<Variant>& args,
                         Variant* result, std::vector<Variant>* outs, uint32_t* argErr) {
-    return Call(static_cast<Object&>(self), Member, method, args, result, outs, argErr,
+    return Call(BoundObject<Object>(self), Member, method, args, result, outs, argErr,
                 std::index_sequence_for<A...>());
   }
   static constexpr bool Agrees(const Method& method) {

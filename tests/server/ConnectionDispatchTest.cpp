@@ -62,7 +62,7 @@ TEST_F(ConnectionDispatchTest, WrongArgumentsAreRefusedBeforeTheCall) {
 }
 
 // Append presets required text fields only for a flag of exactly -1. A late-bound 1 is coerced
-// to the Boolean -1 first; the same 1 through the vtable is not -1.
+// to the Boolean -1 first; the same 1 passed to the connection itself is not -1.
 TEST_F(ConnectionDispatchTest, ArgumentsAreCoercedToTheDeclaredTypes) {
   test::TempDir dir;
   const std::string path = dir.Path("db.vdb");
@@ -76,7 +76,9 @@ TEST_F(ConnectionDispatchTest, ArgumentsAreCoercedToTheDeclaredTypes) {
 
   VARIANT_BOOL ok = 7;
   Variant stored;
-  EXPECT_EQ(connection_->Append(values, 1, &stored, &ok), S_OK);
+  EXPECT_EQ(
+      static_cast<ConnectionObject*>(connection_)->Connection().Append(values, 1, &stored, &ok),
+      S_OK);
   EXPECT_EQ(ok, VARIANT_FALSE);
 
   EXPECT_EQ(Call(u"append", {values, Variant::I4(1), Variant()}), S_OK);
