@@ -10,6 +10,14 @@ std::optional<Bstr> Bstr::FromUtf8(std::string_view utf8) {
   return Bstr(std::move(*text));
 }
 
+Bstr Bstr::FromUtf8Lossy(std::string_view utf8) {
+  if (std::optional<Bstr> b = FromUtf8(utf8)) return std::move(*b);
+  std::u16string text;
+  for (unsigned char c : utf8)
+    text += c < 0x80 ? char16_t(c) : u'\uFFFD';
+  return Bstr(std::move(text));
+}
+
 std::optional<std::string> Bstr::ToUtf8() const {
   return Utf16ToUtf8(text_);
 }

@@ -17,6 +17,9 @@ class Bstr {
 
   // The text of valid UTF-8, or nullopt (see Utf.h for what is invalid).
   static std::optional<Bstr> FromUtf8(std::string_view utf8);
+  // The text of utf8 whatever it holds: when it is not valid UTF-8 (a foreign writer's bytes),
+  // ASCII stays and every other byte becomes U+FFFD, rather than losing the whole text.
+  static Bstr FromUtf8Lossy(std::string_view utf8);
 
   // UTF-8 of the text, or nullopt when it holds an unpaired surrogate.
   std::optional<std::string> ToUtf8() const;

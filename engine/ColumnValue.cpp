@@ -10,7 +10,6 @@
 #include "automation/Date.h"
 #include "automation/Numeric.h"
 #include "automation/SafeArray.h"
-#include "engine/Names.h"
 
 namespace vorlix {
 namespace {
@@ -35,7 +34,7 @@ Variant ByStorage(const StoredView& value) {
     case StoredValue::kReal:
       return Variant::R8(value.real);
     case StoredValue::kText:
-      return Variant::Str(ToBstr(value.bytes));
+      return Variant::Str(Bstr::FromUtf8Lossy(value.bytes));
     case StoredValue::kBlob:
       return Variant::Array(SafeArray::ByteVector(BytesOf(value.bytes)));
   }

@@ -1,11 +1,9 @@
 #include "engine/DaoException.h"
 
-#include "engine/Names.h"
-
 namespace vorlix {
 
 Bstr CDaoException::Description() const {
-  return ToBstr(description_);
+  return Bstr::FromUtf8Lossy(description_);
 }
 
 void ThrowDao(int32_t code, std::string description) {

@@ -6,7 +6,7 @@
 
 #include "engine/DaoException.h"
 #include "engine/FilePaths.h"
-#include "engine/LinkedSql.h"
+#include "engine/Links.h"
 #include "engine/Names.h"
 #include "engine/Schema.h"
 #include "engine/SqlText.h"
@@ -138,7 +138,7 @@ void CDaoDatabase::Close() {
 }
 
 Bstr CDaoDatabase::GetName() const {
-  return open_ ? ToBstr(open_->name) : Bstr();
+  return open_ ? Bstr::FromUtf8Lossy(open_->name) : Bstr();
 }
 
 bool CDaoDatabase::CanUpdate() const {
@@ -213,12 +213,12 @@ void CDaoDatabase::GetTableDefInfo(int index, CDaoTableDefInfo& info, uint32_t l
   const TableEntry& t = tables[index];
   const bool system = IsSystemName(t.name);
   info = CDaoTableDefInfo();
-  info.m_strName = ToBstr(t.name);
+  info.m_strName = Bstr::FromUtf8Lossy(t.name);
   info.m_lAttributes = (system ? dbSystemObject : 0) | (t.isLink ? dbAttachedTable : 0);
   info.m_bUpdatable = CanUpdate() && !system;
   if (t.isLink) {
-    info.m_strConnect = ToBstr(t.connect);
-    info.m_strSourceTableName = ToBstr(t.sourceTable);
+    info.m_strConnect = Bstr::FromUtf8Lossy(t.connect);
+    info.m_strSourceTableName = Bstr::FromUtf8Lossy(t.sourceTable);
   } else if (level >= AFX_DAO_ALL_INFO) {
     info.m_lRecordCount = Db().QueryInt("SELECT count(*) FROM " + QuoteName(t.name));
   }

@@ -2,7 +2,6 @@
 
 #include <map>
 
-#include "engine/Names.h"
 #include "engine/SqlText.h"
 #include "engine/TableList.h"
 
@@ -79,12 +78,12 @@ std::vector<RelationSchema> ReadRelations(SqliteDb& db) {
       r.foreignTable = table.name;
       r.clause = i;
       if (clausesKnown) r.name = parsed->foreignKeys[i].name;
-      r.info.m_strTable = ToBstr(r.primaryTable);
-      r.info.m_strForeignTable = ToBstr(r.foreignTable);
+      r.info.m_strTable = Bstr::FromUtf8Lossy(r.primaryTable);
+      r.info.m_strForeignTable = Bstr::FromUtf8Lossy(r.foreignTable);
       if (keys[i].onUpdate == "CASCADE") r.info.m_lAttributes |= dbRelationUpdateCascade;
       if (keys[i].onDelete == "CASCADE") r.info.m_lAttributes |= dbRelationDeleteCascade;
       for (const auto& [primary, foreign] : keys[i].columns) {
-        r.info.m_fieldInfos.push_back({ToBstr(primary), ToBstr(foreign)});
+        r.info.m_fieldInfos.push_back({Bstr::FromUtf8Lossy(primary), Bstr::FromUtf8Lossy(foreign)});
       }
       relations.push_back(std::move(r));
     }
@@ -104,7 +103,7 @@ std::vector<RelationSchema> ReadRelations(SqliteDb& db) {
         name = base + std::to_string(n);
       r.name = name;
     }
-    r.info.m_strName = ToBstr(r.name);
+    r.info.m_strName = Bstr::FromUtf8Lossy(r.name);
   }
   return relations;
 }

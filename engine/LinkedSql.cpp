@@ -1,15 +1,11 @@
 #include "engine/LinkedSql.h"
 
-#include <sqlite3.h>
-
 #include "engine/DaoException.h"
 #include "engine/Links.h"
 #include "engine/SqlText.h"
 
 namespace vorlix {
 namespace {
-
-constexpr std::string_view kLinkSchemaPrefix = "MSysLink ";
 
 // Words after a table name that show the statement gives it no alias of its own.
 bool EndsTableName(const Token& t, const std::string& sql) {
@@ -21,44 +17,6 @@ bool EndsTableName(const Token& t, const std::string& sql) {
     if (t.Is(word)) return true;
   }
   return false;
-}
-
-// Attaches the link's file unless it is attached already; returns its schema name. Named
-// after the path, so links to one file share it and a link made again to another file never
-// meets the old attachment.
-std::string Attach(SqliteDb& db, const TableEntry& link) {
-  const std::string path = LinkPath(link.connect);
-  const std::string schema = std::string(kLinkSchemaPrefix) + path;
-  Statement listed = db.Cached("SELECT 1 FROM pragma_database_list WHERE name = ?1");
-  listed.Bind(1, schema);
-  if (!listed.Step()) {
-    // ATTACH would make a missing file: check the target first (3024, 3078 ...).
-    CheckLinkTarget(path, link.sourceTable);
-    db.Prepare("ATTACH DATABASE ?1 AS ?2").Bind(1, path).Bind(2, schema).Run();
-  }
-  return schema;
-}
-
-int RefuseLinkedDefinitions(void*, int action, const char* arg1, const char*, const char* schema,
-                            const char*) {
-  switch (action) {
-    case SQLITE_ALTER_TABLE:
-      schema = arg1;  // ALTER TABLE gives its schema first
-      break;
-    case SQLITE_CREATE_INDEX:
-    case SQLITE_CREATE_TABLE:
-    case SQLITE_CREATE_TRIGGER:
-    case SQLITE_CREATE_VIEW:
-    case SQLITE_DROP_INDEX:
-    case SQLITE_DROP_TABLE:
-    case SQLITE_DROP_TRIGGER:
-    case SQLITE_DROP_VIEW:
-      break;
-    default:
-      return SQLITE_OK;
-  }
-  const bool linked = schema && std::string_view(schema).starts_with(kLinkSchemaPrefix);
-  return linked ? SQLITE_DENY : SQLITE_OK;
 }
 
 }  // namespace
@@ -84,10 +42,6 @@ std::optional<std::string> DroppedLink(CDaoDatabase& db, const std::string& sql)
     if (e.isLink && EqualNoCase(e.name, wanted)) return e.name;
   }
   return std::nullopt;
-}
-
-void GuardLinkedFiles(SqliteDb& db) {
-  sqlite3_set_authorizer(db.handle(), RefuseLinkedDefinitions, nullptr);
 }
 
 std::string ResolveLinks(CDaoDatabase& db, const std::string& sql) {
@@ -120,7 +74,7 @@ std::string ResolveLinks(CDaoDatabase& db, const std::string& sql) {
     for (const TableEntry* link : links) {
       if (!EqualNoCase(link->name, name)) continue;
       out += sql.substr(copied, token.begin - copied);
-      out += QuoteName(Attach(db.Db(), *link)) + "." + QuoteName(link->sourceTable);
+      out += QuoteName(AttachLink(db.Db(), *link)) + "." + QuoteName(link->sourceTable);
       const bool aliasable =
           prev.Is("FROM") || prev.Is("JOIN") || prev.Is("UPDATE") || prev.IsPunct(',', sql);
       if (aliasable && (i + 1 == t.size() || EndsTableName(t[i + 1], sql))) {

@@ -21,9 +21,4 @@ std::string ResolveLinks(CDaoDatabase& db, const std::string& sql);
 // statement removes the link, never its source table. nullopt for any other statement.
 std::optional<std::string> DroppedLink(CDaoDatabase& db, const std::string& sql);
 
-// Makes db refuse (at prepare, with SQLITE_AUTH) any statement that creates, drops or alters a
-// table, index, view or trigger in a linked file: a link lends its source table's rows, never
-// its definition, whatever name the statement reaches it by.
-void GuardLinkedFiles(SqliteDb& db);
-
 }  // namespace vorlix

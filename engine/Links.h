@@ -1,8 +1,11 @@
-// Links to tables of other database files: the connect string and the check that the target
-// exists.
+// Links to tables of other database files: the connect string, the check that the target
+// exists, and the attachment of the target's file through which SQL reaches it.
 #pragma once
 
 #include <string>
+
+#include "engine/Sqlite.h"
+#include "engine/TableList.h"
 
 namespace vorlix {
 
@@ -15,5 +18,15 @@ std::string LinkPath(const std::string& connect);
 // CheckExistingFile raises, 3343 for a file that is not a database, 3078 when it has no such
 // table.
 std::string CheckLinkTarget(const std::string& path, const std::string& sourceTable);
+
+// Attaches the file of link to db unless it is attached already, and returns its schema name.
+// Named after the path, so links to one file share it and a link made again to another file
+// never meets the old attachment. Raises what CheckLinkTarget raises before attaching.
+std::string AttachLink(SqliteDb& db, const TableEntry& link);
+
+// Makes db refuse (at prepare, with SQLITE_AUTH) any statement that creates, drops or alters a
+// table, index, view or trigger in a linked file: a link lends its source table's rows, never
+// its definition, whatever name the statement reaches it by.
+void GuardLinkedFiles(SqliteDb& db);
 
 }  // namespace vorlix

@@ -1,19 +1,9 @@
 #include "engine/Names.h"
 
-#include <utility>
-
 #include "engine/DaoException.h"
 #include "engine/SqlText.h"
 
 namespace vorlix {
-
-Bstr ToBstr(std::string_view utf8) {
-  if (std::optional<Bstr> b = Bstr::FromUtf8(utf8)) return std::move(*b);
-  std::u16string text;
-  for (unsigned char c : utf8)
-    text += c < 0x80 ? char16_t(c) : u'\uFFFD';
-  return Bstr(std::move(text));
-}
 
 std::string NameUtf8(const Bstr& name, const char* what) {
   std::optional<std::string> utf8 = name.ToUtf8();

@@ -9,10 +9,6 @@
 
 namespace vorlix {
 
-// The text of a name SQLite gives back. Bytes that are not UTF-8 (a foreign writer's) become
-// U+FFFD rather than losing the whole name.
-Bstr ToBstr(std::string_view utf8);
-
 // The UTF-8 of a name used to find something; raises 3125 when the text cannot be a name at
 // all (an unpaired surrogate). what says what it names, for the message ("table", "field").
 std::string NameUtf8(const Bstr& name, const char* what);

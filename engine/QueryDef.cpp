@@ -124,11 +124,11 @@ void CDaoQueryDef::Append() {
 }
 
 Bstr CDaoQueryDef::GetName() const {
-  return ToBstr(name_);
+  return Bstr::FromUtf8Lossy(name_);
 }
 
 Bstr CDaoQueryDef::GetSQL() const {
-  return ToBstr(sql_);
+  return Bstr::FromUtf8Lossy(sql_);
 }
 
 void CDaoQueryDef::SetSQL(const Bstr& sql) {
@@ -205,7 +205,7 @@ void CDaoQueryDef::Execute(int) {
   if (std::optional<std::string> link = DroppedLink(*database_, text_.sql)) {
     // The user means the link, not the other file's table: forget it as deleting its table
     // definition does.
-    database_->DeleteTableDef(ToBstr(*link));
+    database_->DeleteTableDef(Bstr::FromUtf8Lossy(*link));
     recordsAffected_ = 0;
     return;
   }

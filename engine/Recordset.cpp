@@ -145,7 +145,7 @@ void CDaoRecordset::Close() noexcept {
 }
 
 Bstr CDaoRecordset::GetName() const {
-  return ToBstr(Require().name);
+  return Bstr::FromUtf8Lossy(Require().name);
 }
 
 void CDaoRecordset::SetLockingMode(bool pessimistic) {

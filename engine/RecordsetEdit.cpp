@@ -4,7 +4,6 @@
 #include "engine/ColumnValue.h"
 #include "engine/DaoException.h"
 #include "engine/EditLock.h"
-#include "engine/Names.h"
 #include "engine/Recordset.h"
 #include "engine/SqlText.h"
 #include "engine/SystemTables.h"

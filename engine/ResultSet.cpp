@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include "engine/ColumnValue.h"
-#include "engine/Names.h"
 
 namespace vorlix {
 
@@ -98,15 +97,15 @@ ResultSet ReadResultSet(Statement& stmt) {
     f.type = fromTable ? dt.type : nullptr;
     f.autoIncrement = fromTable && dt.autoIncrement;
     const FieldType* reported = f.type ? f.type : FieldTypeByCode(CodeOfStorage(result.rows, c));
-    f.info.m_strName = ToBstr(f.name);
+    f.info.m_strName = Bstr::FromUtf8Lossy(f.name);
     f.info.m_nType = reported->code;
     f.info.m_lSize = f.type ? dt.size : reported->size;
     f.info.m_lAttributes = FieldAttributes(*reported, f.autoIncrement);
     f.info.m_nOrdinalPosition = static_cast<int16_t>(c);
     f.info.m_bAllowZeroLength = reported->noCase;
     if (fromTable) {
-      f.info.m_strSourceField = ToBstr(sqlite3_column_origin_name(s, c));
-      f.info.m_strSourceTable = ToBstr(sqlite3_column_table_name(s, c));
+      f.info.m_strSourceField = Bstr::FromUtf8Lossy(sqlite3_column_origin_name(s, c));
+      f.info.m_strSourceTable = Bstr::FromUtf8Lossy(sqlite3_column_table_name(s, c));
     }
     result.fields.push_back(std::move(f));
   }

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "engine/DaoException.h"
-#include "engine/Names.h"
 #include "engine/SqlText.h"
 #include "engine/SystemTables.h"
 
@@ -50,15 +49,15 @@ void ReadFields(SqliteDb& db, bool hasCatalog, TableSchema& t) {
       if (EqualNoCase(declared, "INTEGER")) rowidCandidate = f.name;
     }
     CDaoFieldInfo& info = f.info;
-    info.m_strName = ToBstr(f.name);
+    info.m_strName = Bstr::FromUtf8Lossy(f.name);
     info.m_nType = dt.type->code;
     info.m_lSize = dt.size;
     info.m_nOrdinalPosition = static_cast<int16_t>(s.Int(0));
     info.m_bRequired = s.Int(3) != 0;
     info.m_bAllowZeroLength = dt.type->code == dbText || dt.type->code == dbMemo;
-    info.m_strDefaultValue = ToBstr(DefaultText(s.Text(4)));
+    info.m_strDefaultValue = Bstr::FromUtf8Lossy(DefaultText(s.Text(4)));
     info.m_strSourceField = info.m_strName;
-    info.m_strSourceTable = ToBstr(t.name);
+    info.m_strSourceTable = Bstr::FromUtf8Lossy(t.name);
     t.fields.push_back(std::move(f));
   }
 
@@ -83,7 +82,7 @@ void ReadFields(SqliteDb& db, bool hasCatalog, TableSchema& t) {
     if (!hasCatalog) continue;
     if (std::optional<catalog::FieldEntry> e = catalog::Field(db, t.name, f.name)) {
       f.info.m_bAllowZeroLength = e->allowZeroLength;
-      f.info.m_strDefaultValue = ToBstr(e->defaultValue);
+      f.info.m_strDefaultValue = Bstr::FromUtf8Lossy(e->defaultValue);
     }
   }
 }
@@ -110,7 +109,7 @@ void ReadIndexes(SqliteDb& db, bool hasCatalog, TableSchema& t) {
       onExpression = onExpression || cols.Int(0) < 0;
       index.columns.push_back(cols.Text(1));
       index.collations.push_back(cols.Text(3));
-      index.info.m_fieldInfos.push_back({ToBstr(cols.Text(1)), cols.Int(2) != 0});
+      index.info.m_fieldInfos.push_back({Bstr::FromUtf8Lossy(cols.Text(1)), cols.Int(2) != 0});
     }
     if (onExpression) continue;  // no field to report it by
 
@@ -129,7 +128,7 @@ void ReadIndexes(SqliteDb& db, bool hasCatalog, TableSchema& t) {
       for (const std::string& c : index.columns)
         name += (name.empty() ? "" : "_") + c;
     }
-    index.info.m_strName = ToBstr(name);
+    index.info.m_strName = Bstr::FromUtf8Lossy(name);
     index.info.m_bUnique = l.unique;
     index.info.m_bPrimary = index.info.m_bRequired = primary;
     t.indexes.push_back(std::move(index));

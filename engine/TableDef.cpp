@@ -134,7 +134,7 @@ void CDaoTableDef::RequireTable(const char* what) const {
 }
 
 Bstr CDaoTableDef::GetName() const {
-  return ToBstr(name_);
+  return Bstr::FromUtf8Lossy(name_);
 }
 
 void CDaoTableDef::Create(const Bstr& name, int32_t attributes, const Bstr& sourceTable,
