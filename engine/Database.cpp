@@ -60,7 +60,7 @@ void CDaoDatabase::Open(const Bstr& name, bool exclusive, bool readOnly, const B
     }
     // SQLite may give a writer reading only (the user may not write the file after all):
     // enough for a shared read-only open, not for writing or holding the file exclusively.
-    if (writer && (!readOnly || exclusive) && sqlite3_db_readonly(db->handle(), "main") == 1) {
+    if (writer && (!readOnly || exclusive) && db->ReadsOnly()) {
       ThrowDao(dao_error::kCannotOpen, "The user may not write " + Quoted(path) + ".");
     }
     if (exclusive && writer) db->Exec("BEGIN EXCLUSIVE; COMMIT");

@@ -1,7 +1,5 @@
 #include "engine/EditLock.h"
 
-#include <sqlite3.h>
-
 #include "engine/DaoException.h"
 
 namespace vorlix {
@@ -23,7 +21,7 @@ void Commit(SqliteDb& db) {
   try {
     db.Exec("COMMIT");
   } catch (...) {
-    sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    db.ExecQuietly("ROLLBACK");
     throw;
   }
 }

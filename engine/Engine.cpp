@@ -1,11 +1,12 @@
 #include "engine/Engine.h"
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <mutex>
 #include <vector>
+
+#include "engine/Sqlite.h"
 
 namespace vorlix {
 namespace {
@@ -24,7 +25,7 @@ State& TheState() {
 
 void StartLocked(State& s) {
   if (s.running) return;
-  sqlite3_initialize();
+  StartSqlite();
   s.running = true;
 }
 
@@ -45,7 +46,7 @@ void AfxDaoTerm() {
     s.stopPending = true;
     return;
   }
-  sqlite3_shutdown();
+  StopSqlite();
   s.running = false;
 }
 
@@ -82,7 +83,7 @@ void NoteClosed(const FileId& file) {
   auto it = std::find(s.open.begin(), s.open.end(), file);
   if (it != s.open.end()) s.open.erase(it);
   if (s.open.empty() && s.stopPending) {
-    sqlite3_shutdown();
+    StopSqlite();
     s.running = false;
     s.stopPending = false;
   }

@@ -58,7 +58,7 @@ StoredValue ToStoredValue(const FieldType& type, int32_t size, const Variant& va
       std::optional<DateTime> dt = OleDateToDateTime(Converted(type, value, VT_DATE).AsReal());
       if (!dt) Unconvertible(type);
       v.kind = StoredValue::kText;
-      v.text = FormatDateTime(*dt);
+      v.bytes = FormatDateTime(*dt);
       return v;
     }
     case dbBinary:
@@ -67,7 +67,7 @@ StoredValue ToStoredValue(const FieldType& type, int32_t size, const Variant& va
       const std::vector<uint8_t>& bytes = value.AsArray().Bytes();
       if (type.maxSize != 0 && bytes.size() > static_cast<size_t>(size)) TooLong(type, size);
       v.kind = StoredValue::kBlob;
-      v.blob = bytes;
+      v.bytes.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
       return v;
     }
     case dbGUID: {
@@ -75,7 +75,7 @@ StoredValue ToStoredValue(const FieldType& type, int32_t size, const Variant& va
       std::optional<Guid> guid = text ? Guid::Parse(*text) : std::nullopt;
       if (!guid) Unconvertible(type);
       v.kind = StoredValue::kText;
-      v.text = guid->ToString();
+      v.bytes = guid->ToString();
       return v;
     }
     default: {  // Text and Memo
@@ -84,7 +84,7 @@ StoredValue ToStoredValue(const FieldType& type, int32_t size, const Variant& va
       std::optional<std::string> utf8 = text.ToUtf8();
       if (!utf8) Unconvertible(type);
       v.kind = StoredValue::kText;
-      v.text = std::move(*utf8);
+      v.bytes = std::move(*utf8);
       return v;
     }
   }
@@ -99,11 +99,11 @@ std::string SqlLiteral(const StoredValue& value) {
     case StoredValue::kReal:
       return DoubleToText(value.real);
     case StoredValue::kText:
-      return QuoteText(value.text);
+      return QuoteText(value.bytes);
     case StoredValue::kBlob: {
       static const char kHex[] = "0123456789ABCDEF";
       std::string hex = "x'";
-      for (uint8_t b : value.blob) {
+      for (unsigned char b : value.bytes) {
         hex += kHex[b >> 4];
         hex += kHex[b & 15];
       }

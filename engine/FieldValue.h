@@ -8,17 +8,9 @@
 
 #include "automation/Variant.h"
 #include "engine/FieldType.h"
+#include "engine/StoredValue.h"
 
 namespace vorlix {
-
-// A value in the form SQLite stores it for a field.
-struct StoredValue {
-  enum Kind { kNull, kInteger, kReal, kText, kBlob } kind = kNull;
-  int64_t integer = 0;
-  double real = 0;
-  std::string text;  // UTF-8
-  std::vector<uint8_t> blob;
-};
 
 // Converts value for a field of type (size: its m_lSize). VT_EMPTY and VT_NULL give Null.
 // Raises 3421 when the value does not convert to the type, 3163 when a Text or Binary value

@@ -1,9 +1,5 @@
 #include "engine/Links.h"
 
-#include <sqlite3.h>
-
-#include <string_view>
-
 #include "engine/DaoException.h"
 #include "engine/FilePaths.h"
 #include "engine/Schema.h"
@@ -13,29 +9,7 @@
 namespace vorlix {
 namespace {
 
-constexpr std::string_view kLinkSchemaPrefix = "MSysLink ";
-
-int RefuseLinkedDefinitions(void*, int action, const char* arg1, const char*, const char* schema,
-                            const char*) {
-  switch (action) {
-    case SQLITE_ALTER_TABLE:
-      schema = arg1;  // ALTER TABLE gives its schema first
-      break;
-    case SQLITE_CREATE_INDEX:
-    case SQLITE_CREATE_TABLE:
-    case SQLITE_CREATE_TRIGGER:
-    case SQLITE_CREATE_VIEW:
-    case SQLITE_DROP_INDEX:
-    case SQLITE_DROP_TABLE:
-    case SQLITE_DROP_TRIGGER:
-    case SQLITE_DROP_VIEW:
-      break;
-    default:
-      return SQLITE_OK;
-  }
-  const bool linked = schema && std::string_view(schema).starts_with(kLinkSchemaPrefix);
-  return linked ? SQLITE_DENY : SQLITE_OK;
-}
+constexpr const char* kLinkSchemaPrefix = "MSysLink ";
 
 }  // namespace
 
@@ -53,7 +27,7 @@ std::string AttachLink(SqliteDb& db, const TableEntry& link) {
 }
 
 void GuardLinkedFiles(SqliteDb& db) {
-  sqlite3_set_authorizer(db.handle(), RefuseLinkedDefinitions, nullptr);
+  db.RefuseDefinitionsIn(kLinkSchemaPrefix);
 }
 
 std::string LinkPath(const std::string& connect) {

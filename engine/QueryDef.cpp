@@ -1,7 +1,5 @@
 #include "engine/QueryDef.h"
 
-#include <sqlite3.h>
-
 #include "engine/ColumnValue.h"
 #include "engine/DaoException.h"
 #include "engine/LinkedSql.h"
@@ -179,8 +177,8 @@ Statement CDaoQueryDef::Prepare() {
     stmt.emplace(db.Prepare(sql));
   } catch (const CDaoException& e) {
     if (e.Code() != dao_error::kEngineFailure) throw;
-    const std::string message = sqlite3_errmsg(db.handle());
-    if (sqlite3_errcode(db.handle()) == SQLITE_AUTH) {
+    const std::string message = db.ErrorMessage();
+    if (db.WasRefused()) {
       ThrowDao(
           dao_error::kInvalidOperation,
           "A linked table's definition belongs to its own file and is not changed here: " + sql_);
@@ -191,11 +189,11 @@ Statement CDaoQueryDef::Prepare() {
     }
     ThrowDao(dao_error::kSyntaxError, "Syntax error (" + message + ") in: " + sql_);
   }
-  if (!stmt->handle()) ThrowDao(dao_error::kSyntaxError, "The statement is empty.");
+  if (!stmt->HasStatement()) ThrowDao(dao_error::kSyntaxError, "The statement is empty.");
   // A declared parameter the statement never names has no place to be bound.
-  const int places = sqlite3_bind_parameter_count(stmt->handle());
+  const int places = stmt->ParameterCount();
   for (size_t i = 0; i < values_.size() && static_cast<int>(i) < places; ++i)
-    BindValue(*stmt, static_cast<int>(i) + 1, *values_[i]);
+    stmt->Bind(static_cast<int>(i) + 1, *values_[i]);
   return std::move(*stmt);
 }
 
@@ -210,16 +208,16 @@ void CDaoQueryDef::Execute(int) {
     return;
   }
   Statement stmt = Prepare();
-  if (sqlite3_column_count(stmt.handle()) > 0) {
+  if (stmt.ColumnCount() > 0) {
     ThrowDao(dao_error::kRowReturningQuery,
              "The statement returns rows; open it as a recordset instead: " + sql_);
   }
   SqliteDb& db = database_->Db();
   WriteTransaction transaction(db);
-  const int64_t before = sqlite3_total_changes64(db.handle());
+  const int64_t before = db.TotalChanges();
   stmt.Run();
   // changes() keeps the count of the last statement that changed rows; DDL changes none.
-  const int64_t affected = sqlite3_total_changes64(db.handle()) == before ? 0 : db.Changes();
+  const int64_t affected = db.TotalChanges() == before ? 0 : db.Changes();
   const bool ddl = KeepCatalog(db, text_.sql);
   transaction.Commit();
   if (ddl) database_->SchemaChanged();
@@ -228,7 +226,7 @@ void CDaoQueryDef::Execute(int) {
 
 ResultSet CDaoQueryDef::Rows() {
   Statement stmt = Prepare();
-  if (sqlite3_column_count(stmt.handle()) == 0 || !sqlite3_stmt_readonly(stmt.handle())) {
+  if (stmt.ColumnCount() == 0 || !stmt.ReadsOnly()) {
     ThrowDao(dao_error::kInvalidOperation,
              "Only a statement that reads rows can be opened as a recordset: " + sql_);
   }

@@ -1,6 +1,4 @@
 // CDaoRecordset: the pending record, storing it, deleting, and bookmarks.
-#include <sqlite3.h>
-
 #include "engine/ColumnValue.h"
 #include "engine/DaoException.h"
 #include "engine/EditLock.h"
@@ -10,13 +8,6 @@
 
 namespace vorlix {
 namespace {
-
-StoredValue Integer(int64_t v) {
-  StoredValue s;
-  s.kind = StoredValue::kInteger;
-  s.integer = v;
-  return s;
-}
 
 // SQLite says only that a foreign key failed. Deleting, or an edit that wrote none of the
 // record's own foreign key fields, can only orphan related records; otherwise a related record
@@ -135,7 +126,7 @@ void CDaoRecordset::Store(State& s) {
     if (!s.written[f]) continue;
     const RecordField& field = s.fields[f];
     const StoredValue& v = s.pendingValues[f];
-    if (v.kind == StoredValue::kText && v.text.empty() && field.type->noCase &&
+    if (v.kind == StoredValue::kText && v.bytes.empty() && field.type->noCase &&
         !field.info.m_bAllowZeroLength) {
       ThrowDao(dao_error::kZeroLengthNotAllowed,
                "The field " + Quoted(field.name) + " does not allow a zero-length string.");
@@ -183,11 +174,11 @@ void CDaoRecordset::Store(State& s) {
       Statement stmt = db.Cached(sql);
       int index = 1;
       for (size_t f : columns)
-        BindValue(stmt, index++, s.pendingValues[f]);
-      if (!adding) BindValue(stmt, index, Integer(rowid));
+        stmt.Bind(index++, s.pendingValues[f]);
+      if (!adding) stmt.Bind(index, rowid);
       stmt.Run();
       if (adding) {
-        rowid = sqlite3_last_insert_rowid(db.handle());
+        rowid = db.LastInsertRowid();
       } else if (db.Changes() == 0) {
         ThrowDao(dao_error::kRecordDeleted, "The record has been deleted by another user.");
       }

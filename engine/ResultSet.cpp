@@ -1,7 +1,5 @@
 #include "engine/ResultSet.h"
 
-#include <sqlite3.h>
-
 #include "engine/ColumnValue.h"
 
 namespace vorlix {
@@ -15,7 +13,7 @@ std::vector<RecordField> TableFields(const TableSchema& table) {
 
 void ResultRows::Append(const Statement& stmt) {
   for (size_t c = 0; c < columns_; ++c) {
-    const StoredView v = ReadCell(stmt, static_cast<int>(c));
+    const StoredView v = stmt.Cell(static_cast<int>(c));
     Stored cell{};
     cell.kind = v.kind;
     switch (v.kind) {
@@ -81,19 +79,17 @@ int16_t CodeOfStorage(const ResultRows& rows, size_t column) {
 }  // namespace
 
 ResultSet ReadResultSet(Statement& stmt) {
-  sqlite3_stmt* s = stmt.handle();
-  const int columns = sqlite3_column_count(s);
+  const int columns = stmt.ColumnCount();
   ResultSet result{{}, ResultRows(static_cast<size_t>(columns))};
   while (stmt.Step())
     result.rows.Append(stmt);
   for (int c = 0; c < columns; ++c) {
     RecordField f;
-    const char* name = sqlite3_column_name(s, c);  // null only when memory ran out
-    f.name = name ? name : "";
-    const char* declared = sqlite3_column_decltype(s, c);
-    const bool fromTable = declared && sqlite3_column_origin_name(s, c);
+    f.name = stmt.ColumnName(c);
+    const Statement::Origin origin = stmt.ColumnOrigin(c);
+    const bool fromTable = origin.column != nullptr;
     DeclaredType dt{};
-    if (fromTable) dt = ParseDeclaredType(declared);
+    if (fromTable) dt = ParseDeclaredType(origin.declaredType);
     f.type = fromTable ? dt.type : nullptr;
     f.autoIncrement = fromTable && dt.autoIncrement;
     const FieldType* reported = f.type ? f.type : FieldTypeByCode(CodeOfStorage(result.rows, c));
@@ -104,8 +100,8 @@ ResultSet ReadResultSet(Statement& stmt) {
     f.info.m_nOrdinalPosition = static_cast<int16_t>(c);
     f.info.m_bAllowZeroLength = reported->noCase;
     if (fromTable) {
-      f.info.m_strSourceField = Bstr::FromUtf8Lossy(sqlite3_column_origin_name(s, c));
-      f.info.m_strSourceTable = Bstr::FromUtf8Lossy(sqlite3_column_table_name(s, c));
+      f.info.m_strSourceField = Bstr::FromUtf8Lossy(origin.column);
+      f.info.m_strSourceTable = Bstr::FromUtf8Lossy(origin.table);
     }
     result.fields.push_back(std::move(f));
   }

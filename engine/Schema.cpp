@@ -1,7 +1,5 @@
 #include "engine/Schema.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 
 #include "engine/DaoException.h"
@@ -22,13 +20,6 @@ std::string DefaultText(const std::string& sqlDefault) {
     if (sqlDefault[i] == '\'') ++i;
   }
   return text;
-}
-
-bool RowidAutoIncrement(SqliteDb& db, const std::string& table, const std::string& column) {
-  int autoinc = 0;
-  sqlite3_table_column_metadata(db.handle(), "main", table.c_str(), column.c_str(), nullptr,
-                                nullptr, nullptr, nullptr, &autoinc);
-  return autoinc != 0;
 }
 
 void ReadFields(SqliteDb& db, bool hasCatalog, TableSchema& t) {
@@ -66,7 +57,7 @@ void ReadFields(SqliteDb& db, bool hasCatalog, TableSchema& t) {
   if (primaryColumns == 1 && !rowidCandidate.empty() && t.hasRowid) {
     for (FieldSchema& f : t.fields) {
       if (f.name != rowidCandidate) continue;
-      f.autoIncrement = RowidAutoIncrement(db, t.name, f.name);
+      f.autoIncrement = db.IsAutoIncrement(t.name, f.name);
       IndexSchema primary;
       primary.info.m_strName = u"PrimaryKey";
       primary.info.m_fieldInfos.push_back({f.info.m_strName, false});

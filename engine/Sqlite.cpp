@@ -2,10 +2,47 @@
 
 #include <sqlite3.h>
 
+#include <new>
+#include <string_view>
+
 #include "engine/DaoException.h"
 #include "engine/TextCollation.h"
 
 namespace vorlix {
+namespace {
+
+int RefuseDefinitions(void* prefix, int action, const char* arg1, const char*, const char* schema,
+                      const char*) {
+  switch (action) {
+    case SQLITE_ALTER_TABLE:
+      schema = arg1;  // ALTER TABLE gives its schema first
+      break;
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_CREATE_VIEW:
+    case SQLITE_DROP_INDEX:
+    case SQLITE_DROP_TABLE:
+    case SQLITE_DROP_TRIGGER:
+    case SQLITE_DROP_VIEW:
+      break;
+    default:
+      return SQLITE_OK;
+  }
+  const bool linked =
+      schema && std::string_view(schema).starts_with(static_cast<const char*>(prefix));
+  return linked ? SQLITE_DENY : SQLITE_OK;
+}
+
+}  // namespace
+
+void StartSqlite() {
+  sqlite3_initialize();
+}
+
+void StopSqlite() {
+  sqlite3_shutdown();
+}
 
 void ThrowSqlite(sqlite3* db, int rc) {
   const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
@@ -95,6 +132,94 @@ std::string Statement::Text(int column) const {
   return std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(stmt_, column));
 }
 
+StoredView Statement::Cell(int column) const {
+  // One call that takes the connection's mutex per cell; the value_* readers below take none.
+  // Nothing else uses the connection meanwhile: it belongs to one database object, which is
+  // used by one thread at a time.
+  sqlite3_value* cell = sqlite3_column_value(stmt_, column);
+  StoredView v;
+  switch (sqlite3_value_type(cell)) {
+    case SQLITE_INTEGER:
+      v.kind = StoredValue::kInteger;
+      v.integer = sqlite3_value_int64(cell);
+      break;
+    case SQLITE_FLOAT:
+      v.kind = StoredValue::kReal;
+      v.real = sqlite3_value_double(cell);
+      break;
+    case SQLITE_TEXT: {
+      v.kind = StoredValue::kText;
+      // Text first, then its length: the length is of the UTF-8 form the text call made. The
+      // call may copy the text to end it with a NUL; no text means that copy found no memory,
+      // and an empty string in its place would be a value lost.
+      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+      if (!text) throw std::bad_alloc();
+      v.bytes = {text, static_cast<size_t>(sqlite3_value_bytes(cell))};
+      break;
+    }
+    case SQLITE_BLOB: {
+      v.kind = StoredValue::kBlob;
+      const auto* bytes = static_cast<const char*>(sqlite3_value_blob(cell));
+      if (bytes) v.bytes = {bytes, static_cast<size_t>(sqlite3_value_bytes(cell))};
+      break;
+    }
+    default:
+      break;
+  }
+  return v;
+}
+
+Statement& Statement::Bind(int index, const StoredValue& value) {
+  sqlite3_stmt* s = stmt_;
+  int rc = SQLITE_OK;
+  switch (value.kind) {
+    case StoredValue::kNull:
+      rc = sqlite3_bind_null(s, index);
+      break;
+    case StoredValue::kInteger:
+      rc = sqlite3_bind_int64(s, index, value.integer);
+      break;
+    case StoredValue::kReal:
+      rc = sqlite3_bind_double(s, index, value.real);
+      break;
+    case StoredValue::kText:
+      rc = sqlite3_bind_text64(s, index, value.bytes.data(), value.bytes.size(), SQLITE_TRANSIENT,
+                               SQLITE_UTF8);
+      break;
+    case StoredValue::kBlob: {
+      // data() of a string is never null, so an empty blob stays an empty blob, not Null.
+      rc = sqlite3_bind_blob64(s, index, value.bytes.data(), value.bytes.size(), SQLITE_TRANSIENT);
+      break;
+    }
+  }
+  if (rc != SQLITE_OK) ThrowSqlite(sqlite3_db_handle(s), rc);
+  return *this;
+}
+
+int Statement::ColumnCount() const {
+  return sqlite3_column_count(stmt_);
+}
+
+int Statement::ParameterCount() const {
+  return sqlite3_bind_parameter_count(stmt_);
+}
+
+bool Statement::ReadsOnly() const {
+  return sqlite3_stmt_readonly(stmt_) != 0;
+}
+
+std::string Statement::ColumnName(int column) const {
+  const char* name = sqlite3_column_name(stmt_, column);  // null only when memory ran out
+  return name ? name : "";
+}
+
+Statement::Origin Statement::ColumnOrigin(int column) const {
+  const char* declared = sqlite3_column_decltype(stmt_, column);
+  const char* name = sqlite3_column_origin_name(stmt_, column);
+  if (!declared || !name) return {nullptr, nullptr, nullptr};
+  return {declared, sqlite3_column_table_name(stmt_, column), name};
+}
+
 SqliteDb::SqliteDb(const std::string& path, int flags) {
   // A connection is used by one thread at a time (the server calls every object on its one
   // thread), so SQLite's mutex per connection would only cost a lock for every value read.
@@ -162,6 +287,41 @@ bool SqliteDb::InTransaction() const {
 
 int64_t SqliteDb::Changes() const {
   return sqlite3_changes64(db_);
+}
+
+int64_t SqliteDb::TotalChanges() const {
+  return sqlite3_total_changes64(db_);
+}
+
+int64_t SqliteDb::LastInsertRowid() const {
+  return sqlite3_last_insert_rowid(db_);
+}
+
+bool SqliteDb::ReadsOnly() const {
+  return sqlite3_db_readonly(db_, "main") == 1;
+}
+
+bool SqliteDb::IsAutoIncrement(const std::string& table, const std::string& column) const {
+  int autoinc = 0;
+  sqlite3_table_column_metadata(db_, "main", table.c_str(), column.c_str(), nullptr, nullptr,
+                                nullptr, nullptr, &autoinc);
+  return autoinc != 0;
+}
+
+void SqliteDb::ExecQuietly(const char* sql) noexcept {
+  sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+}
+
+void SqliteDb::RefuseDefinitionsIn(const char* prefix) {
+  sqlite3_set_authorizer(db_, RefuseDefinitions, const_cast<char*>(prefix));
+}
+
+std::string SqliteDb::ErrorMessage() const {
+  return sqlite3_errmsg(db_);
+}
+
+bool SqliteDb::WasRefused() const {
+  return sqlite3_errcode(db_) == SQLITE_AUTH;
 }
 
 WriteTransaction::WriteTransaction(SqliteDb& db) : db_(db), done_(db.InTransaction()) {

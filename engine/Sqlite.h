@@ -9,10 +9,17 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "engine/StoredValue.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace vorlix {
+
+// Start and stop the library (sqlite3_initialize and sqlite3_shutdown): no connection may be
+// open when it stops.
+void StartSqlite();
+void StopSqlite();
 
 // Raises the CDaoException for SQLite result code rc on db (busy, read-only, constraint,
 // not-a-database ... each get their code; anything else the generic engine failure).
@@ -30,6 +37,8 @@ class Statement {
   Statement& Bind(int index, int64_t value);
   Statement& Bind(int index, std::string_view text);
   Statement& BindNull(int index);
+  // Binds value in its own storage class; text and blob bytes are copied.
+  Statement& Bind(int index, const StoredValue& value);
 
   // Advances to the next row: true when there is one, false when the statement is done.
   bool Step();
@@ -39,8 +48,28 @@ class Statement {
   bool IsNull(int column) const;
   int64_t Int(int column) const;
   std::string Text(int column) const;  // "" for NULL
+  // Column column of the current row in its storage class. The view's bytes are SQLite's:
+  // valid until the statement steps, is reset, or column is read again.
+  StoredView Cell(int column) const;
 
-  // For reading and binding what the typed calls above do not cover.
+  // False for text that held only spaces or comments: nothing was prepared.
+  bool HasStatement() const { return stmt_ != nullptr; }
+  int ColumnCount() const;
+  int ParameterCount() const;
+  // True when the statement changes nothing in the database.
+  bool ReadsOnly() const;
+  // The name of result column column.
+  std::string ColumnName(int column) const;
+  // Where a result column comes from: the declared type, table and column when it is taken
+  // straight from a table's column, nullptr each when it is computed.
+  struct Origin {
+    const char* declaredType;
+    const char* table;
+    const char* column;
+  };
+  Origin ColumnOrigin(int column) const;
+
+  // The raw statement, for benchmarks that compare the engine with plain SQLite.
   sqlite3_stmt* handle() const { return stmt_; }
 
  private:
@@ -61,6 +90,7 @@ class SqliteDb {
   SqliteDb(const SqliteDb&) = delete;
   SqliteDb& operator=(const SqliteDb&) = delete;
 
+  // The raw connection, for benchmarks that compare the engine with plain SQLite.
   sqlite3* handle() const { return db_; }
 
   // sql prepared once per connection and kept; the returned statement is reset when it goes.
@@ -73,8 +103,28 @@ class SqliteDb {
   // The first column of the first row of a one-off statement, 0 when there is no row.
   int64_t QueryInt(const std::string& sql);
 
+  // Runs sql, which returns no rows, and ignores any failure: for a clean-up on a failure
+  // path that must not hide the first failure.
+  void ExecQuietly(const char* sql) noexcept;
+
   bool InTransaction() const;
+  // Rows changed by the last statement that changed rows, and by all statements so far.
   int64_t Changes() const;
+  int64_t TotalChanges() const;
+  int64_t LastInsertRowid() const;
+  // True when SQLite lets this connection only read the main file.
+  bool ReadsOnly() const;
+  // True when column of table in the main file numbers itself (INTEGER PRIMARY KEY
+  // AUTOINCREMENT).
+  bool IsAutoIncrement(const std::string& table, const std::string& column) const;
+
+  // Makes the connection refuse, when they are prepared, statements that create, drop or alter
+  // a table, index, view or trigger in an attached file whose schema name begins with prefix
+  // (a string that outlives the connection, such as a literal).
+  void RefuseDefinitionsIn(const char* prefix);
+  // The message of the last failure, and whether it was such a refusal.
+  std::string ErrorMessage() const;
+  bool WasRefused() const;
 
  private:
   sqlite3* db_ = nullptr;

@@ -105,14 +105,14 @@ std::optional<Row> TableCursor::Query(SqliteDb& db, const std::string& sql,
   Statement s = db.Cached(sql);
   int index = 1;
   for (const StoredValue& v : values)
-    BindValue(s, index++, v);
+    s.Bind(index++, v);
   if (extra >= 0) s.Bind(index, extra);
   if (!s.Step()) return std::nullopt;
   Row row;
   row.rowid = s.Int(0);
   row.values.reserve(fieldCount_);
   for (size_t f = 0; f < fieldCount_; ++f)
-    row.values.push_back(ReadColumn(s, static_cast<int>(f) + 1));
+    row.values.push_back(Owned(s.Cell(static_cast<int>(f) + 1)));
   return row;
 }
 

@@ -41,10 +41,10 @@ StoredValue Store(int16_t code, const Variant& v, int32_t size = 0) {
 TEST(FieldValue, WrittenValuesConvertAsAUserExpects) {
   EXPECT_EQ(Store(dbBoolean, Variant::I4(5)).integer, 1);
   EXPECT_EQ(Store(dbCurrency, Variant::Currency(12345)).real, 1.2345);
-  EXPECT_EQ(Store(dbDate, Variant::Date(1.5)).text, "1899-12-31 12:00:00");
-  EXPECT_EQ(Store(dbText, Variant::Str(u"abcde"), 5).text, "abcde");
-  EXPECT_EQ(Store(dbMemo, Variant::Str(std::u16string(1000, u'x'))).text.size(), 1000u);
-  EXPECT_EQ(Store(dbGUID, Variant::Str(u"{0c990919-73e0-4399-8534-b355600b9ad2}")).text,
+  EXPECT_EQ(Store(dbDate, Variant::Date(1.5)).bytes, "1899-12-31 12:00:00");
+  EXPECT_EQ(Store(dbText, Variant::Str(u"abcde"), 5).bytes, "abcde");
+  EXPECT_EQ(Store(dbMemo, Variant::Str(std::u16string(1000, u'x'))).bytes.size(), 1000u);
+  EXPECT_EQ(Store(dbGUID, Variant::Str(u"{0c990919-73e0-4399-8534-b355600b9ad2}")).bytes,
             "{0C990919-73E0-4399-8534-B355600B9AD2}");
   EXPECT_EQ(DaoCode([] { Store(dbGUID, Variant::Str(u"nope")); }), dao_error::kConversionError);
   EXPECT_EQ(Store(dbLong, Variant::Null()).kind, StoredValue::kNull);
