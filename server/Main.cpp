@@ -1,11 +1,12 @@
 // vorlix-server: registers or unregisters the server, or serves its objects on the per-user
-// socket until it has been idle for the idle time-out.
+// socket until it has been idle for the idle time-out; --help and --version only answer.
 #include <malloc.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "activation/RegistryFile.h"
 #include "activation/RuntimeDirectory.h"
@@ -62,26 +63,49 @@ int Serve() {
   return r < 0 ? Fail("event loop: " + std::to_string(-r)) : 0;
 }
 
-int Main(int argc, char** argv) {
+// Registers or unregisters this program in the user's registry file and says which file it
+// changed. The exit code is the HRESULT.
+int ChangeRegistration(bool registering) {
+  const std::string registry = RegistryPath();
+  const std::string module = ModulePath();
   std::string error;
-  HRESULT hr = S_OK;
-  switch (ParseCommandLine(JoinArguments(argc, argv))) {
+  const HRESULT hr = registering ? RegisterServer(registry, module, &error)
+                                 : UnregisterServer(registry, module, &error);
+  if (FAILED(hr)) {
+    fprintf(stderr, "vorlix-server: %s\n", error.c_str());
+  } else if (registering) {
+    printf("Registered %s in %s\n", module.c_str(), registry.c_str());
+  } else {
+    printf("Removed the registration of %s from %s\n", module.c_str(), registry.c_str());
+  }
+  return hr;
+}
+
+int Main(const std::vector<std::string>& arguments) {
+  std::string unknown;
+  switch (ParseArguments(arguments, &unknown)) {
     case ServerAction::kServe:
       return Serve();
     case ServerAction::kRegister:
-      hr = RegisterServer(RegistryPath(), ModulePath(), &error);
-      break;
+      return ChangeRegistration(true);
     case ServerAction::kUnregister:
-      hr = UnregisterServer(RegistryPath(), ModulePath(), &error);
-      break;
+      return ChangeRegistration(false);
+    case ServerAction::kHelp:
+      fputs(Usage(), stdout);
+      return 0;
+    case ServerAction::kVersion:
+      fputs(VersionLine().c_str(), stdout);
+      return 0;
+    case ServerAction::kUsageError:
+      fprintf(stderr, "vorlix-server: unknown argument \"%s\"\n\n%s", unknown.c_str(), Usage());
+      return 2;
   }
-  if (FAILED(hr)) fprintf(stderr, "vorlix-server: %s\n", error.c_str());
-  return hr;
+  return 2;
 }
 
 }  // namespace
 }  // namespace vorlix
 
 int main(int argc, char** argv) {
-  return vorlix::Main(argc, argv);
+  return vorlix::Main(std::vector<std::string>(argv + 1, argv + argc));
 }

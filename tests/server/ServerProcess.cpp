@@ -1,6 +1,7 @@
 #include "tests/server/ServerProcess.h"
 
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -12,13 +13,17 @@
 namespace vorlix::test {
 namespace {
 
-int Spawn(const std::string& program, const std::vector<std::string>& args) {
+// Starts program with args; out and err, unless -1, become its standard output and error.
+int Spawn(const std::string& program, const std::vector<std::string>& args, int out = -1,
+          int err = -1) {
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args)
     argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
+    if (out >= 0) dup2(out, STDOUT_FILENO);
+    if (err >= 0) dup2(err, STDERR_FILENO);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
@@ -42,14 +47,32 @@ void Kill(int pid) {
   waitpid(pid, nullptr, 0);
 }
 
-}  // namespace
-
-int RunToEnd(const std::string& program, const std::vector<std::string>& args) {
-  const int pid = Spawn(program, args);
+// The exit code of pid once it ends, killed when it runs longer than 60 s; -1 then.
+int EndOf(int pid) {
   if (pid < 0) return -1;
   const int code = WaitFor(pid, std::chrono::seconds(60));
   if (code < 0) Kill(pid);
   return code;
+}
+
+}  // namespace
+
+int RunToEnd(const std::string& program, const std::vector<std::string>& args) {
+  return EndOf(Spawn(program, args));
+}
+
+Finished RunCapturing(const std::string& program, const std::vector<std::string>& args) {
+  const int out = memfd_create("stdout", MFD_CLOEXEC);
+  const int err = memfd_create("stderr", MFD_CLOEXEC);
+  Finished finished;
+  finished.code = EndOf(Spawn(program, args, out, err));
+  for (auto [fd, text] : {std::pair{out, &finished.out}, std::pair{err, &finished.err}}) {
+    char buffer[4096];
+    for (ssize_t n, at = 0; (n = pread(fd, buffer, sizeof buffer, at)) > 0; at += n)
+      text->append(buffer, static_cast<size_t>(n));
+    close(fd);
+  }
+  return finished;
 }
 
 ServerFolder::ServerFolder()

@@ -12,6 +12,13 @@ namespace vorlix::test {
 // Runs program with args to its end (at most 60 s, then it is killed); its exit code, or -1.
 int RunToEnd(const std::string& program, const std::vector<std::string>& args);
 
+struct Finished {
+  int code = -1;
+  std::string out, err;  // what it wrote to standard output and standard error
+};
+// RunToEnd, with the program's standard output and error kept.
+Finished RunCapturing(const std::string& program, const std::vector<std::string>& args);
+
 class ServerFolder {
  public:
   ServerFolder();
