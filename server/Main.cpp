@@ -45,8 +45,13 @@ int Serve() {
   // for it instead of finding it held.
   const int serverLock = TakeServerLock(directory, &error);
   if (serverLock < 0) return Fail(error);
+  // Under systemd's socket unit the socket is systemd's: bound before this process started,
+  // and kept for the next start once this one ends, so it is neither made nor removed here.
+  int listenFd = InheritedListenSocket(&error);
+  if (!error.empty()) return Fail(error);
+  const bool ownSocket = listenFd < 0;
   const std::string socketPath = ServerSocketPath(directory);
-  const int listenFd = ListenOnSocket(socketPath, &error);
+  if (ownSocket) listenFd = ListenOnSocket(socketPath, &error);
   if (listenFd < 0) return Fail(error);
   CVorlixModule module;
   int r;
@@ -56,7 +61,7 @@ int Serve() {
     r = server.Run(listenFd);
   }
   // Unlinked before it is closed, so no newer server's socket is ever removed.
-  unlink(socketPath.c_str());
+  if (ownSocket) unlink(socketPath.c_str());
   close(listenFd);
   close(serverLock);
   module.Pause();

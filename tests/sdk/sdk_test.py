@@ -1,7 +1,7 @@
 """The SDK as a user gets it: the build installed into a temporary prefix, the C++ example built
 against that prefix alone with find_package(Vorlix) and with pkg-config, and each build run
 against the installed server, which the example starts through the registry as any client
-does."""
+does. The systemd units installed beside them name the server of that prefix."""
 
 import glob
 import os
@@ -69,6 +69,16 @@ class SdkTest(unittest.TestCase):
             self.assertEqual(failed.returncode, 1, args)
             self.assertEqual(failed.stdout, "", args)
             self.assertTrue(failed.stderr.startswith(reason), failed.stderr)
+
+    def test_service_starts_the_installed_server(self):
+        # The prefix given at install time, not the one the build was configured with.
+        with open(os.path.join(self.prefix, "share", "systemd", "user", "vorlix.service")) as f:
+            service = f.read().splitlines()
+        server = os.path.join(self.prefix, "bin", "vorlix-server")
+        self.assertIn(f"ExecStart={server} -Embedding", service)
+        self.assertTrue(os.access(server, os.X_OK))
+        self.assertTrue(os.path.exists(
+            os.path.join(self.prefix, "share", "systemd", "user", "vorlix.socket")))
 
     def test_built_with_find_package(self):
         build = self.path("find_package")

@@ -35,11 +35,11 @@ class ServerFolder {
   ScopedEnv runtime_;
 };
 
-// A server started directly (as activation starts it); killed with SIGKILL and reaped when it
-// has not ended by destruction.
+// A server started directly (as activation starts it, or with listenFd as systemd's socket
+// unit starts it); killed with SIGKILL and reaped when it has not ended by destruction.
 class ServerProcess {
  public:
-  ServerProcess(const ServerFolder& folder);
+  explicit ServerProcess(const ServerFolder& folder, int listenFd = -1);
   ~ServerProcess();
   // Whether the socket accepted a connection within 10 s.
   bool WaitForSocket() const;
