@@ -13,8 +13,8 @@ bool TokenIs(std::string_view text, std::string_view word) {
   return text.size() == word.size() || text[word.size()] == ' ' || text[word.size()] == '\t';
 }
 
-// Registration's scan over the whole command line, kept from the platform where the command
-// line is one string: kRegister, kUnregister, or kServe when neither is found.
+// Registration's scan over the arguments as one command line, so that the switch may sit
+// among other text: kRegister, kUnregister, or kServe when neither is found.
 ServerAction ScanForRegistration(std::string_view commandLine) {
   size_t at = 0;
   while ((at = commandLine.find_first_of("-/", at)) != std::string_view::npos) {
