@@ -1,5 +1,7 @@
 #include "server/CommandLine.h"
 
+#include <string_view>
+
 #include "automation/AsciiCase.h"
 
 namespace vorlix {
@@ -11,9 +13,9 @@ bool TokenIs(std::string_view text, std::string_view word) {
   return text.size() == word.size() || text[word.size()] == ' ' || text[word.size()] == '\t';
 }
 
-}  // namespace
-
-ServerAction ParseCommandLine(std::string_view commandLine) {
+// Registration's scan over the arguments as one command line, so that the switch may sit
+// among other text: kRegister, kUnregister, or kServe when neither is found.
+ServerAction ScanForRegistration(std::string_view commandLine) {
   size_t at = 0;
   while ((at = commandLine.find_first_of("-/", at)) != std::string_view::npos) {
     const std::string_view token = commandLine.substr(++at);
@@ -23,13 +25,57 @@ ServerAction ParseCommandLine(std::string_view commandLine) {
   return ServerAction::kServe;
 }
 
-std::string JoinArguments(int argc, char** argv) {
-  std::string line;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) line += ' ';
-    line += argv[i];
+bool IsEmbedding(std::string_view argument) {
+  return !argument.empty() && (argument[0] == '-' || argument[0] == '/') &&
+         EqualNoCase(argument.substr(1), "Embedding");
+}
+
+}  // namespace
+
+ServerAction ParseArguments(const std::vector<std::string>& arguments, std::string* unknown) {
+  for (const std::string& argument : arguments) {
+    if (argument == "--help" || argument == "-h") return ServerAction::kHelp;
   }
-  return line;
+  for (const std::string& argument : arguments) {
+    if (argument == "--version") return ServerAction::kVersion;
+  }
+  std::string commandLine;
+  for (const std::string& argument : arguments) {
+    if (!commandLine.empty()) commandLine += ' ';
+    commandLine += argument;
+  }
+  const ServerAction registration = ScanForRegistration(commandLine);
+  if (registration != ServerAction::kServe) return registration;
+  for (const std::string& argument : arguments) {
+    if (!IsEmbedding(argument)) {
+      *unknown = argument;
+      return ServerAction::kUsageError;
+    }
+  }
+  return ServerAction::kServe;
+}
+
+const char* Usage() {
+  return "Usage: vorlix-server [-Embedding]\n"
+         "       vorlix-server /RegServer | /UnregServer\n"
+         "       vorlix-server --help | --version\n"
+         "\n"
+         "Serves Vorlix.DBConnection and Vorlix.DaoStatus objects to this user's clients on the\n"
+         "socket in the runtime directory, and ends by itself once they have all left. Clients\n"
+         "start it when they need it, once it is registered.\n"
+         "\n"
+         "  -Embedding    serve; what a client passes when it starts the server\n"
+         "  /RegServer    register this program in the user's registry file, so that clients\n"
+         "                start it\n"
+         "  /UnregServer  remove that registration\n"
+         "  -h, --help    print this text\n"
+         "  --version     print the version\n"
+         "\n"
+         "RegServer and UnregServer may follow a \"-\" as well, in any letter case.\n";
+}
+
+std::string VersionLine() {
+  return "vorlix-server " VORLIX_VERSION "\n";
 }
 
 }  // namespace vorlix

@@ -1,19 +1,29 @@
-// The server's command line: whether it registers, unregisters or serves.
+// The server's command line: whether it registers, unregisters or serves, or only answers the
+// person who started it with its usage or version.
 #pragma once
 
 #include <string>
-#include <string_view>
+#include <vector>
 
 namespace vorlix {
 
-enum class ServerAction { kServe, kRegister, kUnregister };
+enum class ServerAction { kServe, kRegister, kUnregister, kHelp, kVersion, kUsageError };
 
-// Scans for "-" or "/" and compares the token after it with "UnregServer", then "RegServer",
-// without regard to letter case; a token ends at a space, a tab or the end. The first match
-// decides; any other token is skipped ("-Embedding" among them). No match: serve.
-ServerAction ParseCommandLine(std::string_view commandLine);
+// What the arguments after the program name ask for, decided in this order:
+// 1. "--help" or "-h" anywhere: kHelp; else "--version" anywhere: kVersion. Asking how the
+//    program works never changes the registry.
+// 2. The arguments joined with spaces are scanned for "-" or "/" followed by "UnregServer",
+//    then "RegServer", in any letter case and ending at a space, a tab or the end; the first
+//    match decides, and other text around it is skipped.
+// 3. Otherwise every argument must be "-Embedding" or "/Embedding" (what activation passes),
+//    in any letter case: kServe, also for none. The first other argument is kUsageError, and
+//    *unknown is set to it: a mistyped option must not start a server nobody asked for.
+ServerAction ParseArguments(const std::vector<std::string>& arguments, std::string* unknown);
 
-// The arguments after the program name, joined with single spaces, as one command line.
-std::string JoinArguments(int argc, char** argv);
+// The usage text that --help prints to standard output and a usage error to standard error.
+const char* Usage();
+
+// "vorlix-server <version>" and a newline: what --version prints.
+std::string VersionLine();
 
 }  // namespace vorlix

@@ -1,10 +1,11 @@
 // vorlix-server: registers or unregisters the server, or serves its objects on the per-user
-// socket until it has been idle for the idle time-out.
+// socket until it has been idle for the idle time-out; --help and --version only answer.
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "activation/RegistryFile.h"
 #include "activation/RuntimeDirectory.h"
@@ -41,8 +42,13 @@ int Serve(char** argv) {
   // for it instead of finding it held.
   const int serverLock = TakeServerLock(directory, &error);
   if (serverLock < 0) return Fail(error);
+  // Under systemd's socket unit the socket is systemd's: bound before this process started,
+  // and kept for the next start once this one ends, so it is neither made nor removed here.
+  int listenFd = InheritedListenSocket(&error);
+  if (!error.empty()) return Fail(error);
+  const bool ownSocket = listenFd < 0;
   const std::string socketPath = ServerSocketPath(directory);
-  const int listenFd = ListenOnSocket(socketPath, &error);
+  if (ownSocket) listenFd = ListenOnSocket(socketPath, &error);
   if (listenFd < 0) return Fail(error);
   CVorlixModule module;
   int r;
@@ -52,33 +58,57 @@ int Serve(char** argv) {
     r = server.Run(listenFd);
   }
   // Unlinked before it is closed, so no newer server's socket is ever removed.
-  unlink(socketPath.c_str());
+  if (ownSocket) unlink(socketPath.c_str());
   close(listenFd);
   close(serverLock);
   module.Pause();
   return r < 0 ? Fail("event loop: " + std::to_string(-r)) : 0;
 }
 
-int Main(int argc, char** argv) {
+// Registers or unregisters this program in the user's registry file and says which file it
+// changed. The exit code is the HRESULT.
+int ChangeRegistration(bool registering) {
+  const std::string registry = RegistryPath();
+  const std::string module = ModulePath();
   std::string error;
-  HRESULT hr = S_OK;
-  switch (ParseCommandLine(JoinArguments(argc, argv))) {
+  const HRESULT hr = registering ? RegisterServer(registry, module, &error)
+                                 : UnregisterServer(registry, module, &error);
+  if (FAILED(hr)) {
+    fprintf(stderr, "vorlix-server: %s\n", error.c_str());
+  } else if (registering) {
+    printf("Registered %s in %s\n", module.c_str(), registry.c_str());
+  } else {
+    printf("Removed the registration of %s from %s\n", module.c_str(), registry.c_str());
+  }
+  return hr;
+}
+
+// argv: the program's own, for a re-execution before serving.
+int Main(char** argv, const std::vector<std::string>& arguments) {
+  std::string unknown;
+  switch (ParseArguments(arguments, &unknown)) {
     case ServerAction::kServe:
       return Serve(argv);
     case ServerAction::kRegister:
-      hr = RegisterServer(RegistryPath(), ModulePath(), &error);
-      break;
+      return ChangeRegistration(true);
     case ServerAction::kUnregister:
-      hr = UnregisterServer(RegistryPath(), ModulePath(), &error);
-      break;
+      return ChangeRegistration(false);
+    case ServerAction::kHelp:
+      fputs(Usage(), stdout);
+      return 0;
+    case ServerAction::kVersion:
+      fputs(VersionLine().c_str(), stdout);
+      return 0;
+    case ServerAction::kUsageError:
+      fprintf(stderr, "vorlix-server: unknown argument \"%s\"\n\n%s", unknown.c_str(), Usage());
+      return 2;
   }
-  if (FAILED(hr)) fprintf(stderr, "vorlix-server: %s\n", error.c_str());
-  return hr;
+  return 2;
 }
 
 }  // namespace
 }  // namespace vorlix
 
 int main(int argc, char** argv) {
-  return vorlix::Main(argc, argv);
+  return vorlix::Main(argv, std::vector<std::string>(argv + 1, argv + argc));
 }

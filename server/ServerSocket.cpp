@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <systemd/sd-daemon.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -89,6 +90,25 @@ int ListenOnSocket(const std::string& path, std::string* error) {
     return -1;
   }
   return fd;
+}
+
+int InheritedListenSocket(std::string* error) {
+  // sd_listen_fds has also set close-on-exec on what it returns.
+  const int count = sd_listen_fds(1);
+  if (count == 0) return -1;
+  const int fd = SD_LISTEN_FDS_START;
+  if (count < 0) {
+    *error = std::string("LISTEN_FDS: ") + strerror(-count);
+  } else if (count > 1) {
+    *error = "systemd passed " + std::to_string(count) + " sockets; the server listens on one";
+  } else if (sd_is_socket_unix(fd, SOCK_STREAM, 1, nullptr, 0) <= 0) {
+    *error = "what systemd passed is not a listening unix stream socket";
+  } else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK) != 0) {
+    *error = std::string("inherited socket: ") + strerror(errno);
+  } else {
+    return fd;
+  }
+  return -1;
 }
 
 bool PeerMayConnect(int fd, pid_t* pid) {

@@ -20,6 +20,11 @@ int TakeServerLock(const std::string& directory, std::string* error);
 // other failure.
 int ListenOnSocket(const std::string& path, std::string* error);
 
+// The listening socket that systemd's socket unit passed to this process (LISTEN_FDS and
+// LISTEN_PID, which are then unset), made non-blocking; -1 when none was passed. -1 with
+// *error when what was passed is not exactly one listening unix stream socket.
+int InheritedListenSocket(std::string* error);
+
 // The peer's user id is this process's own or root: the only users the server serves. *pid is
 // the peer's process id.
 bool PeerMayConnect(int fd, pid_t* pid);

@@ -5,33 +5,59 @@
 namespace vorlix {
 namespace {
 
+// The action for arguments; the argument it did not understand after a colon.
+std::string Parse(const std::vector<std::string>& arguments) {
+  std::string unknown;
+  switch (ParseArguments(arguments, &unknown)) {
+    case ServerAction::kServe:
+      return "serve";
+    case ServerAction::kRegister:
+      return "register";
+    case ServerAction::kUnregister:
+      return "unregister";
+    case ServerAction::kHelp:
+      return "help";
+    case ServerAction::kVersion:
+      return "version";
+    case ServerAction::kUsageError:
+      return "usage:" + unknown;
+  }
+  return "";
+}
+
 TEST(CommandLineTest, RegisterAndUnregisterAfterSlashOrDashInAnyCase) {
-  EXPECT_EQ(ParseCommandLine("/RegServer"), ServerAction::kRegister);
-  EXPECT_EQ(ParseCommandLine("-regserver"), ServerAction::kRegister);
-  EXPECT_EQ(ParseCommandLine("/REGSERVER more text"), ServerAction::kRegister);
-  EXPECT_EQ(ParseCommandLine("-unregserver"), ServerAction::kUnregister);
-  EXPECT_EQ(ParseCommandLine("/UnregServer\tx"), ServerAction::kUnregister);
+  EXPECT_EQ(Parse({"/RegServer"}), "register");
+  EXPECT_EQ(Parse({"-regserver"}), "register");
+  EXPECT_EQ(Parse({"/REGSERVER more text"}), "register");
+  EXPECT_EQ(Parse({"/REGSERVER", "more", "text"}), "register");
+  EXPECT_EQ(Parse({"-unregserver"}), "unregister");
+  EXPECT_EQ(Parse({"/UnregServer\tx"}), "unregister");
+  // Other text around the switch is skipped, as on a one-string command line.
+  EXPECT_EQ(Parse({"-Embedding", "/RegServer"}), "register");
+  EXPECT_EQ(Parse({"x-y", "-UnregServer"}), "unregister");
+  EXPECT_EQ(Parse({"--RegServer"}), "register");
 }
 
-TEST(CommandLineTest, OtherTokensAreSkipped) {
-  EXPECT_EQ(ParseCommandLine("-Embedding /RegServer"), ServerAction::kRegister);
-  EXPECT_EQ(ParseCommandLine("x-y -UnregServer"), ServerAction::kUnregister);
+TEST(CommandLineTest, HelpAndVersionWinOverEverythingElse) {
+  EXPECT_EQ(Parse({"--help"}), "help");
+  EXPECT_EQ(Parse({"-h"}), "help");
+  EXPECT_EQ(Parse({"/RegServer", "--help"}), "help");
+  EXPECT_EQ(Parse({"--version", "-h"}), "help");
+  EXPECT_EQ(Parse({"-UnregServer", "--version"}), "version");
+  EXPECT_EQ(Parse({"--bogus", "--version"}), "version");
 }
 
-TEST(CommandLineTest, EverythingElseServes) {
-  EXPECT_EQ(ParseCommandLine(""), ServerAction::kServe);
-  EXPECT_EQ(ParseCommandLine("-Embedding"), ServerAction::kServe);
-  EXPECT_EQ(ParseCommandLine("RegServer"), ServerAction::kServe);
-  EXPECT_EQ(ParseCommandLine("/RegServerX"), ServerAction::kServe);
-  EXPECT_EQ(ParseCommandLine("/Reg"), ServerAction::kServe);
-  EXPECT_EQ(ParseCommandLine("- RegServer"), ServerAction::kServe);
-}
-
-TEST(CommandLineTest, ArgumentsJoinWithSpaces) {
-  char program[] = "vorlix-server", a[] = "-x", b[] = "/RegServer";
-  char* argv[] = {program, a, b};
-  EXPECT_EQ(JoinArguments(3, argv), "-x /RegServer");
-  EXPECT_EQ(JoinArguments(1, argv), "");
+TEST(CommandLineTest, OnlyNothingOrEmbeddingServes) {
+  EXPECT_EQ(Parse({}), "serve");
+  EXPECT_EQ(Parse({"-Embedding"}), "serve");
+  EXPECT_EQ(Parse({"/embedding", "-EMBEDDING"}), "serve");
+  EXPECT_EQ(Parse({"-Embedding", "--verbose"}), "usage:--verbose");
+  EXPECT_EQ(Parse({"RegServer"}), "usage:RegServer");
+  EXPECT_EQ(Parse({"/RegServerX"}), "usage:/RegServerX");
+  EXPECT_EQ(Parse({"-", "RegServer"}), "usage:-");
+  EXPECT_EQ(Parse({"-Embeddings"}), "usage:-Embeddings");
+  EXPECT_EQ(Parse({"--Embedding"}), "usage:--Embedding");
+  EXPECT_EQ(Parse({""}), "usage:");
 }
 
 }  // namespace

@@ -1,19 +1,11 @@
 // The wire contract as outside clients see it: the real server process driven by the system's
-// python3 and its D-Bus module, and the command line's registration actions.
+// python3 and its D-Bus module.
 #include <gtest/gtest.h>
 
 #include "tests/server/ServerProcess.h"
 
 namespace vorlix {
 namespace {
-
-TEST(ServerCommandLineTest, RegistrationActionsExitWithoutServing) {
-  test::ServerFolder folder;
-  EXPECT_EQ(test::RunToEnd(VORLIX_SERVER_PATH, {"/RegServer"}), 0);
-  EXPECT_NE(test::ReadText(getenv("VORLIX_REGISTRY")).find("LocalServer32"), std::string::npos);
-  EXPECT_EQ(test::RunToEnd(VORLIX_SERVER_PATH, {"-unregserver"}), 0);
-  EXPECT_EQ(test::ReadText(getenv("VORLIX_REGISTRY")).find("LocalServer32"), std::string::npos);
-}
 
 // The client ends holding an object and a server lock: the server drops both with the
 // connection and then ends by itself.

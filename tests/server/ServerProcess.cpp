@@ -1,6 +1,8 @@
 #include "tests/server/ServerProcess.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -12,13 +14,32 @@
 namespace vorlix::test {
 namespace {
 
-int Spawn(const std::string& program, const std::vector<std::string>& args) {
+// What a started program gets besides its arguments; -1: nothing.
+struct Inherited {
+  int out = -1, err = -1;  // its standard output and error
+  int listenFd = -1;       // a listening socket, passed as systemd passes one
+};
+
+int Spawn(const std::string& program, const std::vector<std::string>& args,
+          Inherited inherited = {}) {
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args)
     argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
+    if (inherited.out >= 0) dup2(inherited.out, STDOUT_FILENO);
+    if (inherited.err >= 0) dup2(inherited.err, STDERR_FILENO);
+    if (inherited.listenFd >= 0) {
+      // The first passed descriptor is 3; dup2 onto itself would keep close-on-exec.
+      if (inherited.listenFd == 3) {
+        fcntl(3, F_SETFD, 0);
+      } else {
+        dup2(inherited.listenFd, 3);
+      }
+      setenv("LISTEN_FDS", "1", 1);
+      setenv("LISTEN_PID", std::to_string(getpid()).c_str(), 1);
+    }
     execv(program.c_str(), argv.data());
     _exit(127);
   }
@@ -42,14 +63,32 @@ void Kill(int pid) {
   waitpid(pid, nullptr, 0);
 }
 
-}  // namespace
-
-int RunToEnd(const std::string& program, const std::vector<std::string>& args) {
-  const int pid = Spawn(program, args);
+// The exit code of pid once it ends, killed when it runs longer than 60 s; -1 then.
+int EndOf(int pid) {
   if (pid < 0) return -1;
   const int code = WaitFor(pid, std::chrono::seconds(60));
   if (code < 0) Kill(pid);
   return code;
+}
+
+}  // namespace
+
+int RunToEnd(const std::string& program, const std::vector<std::string>& args) {
+  return EndOf(Spawn(program, args));
+}
+
+Finished RunCapturing(const std::string& program, const std::vector<std::string>& args) {
+  const int out = memfd_create("stdout", MFD_CLOEXEC);
+  const int err = memfd_create("stderr", MFD_CLOEXEC);
+  Finished finished;
+  finished.code = EndOf(Spawn(program, args, {.out = out, .err = err}));
+  for (auto [fd, text] : {std::pair{out, &finished.out}, std::pair{err, &finished.err}}) {
+    char buffer[4096];
+    for (ssize_t n, at = 0; (n = pread(fd, buffer, sizeof buffer, at)) > 0; at += n)
+      text->append(buffer, static_cast<size_t>(n));
+    close(fd);
+  }
+  return finished;
 }
 
 ServerFolder::ServerFolder()
@@ -66,8 +105,8 @@ bool ServerFolder::ServerEnded() const {
   return access(SocketPath().c_str(), F_OK) != 0;
 }
 
-ServerProcess::ServerProcess(const ServerFolder& folder) : folder_(folder) {
-  pid_ = Spawn(VORLIX_SERVER_PATH, {"-Embedding"});
+ServerProcess::ServerProcess(const ServerFolder& folder, int listenFd) : folder_(folder) {
+  pid_ = Spawn(VORLIX_SERVER_PATH, {"-Embedding"}, {.listenFd = listenFd});
 }
 
 ServerProcess::~ServerProcess() {

@@ -12,6 +12,13 @@ namespace vorlix::test {
 // Runs program with args to its end (at most 60 s, then it is killed); its exit code, or -1.
 int RunToEnd(const std::string& program, const std::vector<std::string>& args);
 
+struct Finished {
+  int code = -1;
+  std::string out, err;  // what it wrote to standard output and standard error
+};
+// RunToEnd, with the program's standard output and error kept.
+Finished RunCapturing(const std::string& program, const std::vector<std::string>& args);
+
 class ServerFolder {
  public:
   ServerFolder();
@@ -28,11 +35,11 @@ class ServerFolder {
   ScopedEnv runtime_;
 };
 
-// A server started directly (as activation starts it); killed with SIGKILL and reaped when it
-// has not ended by destruction.
+// A server started directly (as activation starts it, or with listenFd as systemd's socket
+// unit starts it); killed with SIGKILL and reaped when it has not ended by destruction.
 class ServerProcess {
  public:
-  ServerProcess(const ServerFolder& folder);
+  explicit ServerProcess(const ServerFolder& folder, int listenFd = -1);
   ~ServerProcess();
   // Whether the socket accepted a connection within 10 s.
   bool WaitForSocket() const;
