@@ -32,7 +32,7 @@ CDaoRecordset::State& CDaoRecordset::Require() const {
 
 CDaoRecordset::State& CDaoRecordset::RequireTable() const {
   State& s = Require();
-  if (!s.table) {
+  if (!s.cursor) {
     ThrowDao(dao_error::kInvalidOperation, "A snapshot has no indexes and cannot be changed.");
   }
   return s;
@@ -52,7 +52,6 @@ void CDaoRecordset::Open(int openType, const Bstr& source, int options) {
     }
   }
   auto s = std::make_unique<State>();
-  s->table = true;
   s->schema = ReadTableSchema(database_->Db(), database_->HasCatalog(), name);
   if (!s->schema.hasRowid) {
     ThrowDao(dao_error::kInvalidOperation,
@@ -65,7 +64,7 @@ void CDaoRecordset::Open(int openType, const Bstr& source, int options) {
   s->readOnly =
       (options & dbReadOnly) != 0 || !database_->CanUpdate() || IsSystemName(s->schema.name);
   s->fields = TableFields(s->schema);
-  s->cursor = std::make_unique<TableCursor>(s->schema, nullptr);
+  NewCursor(*s);
   Start(std::move(s));
 }
 
@@ -73,15 +72,22 @@ void CDaoRecordset::Start(std::unique_ptr<State> s) {
   open_ = std::move(s);
   database_->AddDependent(this);
   try {
-    Land(First(false), true);
+    Land(open_->source->First(false), true);
   } catch (const CDaoException&) {
     Close();
     throw;
   }
 }
 
+void CDaoRecordset::NewCursor(State& s) {
+  auto cursor = std::make_unique<TableCursor>(
+      database_->Db(), s.schema, s.currentIndex < 0 ? nullptr : &s.schema.indexes[s.currentIndex]);
+  s.cursor = cursor.get();
+  s.source = std::move(cursor);
+}
+
 void CDaoRecordset::Refresh(State& s, bool askFile) {
-  if (!s.table) return;
+  if (!s.cursor) return;
   // Asking the file is a statement of its own, too dear for every record a caller reads.
   if (!askFile && database_->SchemaChanges() == s.schemaChanges) return;
   s.schemaChanges = database_->SchemaChanges();
@@ -97,8 +103,7 @@ void CDaoRecordset::Refresh(State& s, bool askFile) {
   }
   s.schema = std::move(schema);
   s.schemaVersion = version;
-  s.cursor = std::make_unique<TableCursor>(
-      s.schema, s.currentIndex < 0 ? nullptr : &s.schema.indexes[s.currentIndex]);
+  NewCursor(s);
   const bool sameFields =
       std::equal(s.fields.begin(), s.fields.end(), s.schema.fields.begin(), s.schema.fields.end(),
                  [](const RecordField& a, const FieldSchema& b) {
@@ -109,7 +114,7 @@ void CDaoRecordset::Refresh(State& s, bool askFile) {
   DropPending();
   s.fields = TableFields(s.schema);
   if (!s.bof && !s.eof && !s.deleted) {
-    std::optional<Row> row = Fetch(s.current.rowid);
+    std::optional<Row> row = s.source->Fetch(s.current.rowid);
     if (row) {
       s.current = std::move(*row);
     } else {
@@ -125,11 +130,10 @@ void CDaoRecordset::Open(CDaoQueryDef* queryDef, int openType, int options) {
   }
   ResultSet result = queryDef->Rows();
   auto s = std::make_unique<State>();
-  s->table = false;
   s->readOnly = true;
   s->name = queryDef->GetSQL().Utf8();
   s->fields = std::move(result.fields);
-  s->rows = std::move(result.rows);
+  s->source = std::make_unique<ResultRows>(std::move(result.rows));
   Start(std::move(s));
 }
 
@@ -153,7 +157,7 @@ void CDaoRecordset::SetLockingMode(bool pessimistic) {
 }
 
 bool CDaoRecordset::CanUpdate() const {
-  return open_ && open_->table && !open_->readOnly;
+  return open_ && open_->cursor && !open_->readOnly;
 }
 
 Bstr CDaoRecordset::GetCurrentIndex() const {
@@ -176,31 +180,8 @@ void CDaoRecordset::SetCurrentIndex(const Bstr& name) {
   }
   DropPending();
   s.currentIndex = found;
-  s.cursor =
-      std::make_unique<TableCursor>(s.schema, found < 0 ? nullptr : &s.schema.indexes[found]);
-  Land(First(false), true);
-}
-
-// A snapshot's moves give only the number of the row they reach (values stay in s.rows and
-// GetFieldValue reads them there), so walking a snapshot copies nothing.
-std::optional<Row> CDaoRecordset::First(bool fromEnd) const {
-  State& s = *open_;
-  if (s.table) return s.cursor->First(database_->Db(), fromEnd);
-  if (s.rows.empty()) return std::nullopt;
-  return Row{fromEnd ? static_cast<int64_t>(s.rows.size()) - 1 : 0, {}};
-}
-
-std::optional<Row> CDaoRecordset::Step(const Row& from, int64_t n) const {
-  State& s = *open_;
-  if (s.table) return s.cursor->Move(database_->Db(), from, n);
-  return Fetch(from.rowid + n);
-}
-
-std::optional<Row> CDaoRecordset::Fetch(int64_t rowid) const {
-  State& s = *open_;
-  if (s.table) return s.cursor->Fetch(database_->Db(), rowid);
-  if (rowid < 0 || rowid >= static_cast<int64_t>(s.rows.size())) return std::nullopt;
-  return Row{rowid, {}};
+  NewCursor(s);
+  Land(s.source->First(false), true);
 }
 
 void CDaoRecordset::Land(std::optional<Row> row, bool forward) {
@@ -212,21 +193,21 @@ void CDaoRecordset::Land(std::optional<Row> row, bool forward) {
     return;
   }
   // Nothing there: an empty recordset is at both ends.
-  const bool empty = !First(false);
+  const bool empty = !s.source->First(false);
   s.bof = !forward || empty;
   s.eof = forward || empty;
 }
 
 void CDaoRecordset::MoveFirst() {
-  Require();
+  State& s = Require();
   DropPending();
-  Land(First(false), true);
+  Land(s.source->First(false), true);
 }
 
 void CDaoRecordset::MoveLast() {
-  Require();
+  State& s = Require();
   DropPending();
-  Land(First(true), false);
+  Land(s.source->First(true), false);
 }
 
 void CDaoRecordset::MoveNext() {
@@ -242,7 +223,7 @@ void CDaoRecordset::Move(int32_t rows) {
   State& s = Require();
   DropPending();
   const Row& row = CurrentRow();
-  std::optional<Row> again = Fetch(row.rowid);
+  std::optional<Row> again = s.source->Fetch(row.rowid);
   if (!again) {
     s.deleted = true;
     ThrowDao(dao_error::kRecordDeleted, "The current record has been deleted.");
@@ -260,11 +241,11 @@ void CDaoRecordset::MoveBy(int64_t n) {
   const bool forward = n > 0;
   if (s.bof || s.eof) {
     // From one end towards the other: the first record there counts as one step.
-    std::optional<Row> end = First(!forward);
-    if (end && n != 1 && n != -1) end = Step(*end, forward ? n - 1 : n + 1);
+    std::optional<Row> end = s.source->First(!forward);
+    if (end && n != 1 && n != -1) end = s.source->Move(*end, forward ? n - 1 : n + 1);
     return Land(std::move(end), forward);
   }
-  Land(Step(s.current, n), forward);
+  Land(s.source->Move(s.current, n), forward);
 }
 
 bool CDaoRecordset::IsBOF() const {
@@ -276,10 +257,7 @@ bool CDaoRecordset::IsEOF() const {
 }
 
 int32_t CDaoRecordset::GetRecordCount() {
-  State& s = Require();
-  if (!s.table) return static_cast<int32_t>(s.rows.size());
-  return static_cast<int32_t>(
-      database_->Db().QueryInt("SELECT count(*) FROM " + QuoteName(s.schema.name)));
+  return static_cast<int32_t>(Require().source->Count());
 }
 
 int16_t CDaoRecordset::GetFieldCount() {
@@ -330,9 +308,7 @@ Variant CDaoRecordset::GetFieldValue(int index) {
   }
   const FieldType* type = s.fields[index].type;
   if (s.pending != Pending::kNone) return ToVariant(ViewOf(s.pendingValues[index]), type);
-  const Row& row = CurrentRow();
-  if (!s.table) return ToVariant(s.rows.Cell(static_cast<size_t>(row.rowid), index), type);
-  return ToVariant(ViewOf(row.values[index]), type);
+  return ToVariant(s.source->Value(CurrentRow(), index), type);
 }
 
 Variant CDaoRecordset::GetFieldValue(const Bstr& name) {
@@ -370,7 +346,7 @@ bool CDaoRecordset::Seek(const char* comparison, const Variant* keys, uint16_t c
     // A key longer than the field cannot match, which is a miss rather than a failure.
     converted.push_back(ToStoredValue(*f.type, INT32_MAX, keys[k]));
   }
-  std::optional<Row> row = s.cursor->Seek(database_->Db(), converted);
+  std::optional<Row> row = s.cursor->Seek(converted);
   if (!row) return false;
   DropPending();
   Land(std::move(row), true);

@@ -154,7 +154,6 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
 
   // What an open recordset holds.
   struct State {
-    bool table;  // table-type; otherwise a snapshot
     bool readOnly;
     std::string name;
     std::vector<RecordField> fields;
@@ -163,13 +162,13 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
     int64_t schemaVersion = 0;   // the file's schema version when schema was read
     uint64_t schemaChanges = 0;  // the database object's count of its own changes then
     int currentIndex = -1;       // position in schema.indexes
-    std::unique_ptr<TableCursor> cursor;
-    // Snapshot: every row (numbered from 0 in place of a rowid).
-    ResultRows rows;
+    // Where the rows come from: a TableCursor (cursor then points at it) or a snapshot's rows.
+    std::unique_ptr<RowSource> source;
+    TableCursor* cursor = nullptr;
 
     bool bof = true;
     bool eof = true;
-    Row current;           // valid when neither bof nor eof; a snapshot's holds only its row number
+    Row current;           // valid when neither bof nor eof
     bool deleted = false;  // the current record is known to be deleted
     std::optional<int64_t> lastModified;
 
@@ -185,8 +184,7 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   // file (a statement) when askFile, else only noticing this database object's own changes.
   void Refresh(State& s, bool askFile);
   size_t FieldIndex(const Bstr& name);
-  // The current record (a snapshot's holds only its row number); 3021 without one, 3167 when
-  // it was deleted.
+  // The current record; 3021 without one, 3167 when it was deleted.
   const Row& CurrentRow() const;
   // Takes s as this recordset's state and moves to the first record; closes again on failure.
   void Start(std::unique_ptr<State> s);
@@ -194,9 +192,8 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   void Land(std::optional<Row> row, bool forward);
   void DropPending();
   void MoveBy(int64_t n);
-  std::optional<Row> First(bool fromEnd) const;
-  std::optional<Row> Step(const Row& from, int64_t n) const;
-  std::optional<Row> Fetch(int64_t rowid) const;
+  // Walks the table s holds in the order of its current index (rowid order when none).
+  void NewCursor(State& s);
   State& RequireWritable() const;
   void Store(State& s);
 

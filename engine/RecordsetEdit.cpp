@@ -24,7 +24,7 @@ void RethrowRelation(const CDaoException& e, bool orphans) {
 
 CDaoRecordset::State& CDaoRecordset::RequireWritable() const {
   State& s = Require();
-  if (!s.table || s.readOnly) {
+  if (!s.cursor || s.readOnly) {
     ThrowDao(dao_error::kReadOnly, "The recordset " + Quoted(s.name) + " is read-only.");
   }
   return s;
@@ -79,7 +79,7 @@ void CDaoRecordset::Edit() {
   // Read the record again under the lock: it is what the edit starts from.
   std::optional<Row> row;
   try {
-    row = Fetch(rowid);
+    row = s.source->Fetch(rowid);
   } catch (const CDaoException&) {
     ReleaseEditLock(*database_);
     throw;
@@ -189,7 +189,7 @@ void CDaoRecordset::Store(State& s) {
   s.lastModified = rowid;
   if (!adding) {
     // The edited record stays current, with what it now holds (its number included).
-    if (std::optional<Row> row = Fetch(rowid)) s.current = std::move(*row);
+    if (std::optional<Row> row = s.source->Fetch(rowid)) s.current = std::move(*row);
   }
 }
 
@@ -232,9 +232,9 @@ Variant CDaoRecordset::GetBookmark() const {
 }
 
 void CDaoRecordset::SetBookmark(const Variant& bookmark) {
-  Require();
+  State& s = Require();
   if (bookmark.vt() != VT_I8) ThrowDao(dao_error::kInvalidBookmark, "That is not a bookmark.");
-  std::optional<Row> row = Fetch(bookmark.AsSigned());
+  std::optional<Row> row = s.source->Fetch(bookmark.AsSigned());
   if (!row) ThrowDao(dao_error::kRecordDeleted, "The bookmarked record no longer exists.");
   DropPending();
   Land(std::move(row), true);

@@ -56,6 +56,16 @@ StoredView ResultRows::Cell(size_t row, size_t column) const {
   return v;
 }
 
+std::optional<Row> ResultRows::First(bool fromEnd) const {
+  if (empty()) return std::nullopt;
+  return Row{fromEnd ? static_cast<int64_t>(size()) - 1 : 0, {}};
+}
+
+std::optional<Row> ResultRows::Fetch(int64_t rowid) const {
+  if (rowid < 0 || rowid >= static_cast<int64_t>(size())) return std::nullopt;
+  return Row{rowid, {}};
+}
+
 namespace {
 
 int16_t CodeOfStorage(const ResultRows& rows, size_t column) {

@@ -3,15 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/ColumnValue.h"
 #include "engine/DaoInfo.h"
 #include "engine/FieldType.h"
+#include "engine/RowSource.h"
 #include "engine/Schema.h"
 #include "engine/Sqlite.h"
-#include "engine/TableCursor.h"
 
 namespace vorlix {
 
@@ -27,7 +27,7 @@ std::vector<RecordField> TableFields(const TableSchema& table);
 // A query's rows, numbered from 0, held compactly: a small cell per value in row order and
 // the bytes of every text and blob in one buffer, so holding a result costs no allocation per
 // row or per value.
-class ResultRows {
+class ResultRows final : public RowSource {
  public:
   explicit ResultRows(size_t columns = 0) : columns_(columns) {}
 
@@ -38,6 +38,17 @@ class ResultRows {
   bool empty() const { return cells_.empty(); }
   // The value at row, column; its bytes stay valid until these rows change or go.
   StoredView Cell(size_t row, size_t column) const;
+
+  // Walked as a snapshot: a Row is only its number, its values stay here.
+  std::optional<Row> First(bool fromEnd) const override;
+  std::optional<Row> Move(const Row& from, int64_t n) const override {
+    return Fetch(from.rowid + n);
+  }
+  std::optional<Row> Fetch(int64_t rowid) const override;
+  StoredView Value(const Row& row, size_t f) const override {
+    return Cell(static_cast<size_t>(row.rowid), f);
+  }
+  int64_t Count() const override { return static_cast<int64_t>(size()); }
 
  private:
   struct Stored {

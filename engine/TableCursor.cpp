@@ -21,12 +21,15 @@ std::string SeekCollation(const FieldType& type, const std::string& indexCollati
 
 }  // namespace
 
-TableCursor::TableCursor(const TableSchema& table, const IndexSchema* index)
-    : fieldCount_(table.fields.size()), unique_(index && index->info.m_bUnique) {
+TableCursor::TableCursor(SqliteDb& db, const TableSchema& table, const IndexSchema* index)
+    : db_(db),
+      table_(QuoteName(table.name)),
+      fieldCount_(table.fields.size()),
+      unique_(index && index->info.m_bUnique) {
   select_ = "SELECT rowid";
   for (const FieldSchema& f : table.fields)
     select_ += ", " + QuoteName(f.name);
-  select_ += " FROM " + QuoteName(table.name);
+  select_ += " FROM " + table_;
   if (!index) return;
   for (size_t i = 0; i < index->columns.size(); ++i) {
     for (size_t f = 0; f < table.fields.size(); ++f) {
@@ -100,9 +103,9 @@ std::vector<TableCursor::Probe> TableCursor::Probes(const Row& from, bool forwar
   return probes;
 }
 
-std::optional<Row> TableCursor::Query(SqliteDb& db, const std::string& sql,
+std::optional<Row> TableCursor::Query(const std::string& sql,
                                       const std::vector<StoredValue>& values, int64_t extra) const {
-  Statement s = db.Cached(sql);
+  Statement s = db_.Cached(sql);
   int index = 1;
   for (const StoredValue& v : values)
     s.Bind(index++, v);
@@ -116,13 +119,13 @@ std::optional<Row> TableCursor::Query(SqliteDb& db, const std::string& sql,
   return row;
 }
 
-std::optional<Row> TableCursor::First(SqliteDb& db, bool fromEnd) const {
-  return Query(db, select_ + OrderBy(!fromEnd) + " LIMIT 1", {}, -1);
+std::optional<Row> TableCursor::First(bool fromEnd) const {
+  return Query(select_ + OrderBy(!fromEnd) + " LIMIT 1", {}, -1);
 }
 
 // One statement: the probes joined by UNION ALL under the cursor's ORDER BY, which SQLite runs
 // as a merge of index ranges that are already in order, so it stops after n records.
-std::optional<Row> TableCursor::Move(SqliteDb& db, const Row& from, int64_t n) const {
+std::optional<Row> TableCursor::Move(const Row& from, int64_t n) const {
   const bool forward = n > 0;
   std::string sql;
   std::vector<StoredValue> values;
@@ -131,22 +134,26 @@ std::optional<Row> TableCursor::Move(SqliteDb& db, const Row& from, int64_t n) c
     for (StoredValue& v : p.values)
       values.push_back(std::move(v));
   }
-  return Query(db, sql + OrderBy(forward) + " LIMIT 1 OFFSET ?", values, std::llabs(n) - 1);
+  return Query(sql + OrderBy(forward) + " LIMIT 1 OFFSET ?", values, std::llabs(n) - 1);
 }
 
-std::optional<Row> TableCursor::Fetch(SqliteDb& db, int64_t rowid) const {
+std::optional<Row> TableCursor::Fetch(int64_t rowid) const {
   StoredValue key;
   key.kind = StoredValue::kInteger;
   key.integer = rowid;
-  return Query(db, select_ + " WHERE rowid = ?", {key}, -1);
+  return Query(select_ + " WHERE rowid = ?", {key}, -1);
 }
 
-std::optional<Row> TableCursor::Seek(SqliteDb& db, const std::vector<StoredValue>& keys) const {
+int64_t TableCursor::Count() const {
+  return db_.QueryInt("SELECT count(*) FROM " + table_);
+}
+
+std::optional<Row> TableCursor::Seek(const std::vector<StoredValue>& keys) const {
   std::string where;
   for (size_t j = 0; j < keys.size(); ++j) {
     where += (j ? " AND " : " WHERE ") + keys_[j].column + " IS ?" + keys_[j].seekCollation;
   }
-  return Query(db, select_ + where + OrderBy(true) + " LIMIT 1", keys, -1);
+  return Query(select_ + where + OrderBy(true) + " LIMIT 1", keys, -1);
 }
 
 }  // namespace vorlix

@@ -10,36 +10,29 @@
 #include <vector>
 
 #include "engine/FieldValue.h"
+#include "engine/RowSource.h"
 #include "engine/Schema.h"
 #include "engine/Sqlite.h"
 
 namespace vorlix {
 
-// One record: its rowid (the bookmark) and every field in column order.
-struct Row {
-  int64_t rowid = 0;
-  std::vector<StoredValue> values;
-};
-
-class TableCursor {
+class TableCursor final : public RowSource {
  public:
-  // index nullptr: rowid order. The cursor keeps what it needs of both.
-  TableCursor(const TableSchema& table, const IndexSchema* index);
+  // index nullptr: rowid order. The cursor keeps what it needs of both; db must outlive it.
+  TableCursor(SqliteDb& db, const TableSchema& table, const IndexSchema* index);
 
-  // The first record in order, or the last one when fromEnd.
-  std::optional<Row> First(SqliteDb& db, bool fromEnd) const;
-
-  // The record n places from `from` (forward for n > 0, backward for n < 0); nullopt when
-  // fewer records follow (or precede). One statement whatever n is.
-  std::optional<Row> Move(SqliteDb& db, const Row& from, int64_t n) const;
-
-  // The record with rowid, if it exists.
-  std::optional<Row> Fetch(SqliteDb& db, int64_t rowid) const;
+  // A move is one statement whatever n is.
+  std::optional<Row> First(bool fromEnd) const override;
+  std::optional<Row> Move(const Row& from, int64_t n) const override;
+  std::optional<Row> Fetch(int64_t rowid) const override;
+  StoredView Value(const Row& row, size_t f) const override { return ViewOf(row.values[f]); }
+  // Counted now, with a statement.
+  int64_t Count() const override;
 
   // The first record in order whose first keys.size() index fields equal keys (Text and Memo
   // fields compared without regard to case); the keys are converted to the fields' types
   // already.
-  std::optional<Row> Seek(SqliteDb& db, const std::vector<StoredValue>& keys) const;
+  std::optional<Row> Seek(const std::vector<StoredValue>& keys) const;
 
   // The index's fields: how many, and the position of key k among the row's values.
   size_t KeyCount() const { return keys_.size(); }
@@ -60,9 +53,11 @@ class TableCursor {
 
   std::vector<Probe> Probes(const Row& from, bool forward) const;
   std::string OrderBy(bool forward) const;
-  std::optional<Row> Query(SqliteDb& db, const std::string& sql,
-                           const std::vector<StoredValue>& values, int64_t extra) const;
+  std::optional<Row> Query(const std::string& sql, const std::vector<StoredValue>& values,
+                           int64_t extra) const;
 
+  SqliteDb& db_;
+  std::string table_;   // quoted
   std::string select_;  // SELECT rowid, every column FROM table
   size_t fieldCount_;
   std::vector<Key> keys_;
