@@ -12,9 +12,9 @@
 #include <random>
 #include <string>
 
-#include "engine/QueryDef.h"
-#include "engine/Recordset.h"
-#include "engine/TextCollation.h"
+#include "engine/recordsets/QueryDef.h"
+#include "engine/recordsets/Recordset.h"
+#include "engine/store/TextCollation.h"
 
 namespace vorlix {
 namespace {

@@ -22,7 +22,7 @@
 #include "client/CreateObject.h"
 #include "client/TypedProxies.h"
 #include "connection/Connection.h"
-#include "engine/Database.h"
+#include "engine/database/Database.h"
 
 namespace vorlix {
 namespace {

@@ -27,8 +27,8 @@
 #include "automation/Variant.h"
 #include "connection/LockRetry.h"
 #include "engine/DaoException.h"
-#include "engine/Database.h"
-#include "engine/Recordset.h"
+#include "engine/database/Database.h"
+#include "engine/recordsets/Recordset.h"
 
 namespace vorlix {
 

@@ -1,7 +1,7 @@
 #include "connection/CallFrame.h"
 #include "connection/Connection.h"
 #include "engine/DaoInfo.h"
-#include "engine/Workspace.h"
+#include "engine/database/Workspace.h"
 
 // Both work on files by name and leave this connection's own database and tables alone. The
 // locale gives new files the general sort order; options 0, the default format.

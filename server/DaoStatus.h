@@ -1,7 +1,7 @@
 // CDaoStatus: the server's DaoStatus object, which lets a client start and stop the engine.
 #pragma once
 
-#include "engine/Engine.h"
+#include "engine/database/Engine.h"
 #include "server/DispatchObject.h"
 #include "server/Interfaces.h"
 
@@ -11,8 +11,8 @@ class CDaoStatus final : public DispatchObject<IDaoStatus> {
  public:
   CDaoStatus(IUnknown* outer, ModuleLock& lock) : DispatchObject(outer, lock) {}
 
-  // Start and stop the engine (engine/Engine.h); both always S_OK. The server never stops the
-  // engine itself: that is the client's decision, made when it has finished with it.
+  // Start and stop the engine (engine/database/Engine.h); both always S_OK. The server never stops
+  // the engine itself: that is the client's decision, made when it has finished with it.
   HRESULT DaoInit() override {
     AfxDaoInit();
     return S_OK;

@@ -4,9 +4,9 @@
 #include "automation/SafeArray.h"
 #include "connection/CallFrame.h"
 #include "connection/Connection.h"
-#include "engine/DaoInfo.h"
-#include "engine/FieldType.h"
 #include "connection/records/FieldPairs.h"
+#include "engine/DaoInfo.h"
+#include "engine/schema/FieldType.h"
 
 namespace vorlix {
 namespace {

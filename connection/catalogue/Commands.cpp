@@ -1,6 +1,6 @@
 #include "connection/CallFrame.h"
 #include "connection/Connection.h"
-#include "engine/QueryDef.h"
+#include "engine/recordsets/QueryDef.h"
 
 namespace vorlix {
 

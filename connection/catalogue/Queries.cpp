@@ -4,7 +4,7 @@
 #include "automation/SafeArray.h"
 #include "connection/CallFrame.h"
 #include "connection/Connection.h"
-#include "engine/QueryDef.h"
+#include "engine/recordsets/QueryDef.h"
 
 // Both run on a query definition and a snapshot of their own, so the open tables keep their
 // places.

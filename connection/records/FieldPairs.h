@@ -7,7 +7,7 @@
 
 #include "automation/SafeArray.h"
 #include "engine/DaoInfo.h"
-#include "engine/Recordset.h"
+#include "engine/recordsets/Recordset.h"
 
 namespace vorlix {
 

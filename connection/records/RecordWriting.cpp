@@ -5,7 +5,7 @@
 #include "connection/Connection.h"
 #include "connection/LockRetry.h"
 #include "engine/DaoInfo.h"
-#include "engine/FieldType.h"
+#include "engine/schema/FieldType.h"
 
 namespace vorlix {
 namespace {

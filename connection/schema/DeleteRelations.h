@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "engine/Database.h"
+#include "engine/database/Database.h"
 
 namespace vorlix {
 

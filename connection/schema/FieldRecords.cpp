@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/FieldType.h"
+#include "engine/schema/FieldType.h"
 
 namespace vorlix {
 namespace {

@@ -12,7 +12,7 @@
 #pragma once
 
 #include "automation/SafeArray.h"
-#include "engine/TableDef.h"
+#include "engine/database/TableDef.h"
 
 namespace vorlix {
 

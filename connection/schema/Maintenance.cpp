@@ -1,7 +1,7 @@
 #include "connection/CallFrame.h"
 #include "connection/Connection.h"
-#include "engine/TableDef.h"
 #include "connection/schema/DeleteRelations.h"
+#include "engine/database/TableDef.h"
 
 namespace vorlix {
 

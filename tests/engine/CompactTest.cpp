@@ -1,5 +1,5 @@
 #include "EngineTestSupport.h"
-#include "engine/Workspace.h"
+#include "engine/database/Workspace.h"
 
 namespace vorlix::test {
 namespace {

@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "EngineTestSupport.h"
-#include "engine/Engine.h"
-#include "engine/Workspace.h"
+#include "engine/database/Engine.h"
+#include "engine/database/Workspace.h"
 
 namespace vorlix::test {
 namespace {

@@ -15,9 +15,9 @@
 #include <string>
 
 #include "engine/DaoException.h"
-#include "engine/Database.h"
-#include "engine/QueryDef.h"
-#include "engine/Recordset.h"
+#include "engine/database/Database.h"
+#include "engine/recordsets/QueryDef.h"
+#include "engine/recordsets/Recordset.h"
 
 using vorlix::Bstr;
 using vorlix::CDaoDatabase;

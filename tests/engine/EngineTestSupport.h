@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "engine/DaoException.h"
-#include "engine/Database.h"
-#include "engine/QueryDef.h"
-#include "engine/Recordset.h"
-#include "engine/TableDef.h"
+#include "engine/database/Database.h"
+#include "engine/database/TableDef.h"
+#include "engine/recordsets/QueryDef.h"
+#include "engine/recordsets/Recordset.h"
 #include "tests/support/TestFiles.h"
 
 namespace vorlix::test {

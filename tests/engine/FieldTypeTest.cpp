@@ -1,7 +1,7 @@
 #include "EngineTestSupport.h"
 #include "automation/SafeArray.h"
-#include "engine/FieldType.h"
-#include "engine/FieldValue.h"
+#include "engine/schema/FieldType.h"
+#include "engine/schema/FieldValue.h"
 
 namespace vorlix::test {
 namespace {

@@ -1,5 +1,5 @@
 #include "EngineTestSupport.h"
-#include "engine/Schema.h"
+#include "engine/schema/Schema.h"
 
 namespace vorlix::test {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/SqlText.h"
+#include "engine/store/SqlText.h"
 
 namespace vorlix::test {
 namespace {

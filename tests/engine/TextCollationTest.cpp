@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "EngineTestSupport.h"
-#include "engine/TextCollation.h"
+#include "engine/store/TextCollation.h"
 
 namespace vorlix::test {
 namespace {
@@ -33,12 +33,19 @@ TEST(TextOrder, OnlyCaseIsIgnoredForAllOfUnicodeAndAccentsSortNextToTheirBaseLet
     EXPECT_EQ(order->Compare(b, a), 0) << a << " " << b;
   }
   const std::pair<std::string_view, std::string_view> different[] = {
-      {"e", "é"},           {"Ecole", "école"}, {"ss", "ß"},  // another word: Masse, Maße
-      {"SS", "ẞ"},          {"i", "ı"},         {"İ", "i"},  {"fi", "ﬁ"},  // a ligature
-      {"a", "ａ"},                                                         // full width
-      {"a\0b"sv, "a\0c"sv}, {"a\0b"sv, "ab"sv},  // characters that the root order ignores count
-                                                 // here
-      {"ab", "ab\x01"},     {"\xff", "\xfe"},    // bytes that are no UTF-8
+      {"e", "é"},
+      {"Ecole", "école"},
+      {"ss", "ß"},  // another word: Masse, Maße
+      {"SS", "ẞ"},
+      {"i", "ı"},
+      {"İ", "i"},
+      {"fi", "ﬁ"},  // a ligature
+      {"a", "ａ"},  // full width
+      {"a\0b"sv, "a\0c"sv},
+      {"a\0b"sv, "ab"sv},  // characters that the root order ignores count
+                           // here
+      {"ab", "ab\x01"},
+      {"\xff", "\xfe"},  // bytes that are no UTF-8
       {"\xc3", "\xc3\xa9"},
   };
   for (const auto& [a, b] : different) {

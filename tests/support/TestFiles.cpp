@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "engine/Database.h"
+#include "engine/database/Database.h"
 
 namespace vorlix::test {
 

@@ -1,5 +1,5 @@
 // Reports on the open database's tables, fields and indexes.
-#include "engine/TableDef.h"
+#include "engine/database/TableDef.h"
 #include "tests/connection/catalogue/CatalogueTestSupport.h"
 
 namespace vorlix::test {

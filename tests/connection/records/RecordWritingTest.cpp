@@ -2,7 +2,7 @@
 #include <chrono>
 #include <functional>
 
-#include "engine/TableDef.h"
+#include "engine/database/TableDef.h"
 #include "tests/connection/ConnectionTestSupport.h"
 
 namespace vorlix::test {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Schema.h"
+#include "engine/schema/Schema.h"
 #include "tests/connection/ConnectionTestSupport.h"
 
 namespace vorlix::test {

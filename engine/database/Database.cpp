@@ -1,0 +1,304 @@
+#include "engine/database/Database.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+#include "engine/DaoException.h"
+#include "engine/schema/Links.h"
+#include "engine/schema/Names.h"
+#include "engine/schema/Schema.h"
+#include "engine/schema/SystemTables.h"
+#include "engine/schema/TableRebuild.h"
+#include "engine/store/FilePaths.h"
+#include "engine/store/SqlText.h"
+
+namespace vorlix {
+namespace {
+
+// Settings of every connection: no busy timeout (SQLite's default), relations enforced, the
+// definitions of linked files out of reach.
+void Configure(SqliteDb& db) {
+  db.Exec("PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON");
+  GuardLinkedFiles(db);
+}
+
+}  // namespace
+
+CDaoDatabase::~CDaoDatabase() {
+  Close();
+}
+
+void CDaoDatabase::Open(const Bstr& name, bool exclusive, bool readOnly, const Bstr& connect) {
+  if (IsOpen()) {
+    ThrowDao(dao_error::kInvalidOperation,
+             "This database object has " + Quoted(open_->name) + " open already.");
+  }
+  if (!connect.empty()) {
+    ThrowDao(dao_error::kInvalidArgument, "A database is opened without a connect string.");
+  }
+  const std::string path = DatabasePath(name);
+  CheckExistingFile(path, !readOnly);
+
+  // A read-only open of a file the user may write uses a writing connection that refuses
+  // writes (query_only): SQLite cannot hold a WAL file exclusively through a read-only
+  // connection, and a read-only connection leaves the WAL and shared-memory files behind when
+  // it closes last. A user who may not write the file cannot lock it exclusively at all: such
+  // an open shares.
+  const int flags = readOnly ? ReadingFlags(path) : SQLITE_OPEN_READWRITE;
+  const bool writer = flags == SQLITE_OPEN_READWRITE;
+  std::unique_ptr<SqliteDb> db;
+  try {
+    db = std::make_unique<SqliteDb>(SqliteName(path), flags);
+    if (exclusive && writer) db->Exec("PRAGMA locking_mode = EXCLUSIVE");
+    // The first read: a file that is not a database shows here, and so does a lock held by
+    // another connection. Only an open for writing turns the file to WAL.
+    if (!readOnly) {
+      db->Exec("PRAGMA journal_mode = WAL");
+    } else {
+      db->QueryInt("SELECT count(*) FROM sqlite_schema");
+    }
+    // SQLite may give a writer reading only (the user may not write the file after all):
+    // enough for a shared read-only open, not for writing or holding the file exclusively.
+    if (writer && (!readOnly || exclusive) && db->ReadsOnly()) {
+      ThrowDao(dao_error::kCannotOpen, "The user may not write " + Quoted(path) + ".");
+    }
+    if (exclusive && writer) db->Exec("BEGIN EXCLUSIVE; COMMIT");
+    Configure(*db);
+    if (readOnly && writer) db->Exec("PRAGMA query_only = ON");
+    Attach(std::move(db), path, readOnly);
+  } catch (const CDaoException& e) {
+    if (e.Code() == dao_error::kTableInUse || e.Code() == dao_error::kEngineFailure) {
+      ThrowDao(dao_error::kCannotOpen,
+               Quoted(path) + " is in use by another user or cannot be opened: " + e.what());
+    }
+    throw;
+  }
+}
+
+void CDaoDatabase::Create(const Bstr& name, const Bstr& locale, int32_t options) {
+  if (IsOpen()) {
+    ThrowDao(dao_error::kInvalidOperation,
+             "This database object has " + Quoted(open_->name) + " open already.");
+  }
+  const std::string path = DatabasePath(name);
+  CheckNewFile(path);
+  try {
+    auto db =
+        std::make_unique<SqliteDb>(SqliteName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    db->Exec("PRAGMA journal_mode = WAL");
+    Configure(*db);
+    WriteTransaction transaction(*db);
+    catalog::Create(*db);
+    catalog::SetProperty(*db, "Locale", locale.Utf8());
+    catalog::SetProperty(*db, "Options", std::to_string(options));
+    transaction.Commit();
+    Attach(std::move(db), path, false);
+  } catch (const CDaoException& e) {
+    RemoveDatabaseFiles(path);
+    if (e.Code() == dao_error::kEngineFailure) {
+      ThrowDao(dao_error::kInvalidPath, "Cannot create " + Quoted(path) + ": " + e.what());
+    }
+    throw;
+  }
+}
+
+void CDaoDatabase::Attach(std::unique_ptr<SqliteDb> db, std::string name, bool readOnly) {
+  bool hasCatalog = catalog::Exists(*db);
+  if (!readOnly) {
+    if (!hasCatalog) {
+      WriteTransaction transaction(*db);
+      catalog::Create(*db);
+      transaction.Commit();
+      hasCatalog = true;
+    }
+    // Another program, or an older build, may have dropped what catalog rows describe.
+    catalog::Prune(*db);
+    catalog::SyncCounters(*db);
+  }
+  std::optional<engine::FileId> file = engine::IdentifyFile(name);
+  if (!file) ThrowDao(dao_error::kFileNotFound, "The file " + Quoted(name) + " has gone.");
+  open_ = std::make_unique<OpenFile>(
+      OpenFile{std::move(db), std::move(name), *file, readOnly, hasCatalog});
+  cache_ = Cache();
+  engine::NoteOpened(open_->file);
+}
+
+void CDaoDatabase::Close() {
+  if (!open_) return;
+  // A dependent unregisters as it closes, so walk a copy.
+  std::vector<Dependent*> dependents = dependents_;
+  for (Dependent* d : dependents)
+    d->OnDatabaseClose();
+  dependents_.clear();
+  const engine::FileId file = open_->file;
+  cache_ = Cache();
+  open_.reset();
+  engine::NoteClosed(file);
+}
+
+Bstr CDaoDatabase::GetName() const {
+  return open_ ? Bstr::FromUtf8Lossy(open_->name) : Bstr();
+}
+
+bool CDaoDatabase::CanUpdate() const {
+  return open_ && !open_->readOnly;
+}
+
+void CDaoDatabase::AddDependent(Dependent* dependent) {
+  dependents_.push_back(dependent);
+}
+
+void CDaoDatabase::RemoveDependent(Dependent* dependent) {
+  dependents_.erase(std::remove(dependents_.begin(), dependents_.end(), dependent),
+                    dependents_.end());
+}
+
+SqliteDb& CDaoDatabase::Db() {
+  if (!open_) ThrowDao(dao_error::kInvalidOperation, "No database is open.");
+  return *open_->db;
+}
+
+void CDaoDatabase::RequireUpdatable() {
+  if (!CanUpdate()) {
+    ThrowDao(dao_error::kReadOnly,
+             "The database " + Quoted(open_ ? open_->name : "") + " is not open for writing.");
+  }
+}
+
+void CDaoDatabase::SchemaChanged() {
+  cache_ = Cache();
+  ++schemaChanges_;
+}
+
+void CDaoDatabase::Revalidate() {
+  SqliteDb& db = Db();
+  Statement schema = db.Cached("PRAGMA schema_version");
+  schema.Step();
+  Statement data = db.Cached("PRAGMA data_version");
+  data.Step();
+  if (schema.Int(0) != cache_.schemaVersion || data.Int(0) != cache_.dataVersion) {
+    cache_ = Cache();
+    cache_.schemaVersion = schema.Int(0);
+    cache_.dataVersion = data.Int(0);
+  }
+}
+
+const std::vector<TableEntry>& CDaoDatabase::Tables() {
+  Revalidate();
+  if (!cache_.tables) {
+    cache_.tables = std::make_unique<std::vector<TableEntry>>(ReadTableList(Db(), HasCatalog()));
+  }
+  return *cache_.tables;
+}
+
+const std::vector<RelationSchema>& CDaoDatabase::Relations() {
+  Revalidate();
+  if (!cache_.relations) {
+    cache_.relations = std::make_unique<std::vector<RelationSchema>>(ReadRelations(Db()));
+  }
+  return *cache_.relations;
+}
+
+int16_t CDaoDatabase::GetTableDefCount() {
+  return static_cast<int16_t>(Tables().size());
+}
+
+void CDaoDatabase::GetTableDefInfo(int index, CDaoTableDefInfo& info, uint32_t level) {
+  const std::vector<TableEntry>& tables = Tables();
+  if (index < 0 || static_cast<size_t>(index) >= tables.size()) {
+    ThrowDao(dao_error::kItemNotFound,
+             "There is no table definition at position " + std::to_string(index) + ".");
+  }
+  const TableEntry& t = tables[index];
+  const bool system = IsSystemName(t.name);
+  info = CDaoTableDefInfo();
+  info.m_strName = Bstr::FromUtf8Lossy(t.name);
+  info.m_lAttributes = (system ? dbSystemObject : 0) | (t.isLink ? dbAttachedTable : 0);
+  info.m_bUpdatable = CanUpdate() && !system;
+  if (t.isLink) {
+    info.m_strConnect = Bstr::FromUtf8Lossy(t.connect);
+    info.m_strSourceTableName = Bstr::FromUtf8Lossy(t.sourceTable);
+  } else if (level >= AFX_DAO_ALL_INFO) {
+    info.m_lRecordCount = Db().QueryInt("SELECT count(*) FROM " + QuoteName(t.name));
+  }
+}
+
+void CDaoDatabase::DeleteTableDef(const Bstr& name) {
+  const std::string wanted = NameUtf8(name, "table");
+  RequireUpdatable();
+  const std::vector<TableEntry>& tables = Tables();
+  auto t = std::find_if(tables.begin(), tables.end(),
+                        [&](const TableEntry& e) { return EqualNoCase(e.name, wanted); });
+  if (t == tables.end())
+    ThrowDao(dao_error::kNoSuchTable, "There is no table " + Quoted(wanted) + ".");
+  const std::string table = t->name;
+  SqliteDb& db = Db();
+  if (t->isLink) {
+    catalog::DeleteLink(db, table);
+    SchemaChanged();
+    return;
+  }
+  if (IsSystemName(table)) {
+    ThrowDao(dao_error::kReadOnly, "The system table " + Quoted(table) + " cannot be deleted.");
+  }
+  for (const RelationSchema& r : Relations()) {
+    if (r.primaryTable == table || r.foreignTable == table) {
+      ThrowDao(dao_error::kPartOfRelation,
+               "The table " + Quoted(table) + " is part of the relation " + Quoted(r.name) + ".");
+    }
+  }
+  WriteTransaction transaction(db);
+  db.Exec("DROP TABLE " + QuoteName(table));
+  catalog::ForgetTable(db, table);
+  transaction.Commit();
+  SchemaChanged();
+}
+
+int16_t CDaoDatabase::GetRelationCount() {
+  return static_cast<int16_t>(Relations().size());
+}
+
+void CDaoDatabase::GetRelationInfo(int index, CDaoRelationInfo& info, uint32_t) {
+  const std::vector<RelationSchema>& relations = Relations();
+  if (index < 0 || static_cast<size_t>(index) >= relations.size()) {
+    ThrowDao(dao_error::kItemNotFound,
+             "There is no relation at position " + std::to_string(index) + ".");
+  }
+  info = relations[index].info;
+}
+
+namespace {
+const RelationSchema& FindRelation(const std::vector<RelationSchema>& relations,
+                                   const std::string& name) {
+  for (const RelationSchema& r : relations) {
+    if (EqualNoCase(r.name, name)) return r;
+  }
+  ThrowDao(dao_error::kItemNotFound, "There is no relation " + Quoted(name) + ".");
+}
+}  // namespace
+
+void CDaoDatabase::GetRelationInfo(const Bstr& name, CDaoRelationInfo& info, uint32_t) {
+  info = FindRelation(Relations(), NameUtf8(name, "relation")).info;
+}
+
+void CDaoDatabase::DeleteRelation(const Bstr& name) {
+  const std::string wanted = NameUtf8(name, "relation");
+  RequireUpdatable();
+  const RelationSchema r = FindRelation(Relations(), wanted);
+  SqliteDb& db = Db();
+  const TableSchema table = ReadTableSchema(db, HasCatalog(), r.foreignTable);
+  std::optional<CreateTableSql> parsed = ParseCreateTable(table.sql);
+  const size_t declared = parsed ? parsed->foreignKeys.size() : 0;
+  size_t keys = 0;
+  for (const RelationSchema& other : Relations())
+    keys += other.foreignTable == r.foreignTable;
+  if (!parsed || declared != keys) {
+    ThrowDao(dao_error::kEngineFailure, "The definition of " + Quoted(r.foreignTable) +
+                                            " cannot be read to remove " + Quoted(r.name) + ".");
+  }
+  RebuildTable(db, table, parsed->WithoutForeignKey(r.clause, QuoteName(kRebuildName)), {});
+  SchemaChanged();
+}
+
+}  // namespace vorlix

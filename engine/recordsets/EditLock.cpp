@@ -1,0 +1,56 @@
+#include "engine/recordsets/EditLock.h"
+
+#include "engine/DaoException.h"
+
+namespace vorlix {
+namespace {
+
+void Begin(SqliteDb& db) {
+  try {
+    db.Exec("BEGIN IMMEDIATE");
+  } catch (const CDaoException& e) {
+    if (e.Code() != dao_error::kTableInUse) throw;
+    ThrowDao(dao_error::kRecordLocked,
+             "The record cannot be written: another user is writing to the database.");
+  }
+}
+
+// COMMIT keeps what was stored under the lock; when it fails the transaction is rolled back
+// rather than left holding the lock.
+void Commit(SqliteDb& db) {
+  try {
+    db.Exec("COMMIT");
+  } catch (...) {
+    db.ExecQuietly("ROLLBACK");
+    throw;
+  }
+}
+
+}  // namespace
+
+void AcquireEditLock(CDaoDatabase& db) {
+  if (db.EditLockHolders() == 0) Begin(db.Db());
+  ++db.EditLockHolders();
+}
+
+void ReleaseEditLock(CDaoDatabase& db) {
+  if (--db.EditLockHolders() == 0) Commit(db.Db());
+}
+
+void WriteLocked(CDaoDatabase& db, const std::function<void()>& write) {
+  SqliteDb& sqlite = db.Db();
+  const bool own = !sqlite.InTransaction();
+  if (own) Begin(sqlite);
+  sqlite.Exec("SAVEPOINT record_write");
+  try {
+    write();
+  } catch (...) {
+    sqlite.Exec("ROLLBACK TO record_write; RELEASE record_write");
+    if (own) sqlite.Exec("ROLLBACK");
+    throw;
+  }
+  sqlite.Exec("RELEASE record_write");
+  if (own) Commit(sqlite);
+}
+
+}  // namespace vorlix

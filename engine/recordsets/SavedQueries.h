@@ -1,0 +1,26 @@
+// Saved queries: the catalog table MSysQueries (Name, SQL), names matched without regard to
+// case. The table is made with the first saved query, so files that never save one keep the
+// catalog they were created with.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "engine/store/Sqlite.h"
+
+namespace vorlix::catalog {
+
+struct SavedQuery {
+  std::string name;  // as stored
+  std::string sql;
+};
+
+std::optional<SavedQuery> FindQuery(SqliteDb& db, const std::string& name);
+
+// Stores a new query; the caller has checked that the name is free. Needs a write transaction.
+void PutQuery(SqliteDb& db, const SavedQuery& query);
+
+// Replaces the statement of the saved query name.
+void SetQuerySql(SqliteDb& db, const std::string& name, const std::string& sql);
+
+}  // namespace vorlix::catalog

@@ -1,0 +1,159 @@
+#include "engine/recordsets/TableCursor.h"
+
+#include <cstdlib>
+
+#include "engine/recordsets/ColumnValue.h"
+#include "engine/store/SqlText.h"
+#include "engine/store/TextCollation.h"
+
+namespace vorlix {
+namespace {
+
+// How a seek compares a key of type: Text and Memo without regard to case, by the index's own
+// collation where that ignores case, so that the index serves the seek (files made before the
+// general order have NOCASE), else by the general order.
+std::string SeekCollation(const FieldType& type, const std::string& indexCollation) {
+  if (!type.noCase) return "";
+  const bool ignoresCase =
+      EqualNoCase(indexCollation, kTextCollation) || EqualNoCase(indexCollation, "NOCASE");
+  return " COLLATE " + (ignoresCase ? indexCollation : std::string(kTextCollation));
+}
+
+}  // namespace
+
+TableCursor::TableCursor(SqliteDb& db, const TableSchema& table, const IndexSchema* index)
+    : db_(db),
+      table_(QuoteName(table.name)),
+      fieldCount_(table.fields.size()),
+      unique_(index && index->info.m_bUnique) {
+  select_ = "SELECT rowid";
+  for (const FieldSchema& f : table.fields)
+    select_ += ", " + QuoteName(f.name);
+  select_ += " FROM " + table_;
+  if (!index) return;
+  for (size_t i = 0; i < index->columns.size(); ++i) {
+    for (size_t f = 0; f < table.fields.size(); ++f) {
+      if (!EqualNoCase(table.fields[f].name, index->columns[i])) continue;
+      keys_.push_back({QuoteName(table.fields[f].name), f,
+                       index->info.m_fieldInfos[i].m_bDescending,
+                       SeekCollation(*table.fields[f].type, index->collations[i])});
+    }
+  }
+}
+
+// By result column numbers (the rowid is column 1), which a compound statement needs.
+std::string TableCursor::OrderBy(bool forward) const {
+  std::string sql = " ORDER BY ";
+  for (const Key& k : keys_)
+    sql += std::to_string(k.field + 2) + (k.descending == forward ? " DESC, " : ", ");
+  return sql + (forward ? "1" : "1 DESC");
+}
+
+// The records after `from` in the direction of travel are those that share its first L key
+// values and lie beyond it on key L, for L from the last key (where the rowid breaks the tie)
+// down to the first. Each L is one range of the index, so each probe is one indexed step. Null
+// sorts before every value, which is why a Null key or a move towards smaller values needs its own
+// probe.
+std::vector<TableCursor::Probe> TableCursor::Probes(const Row& from, bool forward) const {
+  bool keyHasNull = false;
+  for (const Key& k : keys_)
+    keyHasNull = keyHasNull || from.values[k.field].kind == StoredValue::kNull;
+
+  std::vector<Probe> probes;
+  for (size_t level = keys_.size() + 1; level-- > 0;) {
+    // In a unique index no other record shares a whole key that has no Null.
+    if (level == keys_.size() && level > 0 && unique_ && !keyHasNull) continue;
+    Probe prefix;
+    for (size_t j = 0; j < level; ++j) {
+      prefix.where += keys_[j].column + " IS ? AND ";
+      prefix.values.push_back(from.values[keys_[j].field]);
+    }
+    if (level == keys_.size()) {
+      Probe p = prefix;
+      p.where += forward ? "rowid > ?" : "rowid < ?";
+      StoredValue rowid;
+      rowid.kind = StoredValue::kInteger;
+      rowid.integer = from.rowid;
+      p.values.push_back(rowid);
+      probes.push_back(std::move(p));
+      continue;
+    }
+    const Key& k = keys_[level];
+    const StoredValue& v = from.values[k.field];
+    const bool towardsLarger = forward != k.descending;
+    if (towardsLarger && v.kind == StoredValue::kNull) {
+      Probe p = prefix;
+      p.where += k.column + " IS NOT NULL";
+      probes.push_back(std::move(p));
+    } else if (towardsLarger) {
+      Probe p = prefix;
+      p.where += k.column + " > ?";
+      p.values.push_back(v);
+      probes.push_back(std::move(p));
+    } else if (v.kind != StoredValue::kNull) {
+      Probe smaller = prefix;
+      smaller.where += k.column + " < ?";
+      smaller.values.push_back(v);
+      probes.push_back(std::move(smaller));
+      Probe nulls = prefix;
+      nulls.where += k.column + " IS NULL";
+      probes.push_back(std::move(nulls));
+    }
+  }
+  return probes;
+}
+
+std::optional<Row> TableCursor::Query(const std::string& sql,
+                                      const std::vector<StoredValue>& values, int64_t extra) const {
+  Statement s = db_.Cached(sql);
+  int index = 1;
+  for (const StoredValue& v : values)
+    s.Bind(index++, v);
+  if (extra >= 0) s.Bind(index, extra);
+  if (!s.Step()) return std::nullopt;
+  Row row;
+  row.rowid = s.Int(0);
+  row.values.reserve(fieldCount_);
+  for (size_t f = 0; f < fieldCount_; ++f)
+    row.values.push_back(Owned(s.Cell(static_cast<int>(f) + 1)));
+  return row;
+}
+
+std::optional<Row> TableCursor::First(bool fromEnd) const {
+  return Query(select_ + OrderBy(!fromEnd) + " LIMIT 1", {}, -1);
+}
+
+// One statement: the probes joined by UNION ALL under the cursor's ORDER BY, which SQLite runs
+// as a merge of index ranges that are already in order, so it stops after n records.
+std::optional<Row> TableCursor::Move(const Row& from, int64_t n) const {
+  const bool forward = n > 0;
+  std::string sql;
+  std::vector<StoredValue> values;
+  for (Probe& p : Probes(from, forward)) {
+    sql += (sql.empty() ? "" : " UNION ALL ") + select_ + " WHERE " + p.where;
+    for (StoredValue& v : p.values)
+      values.push_back(std::move(v));
+  }
+  return Query(sql + OrderBy(forward) + " LIMIT 1 OFFSET ?", values, std::llabs(n) - 1);
+}
+
+std::optional<Row> TableCursor::Fetch(int64_t rowid) const {
+  StoredValue key;
+  key.kind = StoredValue::kInteger;
+  key.integer = rowid;
+  return Query(select_ + " WHERE rowid = ?", {key}, -1);
+}
+
+int64_t TableCursor::Count() const {
+  return db_.QueryInt("SELECT count(*) FROM " + table_);
+}
+
+std::optional<Row> TableCursor::Seek(const std::vector<StoredValue>& keys) const {
+  std::string where;
+  for (size_t j = 0; j < keys.size(); ++j) {
+    where += (j ? " AND " : " WHERE ") + keys_[j].column + " IS ?" + keys_[j].seekCollation;
+  }
+  return Query(select_ + where + OrderBy(true) + " LIMIT 1", keys, -1);
+}
+
+}  // namespace vorlix

@@ -1,0 +1,67 @@
+// The statements that move through one table in the order of one of its indexes, or in rowid
+// order. The table is never loaded: every move is an indexed probe that starts from the key
+// of the record it moves from, so it works whether that record still exists or not, and sees
+// what other users changed. No statement stays open after a call returns.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/recordsets/RowSource.h"
+#include "engine/schema/FieldValue.h"
+#include "engine/schema/Schema.h"
+#include "engine/store/Sqlite.h"
+
+namespace vorlix {
+
+class TableCursor final : public RowSource {
+ public:
+  // index nullptr: rowid order. The cursor keeps what it needs of both; db must outlive it.
+  TableCursor(SqliteDb& db, const TableSchema& table, const IndexSchema* index);
+
+  // A move is one statement whatever n is.
+  std::optional<Row> First(bool fromEnd) const override;
+  std::optional<Row> Move(const Row& from, int64_t n) const override;
+  std::optional<Row> Fetch(int64_t rowid) const override;
+  StoredView Value(const Row& row, size_t f) const override { return ViewOf(row.values[f]); }
+  // Counted now, with a statement.
+  int64_t Count() const override;
+
+  // The first record in order whose first keys.size() index fields equal keys (Text and Memo
+  // fields compared without regard to case); the keys are converted to the fields' types
+  // already.
+  std::optional<Row> Seek(const std::vector<StoredValue>& keys) const;
+
+  // The index's fields: how many, and the position of key k among the row's values.
+  size_t KeyCount() const { return keys_.size(); }
+  size_t KeyField(size_t k) const { return keys_[k].field; }
+
+ private:
+  struct Key {
+    std::string column;  // quoted
+    size_t field;        // position in the row's values
+    bool descending;
+    std::string seekCollation;  // " COLLATE name" for a Text or Memo key, else ""
+  };
+  // One probe of a move: the WHERE clause and its bound values.
+  struct Probe {
+    std::string where;
+    std::vector<StoredValue> values;
+  };
+
+  std::vector<Probe> Probes(const Row& from, bool forward) const;
+  std::string OrderBy(bool forward) const;
+  std::optional<Row> Query(const std::string& sql, const std::vector<StoredValue>& values,
+                           int64_t extra) const;
+
+  SqliteDb& db_;
+  std::string table_;   // quoted
+  std::string select_;  // SELECT rowid, every column FROM table
+  size_t fieldCount_;
+  std::vector<Key> keys_;
+  bool unique_;
+};
+
+}  // namespace vorlix

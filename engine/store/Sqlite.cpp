@@ -1,0 +1,341 @@
+#include "engine/store/Sqlite.h"
+
+#include <sqlite3.h>
+
+#include <new>
+#include <string_view>
+
+#include "engine/DaoException.h"
+#include "engine/store/TextCollation.h"
+
+namespace vorlix {
+namespace {
+
+int RefuseDefinitions(void* prefix, int action, const char* arg1, const char*, const char* schema,
+                      const char*) {
+  switch (action) {
+    case SQLITE_ALTER_TABLE:
+      schema = arg1;  // ALTER TABLE gives its schema first
+      break;
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_CREATE_VIEW:
+    case SQLITE_DROP_INDEX:
+    case SQLITE_DROP_TABLE:
+    case SQLITE_DROP_TRIGGER:
+    case SQLITE_DROP_VIEW:
+      break;
+    default:
+      return SQLITE_OK;
+  }
+  const bool linked =
+      schema && std::string_view(schema).starts_with(static_cast<const char*>(prefix));
+  return linked ? SQLITE_DENY : SQLITE_OK;
+}
+
+}  // namespace
+
+void StartSqlite() {
+  sqlite3_initialize();
+}
+
+void StopSqlite() {
+  sqlite3_shutdown();
+}
+
+void ThrowSqlite(sqlite3* db, int rc) {
+  const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      ThrowDao(dao_error::kTableInUse, "The database is in use by another user: " + detail);
+    case SQLITE_READONLY:
+      ThrowDao(dao_error::kReadOnly, "The database is read-only: " + detail);
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      ThrowDao(dao_error::kNotADatabase, "The file is not a database: " + detail);
+    case SQLITE_CONSTRAINT:
+      switch (rc) {
+        case SQLITE_CONSTRAINT_UNIQUE:
+        case SQLITE_CONSTRAINT_PRIMARYKEY:
+          ThrowDao(dao_error::kDuplicateValue, "A unique index would hold duplicates: " + detail);
+        case SQLITE_CONSTRAINT_FOREIGNKEY:
+          ThrowDao(dao_error::kRelatedRecordRequired, "A related record is required: " + detail);
+        case SQLITE_CONSTRAINT_NOTNULL:
+          ThrowDao(dao_error::kRequiredIsNull, "A required field is Null: " + detail);
+      }
+      break;
+  }
+  ThrowDao(dao_error::kEngineFailure, "The database engine failed: " + detail);
+}
+
+Statement::Statement(Statement&& other) noexcept : stmt_(other.stmt_), cached_(other.cached_) {
+  other.stmt_ = nullptr;
+}
+
+Statement::~Statement() {
+  if (!stmt_) return;
+  if (cached_) {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  } else {
+    sqlite3_finalize(stmt_);
+  }
+}
+
+Statement& Statement::Bind(int index, int64_t value) {
+  int rc = sqlite3_bind_int64(stmt_, index, value);
+  if (rc != SQLITE_OK) ThrowSqlite(sqlite3_db_handle(stmt_), rc);
+  return *this;
+}
+
+Statement& Statement::Bind(int index, std::string_view text) {
+  int rc =
+      sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  if (rc != SQLITE_OK) ThrowSqlite(sqlite3_db_handle(stmt_), rc);
+  return *this;
+}
+
+Statement& Statement::BindNull(int index) {
+  int rc = sqlite3_bind_null(stmt_, index);
+  if (rc != SQLITE_OK) ThrowSqlite(sqlite3_db_handle(stmt_), rc);
+  return *this;
+}
+
+bool Statement::Step() {
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  // sqlite3_step's extended code is only reported by the connection after a reset.
+  sqlite3* db = sqlite3_db_handle(stmt_);
+  sqlite3_reset(stmt_);
+  ThrowSqlite(db, sqlite3_extended_errcode(db));
+}
+
+void Statement::Run() {
+  while (Step()) {
+  }
+}
+
+bool Statement::IsNull(int column) const {
+  return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+int64_t Statement::Int(int column) const {
+  return sqlite3_column_int64(stmt_, column);
+}
+
+std::string Statement::Text(int column) const {
+  const unsigned char* text = sqlite3_column_text(stmt_, column);
+  if (!text) return std::string();
+  return std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(stmt_, column));
+}
+
+StoredView Statement::Cell(int column) const {
+  // One call that takes the connection's mutex per cell; the value_* readers below take none.
+  // Nothing else uses the connection meanwhile: it belongs to one database object, which is
+  // used by one thread at a time.
+  sqlite3_value* cell = sqlite3_column_value(stmt_, column);
+  StoredView v;
+  switch (sqlite3_value_type(cell)) {
+    case SQLITE_INTEGER:
+      v.kind = StoredValue::kInteger;
+      v.integer = sqlite3_value_int64(cell);
+      break;
+    case SQLITE_FLOAT:
+      v.kind = StoredValue::kReal;
+      v.real = sqlite3_value_double(cell);
+      break;
+    case SQLITE_TEXT: {
+      v.kind = StoredValue::kText;
+      // Text first, then its length: the length is of the UTF-8 form the text call made. The
+      // call may copy the text to end it with a NUL; no text means that copy found no memory,
+      // and an empty string in its place would be a value lost.
+      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+      if (!text) throw std::bad_alloc();
+      v.bytes = {text, static_cast<size_t>(sqlite3_value_bytes(cell))};
+      break;
+    }
+    case SQLITE_BLOB: {
+      v.kind = StoredValue::kBlob;
+      const auto* bytes = static_cast<const char*>(sqlite3_value_blob(cell));
+      if (bytes) v.bytes = {bytes, static_cast<size_t>(sqlite3_value_bytes(cell))};
+      break;
+    }
+    default:
+      break;
+  }
+  return v;
+}
+
+Statement& Statement::Bind(int index, const StoredValue& value) {
+  sqlite3_stmt* s = stmt_;
+  int rc = SQLITE_OK;
+  switch (value.kind) {
+    case StoredValue::kNull:
+      rc = sqlite3_bind_null(s, index);
+      break;
+    case StoredValue::kInteger:
+      rc = sqlite3_bind_int64(s, index, value.integer);
+      break;
+    case StoredValue::kReal:
+      rc = sqlite3_bind_double(s, index, value.real);
+      break;
+    case StoredValue::kText:
+      rc = sqlite3_bind_text64(s, index, value.bytes.data(), value.bytes.size(), SQLITE_TRANSIENT,
+                               SQLITE_UTF8);
+      break;
+    case StoredValue::kBlob: {
+      // data() of a string is never null, so an empty blob stays an empty blob, not Null.
+      rc = sqlite3_bind_blob64(s, index, value.bytes.data(), value.bytes.size(), SQLITE_TRANSIENT);
+      break;
+    }
+  }
+  if (rc != SQLITE_OK) ThrowSqlite(sqlite3_db_handle(s), rc);
+  return *this;
+}
+
+int Statement::ColumnCount() const {
+  return sqlite3_column_count(stmt_);
+}
+
+int Statement::ParameterCount() const {
+  return sqlite3_bind_parameter_count(stmt_);
+}
+
+bool Statement::ReadsOnly() const {
+  return sqlite3_stmt_readonly(stmt_) != 0;
+}
+
+std::string Statement::ColumnName(int column) const {
+  const char* name = sqlite3_column_name(stmt_, column);  // null only when memory ran out
+  return name ? name : "";
+}
+
+Statement::Origin Statement::ColumnOrigin(int column) const {
+  const char* declared = sqlite3_column_decltype(stmt_, column);
+  const char* name = sqlite3_column_origin_name(stmt_, column);
+  if (!declared || !name) return {nullptr, nullptr, nullptr};
+  return {declared, sqlite3_column_table_name(stmt_, column), name};
+}
+
+SqliteDb::SqliteDb(const std::string& path, int flags) {
+  // A connection is used by one thread at a time (the server calls every object on its one
+  // thread), so SQLite's mutex per connection would only cost a lock for every value read.
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
+  if (rc != SQLITE_OK) {
+    std::string detail = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    ThrowDao(dao_error::kEngineFailure, "Cannot open " + Quoted(path) + ": " + detail);
+  }
+  // The engine declares Text and Memo fields with the general sort order, so every connection
+  // needs it, for the files it attaches too.
+  TextOrder* order = TextOrder::New();
+  rc = order ? sqlite3_create_collation_v2(db_, kTextCollation, SQLITE_UTF8, order, CompareText,
+                                           DestroyTextOrder)
+             : SQLITE_NOMEM;
+  if (rc != SQLITE_OK) {
+    // SQLite does not destroy the argument of a collation it failed to register.
+    DestroyTextOrder(order);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    ThrowDao(dao_error::kEngineFailure, "The general sort order is not available for " +
+                                            Quoted(path) + ": " + sqlite3_errstr(rc));
+  }
+}
+
+SqliteDb::~SqliteDb() {
+  for (auto& [sql, stmt] : cache_)
+    sqlite3_finalize(stmt);
+  sqlite3_close(db_);
+}
+
+Statement SqliteDb::Cached(std::string_view sql) {
+  auto it = cache_.find(std::string(sql));
+  if (it != cache_.end()) return Statement(it->second, true);
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
+                              SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+  if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
+  cache_.emplace(std::string(sql), stmt);
+  return Statement(stmt, true);
+}
+
+Statement SqliteDb::Prepare(std::string_view sql) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr);
+  if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
+  return Statement(stmt, false);
+}
+
+void SqliteDb::Exec(const std::string& sql) {
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) ThrowSqlite(db_, sqlite3_extended_errcode(db_));
+}
+
+int64_t SqliteDb::QueryInt(const std::string& sql) {
+  Statement stmt = Prepare(sql);
+  return stmt.Step() ? stmt.Int(0) : 0;
+}
+
+bool SqliteDb::InTransaction() const {
+  return !sqlite3_get_autocommit(db_);
+}
+
+int64_t SqliteDb::Changes() const {
+  return sqlite3_changes64(db_);
+}
+
+int64_t SqliteDb::TotalChanges() const {
+  return sqlite3_total_changes64(db_);
+}
+
+int64_t SqliteDb::LastInsertRowid() const {
+  return sqlite3_last_insert_rowid(db_);
+}
+
+bool SqliteDb::ReadsOnly() const {
+  return sqlite3_db_readonly(db_, "main") == 1;
+}
+
+bool SqliteDb::IsAutoIncrement(const std::string& table, const std::string& column) const {
+  int autoinc = 0;
+  sqlite3_table_column_metadata(db_, "main", table.c_str(), column.c_str(), nullptr, nullptr,
+                                nullptr, nullptr, &autoinc);
+  return autoinc != 0;
+}
+
+void SqliteDb::ExecQuietly(const char* sql) noexcept {
+  sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+}
+
+void SqliteDb::RefuseDefinitionsIn(const char* prefix) {
+  sqlite3_set_authorizer(db_, RefuseDefinitions, const_cast<char*>(prefix));
+}
+
+std::string SqliteDb::ErrorMessage() const {
+  return sqlite3_errmsg(db_);
+}
+
+bool SqliteDb::WasRefused() const {
+  return sqlite3_errcode(db_) == SQLITE_AUTH;
+}
+
+WriteTransaction::WriteTransaction(SqliteDb& db) : db_(db), done_(db.InTransaction()) {
+  if (!done_) db_.Exec("BEGIN IMMEDIATE");
+}
+
+WriteTransaction::~WriteTransaction() {
+  if (!done_) sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void WriteTransaction::Commit() {
+  if (done_) return;
+  db_.Exec("COMMIT");
+  done_ = true;
+}
+
+}  // namespace vorlix
