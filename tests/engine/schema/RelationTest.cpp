@@ -1,5 +1,5 @@
-#include "EngineTestSupport.h"
 #include "engine/schema/Schema.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
 namespace {

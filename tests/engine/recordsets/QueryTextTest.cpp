@@ -1,7 +1,7 @@
 // The query text the engine hands to SQLite: parameter declarations and references, the
 // declared types and collation of Text and Memo columns made by SQL, and the one-statement rule.
-#include "EngineTestSupport.h"
 #include "engine/recordsets/QueryText.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
 namespace {

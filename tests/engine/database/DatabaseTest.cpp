@@ -5,9 +5,9 @@
 #include <fstream>
 #include <utility>
 
-#include "EngineTestSupport.h"
 #include "engine/database/Engine.h"
 #include "engine/database/Workspace.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "EngineTestSupport.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
 namespace {

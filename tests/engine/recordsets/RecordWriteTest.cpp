@@ -1,7 +1,7 @@
 // Writing through a table-type recordset: the pending record, the checks of Update, deleting
 // and bookmarks.
-#include "EngineTestSupport.h"
 #include "automation/SafeArray.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
 namespace {

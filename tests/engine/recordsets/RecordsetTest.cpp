@@ -1,7 +1,7 @@
 // Table-type recordsets: positions, moves in rowid and index order, field information and
 // values, seeks; and a snapshot's values against a table-type recordset's.
-#include "EngineTestSupport.h"
 #include "automation/SafeArray.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
 namespace {

@@ -1,7 +1,7 @@
-#include "EngineTestSupport.h"
 #include "automation/SafeArray.h"
 #include "engine/schema/FieldType.h"
 #include "engine/schema/FieldValue.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
 namespace {

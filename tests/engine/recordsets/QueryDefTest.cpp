@@ -1,5 +1,5 @@
 // Query definitions: temporary and saved queries, parameters, Execute and snapshots.
-#include "EngineTestSupport.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
 namespace {

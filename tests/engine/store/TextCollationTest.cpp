@@ -5,8 +5,8 @@
 #include <random>
 #include <utility>
 
-#include "EngineTestSupport.h"
 #include "engine/store/TextCollation.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
 namespace {

@@ -1,5 +1,5 @@
 // Pessimistic locking between two database objects on one file, as two users.
-#include "EngineTestSupport.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
 namespace {

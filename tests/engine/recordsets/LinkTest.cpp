@@ -1,6 +1,6 @@
 // Linked tables: listed with the table definitions, checked when made, read and written by
 // SQL through the link.
-#include "EngineTestSupport.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
 namespace {
