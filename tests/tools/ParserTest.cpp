@@ -62,9 +62,14 @@ TEST(ParserTest, ArraysNestAndStatementsSeparate) {
   EXPECT_EQ(s[1].name, "Seek");
   EXPECT_TRUE(s[2].command);
   EXPECT_EQ(s[2].name, "help");
-  EXPECT_EQ(s[2].word, "Seek");
+  EXPECT_EQ(s[2].words, std::vector<std::string>{"Seek"});
   EXPECT_EQ(s[3].name, "Top");
   EXPECT_TRUE(s[3].args.empty());
+  // A command's words: quoted ones may hold spaces and ';', bare ones end at either.
+  const auto words = Parse(".import \"my \"\"file\"\";.csv\" /tmp/a-b.csv;.mode csv");
+  ASSERT_EQ(words.size(), 2u);
+  EXPECT_EQ(words[0].words, (std::vector<std::string>{"my \"file\";.csv", "/tmp/a-b.csv"}));
+  EXPECT_EQ(words[1].words, std::vector<std::string>{"csv"});
   // Nothing, blanks and comments hold no statement; '#' opens a comment only where a statement
   // begins.
   EXPECT_TRUE(Parse("").empty());
@@ -99,7 +104,8 @@ TEST(ParserTest, BadInputNamesTheColumn) {
       {"42 Seek", 1, "expected a method name"},
       {"Top; 42", 6, "expected a method name"},
       {". help", 2, "expected a command name"},
-      {".help Seek Top", 12, "expected ';'"},
+      {".import \"a b.csv", 9, "unterminated string"},
+      {".import \"a\"b", 12, "expected a space"},
   };
   for (const Case& c : cases) {
     const ParseError error = ParseFails(c.line);

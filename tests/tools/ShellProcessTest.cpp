@@ -80,14 +80,57 @@ TEST_F(ShellProcessTest, FailuresAreNamedAndSetTheExitStatus) {
             "NoSuch: DISP_E_UNKNOWNNAME\n"
             "false\n"
             "pvReturnArray: empty\n"
+            "no error was recorded\n"
             "1\n");
   const ShellRun bad = Shell("-c 'GetVorlixVersion \"unterminated'");
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.output, "column 18: unterminated string\n");
-  // --strict: a call answering false fails the script as well.
+  // --strict: a call answering false fails the script as well, and says why.
   const ShellRun strict = Shell("--strict -c 'Top'");
   EXPECT_EQ(strict.status, 1);
-  EXPECT_NE(strict.output.find("Top answered false"), std::string::npos) << strict.output;
+  EXPECT_EQ(strict.output,
+            "false\npvReturnArray: empty\nTop answered false: no error was recorded\n");
+}
+
+TEST_F(ShellProcessTest, FalseAnswersShowTheErrorTheyRecorded) {
+  // The error printed is the one the object recorded, as GetLastDAOError reads it; a later
+  // false answer that records nothing does not repeat the old one.
+  const ShellRun run =
+      Shell("-c 'CreateDatabase \"a.vdb\"; CreateDatabase \"a.vdb\"; GetLastDAOError; Top'");
+  EXPECT_EQ(run.status, 0) << run.output;
+  const size_t code = run.output.find("plErrorCode: ");
+  const size_t description = run.output.find("pbsDescription: \"");
+  ASSERT_NE(description, std::string::npos) << run.output;
+  const std::string recorded =
+      "error " + run.output.substr(code + 13, run.output.find('\n', code) - code - 13) + ": " +
+      run.output.substr(description + 17, run.output.find("\"\n", description) - description - 17);
+  EXPECT_EQ(recorded.substr(0, 12), "error 3204: ");
+  EXPECT_EQ(run.output.substr(0, code), "true\nfalse\n" + recorded + "\n");
+  EXPECT_EQ(run.output.substr(run.output.find("\"\n", description) + 2),
+            "false\npvReturnArray: empty\nno error was recorded\n");
+
+  const ShellRun strict = Shell("--strict -c 'CreateDatabase \"a.vdb\"; Top'");
+  EXPECT_EQ(strict.status, 1);
+  EXPECT_EQ(strict.output, "false\nCreateDatabase answered false: " + recorded +
+                               "\nfalse\npvReturnArray: empty\n"
+                               "Top answered false: no error was recorded\n");
+}
+
+TEST_F(ShellProcessTest, QuitWordsEndAndTyposGetSuggestions) {
+  const ShellRun run = Shell("-c 'GetVorlixVersoin; .hlep; .help Sek; .help Nothing; exit; Top'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output,
+            "GetVorlixVersoin: DISP_E_UNKNOWNNAME, did you mean GetVorlixVersion?\n"
+            "unknown command .hlep, did you mean .help? (.help lists the commands)\n"
+            "no method Sek in the type description, did you mean Seek?\n"
+            "no method Nothing in the type description\n");
+  // Every spelling of the end stops the script before its next line.
+  for (const char* end : {"quit", "QUIT", ".quit", "exit"}) {
+    std::ofstream(work_.Path("end.vsh")) << "GetVorlixVersion\n" << end << "\nGetVorlixVersion\n";
+    const ShellRun script = Shell("end.vsh");
+    EXPECT_EQ(script.status, 0) << end;
+    EXPECT_EQ(script.output, "1\n") << end;
+  }
 }
 
 }  // namespace

@@ -101,9 +101,7 @@ class LineParser {
       statement->command = true;
       if (AtEnd() || !IsNameStart(Peek())) return Fail(pos_, "expected a command name after '.'");
       statement->name = Name();
-      SkipSpaces();
-      if (!AtEnd() && IsNameStart(Peek())) statement->word = Name();
-      return true;
+      return ParseWords(&statement->words);
     }
     if (!IsNameStart(Peek())) return Fail(pos_, "expected a method name");
     statement->name = Name();
@@ -116,6 +114,26 @@ class LineParser {
       Variant value;
       if (!ParseValue(&value, 0)) return false;
       statement->args.push_back(std::move(value));
+    }
+  }
+
+  bool ParseWords(std::vector<std::string>* words) {
+    for (;;) {
+      if (!AtEnd() && !IsSpace(Peek()) && Peek() != ';') {
+        return Fail(pos_, "expected a space before the word");
+      }
+      SkipSpaces();
+      if (AtEnd() || Peek() == ';') return true;
+      if (Peek() == '"') {
+        Variant text;
+        if (!ParseString(&text)) return false;
+        words->push_back(text.AsBstr().Utf8());
+        continue;
+      }
+      const size_t start = pos_;
+      while (!AtEnd() && !IsSpace(Peek()) && Peek() != ';')
+        ++pos_;
+      words->emplace_back(line_.substr(start, pos_ - start));
     }
   }
 

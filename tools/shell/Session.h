@@ -1,5 +1,5 @@
 // A shell session on one remote object: runs input lines, calls the object's methods by name
-// and prints their answers, and runs the dot-commands (.help, .history, .quit).
+// and prints their answers, and runs the dot-commands (.help, .history, .quit ...).
 #pragma once
 
 #include <ostream>
@@ -20,6 +20,9 @@ struct SessionOptions {
 
 class Session {
  public:
+  // The dot-commands, for help, completion and suggestions.
+  static std::vector<std::string> CommandNames();
+
   // methods: the object's, from its type description; empty when that could not be read, and
   // then a call must give its out-parameters too (as empty).
   Session(DispatchProxy& object, std::vector<MethodInfo> methods, SessionOptions options,
@@ -33,11 +36,22 @@ class Session {
   // Whether any line failed: bad input, a failed HRESULT, or with strict a false answer.
   bool Failed() const { return failed_; }
 
+  // The object's method names, from its type description.
+  std::vector<std::string> MethodNames() const;
+
  private:
+  struct CommandInfo;
+  static const CommandInfo kCommands[];
+
   void Call(const Statement& call, const std::string& where);
-  // Returns false for .quit.
+  // Why the last call answered false, from the object's error record: "error <code>:
+  // <description>", or that none was recorded; "" when the object keeps no error record.
+  std::string RecordedError();
+  // Runs a dot-command; returns false for .quit.
   bool Command(const Statement& command, const std::string& where);
-  void Help(const std::string& name, const std::string& where);
+  bool Help(const std::vector<std::string>& words, const std::string& where);
+  bool History(const std::vector<std::string>& words, const std::string& where);
+  bool Quit(const std::vector<std::string>& words, const std::string& where);
   void Fail(const std::string& message);
 
   DispatchProxy& object_;
