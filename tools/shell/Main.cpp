@@ -3,12 +3,14 @@
 // script file, from -c, or from the terminal.
 #include <unistd.h>
 
+#include <clocale>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "client/CreateObject.h"
+#include "tools/shell/LineEditor.h"
 #include "tools/shell/Session.h"
 
 namespace vorlix::shell {
@@ -63,6 +65,33 @@ std::vector<MethodInfo> ReadMethods(DispatchProxy& object) {
   return {};
 }
 
+// Lines from the terminal, edited, until its end or a quit.
+void RunTerminal(Session& session) {
+  setlocale(LC_CTYPE, "");  // libedit decodes and shows the terminal's characters by it
+  LineEditor editor(LineEditor::DefaultHistoryFile(), [&session](WordAtCursor::Kind kind) {
+    switch (kind) {
+      case WordAtCursor::Kind::kStatement:
+        return session.MethodNames();
+      case WordAtCursor::Kind::kCommand:
+        return Session::CommandNames();
+      case WordAtCursor::Kind::kArgument:
+        return session.TableNames();
+    }
+    return std::vector<std::string>();
+  });
+  std::string line;
+  for (;;) {
+    const LineEditor::Read read = editor.ReadLine("vorlix> ", &line);
+    if (read == LineEditor::Read::kEnd) {
+      std::cout << '\n';  // leaves the prompt's line finished
+      return;
+    }
+    if (read == LineEditor::Read::kInterrupted) continue;
+    if (line.find_first_not_of(" \t") != std::string::npos) editor.AddHistory(line);
+    if (!session.Run(line)) return;
+  }
+}
+
 int Main(int argc, char** argv) {
   Arguments a;
   if (!ParseArguments(argc, argv, &a)) {
@@ -91,25 +120,18 @@ int Main(int argc, char** argv) {
     session.Run(a.command);
     return session.Failed() ? 1 : 0;
   }
-  const bool interactive = a.script.empty() && isatty(STDIN_FILENO);
-  std::istream& in = a.script.empty() ? std::cin : file;
-  if (interactive) {
+  if (a.script.empty() && isatty(STDIN_FILENO)) {
     std::cout << "vorlix shell on " << a.progid << ". .help lists the methods, .quit ends.\n";
+    RunTerminal(session);
+    return 0;  // at the terminal a failure has been seen already
   }
+  std::istream& in = a.script.empty() ? std::cin : file;
+  const std::string name = a.script.empty() ? "-" : a.script;
   std::string line;
-  for (size_t number = 1;; ++number) {
-    if (interactive) std::cout << "vorlix> " << std::flush;
-    if (!std::getline(in, line)) {
-      if (interactive) std::cout << '\n';  // end of input leaves the prompt's line finished
-      break;
-    }
-    const std::string where =
-        interactive ? ""
-                    : (a.script.empty() ? "-" : a.script) + ":" + std::to_string(number) + ": ";
-    if (!session.Run(line, where)) break;
+  for (size_t number = 1; std::getline(in, line); ++number) {
+    if (!session.Run(line, name + ":" + std::to_string(number) + ": ")) break;
   }
-  // At the terminal a failure has been seen already; for scripts the status reports it.
-  return !interactive && session.Failed() ? 1 : 0;
+  return session.Failed() ? 1 : 0;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "automation/AsciiCase.h"
 #include "automation/HResult.h"
+#include "automation/SafeArray.h"
 #include "tools/shell/Printer.h"
 #include "tools/shell/Suggest.h"
 
@@ -63,6 +64,20 @@ std::vector<std::string> Session::MethodNames() const {
   std::vector<std::string> names;
   for (const MethodInfo& method : methods_)
     names.push_back(method.name);
+  return names;
+}
+
+std::vector<std::string> Session::TableNames() {
+  std::vector<std::string> names;
+  InvokeResult result;
+  if (!FindMethod(methods_, "ListTables") ||
+      FAILED(object_.Invoke("ListTables", {Variant()}, &result)) || result.outs.size() != 1 ||
+      !result.outs[0].IsArray() || result.outs[0].AsArray().ElementType() != VT_VARIANT) {
+    return names;
+  }
+  for (const Variant& name : result.outs[0].AsArray().Elements()) {
+    if (name.vt() == VT_BSTR) names.push_back(name.AsBstr().Utf8());
+  }
   return names;
 }
 

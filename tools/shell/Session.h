@@ -39,6 +39,10 @@ class Session {
   // The object's method names, from its type description.
   std::vector<std::string> MethodNames() const;
 
+  // The user tables of the open database (ListTables); none when no database is open or the
+  // object has no such method.
+  std::vector<std::string> TableNames();
+
  private:
   struct CommandInfo;
   static const CommandInfo kCommands[];
