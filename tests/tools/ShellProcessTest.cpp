@@ -133,5 +133,55 @@ TEST_F(ShellProcessTest, QuitWordsEndAndTyposGetSuggestions) {
   }
 }
 
+TEST_F(ShellProcessTest, SqlLinesAndTheCommandsThatShapeThem) {
+  std::ofstream(work_.Path("sql.vsh")) <<
+      R"(CreateDatabase "q.vdb"; OpenForWrite "q.vdb"
+CREATE TABLE People (ID LONG, Name TEXT(40), Born DATETIME);
+insert into People (ID, Name, Born)
+  values (1, 'Ada; "the first"', '1815-12-10');
+INSERT INTO People (ID, Name) VALUES (2, 'Grace'); SELECT Name FROM People WHERE ID = 2; Count
+.tables
+.schema people
+.mode csv
+SELECT * FROM People ORDER BY ID;
+.headers off
+.once once.txt
+SELECT ID FROM People ORDER BY ID;
+SELECT COUNT(*) AS n FROM People;
+.output out.txt
+.mode table
+SELECT ID, Name FROM People WHERE ID = 2;
+.output
+.timer on
+SELECT ID, Born FROM People WHERE Born IS NULL;
+.timer off
+SELECT * FROM Nobody;
+.bail on
+.mode xml
+GetVorlixVersion
+)";
+  const ShellRun run = Shell("sql.vsh");
+  EXPECT_EQ(run.status, 1);
+  const std::string schema = run.output.substr(run.output.find("CREATE TABLE"));
+  EXPECT_EQ(run.output.substr(0, run.output.find("time: ") + 6),
+            "true\ntrue\nbReadOnly: false\n"
+            "Grace\n"
+            "false\npiCount: 0\nno error was recorded\n"  // Count without a table: a call
+            "People\n" +
+                schema.substr(0, schema.find(";\n") + 2) +
+                "ID,Name,Born\r\n"
+                "1,\"Ada; \"\"the first\"\"\",1815-12-10 00:00:00\r\n"
+                "2,Grace,\r\n"
+                "2\r\n"
+                "time: ");
+  EXPECT_NE(schema.find("CREATE TABLE People (ID LONG, Name TEXT(40)"), std::string::npos);
+  EXPECT_EQ(test::ReadText(work_.Path("once.txt")), "1\r\n2\r\n");
+  EXPECT_EQ(test::ReadText(work_.Path("out.txt")), "2  Grace\n");
+  EXPECT_NE(run.output.find("\n2  \nsql.vsh:21: error 3078: "), std::string::npos) << run.output;
+  // .bail stops at the next failure: GetVorlixVersion does not run.
+  EXPECT_TRUE(run.output.ends_with("\nsql.vsh:23: usage: .mode table|csv|tsv|json|line\n"))
+      << run.output;
+}
+
 }  // namespace
 }  // namespace vorlix

@@ -138,6 +138,11 @@ TEST_F(ShellTerminalTest, EditsCompletesDropsLinesAndKeepsHistory) {
     ASSERT_TRUE(t.Line(".history\r"));
     ASSERT_TRUE(t.WaitFor("  4  ListTables\r\n  5  Exist \"Customers\"\r\n  6  .history\r\n"))
         << t.Output();
+    // An SQL statement goes on over lines up to its ';'; Ctrl-C drops all of it.
+    ASSERT_TRUE(t.Line("SELECT 1,\r"));
+    ASSERT_TRUE(t.WaitFor("   ...> "));
+    t.Type("\x03");
+    ASSERT_TRUE(t.WaitFor("^C\r\n")) << t.Output();
     ASSERT_TRUE(t.Line(".help Top\r"));
     ASSERT_TRUE(t.WaitFor("Top() -> ")) << t.Output();
     ASSERT_TRUE(t.Line("\x04"));  // Ctrl-D on an empty line ends the shell

@@ -81,12 +81,17 @@ void RunTerminal(Session& session) {
   });
   std::string line;
   for (;;) {
-    const LineEditor::Read read = editor.ReadLine("vorlix> ", &line);
+    const LineEditor::Read read =
+        editor.ReadLine(session.Continuing() ? "   ...> " : "vorlix> ", &line);
     if (read == LineEditor::Read::kEnd) {
       std::cout << '\n';  // leaves the prompt's line finished
+      session.Finish();
       return;
     }
-    if (read == LineEditor::Read::kInterrupted) continue;
+    if (read == LineEditor::Read::kInterrupted) {
+      session.DropPending();
+      continue;
+    }
     if (line.find_first_not_of(" \t") != std::string::npos) editor.AddHistory(line);
     if (!session.Run(line)) return;
   }
@@ -117,7 +122,7 @@ int Main(int argc, char** argv) {
   }
   Session session(*object, ReadMethods(*object), a.options, std::cout, std::cerr);
   if (a.hasCommand) {
-    session.Run(a.command);
+    if (session.Run(a.command)) session.Finish();
     return session.Failed() ? 1 : 0;
   }
   if (a.script.empty() && isatty(STDIN_FILENO)) {
@@ -128,9 +133,13 @@ int Main(int argc, char** argv) {
   std::istream& in = a.script.empty() ? std::cin : file;
   const std::string name = a.script.empty() ? "-" : a.script;
   std::string line;
-  for (size_t number = 1; std::getline(in, line); ++number) {
-    if (!session.Run(line, name + ":" + std::to_string(number) + ": ")) break;
+  size_t number = 0;
+  while (std::getline(in, line)) {
+    if (!session.Run(line, name + ":" + std::to_string(++number) + ": ")) {
+      return session.Failed() ? 1 : 0;
+    }
   }
+  session.Finish(name + ":" + std::to_string(number) + ": ");
   return session.Failed() ? 1 : 0;
 }
 

@@ -1,20 +1,26 @@
 #include "tools/shell/Session.h"
 
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 
 #include "automation/AsciiCase.h"
 #include "automation/HResult.h"
 #include "automation/SafeArray.h"
 #include "tools/shell/Printer.h"
+#include "tools/shell/SqlLines.h"
 #include "tools/shell/Suggest.h"
 
 namespace vorlix::shell {
 namespace {
 
-std::string_view TrimLeft(std::string_view s) {
+std::string Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
     s.remove_prefix(1);
-  return s;
+  while (!s.empty() &&
+         (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+    s.remove_suffix(1);
+  return std::string(s);
 }
 
 // The history number of a "!n" line, or 0.
@@ -31,34 +37,11 @@ bool IsQuitWord(const Statement& statement) {
          (EqualNoCase(statement.name, "exit") || EqualNoCase(statement.name, "quit"));
 }
 
-// ", did you mean X?" when a known name is near word; "" otherwise.
-std::string DidYouMean(std::string_view word, const std::vector<std::string>& names,
-                       const std::string& prefix) {
-  const std::string nearest = NearestName(word, names);
-  return nearest.empty() ? "" : ", did you mean " + prefix + nearest + "?";
-}
-
 }  // namespace
 
-struct Session::CommandInfo {
-  const char* name;
-  const char* usage;  // the arguments, for .help
-  const char* what;
-  bool (Session::*run)(const std::vector<std::string>& words, const std::string& where);
-};
-
-const Session::CommandInfo Session::kCommands[] = {
-    {"help", "[method]", "lists the methods and commands, or shows one method", &Session::Help},
-    {"history", "", "lists the lines of this session; !n runs line n again", &Session::History},
-    {"quit", "", "ends the shell (so do exit and quit)", &Session::Quit},
-};
-
-std::vector<std::string> Session::CommandNames() {
-  std::vector<std::string> names;
-  for (const CommandInfo& command : kCommands)
-    names.push_back(command.name);
-  return names;
-}
+Session::Session(DispatchProxy& object, std::vector<MethodInfo> methods, SessionOptions options,
+                 std::ostream& out, std::ostream& err)
+    : object_(object), methods_(std::move(methods)), options_(options), out_(out), err_(err) {}
 
 std::vector<std::string> Session::MethodNames() const {
   std::vector<std::string> names;
@@ -69,38 +52,62 @@ std::vector<std::string> Session::MethodNames() const {
 
 std::vector<std::string> Session::TableNames() {
   std::vector<std::string> names;
-  InvokeResult result;
-  if (!FindMethod(methods_, "ListTables") ||
-      FAILED(object_.Invoke("ListTables", {Variant()}, &result)) || result.outs.size() != 1 ||
-      !result.outs[0].IsArray() || result.outs[0].AsArray().ElementType() != VT_VARIANT) {
-    return names;
-  }
-  for (const Variant& name : result.outs[0].AsArray().Elements()) {
-    if (name.vt() == VT_BSTR) names.push_back(name.AsBstr().Utf8());
-  }
+  ListTables(&names, nullptr);
   return names;
 }
 
-Session::Session(DispatchProxy& object, std::vector<MethodInfo> methods, SessionOptions options,
-                 std::ostream& out, std::ostream& err)
-    : object_(object), methods_(std::move(methods)), options_(options), out_(out), err_(err) {}
+bool Session::ListTables(std::vector<std::string>* names, const std::string* where) {
+  InvokeResult result;
+  if (!FindMethod(methods_, "ListTables")) {
+    if (where) Fail(*where + "the object has no ListTables method");
+    return false;
+  }
+  if (const HRESULT hr = object_.Invoke("ListTables", {Variant()}, &result); FAILED(hr)) {
+    if (where) Fail(*where + "ListTables: " + HResultName(hr));
+    return false;
+  }
+  if (result.result.vt() == VT_BOOL && !result.result.AsBool()) {
+    if (where) {
+      const std::string reason = RecordedError();
+      Fail(*where + "no tables to list" + (reason.empty() ? "" : ": " + reason));
+    }
+    return false;
+  }
+  if (result.outs.size() == 1 && result.outs[0].IsArray() &&
+      result.outs[0].AsArray().ElementType() == VT_VARIANT) {
+    for (const Variant& name : result.outs[0].AsArray().Elements()) {
+      if (name.vt() == VT_BSTR) names->push_back(name.AsBstr().Utf8());
+    }
+  }
+  return true;
+}
 
 bool Session::Run(std::string_view line, const std::string& where) {
-  std::string text(TrimLeft(line));
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n'))
-    text.pop_back();
-  if (const size_t n = HistoryReference(text)) {
+  std::string text = Trim(line);
+  if (const size_t n = sql_.empty() ? HistoryReference(text) : 0) {
     if (n > history_.size()) {
       Fail(where + "no line " + std::to_string(n) + " in the history");
-      return true;
+      return !bail_;
     }
     text = history_[n - 1];
     if (!options_.echo) out_ << text << '\n';  // what runs, as shells show it
   }
-  if (options_.echo) out_ << (text.empty() || text[0] == '#' ? "" : "> ") << text << '\n';
-  if (text.empty() || text[0] == '#') return true;
-  history_.push_back(text);
+  if (options_.echo) {
+    out_ << (text.empty() || text[0] == '#' || !sql_.empty() ? "" : "> ") << text << '\n';
+  }
+  if (sql_.empty() && (text.empty() || text[0] == '#')) return true;
+  if (!text.empty()) history_.push_back(text);
+  const size_t failures = failures_;
+  const bool goOn =
+      !sql_.empty() || IsSqlLine(text) ? ContinueSql(text, where) : RunStatements(text, where);
+  return goOn && !(bail_ && failures_ > failures);
+}
 
+void Session::Finish(const std::string& where) {
+  if (!sql_.empty()) ContinueSql(";", where);
+}
+
+bool Session::RunStatements(const std::string& text, const std::string& where) {
   std::vector<Statement> statements;
   ParseError error;
   if (!ParseLine(text, &statements, &error)) {
@@ -109,40 +116,92 @@ bool Session::Run(std::string_view line, const std::string& where) {
   }
   for (const Statement& statement : statements) {
     if (IsQuitWord(statement) && !FindMethod(methods_, statement.name)) return false;
+    const bool once = once_;
+    const size_t failures = failures_;
     if (!statement.command) {
       Call(statement, where);
     } else if (!Command(statement, where)) {
       return false;
     }
+    if (once) EndOnce();
+    if (bail_ && failures_ > failures) return false;
   }
   return true;
 }
 
-void Session::Call(const Statement& call, const std::string& where) {
-  const MethodInfo* method = FindMethod(methods_, call.name);
-  const std::vector<Variant> args = method ? ArrangeArguments(*method, call.args) : call.args;
-  InvokeResult result;
-  const HRESULT hr = object_.Invoke(call.name, args, &result);
-  if (FAILED(hr)) {
-    std::string message = where + call.name + ": " + HResultName(hr);
-    if (method && hr == DISP_E_BADPARAMCOUNT) message += ", expected " + Signature(*method);
-    if (method && (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW) &&
-        result.argErr < method->params.size()) {
-      message += " in argument " + method->params[result.argErr].name;
-    }
-    if (hr == DISP_E_UNKNOWNNAME) message += DidYouMean(call.name, MethodNames(), "");
-    Fail(message);
+bool Session::ContinueSql(const std::string& text, const std::string& where) {
+  sql_ += (sql_.empty() ? "" : "\n") + text;
+  const size_t end = StatementEnd(sql_);
+  if (end == std::string::npos) return true;
+  const std::string statement = Trim(std::string_view(sql_).substr(0, end));
+  const std::string rest = Trim(std::string_view(sql_).substr(end + 1));
+  sql_.clear();
+  const bool once = once_;
+  const size_t failures = failures_;
+  if (!statement.empty()) RunSql(statement, where);
+  if (once) EndOnce();
+  if (bail_ && failures_ > failures) return false;
+  if (rest.empty() || rest[0] == '#') return true;
+  return IsSqlLine(rest) ? ContinueSql(rest, where) : RunStatements(rest, where);
+}
+
+void Session::RunSql(const std::string& statement, const std::string& where) {
+  std::optional<Bstr> sql = Bstr::FromUtf8(statement);
+  if (!sql) {
+    Fail(where + "the statement is not valid UTF-8");
     return;
   }
-  out_ << ShowReply(result.result, result.outs,
-                    method ? OutNames(*method) : std::vector<std::string>());
+  const bool rows = ReturnsRows(statement);
+  InvokeResult result;
+  if (!CallMethod(rows ? "SQL" : "CommandWithRecords", {Variant::Str(std::move(*sql))}, &result,
+                  where)) {
+    return;
+  }
+  if (result.result.vt() == VT_BOOL && !result.result.AsBool()) {
+    const std::string reason = RecordedError();
+    Fail(where + (reason.empty() ? "the statement failed" : reason));
+    return;
+  }
+  if (rows && result.outs.size() == 1) Out() << FormatRows(QueryRows(result.outs[0]), format_);
+}
+
+void Session::Call(const Statement& call, const std::string& where) {
+  InvokeResult result;
+  if (!CallMethod(call.name, call.args, &result, where)) return;
+  const MethodInfo* method = FindMethod(methods_, call.name);
+  Out() << ShowReply(result.result, result.outs,
+                     method ? OutNames(*method) : std::vector<std::string>());
   if (result.result.vt() != VT_BOOL || result.result.AsBool()) return;
   const std::string reason = RecordedError();
   if (options_.strict) {
     Fail(where + call.name + " answered false" + (reason.empty() ? "" : ": " + reason));
   } else if (!reason.empty()) {
-    out_ << reason << '\n';
+    Out() << reason << '\n';
   }
+}
+
+bool Session::CallMethod(const std::string& name, std::vector<Variant> ins, InvokeResult* result,
+                         const std::string& where) {
+  const MethodInfo* method = FindMethod(methods_, name);
+  const std::vector<Variant> args = method ? ArrangeArguments(*method, std::move(ins)) : ins;
+  const auto start = std::chrono::steady_clock::now();
+  const HRESULT hr = object_.Invoke(name, args, result);
+  if (timer_) {
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    char line[48];
+    snprintf(line, sizeof line, "time: %.3f s\n", took.count());
+    err_ << line << std::flush;
+  }
+  if (SUCCEEDED(hr)) return true;
+  std::string message = where + name + ": " + HResultName(hr);
+  if (method && hr == DISP_E_BADPARAMCOUNT) message += ", expected " + Signature(*method);
+  if (method && (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW) &&
+      result->argErr < method->params.size()) {
+    message += " in argument " + method->params[result->argErr].name;
+  }
+  if (hr == DISP_E_UNKNOWNNAME) message += DidYouMean(name, MethodNames(), "");
+  Fail(message);
+  return false;
 }
 
 std::string Session::RecordedError() {
@@ -160,62 +219,17 @@ std::string Session::RecordedError() {
   return "error " + Literal(error.outs[0]) + ": " + error.outs[1].AsBstr().Utf8();
 }
 
-bool Session::Command(const Statement& command, const std::string& where) {
-  for (const CommandInfo& info : kCommands) {
-    if (command.name == info.name) return (this->*info.run)(command.words, where);
-  }
-  Fail(where + "unknown command ." + command.name + DidYouMean(command.name, CommandNames(), ".") +
-       " (.help lists the commands)");
-  return true;
-}
-
-bool Session::Help(const std::vector<std::string>& words, const std::string& where) {
-  if (words.size() > 1) {
-    Fail(where + ".help takes one method name at most");
-  } else if (words.size() == 1) {
-    if (const MethodInfo* method = FindMethod(methods_, words[0])) {
-      out_ << Signature(*method) << '\n';
-    } else {
-      Fail(where + "no method " + words[0] + " in the type description" +
-           DidYouMean(words[0], MethodNames(), ""));
-    }
-    return true;
-  }
-  out_ << "One call a line: Method arg arg ... (several separated by ';'). Arguments:\n"
-          "  \"text\" (\"\" inside for a quote), 42, -1.5, 2e3, true, false, null, empty,\n"
-          "  #2024-01-31#, #2024-01-31 13:45:00#, [\"an\", \"array\", 1]\n"
-          "Out-parameters are left out; their values are printed after the result.\n"
-          "Commands:\n";
-  for (const CommandInfo& info : kCommands) {
-    const std::string head = std::string(".") + info.name + (*info.usage ? " " : "") + info.usage;
-    out_ << "  " << head << std::string(head.size() < 24 ? 24 - head.size() : 1, ' ') << info.what
-         << '\n';
-  }
-  if (methods_.empty()) {
-    out_ << "The object's type description could not be read; give out-parameters as empty.\n";
-    return true;
-  }
-  out_ << "Methods:\n";
-  for (const MethodInfo& method : methods_)
-    out_ << "  " << Signature(method) << '\n';
-  return true;
-}
-
-bool Session::History(const std::vector<std::string>&, const std::string&) {
-  for (size_t i = 0; i < history_.size(); ++i)
-    out_ << "  " << i + 1 << "  " << history_[i] << '\n';
-  return true;
-}
-
-bool Session::Quit(const std::vector<std::string>&, const std::string&) {
-  return false;
-}
-
 void Session::Fail(const std::string& message) {
-  failed_ = true;
-  out_.flush();
+  ++failures_;
+  Out().flush();
   err_ << message << '\n';
   err_.flush();
+}
+
+void Session::EndOnce() {
+  if (!once_) return;
+  once_ = false;
+  file_.close();
 }
 
 }  // namespace vorlix::shell

@@ -45,4 +45,10 @@ std::string NearestName(std::string_view word, const std::vector<std::string>& n
   return nearest;
 }
 
+std::string DidYouMean(std::string_view word, const std::vector<std::string>& names,
+                       std::string_view prefix) {
+  const std::string nearest = NearestName(word, names);
+  return nearest.empty() ? "" : ", did you mean " + std::string(prefix) + nearest + "?";
+}
+
 }  // namespace vorlix::shell

@@ -13,4 +13,8 @@ namespace vorlix::shell {
 // The first of equally near names; "" when none is near enough.
 std::string NearestName(std::string_view word, const std::vector<std::string>& names);
 
+// ", did you mean <prefix><name>?" for the nearest name; "" when none is near.
+std::string DidYouMean(std::string_view word, const std::vector<std::string>& names,
+                       std::string_view prefix);
+
 }  // namespace vorlix::shell
