@@ -78,6 +78,21 @@ TEST(ParserTest, ArraysNestAndStatementsSeparate) {
   EXPECT_EQ(Parse("Top; # then Bottom").size(), 1u);
 }
 
+TEST(ParserTest, SqlEndsTheStatementsWhereItBegins) {
+  std::vector<Statement> statements;
+  ParseError error;
+  size_t sqlStart = 0;
+  const std::string line = "Open \"a.vdb\" false false; .mode csv;  SELECT 1; Top";
+  ASSERT_TRUE(ParseLine(line, &statements, &error, &sqlStart));
+  ASSERT_EQ(statements.size(), 2u);
+  EXPECT_EQ(statements[1].words, std::vector<std::string>{"csv"});
+  EXPECT_EQ(line.substr(sqlStart), "SELECT 1; Top");
+  // Inside arguments a keyword is only a word, and a call named Delete stays a call.
+  ASSERT_TRUE(ParseLine("Delete; SQL \"SELECT 1\"", &statements, &error, &sqlStart));
+  EXPECT_EQ(sqlStart, std::string::npos);
+  EXPECT_EQ(statements.size(), 4u);
+}
+
 TEST(ParserTest, BadInputNamesTheColumn) {
   struct Case {
     const char* line;

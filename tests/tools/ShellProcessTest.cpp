@@ -173,14 +173,46 @@ GetVorlixVersion
                 "1,\"Ada; \"\"the first\"\"\",1815-12-10 00:00:00\r\n"
                 "2,Grace,\r\n"
                 "2\r\n"
+                "2  \n"  // after .output alone, to the screen again
                 "time: ");
   EXPECT_NE(schema.find("CREATE TABLE People (ID LONG, Name TEXT(40)"), std::string::npos);
   EXPECT_EQ(test::ReadText(work_.Path("once.txt")), "1\r\n2\r\n");
   EXPECT_EQ(test::ReadText(work_.Path("out.txt")), "2  Grace\n");
-  EXPECT_NE(run.output.find("\n2  \nsql.vsh:21: error 3078: "), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find(" s\nsql.vsh:21: error 3078: "), std::string::npos) << run.output;
   // .bail stops at the next failure: GetVorlixVersion does not run.
   EXPECT_TRUE(run.output.ends_with("\nsql.vsh:23: usage: .mode table|csv|tsv|json|line\n"))
       << run.output;
+}
+
+TEST_F(ShellProcessTest, CsvImportAndExportRoundTrip) {
+  // Commas, quotes, line breaks inside fields, empty fields (Null), dates, Booleans and money:
+  // exported as they were imported, byte for byte.
+  const std::string people =
+      "ID,Name,Note,Born,Paid,Pay\r\n"
+      "1,\"Ada, Countess\",plain,1815-12-10 00:00:00,True,12.5\r\n"
+      "2,\"Says \"\"hi\"\"\",\"two\r\nlines\",1906-12-09 12:30:00,False,-3\r\n"
+      "3,,,,,\r\n";
+  std::ofstream(work_.Path("people.csv"), std::ios::binary) << people;
+  std::ofstream(work_.Path("short.csv")) << "ID,Name\n4,d\n5\n6,f\n";
+  std::ofstream(work_.Path("typo.csv")) << "ID,Nmae\n7,g\n";
+  const ShellRun run = Shell(
+      "-c 'CreateDatabase \"p.vdb\"; OpenForWrite \"p.vdb\"; CreateTable \"People\" "
+      "[\"*RTLB*\", \"ID\", \"LONG\", false, empty, \"*RTLE*\", \"*RTLB*\", \"Name\", "
+      "\"TEXT\", 40, false, empty, \"*RTLE*\", \"*RTLB*\", \"Note\", \"MEMO\", false, empty, "
+      "\"*RTLE*\", \"*RTLB*\", \"Born\", \"DATE\", false, empty, \"*RTLE*\", \"*RTLB*\", "
+      "\"Paid\", \"BOOL\", false, empty, \"*RTLE*\", \"*RTLB*\", \"Pay\", \"CURRENCY\", false, "
+      "empty, \"*RTLE*\"]; .import people.csv people; .mode csv; .once back.csv; "
+      "SELECT * FROM People ORDER BY ID; .import short.csv People; .import typo.csv People; "
+      ".import people.csv Peeple; SELECT COUNT(*) AS n, MAX(ID) AS top FROM People;'");
+  EXPECT_EQ(test::ReadText(work_.Path("back.csv")), people);
+  // A short row stops the import after the rows before it; a misspelt field stores nothing.
+  EXPECT_EQ(run.output,
+            "true\ntrue\nbReadOnly: false\ntrue\n"
+            "short.csv:3: 1 fields where the header has 2; rows stored before it: 1\n"
+            "typo.csv:1: no field Nmae in People, did you mean Name?\n"
+            "no table Peeple, did you mean People?\n"
+            "n,top\r\n4,4\r\n");
+  EXPECT_EQ(run.status, 1);
 }
 
 }  // namespace

@@ -73,7 +73,8 @@ class Terminal {
         pid_ = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       }
-      ReadSome(10);  // a full terminal would hold the shell up
+      // A full terminal would hold the shell up; once it is closed, reads fail at once.
+      if (!ReadSome(10)) usleep(10000);
     }
     return -1;
   }

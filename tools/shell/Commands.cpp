@@ -36,6 +36,9 @@ const Session::CommandInfo Session::kCommands[] = {
      &Session::Headers, 1},
     {"help", "[method]", "list the methods and commands, or show one method", &Session::Help, 1},
     {"history", "", "list the lines of this session; !n runs line n again", &Session::History, 0},
+    {"import", "FILE TABLE",
+     "append the rows of a CSV file with a header row naming the fields; empty is Null",
+     &Session::Import, 2},
     {"mode", "table|csv|tsv|json|line", "how the rows of SQL lines are shown", &Session::Mode, 1},
     {"once", "FILE", "write the answer of the next statement to FILE", &Session::Once, 1},
     {"output", "[FILE]", "write answers to FILE; without one, to the screen again",
@@ -44,7 +47,7 @@ const Session::CommandInfo Session::kCommands[] = {
     {"schema", "[TABLE]", "the statements that define the tables, or one table", &Session::Schema,
      1},
     {"tables", "", "list the tables of the open database", &Session::Tables, 0},
-    {"timer", "on|off", "show how long each call and SQL line takes", &Session::Timer, 1},
+    {"timer", "on|off", "show how long each call and SQL statement takes", &Session::Timer, 1},
 };
 
 std::vector<std::string> Session::CommandNames() {

@@ -6,6 +6,7 @@
 #include "automation/Date.h"
 #include "automation/Numeric.h"
 #include "automation/SafeArray.h"
+#include "tools/shell/SqlLines.h"
 
 namespace vorlix::shell {
 namespace {
@@ -40,12 +41,17 @@ class LineParser {
  public:
   explicit LineParser(std::string_view line) : line_(line) {}
 
-  bool Parse(std::vector<Statement>* statements, ParseError* error) {
+  bool Parse(std::vector<Statement>* statements, ParseError* error, size_t* sqlStart) {
     std::vector<Statement> parsed;
+    if (sqlStart) *sqlStart = std::string_view::npos;
     for (;;) {
       SkipSpaces();
       if (AtEnd()) break;
       if (Peek() == '#') break;  // a comment runs to the end of the line
+      if (sqlStart && IsSqlLine(line_.substr(pos_))) {
+        *sqlStart = pos_;
+        break;
+      }
       if (Peek() != ';') {
         Statement statement;
         if (!ParseStatement(&statement)) break;
@@ -269,8 +275,9 @@ class LineParser {
 
 }  // namespace
 
-bool ParseLine(std::string_view line, std::vector<Statement>* statements, ParseError* error) {
-  return LineParser(line).Parse(statements, error);
+bool ParseLine(std::string_view line, std::vector<Statement>* statements, ParseError* error,
+               size_t* sqlStart) {
+  return LineParser(line).Parse(statements, error, sqlStart);
 }
 
 }  // namespace vorlix::shell

@@ -32,7 +32,9 @@ struct ParseError {
 };
 
 // Appends the line's statements to *statements; on bad input returns false with *error set and
-// appends nothing from that line.
-bool ParseLine(std::string_view line, std::vector<Statement>* statements, ParseError* error);
+// appends nothing from that line. With sqlStart, the statements end where an SQL statement
+// (IsSqlLine) begins in a statement's place, and *sqlStart tells where; npos when none does.
+bool ParseLine(std::string_view line, std::vector<Statement>* statements, ParseError* error,
+               size_t* sqlStart = nullptr);
 
 }  // namespace vorlix::shell

@@ -98,8 +98,7 @@ bool Session::Run(std::string_view line, const std::string& where) {
   if (sql_.empty() && (text.empty() || text[0] == '#')) return true;
   if (!text.empty()) history_.push_back(text);
   const size_t failures = failures_;
-  const bool goOn =
-      !sql_.empty() || IsSqlLine(text) ? ContinueSql(text, where) : RunStatements(text, where);
+  const bool goOn = sql_.empty() ? RunStatements(text, where) : ContinueSql(text, where);
   return goOn && !(bail_ && failures_ > failures);
 }
 
@@ -110,7 +109,8 @@ void Session::Finish(const std::string& where) {
 bool Session::RunStatements(const std::string& text, const std::string& where) {
   std::vector<Statement> statements;
   ParseError error;
-  if (!ParseLine(text, &statements, &error)) {
+  size_t sqlStart = std::string::npos;
+  if (!ParseLine(text, &statements, &error, &sqlStart)) {
     Fail(where + "column " + std::to_string(error.column) + ": " + error.message);
     return true;
   }
@@ -118,15 +118,17 @@ bool Session::RunStatements(const std::string& text, const std::string& where) {
     if (IsQuitWord(statement) && !FindMethod(methods_, statement.name)) return false;
     const bool once = once_;
     const size_t failures = failures_;
+    const auto start = std::chrono::steady_clock::now();
     if (!statement.command) {
       Call(statement, where);
     } else if (!Command(statement, where)) {
       return false;
     }
+    if (!statement.command) ShowTime(start);
     if (once) EndOnce();
     if (bail_ && failures_ > failures) return false;
   }
-  return true;
+  return sqlStart == std::string::npos || ContinueSql(text.substr(sqlStart), where);
 }
 
 bool Session::ContinueSql(const std::string& text, const std::string& where) {
@@ -138,11 +140,12 @@ bool Session::ContinueSql(const std::string& text, const std::string& where) {
   sql_.clear();
   const bool once = once_;
   const size_t failures = failures_;
+  const auto start = std::chrono::steady_clock::now();
   if (!statement.empty()) RunSql(statement, where);
+  ShowTime(start);
   if (once) EndOnce();
   if (bail_ && failures_ > failures) return false;
-  if (rest.empty() || rest[0] == '#') return true;
-  return IsSqlLine(rest) ? ContinueSql(rest, where) : RunStatements(rest, where);
+  return RunStatements(rest, where);
 }
 
 void Session::RunSql(const std::string& statement, const std::string& where) {
@@ -184,14 +187,7 @@ bool Session::CallMethod(const std::string& name, std::vector<Variant> ins, Invo
                          const std::string& where) {
   const MethodInfo* method = FindMethod(methods_, name);
   const std::vector<Variant> args = method ? ArrangeArguments(*method, std::move(ins)) : ins;
-  const auto start = std::chrono::steady_clock::now();
   const HRESULT hr = object_.Invoke(name, args, result);
-  if (timer_) {
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    char line[48];
-    snprintf(line, sizeof line, "time: %.3f s\n", took.count());
-    err_ << line << std::flush;
-  }
   if (SUCCEEDED(hr)) return true;
   std::string message = where + name + ": " + HResultName(hr);
   if (method && hr == DISP_E_BADPARAMCOUNT) message += ", expected " + Signature(*method);
@@ -224,6 +220,14 @@ void Session::Fail(const std::string& message) {
   Out().flush();
   err_ << message << '\n';
   err_.flush();
+}
+
+void Session::ShowTime(std::chrono::steady_clock::time_point start) {
+  if (!timer_) return;
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  char line[48];
+  snprintf(line, sizeof line, "time: %.3f s\n", took.count());
+  err_ << line << std::flush;
 }
 
 void Session::EndOnce() {

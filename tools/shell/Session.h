@@ -3,6 +3,7 @@
 // dot-commands (.help, .tables, .mode, .import ...).
 #pragma once
 
+#include <chrono>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -80,6 +81,8 @@ class Session {
   std::ostream& Out() { return file_.is_open() ? file_ : out_; }
   // Ends .once after the statement it was for.
   void EndOnce();
+  // With .timer on, how long the statement that began at start took, on err.
+  void ShowTime(std::chrono::steady_clock::time_point start);
 
   // The dot-commands (Commands.cpp); each returns false to quit.
   bool Command(const Statement& command, const std::string& where);
@@ -94,6 +97,9 @@ class Session {
   bool Once(const Words& words, const std::string& where);
   bool Timer(const Words& words, const std::string& where);
   bool Bail(const Words& words, const std::string& where);
+  bool Import(const Words& words, const std::string& where);  // Import.cpp
+  // The fields of the current table (Structure); none when there is no current table.
+  std::vector<std::string> FieldNames(const std::string& where);
   // Reads "on" or "off" into *flag; reports anything else.
   bool OnOff(const Words& words, const std::string& where, const char* command, bool* flag);
   // Sends answers to the file (truncated); reports when it cannot be written.
