@@ -182,6 +182,15 @@ GetVorlixVersion
   // .bail stops at the next failure: GetVorlixVersion does not run.
   EXPECT_TRUE(run.output.ends_with("\nsql.vsh:23: usage: .mode table|csv|tsv|json|line\n"))
       << run.output;
+  // The end of the input ends a statement, unless it ends inside a quote.
+  const ShellRun ended = Shell("-c 'OpenForWrite \"q.vdb\"; SELECT 6 * 7'");
+  EXPECT_EQ(ended.output, "true\nbReadOnly: false\n42\n");
+  EXPECT_EQ(ended.status, 0);
+  const ShellRun closed = Shell("-c 'SELECT 6 * 7;'");
+  EXPECT_EQ(closed.output, "no database is open for SQL (Open or OpenForWrite one)\n");
+  const ShellRun open = Shell("-c \"SELECT 'x;\"");
+  EXPECT_EQ(open.output, "the input ends inside a quote of an SQL statement; it did not run\n");
+  EXPECT_EQ(open.status, 1);
 }
 
 TEST_F(ShellProcessTest, CsvImportAndExportRoundTrip) {

@@ -143,6 +143,10 @@ bool Session::Schema(const Words& words, const std::string& where) {
         SqlString(table) + " ORDER BY type = 'index', name");
     InvokeResult result;
     if (!sql || !CallMethod("SQL", {Variant::Str(*sql)}, &result, where)) return true;
+    if (result.result.vt() == VT_BOOL && !result.result.AsBool()) {
+      Fail(where + "cannot read the definition of " + table + ": " + RecordedError());
+      return true;
+    }
     if (result.outs.size() != 1) continue;
     for (const std::vector<Variant>& row : QueryRows(result.outs[0]).rows)
       Out() << PlainText(row[0]) << ";\n";

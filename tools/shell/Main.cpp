@@ -12,6 +12,7 @@
 #include "client/CreateObject.h"
 #include "tools/shell/LineEditor.h"
 #include "tools/shell/Session.h"
+#include "tools/shell/SqlLines.h"
 
 namespace vorlix::shell {
 namespace {
@@ -70,8 +71,12 @@ void RunTerminal(Session& session) {
   setlocale(LC_CTYPE, "");  // libedit decodes and shows the terminal's characters by it
   LineEditor editor(LineEditor::DefaultHistoryFile(), [&session](WordAtCursor::Kind kind) {
     switch (kind) {
-      case WordAtCursor::Kind::kStatement:
-        return session.MethodNames();
+      case WordAtCursor::Kind::kStatement: {
+        std::vector<std::string> names = session.MethodNames();
+        for (std::string& keyword : SqlKeywords())
+          names.push_back(std::move(keyword));
+        return names;
+      }
       case WordAtCursor::Kind::kCommand:
         return Session::CommandNames();
       case WordAtCursor::Kind::kArgument:

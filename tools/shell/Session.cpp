@@ -103,7 +103,11 @@ bool Session::Run(std::string_view line, const std::string& where) {
 }
 
 void Session::Finish(const std::string& where) {
-  if (!sql_.empty()) ContinueSql(";", where);
+  if (sql_.empty()) return;
+  ContinueSql(";", where);
+  if (sql_.empty()) return;
+  sql_.clear();
+  Fail(where + "the input ends inside a quote of an SQL statement; it did not run");
 }
 
 bool Session::RunStatements(const std::string& text, const std::string& where) {
@@ -116,17 +120,14 @@ bool Session::RunStatements(const std::string& text, const std::string& where) {
   }
   for (const Statement& statement : statements) {
     if (IsQuitWord(statement) && !FindMethod(methods_, statement.name)) return false;
-    const bool once = once_;
-    const size_t failures = failures_;
-    const auto start = std::chrono::steady_clock::now();
-    if (!statement.command) {
-      Call(statement, where);
-    } else if (!Command(statement, where)) {
-      return false;
-    }
-    if (!statement.command) ShowTime(start);
-    if (once) EndOnce();
-    if (bail_ && failures_ > failures) return false;
+    const bool goOn = RunOne(
+        [&] {
+          if (statement.command) return Command(statement, where);
+          Call(statement, where);
+          return true;
+        },
+        !statement.command);
+    if (!goOn) return false;
   }
   return sqlStart == std::string::npos || ContinueSql(text.substr(sqlStart), where);
 }
@@ -138,20 +139,41 @@ bool Session::ContinueSql(const std::string& text, const std::string& where) {
   const std::string statement = Trim(std::string_view(sql_).substr(0, end));
   const std::string rest = Trim(std::string_view(sql_).substr(end + 1));
   sql_.clear();
+  const bool goOn = RunOne(
+      [&] {
+        if (!statement.empty()) RunSql(statement, where);
+        return true;
+      },
+      true);
+  return goOn && RunStatements(rest, where);
+}
+
+bool Session::RunOne(const std::function<bool()>& run, bool timed) {
   const bool once = once_;
   const size_t failures = failures_;
   const auto start = std::chrono::steady_clock::now();
-  if (!statement.empty()) RunSql(statement, where);
-  ShowTime(start);
+  const bool goOn = run();
+  if (timed && timer_) {
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    char line[48];
+    snprintf(line, sizeof line, "time: %.3f s\n", took.count());
+    err_ << line << std::flush;
+  }
   if (once) EndOnce();
-  if (bail_ && failures_ > failures) return false;
-  return RunStatements(rest, where);
+  return goOn && !(bail_ && failures_ > failures);
 }
 
 void Session::RunSql(const std::string& statement, const std::string& where) {
   std::optional<Bstr> sql = Bstr::FromUtf8(statement);
   if (!sql) {
     Fail(where + "the statement is not valid UTF-8");
+    return;
+  }
+  // The server answers a bare false then, with nothing recorded to say why.
+  InvokeResult open;
+  if (FindMethod(methods_, "IsOpen") && SUCCEEDED(object_.Invoke("IsOpen", {}, &open)) &&
+      open.result.vt() == VT_BOOL && !open.result.AsBool()) {
+    Fail(where + "no database is open for SQL (Open or OpenForWrite one)");
     return;
   }
   const bool rows = ReturnsRows(statement);
@@ -220,14 +242,6 @@ void Session::Fail(const std::string& message) {
   Out().flush();
   err_ << message << '\n';
   err_.flush();
-}
-
-void Session::ShowTime(std::chrono::steady_clock::time_point start) {
-  if (!timer_) return;
-  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  char line[48];
-  snprintf(line, sizeof line, "time: %.3f s\n", took.count());
-  err_ << line << std::flush;
 }
 
 void Session::EndOnce() {

@@ -3,8 +3,8 @@
 // dot-commands (.help, .tables, .mode, .import ...).
 #pragma once
 
-#include <chrono>
 #include <fstream>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -79,10 +79,12 @@ class Session {
   void Fail(const std::string& message);
   // Where answers go now: standard output, or the file of .output or .once.
   std::ostream& Out() { return file_.is_open() ? file_ : out_; }
+  // Runs one statement (run answers false to quit): its answer goes to the file of a pending
+  // .once, which then ends; with .timer on and timed, its time follows on err. False to quit,
+  // or when it failed while .bail is on.
+  bool RunOne(const std::function<bool()>& run, bool timed);
   // Ends .once after the statement it was for.
   void EndOnce();
-  // With .timer on, how long the statement that began at start took, on err.
-  void ShowTime(std::chrono::steady_clock::time_point start);
 
   // The dot-commands (Commands.cpp); each returns false to quit.
   bool Command(const Statement& command, const std::string& where);

@@ -41,6 +41,10 @@ bool IsSqlLine(std::string_view line) {
   return !rest.empty() && rest[0] != ';' && rest[0] != '#';
 }
 
+std::vector<std::string> SqlKeywords() {
+  return {std::begin(kKeywords), std::end(kKeywords)};
+}
+
 bool ReturnsRows(std::string_view statement) {
   const std::string_view word = FirstWord(TrimLeft(statement));
   return EqualNoCase(word, "SELECT") || EqualNoCase(word, "WITH");

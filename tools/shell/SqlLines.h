@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorlix::shell {
 
@@ -11,6 +13,9 @@ namespace vorlix::shell {
 // ALTER, WITH, in any letter case) followed by more of the statement. A keyword alone, or
 // followed only by ';' or a comment, stays a method call: Delete is also a method.
 bool IsSqlLine(std::string_view line);
+
+// The keywords that begin SQL lines, in capitals, for completion.
+std::vector<std::string> SqlKeywords();
 
 // Whether rows come back from the statement (SELECT, WITH): those go to the SQL method, the
 // others are commands.
