@@ -188,6 +188,10 @@ GetVorlixVersion
   EXPECT_EQ(ended.status, 0);
   const ShellRun closed = Shell("-c 'SELECT 6 * 7;'");
   EXPECT_EQ(closed.output, "no database is open for SQL (Open or OpenForWrite one)\n");
+  // A full disk is told at the statement that met it, and answers come back to the screen.
+  const ShellRun full = Shell("-c '.output /dev/full; GetVorlixVersion; GetVorlixVersion'");
+  EXPECT_EQ(full.output, "cannot write /dev/full; answers go to the screen again\n1\n");
+  EXPECT_EQ(full.status, 1);
   const ShellRun open = Shell("-c \"SELECT 'x;\"");
   EXPECT_EQ(open.output, "the input ends inside a quote of an SQL statement; it did not run\n");
   EXPECT_EQ(open.status, 1);

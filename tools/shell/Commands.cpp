@@ -36,8 +36,7 @@ const Session::CommandInfo Session::kCommands[] = {
      &Session::Headers, 1},
     {"help", "[method]", "list the methods and commands, or show one method", &Session::Help, 1},
     {"history", "", "list the lines of this session; !n runs line n again", &Session::History, 0},
-    {"import", "FILE TABLE",
-     "append the rows of a CSV file with a header row naming the fields; empty is Null",
+    {"import", "FILE TABLE", "append the rows of a CSV file whose header row names the fields",
      &Session::Import, 2},
     {"mode", "table|csv|tsv|json|line", "how the rows of SQL lines are shown", &Session::Mode, 1},
     {"once", "FILE", "write the answer of the next statement to FILE", &Session::Once, 1},
@@ -143,7 +142,7 @@ bool Session::Schema(const Words& words, const std::string& where) {
         SqlString(table) + " ORDER BY type = 'index', name");
     InvokeResult result;
     if (!sql || !CallMethod("SQL", {Variant::Str(*sql)}, &result, where)) return true;
-    if (result.result.vt() == VT_BOOL && !result.result.AsBool()) {
+    if (AnsweredFalse(result)) {
       Fail(where + "cannot read the definition of " + table + ": " + RecordedError());
       return true;
     }
@@ -204,6 +203,7 @@ bool Session::Once(const Words& words, const std::string& where) {
 
 bool Session::OpenOutput(const std::string& path, const std::string& where) {
   file_.open(path, std::ios::binary | std::ios::trunc);
+  outputPath_ = path;
   if (file_.is_open()) return true;
   Fail(where + "cannot write " + path);
   return false;

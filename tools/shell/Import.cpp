@@ -52,7 +52,7 @@ bool Session::Import(const Words& words, const std::string& where) {
                   where)) {
     return true;
   }
-  if (result.result.vt() == VT_BOOL && !result.result.AsBool()) {
+  if (AnsweredFalse(result)) {
     Fail(where + "cannot open " + *table + ": " + RecordedError());
     return true;
   }
@@ -86,7 +86,7 @@ bool Session::Import(const Words& words, const std::string& where) {
     }
     const Variant array = Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(record)));
     if (!CallMethod("Append", {array, Variant::Bool(true)}, &result, at)) return true;
-    if (result.result.vt() == VT_BOOL && !result.result.AsBool()) {
+    if (AnsweredFalse(result)) {
       Fail(at + "Append answered false: " + RecordedError() + before);
       return true;
     }

@@ -66,7 +66,7 @@ bool Session::ListTables(std::vector<std::string>* names, const std::string* whe
     if (where) Fail(*where + "ListTables: " + HResultName(hr));
     return false;
   }
-  if (result.result.vt() == VT_BOOL && !result.result.AsBool()) {
+  if (AnsweredFalse(result)) {
     if (where) {
       const std::string reason = RecordedError();
       Fail(*where + "no tables to list" + (reason.empty() ? "" : ": " + reason));
@@ -126,7 +126,7 @@ bool Session::RunStatements(const std::string& text, const std::string& where) {
           Call(statement, where);
           return true;
         },
-        !statement.command);
+        !statement.command, where);
     if (!goOn) return false;
   }
   return sqlStart == std::string::npos || ContinueSql(text.substr(sqlStart), where);
@@ -144,11 +144,11 @@ bool Session::ContinueSql(const std::string& text, const std::string& where) {
         if (!statement.empty()) RunSql(statement, where);
         return true;
       },
-      true);
+      true, where);
   return goOn && RunStatements(rest, where);
 }
 
-bool Session::RunOne(const std::function<bool()>& run, bool timed) {
+bool Session::RunOne(const std::function<bool()>& run, bool timed, const std::string& where) {
   const bool once = once_;
   const size_t failures = failures_;
   const auto start = std::chrono::steady_clock::now();
@@ -158,6 +158,12 @@ bool Session::RunOne(const std::function<bool()>& run, bool timed) {
     char line[48];
     snprintf(line, sizeof line, "time: %.3f s\n", took.count());
     err_ << line << std::flush;
+  }
+  // Flushed at each statement, so that a full disk is told at the statement that met it.
+  if (file_.is_open() && !file_.flush()) {
+    file_.close();
+    once_ = false;
+    Fail(where + "cannot write " + outputPath_ + "; answers go to the screen again");
   }
   if (once) EndOnce();
   return goOn && !(bail_ && failures_ > failures);
@@ -172,7 +178,7 @@ void Session::RunSql(const std::string& statement, const std::string& where) {
   // The server answers a bare false then, with nothing recorded to say why.
   InvokeResult open;
   if (FindMethod(methods_, "IsOpen") && SUCCEEDED(object_.Invoke("IsOpen", {}, &open)) &&
-      open.result.vt() == VT_BOOL && !open.result.AsBool()) {
+      AnsweredFalse(open)) {
     Fail(where + "no database is open for SQL (Open or OpenForWrite one)");
     return;
   }
@@ -182,7 +188,7 @@ void Session::RunSql(const std::string& statement, const std::string& where) {
                   where)) {
     return;
   }
-  if (result.result.vt() == VT_BOOL && !result.result.AsBool()) {
+  if (AnsweredFalse(result)) {
     const std::string reason = RecordedError();
     Fail(where + (reason.empty() ? "the statement failed" : reason));
     return;
@@ -196,7 +202,7 @@ void Session::Call(const Statement& call, const std::string& where) {
   const MethodInfo* method = FindMethod(methods_, call.name);
   Out() << ShowReply(result.result, result.outs,
                      method ? OutNames(*method) : std::vector<std::string>());
-  if (result.result.vt() != VT_BOOL || result.result.AsBool()) return;
+  if (!AnsweredFalse(result)) return;
   const std::string reason = RecordedError();
   if (options_.strict) {
     Fail(where + call.name + " answered false" + (reason.empty() ? "" : ": " + reason));

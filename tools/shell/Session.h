@@ -70,6 +70,10 @@ class Session {
   bool ContinueSql(const std::string& text, const std::string& where);
   void RunSql(const std::string& statement, const std::string& where);
   void Call(const Statement& call, const std::string& where);
+  // Whether a call answered the Boolean false: how methods report that they did not do it.
+  static bool AnsweredFalse(const InvokeResult& result) {
+    return result.result.vt() == VT_BOOL && !result.result.AsBool();
+  }
   // Calls a method with the [in] values only; on a failed HRESULT reports it and answers false.
   bool CallMethod(const std::string& name, std::vector<Variant> ins, InvokeResult* result,
                   const std::string& where);
@@ -80,9 +84,10 @@ class Session {
   // Where answers go now: standard output, or the file of .output or .once.
   std::ostream& Out() { return file_.is_open() ? file_ : out_; }
   // Runs one statement (run answers false to quit): its answer goes to the file of a pending
-  // .once, which then ends; with .timer on and timed, its time follows on err. False to quit,
-  // or when it failed while .bail is on.
-  bool RunOne(const std::function<bool()>& run, bool timed);
+  // .once, which then ends; with .timer on and timed, its time follows on err. A file that
+  // cannot take the answer is reported and closed. False to quit, or when it failed while .bail
+  // is on.
+  bool RunOne(const std::function<bool()>& run, bool timed, const std::string& where);
   // Ends .once after the statement it was for.
   void EndOnce();
 
@@ -113,6 +118,7 @@ class Session {
   std::ostream& out_;
   std::ostream& err_;
   std::ofstream file_;
+  std::string outputPath_;
   bool once_ = false;
   RowFormat format_;
   bool timer_ = false;
