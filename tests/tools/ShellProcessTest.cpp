@@ -114,6 +114,14 @@ TEST_F(ShellProcessTest, FalseAnswersShowTheErrorTheyRecorded) {
   EXPECT_EQ(strict.output, "false\nCreateDatabase answered false: " + recorded +
                                "\nfalse\npvReturnArray: empty\n"
                                "Top answered false: no error was recorded\n");
+
+  // Open fails with "*REPAIR*" instead of false; a name it answers is no failure.
+  const ShellRun open =
+      Shell("--strict -c 'Open \"missing.vdb\" false false; Open \"a.vdb\" false false'");
+  EXPECT_EQ(open.status, 1);
+  EXPECT_TRUE(open.output.starts_with("\"*REPAIR*\"\nOpen answered \"*REPAIR*\": error 3024: "))
+      << open.output;
+  EXPECT_TRUE(open.output.ends_with("\n\"a.vdb\"\n")) << open.output;
 }
 
 TEST_F(ShellProcessTest, QuitWordsEndAndTyposGetSuggestions) {

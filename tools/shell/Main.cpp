@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: vorlix [--echo] [--strict] [--progid PROGID] [-c \"call; call\" | SCRIPT | -]\n"
     "  --echo    print each line before its answer\n"
-    "  --strict  a call answering false counts as failed\n"
+    "  --strict  a call answering false (or a failed Open) counts as failed\n"
     "  --progid  the class to create (default Vorlix.DBConnection)\n"
     "Without -c or SCRIPT, reads the terminal (or standard input). Exit status 1 when a line\n"
     "of a script or -c failed, 2 when the object could not be created.\n";

@@ -202,10 +202,15 @@ void Session::Call(const Statement& call, const std::string& where) {
   const MethodInfo* method = FindMethod(methods_, call.name);
   Out() << ShowReply(result.result, result.outs,
                      method ? OutNames(*method) : std::vector<std::string>());
-  if (!AnsweredFalse(result)) return;
+  // Open answers the name of the database it opened, and "*REPAIR*" or nothing when it failed.
+  const bool openFailed =
+      EqualNoCase(call.name, "Open") && result.result.vt() == VT_BSTR &&
+      (result.result.AsBstr().view().empty() || result.result.AsBstr().view() == u"*REPAIR*");
+  if (!AnsweredFalse(result) && !openFailed) return;
   const std::string reason = RecordedError();
   if (options_.strict) {
-    Fail(where + call.name + " answered false" + (reason.empty() ? "" : ": " + reason));
+    Fail(where + call.name + " answered " + Literal(result.result) +
+         (reason.empty() ? "" : ": " + reason));
   } else if (!reason.empty()) {
     Out() << reason << '\n';
   }

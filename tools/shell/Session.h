@@ -19,7 +19,7 @@ namespace vorlix::shell {
 
 struct SessionOptions {
   bool echo = false;    // print each line before its answer ("> " before calls)
-  bool strict = false;  // a call answering a Boolean false counts as failed
+  bool strict = false;  // a call answering false (or Open failing) counts as failed
 };
 
 class Session {
