@@ -62,15 +62,35 @@ TEST(ParserTest, ArraysNestAndStatementsSeparate) {
   EXPECT_EQ(s[1].name, "Seek");
   EXPECT_TRUE(s[2].command);
   EXPECT_EQ(s[2].name, "help");
-  EXPECT_EQ(s[2].word, "Seek");
+  EXPECT_EQ(s[2].words, std::vector<std::string>{"Seek"});
   EXPECT_EQ(s[3].name, "Top");
   EXPECT_TRUE(s[3].args.empty());
+  // A command's words: quoted ones may hold spaces and ';', bare ones end at either.
+  const auto words = Parse(".import \"my \"\"file\"\";.csv\" /tmp/a-b.csv;.mode csv");
+  ASSERT_EQ(words.size(), 2u);
+  EXPECT_EQ(words[0].words, (std::vector<std::string>{"my \"file\";.csv", "/tmp/a-b.csv"}));
+  EXPECT_EQ(words[1].words, std::vector<std::string>{"csv"});
   // Nothing, blanks and comments hold no statement; '#' opens a comment only where a statement
   // begins.
   EXPECT_TRUE(Parse("").empty());
   EXPECT_TRUE(Parse(" \t ").empty());
   EXPECT_TRUE(Parse("# Seek 1").empty());
   EXPECT_EQ(Parse("Top; # then Bottom").size(), 1u);
+}
+
+TEST(ParserTest, SqlEndsTheStatementsWhereItBegins) {
+  std::vector<Statement> statements;
+  ParseError error;
+  size_t sqlStart = 0;
+  const std::string line = "Open \"a.vdb\" false false; .mode csv;  SELECT 1; Top";
+  ASSERT_TRUE(ParseLine(line, &statements, &error, &sqlStart));
+  ASSERT_EQ(statements.size(), 2u);
+  EXPECT_EQ(statements[1].words, std::vector<std::string>{"csv"});
+  EXPECT_EQ(line.substr(sqlStart), "SELECT 1; Top");
+  // Inside arguments a keyword is only a word, and a call named Delete stays a call.
+  ASSERT_TRUE(ParseLine("Delete; SQL \"SELECT 1\"", &statements, &error, &sqlStart));
+  EXPECT_EQ(sqlStart, std::string::npos);
+  EXPECT_EQ(statements.size(), 4u);
 }
 
 TEST(ParserTest, BadInputNamesTheColumn) {
@@ -99,7 +119,8 @@ TEST(ParserTest, BadInputNamesTheColumn) {
       {"42 Seek", 1, "expected a method name"},
       {"Top; 42", 6, "expected a method name"},
       {". help", 2, "expected a command name"},
-      {".help Seek Top", 12, "expected ';'"},
+      {".import \"a b.csv", 9, "unterminated string"},
+      {".import \"a\"b", 12, "expected a space"},
   };
   for (const Case& c : cases) {
     const ParseError error = ParseFails(c.line);

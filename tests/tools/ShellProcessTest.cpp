@@ -80,14 +80,160 @@ TEST_F(ShellProcessTest, FailuresAreNamedAndSetTheExitStatus) {
             "NoSuch: DISP_E_UNKNOWNNAME\n"
             "false\n"
             "pvReturnArray: empty\n"
+            "no error was recorded\n"
             "1\n");
   const ShellRun bad = Shell("-c 'GetVorlixVersion \"unterminated'");
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.output, "column 18: unterminated string\n");
-  // --strict: a call answering false fails the script as well.
+  // --strict: a call answering false fails the script as well, and says why.
   const ShellRun strict = Shell("--strict -c 'Top'");
   EXPECT_EQ(strict.status, 1);
-  EXPECT_NE(strict.output.find("Top answered false"), std::string::npos) << strict.output;
+  EXPECT_EQ(strict.output,
+            "false\npvReturnArray: empty\nTop answered false: no error was recorded\n");
+}
+
+TEST_F(ShellProcessTest, FalseAnswersShowTheErrorTheyRecorded) {
+  // The error printed is the one the object recorded, as GetLastDAOError reads it; a later
+  // false answer that records nothing does not repeat the old one.
+  const ShellRun run =
+      Shell("-c 'CreateDatabase \"a.vdb\"; CreateDatabase \"a.vdb\"; GetLastDAOError; Top'");
+  EXPECT_EQ(run.status, 0) << run.output;
+  const size_t code = run.output.find("plErrorCode: ");
+  const size_t description = run.output.find("pbsDescription: \"");
+  ASSERT_NE(description, std::string::npos) << run.output;
+  const std::string recorded =
+      "error " + run.output.substr(code + 13, run.output.find('\n', code) - code - 13) + ": " +
+      run.output.substr(description + 17, run.output.find("\"\n", description) - description - 17);
+  EXPECT_EQ(recorded.substr(0, 12), "error 3204: ");
+  EXPECT_EQ(run.output.substr(0, code), "true\nfalse\n" + recorded + "\n");
+  EXPECT_EQ(run.output.substr(run.output.find("\"\n", description) + 2),
+            "false\npvReturnArray: empty\nno error was recorded\n");
+
+  const ShellRun strict = Shell("--strict -c 'CreateDatabase \"a.vdb\"; Top'");
+  EXPECT_EQ(strict.status, 1);
+  EXPECT_EQ(strict.output, "false\nCreateDatabase answered false: " + recorded +
+                               "\nfalse\npvReturnArray: empty\n"
+                               "Top answered false: no error was recorded\n");
+
+  // Open fails with "*REPAIR*" instead of false; a name it answers is no failure.
+  const ShellRun open =
+      Shell("--strict -c 'Open \"missing.vdb\" false false; Open \"a.vdb\" false false'");
+  EXPECT_EQ(open.status, 1);
+  EXPECT_TRUE(open.output.starts_with("\"*REPAIR*\"\nOpen answered \"*REPAIR*\": error 3024: "))
+      << open.output;
+  EXPECT_TRUE(open.output.ends_with("\n\"a.vdb\"\n")) << open.output;
+}
+
+TEST_F(ShellProcessTest, QuitWordsEndAndTyposGetSuggestions) {
+  const ShellRun run = Shell("-c 'GetVorlixVersoin; .hlep; .help Sek; .help Nothing; exit; Top'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output,
+            "GetVorlixVersoin: DISP_E_UNKNOWNNAME, did you mean GetVorlixVersion?\n"
+            "unknown command .hlep, did you mean .help? (.help lists the commands)\n"
+            "no method Sek in the type description, did you mean Seek?\n"
+            "no method Nothing in the type description\n");
+  // Every spelling of the end stops the script before its next line.
+  for (const char* end : {"quit", "QUIT", ".quit", "exit"}) {
+    std::ofstream(work_.Path("end.vsh")) << "GetVorlixVersion\n" << end << "\nGetVorlixVersion\n";
+    const ShellRun script = Shell("end.vsh");
+    EXPECT_EQ(script.status, 0) << end;
+    EXPECT_EQ(script.output, "1\n") << end;
+  }
+}
+
+TEST_F(ShellProcessTest, SqlLinesAndTheCommandsThatShapeThem) {
+  std::ofstream(work_.Path("sql.vsh")) <<
+      R"(CreateDatabase "q.vdb"; OpenForWrite "q.vdb"
+CREATE TABLE People (ID LONG, Name TEXT(40), Born DATETIME);
+insert into People (ID, Name, Born)
+  values (1, 'Ada; "the first"', '1815-12-10');
+INSERT INTO People (ID, Name) VALUES (2, 'Grace'); SELECT Name FROM People WHERE ID = 2; Count
+.tables
+.schema people
+.mode csv
+SELECT * FROM People ORDER BY ID;
+.headers off
+.once once.txt
+SELECT ID FROM People ORDER BY ID;
+SELECT COUNT(*) AS n FROM People;
+.output out.txt
+.mode table
+SELECT ID, Name FROM People WHERE ID = 2;
+.output
+.timer on
+SELECT ID, Born FROM People WHERE Born IS NULL;
+.timer off
+SELECT * FROM Nobody;
+.bail on
+.mode xml
+GetVorlixVersion
+)";
+  const ShellRun run = Shell("sql.vsh");
+  EXPECT_EQ(run.status, 1);
+  const std::string schema = run.output.substr(run.output.find("CREATE TABLE"));
+  EXPECT_EQ(run.output.substr(0, run.output.find("time: ") + 6),
+            "true\ntrue\nbReadOnly: false\n"
+            "Grace\n"
+            "false\npiCount: 0\nno error was recorded\n"  // Count without a table: a call
+            "People\n" +
+                schema.substr(0, schema.find(";\n") + 2) +
+                "ID,Name,Born\r\n"
+                "1,\"Ada; \"\"the first\"\"\",1815-12-10 00:00:00\r\n"
+                "2,Grace,\r\n"
+                "2\r\n"
+                "2  \n"  // after .output alone, to the screen again
+                "time: ");
+  EXPECT_NE(schema.find("CREATE TABLE People (ID LONG, Name TEXT(40)"), std::string::npos);
+  EXPECT_EQ(test::ReadText(work_.Path("once.txt")), "1\r\n2\r\n");
+  EXPECT_EQ(test::ReadText(work_.Path("out.txt")), "2  Grace\n");
+  EXPECT_NE(run.output.find(" s\nsql.vsh:21: error 3078: "), std::string::npos) << run.output;
+  // .bail stops at the next failure: GetVorlixVersion does not run.
+  EXPECT_TRUE(run.output.ends_with("\nsql.vsh:23: usage: .mode table|csv|tsv|json|line\n"))
+      << run.output;
+  // The end of the input ends a statement, unless it ends inside a quote.
+  const ShellRun ended = Shell("-c 'OpenForWrite \"q.vdb\"; SELECT 6 * 7'");
+  EXPECT_EQ(ended.output, "true\nbReadOnly: false\n42\n");
+  EXPECT_EQ(ended.status, 0);
+  const ShellRun closed = Shell("-c 'SELECT 6 * 7;'");
+  EXPECT_EQ(closed.output, "no database is open for SQL (Open or OpenForWrite one)\n");
+  // A full disk is told at the statement that met it, and answers come back to the screen.
+  const ShellRun full = Shell("-c '.output /dev/full; GetVorlixVersion; GetVorlixVersion'");
+  EXPECT_EQ(full.output, "cannot write /dev/full; answers go to the screen again\n1\n");
+  EXPECT_EQ(full.status, 1);
+  const ShellRun open = Shell("-c \"SELECT 'x;\"");
+  EXPECT_EQ(open.output, "the input ends inside a quote of an SQL statement; it did not run\n");
+  EXPECT_EQ(open.status, 1);
+}
+
+TEST_F(ShellProcessTest, CsvImportAndExportRoundTrip) {
+  // Commas, quotes, line breaks inside fields, empty fields (Null), dates, Booleans and money:
+  // exported as they were imported, byte for byte.
+  const std::string people =
+      "ID,Name,Note,Born,Paid,Pay\r\n"
+      "1,\"Ada, Countess\",plain,1815-12-10 00:00:00,True,12.5\r\n"
+      "2,\"Says \"\"hi\"\"\",\"two\r\nlines\",1906-12-09 12:30:00,False,-3\r\n"
+      "3,,,,,\r\n";
+  std::ofstream(work_.Path("people.csv"), std::ios::binary) << people;
+  std::ofstream(work_.Path("short.csv")) << "ID,Name\n4,d\n5\n6,f\n";
+  std::ofstream(work_.Path("typo.csv")) << "ID,Nmae\n7,g\n";
+  const ShellRun run = Shell(
+      "-c 'CreateDatabase \"p.vdb\"; OpenForWrite \"p.vdb\"; CreateTable \"People\" "
+      "[\"*RTLB*\", \"ID\", \"LONG\", false, empty, \"*RTLE*\", \"*RTLB*\", \"Name\", "
+      "\"TEXT\", 40, false, empty, \"*RTLE*\", \"*RTLB*\", \"Note\", \"MEMO\", false, empty, "
+      "\"*RTLE*\", \"*RTLB*\", \"Born\", \"DATE\", false, empty, \"*RTLE*\", \"*RTLB*\", "
+      "\"Paid\", \"BOOL\", false, empty, \"*RTLE*\", \"*RTLB*\", \"Pay\", \"CURRENCY\", false, "
+      "empty, \"*RTLE*\"]; .import people.csv people; .mode csv; .once back.csv; "
+      "SELECT * FROM People ORDER BY ID; .import short.csv People; .import typo.csv People; "
+      ".import people.csv Peeple; SELECT COUNT(*) AS n, MAX(ID) AS top FROM People;'");
+  EXPECT_EQ(test::ReadText(work_.Path("back.csv")), people);
+  // A short row stops the import after the rows before it; a misspelt field stores nothing.
+  EXPECT_EQ(run.output,
+            "true\ntrue\nbReadOnly: false\ntrue\n"
+            "short.csv:3: 1 fields where the header has 2; rows stored before it: 1\n"
+            "typo.csv:1: no field Nmae in People, did you mean Name?\n"
+            "no table Peeple, did you mean People?\n"
+            "n,top\r\n4,4\r\n");
+  EXPECT_EQ(run.status, 1);
 }
 
 }  // namespace

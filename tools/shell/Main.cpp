@@ -3,13 +3,16 @@
 // script file, from -c, or from the terminal.
 #include <unistd.h>
 
+#include <clocale>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "client/CreateObject.h"
+#include "tools/shell/LineEditor.h"
 #include "tools/shell/Session.h"
+#include "tools/shell/SqlLines.h"
 
 namespace vorlix::shell {
 namespace {
@@ -17,7 +20,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: vorlix [--echo] [--strict] [--progid PROGID] [-c \"call; call\" | SCRIPT | -]\n"
     "  --echo    print each line before its answer\n"
-    "  --strict  a call answering false counts as failed\n"
+    "  --strict  a call answering false (or a failed Open) counts as failed\n"
     "  --progid  the class to create (default Vorlix.DBConnection)\n"
     "Without -c or SCRIPT, reads the terminal (or standard input). Exit status 1 when a line\n"
     "of a script or -c failed, 2 when the object could not be created.\n";
@@ -63,6 +66,42 @@ std::vector<MethodInfo> ReadMethods(DispatchProxy& object) {
   return {};
 }
 
+// Lines from the terminal, edited, until its end or a quit.
+void RunTerminal(Session& session) {
+  setlocale(LC_CTYPE, "");  // libedit decodes and shows the terminal's characters by it
+  LineEditor editor(LineEditor::DefaultHistoryFile(), [&session](WordAtCursor::Kind kind) {
+    switch (kind) {
+      case WordAtCursor::Kind::kStatement: {
+        std::vector<std::string> names = session.MethodNames();
+        for (std::string& keyword : SqlKeywords())
+          names.push_back(std::move(keyword));
+        return names;
+      }
+      case WordAtCursor::Kind::kCommand:
+        return Session::CommandNames();
+      case WordAtCursor::Kind::kArgument:
+        return session.TableNames();
+    }
+    return std::vector<std::string>();
+  });
+  std::string line;
+  for (;;) {
+    const LineEditor::Read read =
+        editor.ReadLine(session.Continuing() ? "   ...> " : "vorlix> ", &line);
+    if (read == LineEditor::Read::kEnd) {
+      std::cout << '\n';  // leaves the prompt's line finished
+      session.Finish();
+      return;
+    }
+    if (read == LineEditor::Read::kInterrupted) {
+      session.DropPending();
+      continue;
+    }
+    if (line.find_first_not_of(" \t") != std::string::npos) editor.AddHistory(line);
+    if (!session.Run(line)) return;
+  }
+}
+
 int Main(int argc, char** argv) {
   Arguments a;
   if (!ParseArguments(argc, argv, &a)) {
@@ -88,28 +127,25 @@ int Main(int argc, char** argv) {
   }
   Session session(*object, ReadMethods(*object), a.options, std::cout, std::cerr);
   if (a.hasCommand) {
-    session.Run(a.command);
+    if (session.Run(a.command)) session.Finish();
     return session.Failed() ? 1 : 0;
   }
-  const bool interactive = a.script.empty() && isatty(STDIN_FILENO);
-  std::istream& in = a.script.empty() ? std::cin : file;
-  if (interactive) {
+  if (a.script.empty() && isatty(STDIN_FILENO)) {
     std::cout << "vorlix shell on " << a.progid << ". .help lists the methods, .quit ends.\n";
+    RunTerminal(session);
+    return 0;  // at the terminal a failure has been seen already
   }
+  std::istream& in = a.script.empty() ? std::cin : file;
+  const std::string name = a.script.empty() ? "-" : a.script;
   std::string line;
-  for (size_t number = 1;; ++number) {
-    if (interactive) std::cout << "vorlix> " << std::flush;
-    if (!std::getline(in, line)) {
-      if (interactive) std::cout << '\n';  // end of input leaves the prompt's line finished
-      break;
+  size_t number = 0;
+  while (std::getline(in, line)) {
+    if (!session.Run(line, name + ":" + std::to_string(++number) + ": ")) {
+      return session.Failed() ? 1 : 0;
     }
-    const std::string where =
-        interactive ? ""
-                    : (a.script.empty() ? "-" : a.script) + ":" + std::to_string(number) + ": ";
-    if (!session.Run(line, where)) break;
   }
-  // At the terminal a failure has been seen already; for scripts the status reports it.
-  return !interactive && session.Failed() ? 1 : 0;
+  session.Finish(name + ":" + std::to_string(number) + ": ");
+  return session.Failed() ? 1 : 0;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "automation/Date.h"
 #include "automation/Numeric.h"
 #include "automation/SafeArray.h"
+#include "tools/shell/SqlLines.h"
 
 namespace vorlix::shell {
 namespace {
@@ -40,12 +41,17 @@ class LineParser {
  public:
   explicit LineParser(std::string_view line) : line_(line) {}
 
-  bool Parse(std::vector<Statement>* statements, ParseError* error) {
+  bool Parse(std::vector<Statement>* statements, ParseError* error, size_t* sqlStart) {
     std::vector<Statement> parsed;
+    if (sqlStart) *sqlStart = std::string_view::npos;
     for (;;) {
       SkipSpaces();
       if (AtEnd()) break;
       if (Peek() == '#') break;  // a comment runs to the end of the line
+      if (sqlStart && IsSqlLine(line_.substr(pos_))) {
+        *sqlStart = pos_;
+        break;
+      }
       if (Peek() != ';') {
         Statement statement;
         if (!ParseStatement(&statement)) break;
@@ -101,9 +107,7 @@ class LineParser {
       statement->command = true;
       if (AtEnd() || !IsNameStart(Peek())) return Fail(pos_, "expected a command name after '.'");
       statement->name = Name();
-      SkipSpaces();
-      if (!AtEnd() && IsNameStart(Peek())) statement->word = Name();
-      return true;
+      return ParseWords(&statement->words);
     }
     if (!IsNameStart(Peek())) return Fail(pos_, "expected a method name");
     statement->name = Name();
@@ -116,6 +120,26 @@ class LineParser {
       Variant value;
       if (!ParseValue(&value, 0)) return false;
       statement->args.push_back(std::move(value));
+    }
+  }
+
+  bool ParseWords(std::vector<std::string>* words) {
+    for (;;) {
+      if (!AtEnd() && !IsSpace(Peek()) && Peek() != ';') {
+        return Fail(pos_, "expected a space before the word");
+      }
+      SkipSpaces();
+      if (AtEnd() || Peek() == ';') return true;
+      if (Peek() == '"') {
+        Variant text;
+        if (!ParseString(&text)) return false;
+        words->push_back(text.AsBstr().Utf8());
+        continue;
+      }
+      const size_t start = pos_;
+      while (!AtEnd() && !IsSpace(Peek()) && Peek() != ';')
+        ++pos_;
+      words->emplace_back(line_.substr(start, pos_ - start));
     }
   }
 
@@ -251,8 +275,9 @@ class LineParser {
 
 }  // namespace
 
-bool ParseLine(std::string_view line, std::vector<Statement>* statements, ParseError* error) {
-  return LineParser(line).Parse(statements, error);
+bool ParseLine(std::string_view line, std::vector<Statement>* statements, ParseError* error,
+               size_t* sqlStart) {
+  return LineParser(line).Parse(statements, error, sqlStart);
 }
 
 }  // namespace vorlix::shell

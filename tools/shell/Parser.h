@@ -1,6 +1,8 @@
 // The shell's input language: one line holds statements separated by ';'. A statement is a
-// method call (a name, then arguments separated by spaces), a dot-command (".help Open"), a
-// comment (from a '#' where a statement begins to the end of the line) or nothing.
+// method call (a name, then arguments separated by spaces), a dot-command (".help Open",
+// ".import \"my file.csv\" People"), a comment (from a '#' where a statement begins to the end of
+// the line) or nothing. A command's words are separated by spaces; a word with spaces or ';' is
+// quoted like text.
 //
 // Arguments are literals: "text" (a doubled "" is one quote), integers (-12), numbers with a
 // point or exponent (1.5, 2e3), true, false, null, empty (words in any letter case), dates
@@ -18,10 +20,10 @@
 namespace vorlix::shell {
 
 struct Statement {
-  bool command = false;       // a dot-command: name without the dot, argument in `word`
-  std::string name;           // method or command name
-  std::vector<Variant> args;  // a call's arguments
-  std::string word;           // a command's optional argument
+  bool command = false;            // a dot-command: name without the dot, arguments in words
+  std::string name;                // method or command name
+  std::vector<Variant> args;       // a call's arguments
+  std::vector<std::string> words;  // a command's arguments
 };
 
 struct ParseError {
@@ -30,7 +32,9 @@ struct ParseError {
 };
 
 // Appends the line's statements to *statements; on bad input returns false with *error set and
-// appends nothing from that line.
-bool ParseLine(std::string_view line, std::vector<Statement>* statements, ParseError* error);
+// appends nothing from that line. With sqlStart, the statements end where an SQL statement
+// (IsSqlLine) begins in a statement's place, and *sqlStart tells where; npos when none does.
+bool ParseLine(std::string_view line, std::vector<Statement>* statements, ParseError* error,
+               size_t* sqlStart = nullptr);
 
 }  // namespace vorlix::shell

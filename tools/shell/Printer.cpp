@@ -1,35 +1,17 @@
 #include "tools/shell/Printer.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include "automation/Date.h"
 #include "automation/Numeric.h"
 #include "automation/SafeArray.h"
+#include "tools/shell/Table.h"
 
 namespace vorlix::shell {
 namespace {
 
-const std::u16string_view kRowMarker = u"*NewRecord*";
-
 bool IsText(const Variant& v) {
   return v.vt() == VT_BSTR;
-}
-bool IsRowMarker(const Variant& v) {
-  return IsText(v) && v.AsBstr().view() == kRowMarker;
-}
-
-// Characters on screen, counted as UTF-8 lead bytes.
-size_t Width(const std::string& text) {
-  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  }));
-}
-
-std::string Pad(std::string text, size_t width) {
-  const size_t w = Width(text);
-  if (w < width) text.append(width - w, ' ');
-  return text;
 }
 
 std::string Quoted(const Bstr& text) {
@@ -48,24 +30,6 @@ std::string DateLiteral(double date) {
   return "date(" + DoubleToText(date) + ")";
 }
 
-// The row length of a result-set array, or 0 when the elements are not one. Rows are found by
-// position: the marker opens row 0 and the next marker at an odd index opens row 1 (values sit
-// at even indices, so a value that reads "*NewRecord*" is not taken for one).
-size_t ResultSetRowLength(const std::vector<Variant>& e) {
-  if (e.empty() || !IsRowMarker(e[0])) return 0;
-  size_t length = 1;
-  while (length < e.size() && !IsRowMarker(e[length]))
-    length += 2;
-  if (length == 1 || e.size() % length != 0) return 0;
-  for (size_t row = 0; row < e.size(); row += length) {
-    if (!IsRowMarker(e[row])) return 0;
-    for (size_t name = row + 1; name < row + length; name += 2) {
-      if (!IsText(e[name])) return 0;
-    }
-  }
-  return length;
-}
-
 bool IsRecord(const std::vector<Variant>& e) {
   if (e.empty() || e.size() % 2 != 0) return false;
   bool valueNotText = false;
@@ -76,44 +40,22 @@ bool IsRecord(const std::vector<Variant>& e) {
   return valueNotText;
 }
 
-std::string ShowTable(const std::vector<Variant>& e, size_t length, const std::string& indent) {
-  std::vector<std::vector<std::string>> rows;
-  std::vector<std::string> header;
-  for (size_t i = 1; i < length; i += 2)
-    header.push_back(e[i].AsBstr().Utf8());
-  rows.push_back(header);
-  rows.emplace_back();  // the rule under the header, filled once the widths are known
-  for (size_t row = 0; row < e.size(); row += length) {
-    std::vector<std::string> cells;
-    for (size_t i = row + 2; i < row + length; i += 2)
-      cells.push_back(Literal(e[i]));
-    rows.push_back(std::move(cells));
+std::string ShowTable(const ResultSet& set, const std::string& indent) {
+  std::vector<std::vector<std::string>> cells;
+  for (const std::vector<Variant>& row : set.rows) {
+    cells.emplace_back();
+    for (const Variant& value : row)
+      cells.back().push_back(Literal(value));
   }
-  std::vector<size_t> widths(header.size(), 0);
-  for (const auto& cells : rows) {
-    for (size_t c = 0; c < cells.size(); ++c)
-      widths[c] = std::max(widths[c], Width(cells[c]));
-  }
-  for (size_t width : widths)
-    rows[1].push_back(std::string(width, '-'));
-  std::string text;
-  for (const auto& cells : rows) {
-    std::string line = indent;
-    for (size_t c = 0; c < cells.size(); ++c)
-      line += c + 1 < cells.size() ? Pad(cells[c], widths[c]) + "  " : cells[c];
-    text += line + '\n';
-  }
-  return text;
+  return AlignedColumns(set.names, cells, indent);
 }
 
+// Aligned "name  value" lines.
 std::string ShowRecord(const std::vector<Variant>& e, const std::string& indent) {
-  size_t width = 0;
+  std::vector<std::vector<std::string>> cells;
   for (size_t i = 0; i < e.size(); i += 2)
-    width = std::max(width, Width(e[i].AsBstr().Utf8()));
-  std::string text;
-  for (size_t i = 0; i < e.size(); i += 2)
-    text += indent + Pad(e[i].AsBstr().Utf8(), width) + "  " + Literal(e[i + 1]) + '\n';
-  return text;
+    cells.push_back({e[i].AsBstr().Utf8(), Literal(e[i + 1])});
+  return AlignedColumns({}, cells, indent);
 }
 
 // Arrays of VARIANTs are what methods hand out as records, result sets and lists; any other
@@ -176,7 +118,7 @@ std::string Show(const Variant& value, const std::string& indent) {
   if (!ShownAsLines(value)) return indent + Literal(value) + '\n';
   const std::vector<Variant>& e = value.AsArray().Elements();
   if (e.empty()) return indent + "[]\n";
-  if (const size_t length = ResultSetRowLength(e)) return ShowTable(e, length, indent);
+  if (const std::optional<ResultSet> set = AsResultSet(e)) return ShowTable(*set, indent);
   if (IsRecord(e)) return ShowRecord(e, indent);
   std::string text;
   for (const Variant& element : e)

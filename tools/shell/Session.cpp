@@ -1,17 +1,26 @@
 #include "tools/shell/Session.h"
 
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 
+#include "automation/AsciiCase.h"
 #include "automation/HResult.h"
+#include "automation/SafeArray.h"
 #include "tools/shell/Printer.h"
+#include "tools/shell/SqlLines.h"
+#include "tools/shell/Suggest.h"
 
 namespace vorlix::shell {
 namespace {
 
-std::string_view TrimLeft(std::string_view s) {
+std::string Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
     s.remove_prefix(1);
-  return s;
+  while (!s.empty() &&
+         (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+    s.remove_suffix(1);
+  return std::string(s);
 }
 
 // The history number of a "!n" line, or 0.
@@ -22,108 +31,234 @@ size_t HistoryReference(std::string_view line) {
   return ec == std::errc() && end == line.data() + line.size() ? n : 0;
 }
 
+// Words that end the shell as they end other shells, unless the object has a method so named.
+bool IsQuitWord(const Statement& statement) {
+  return !statement.command && statement.args.empty() &&
+         (EqualNoCase(statement.name, "exit") || EqualNoCase(statement.name, "quit"));
+}
+
 }  // namespace
 
 Session::Session(DispatchProxy& object, std::vector<MethodInfo> methods, SessionOptions options,
                  std::ostream& out, std::ostream& err)
     : object_(object), methods_(std::move(methods)), options_(options), out_(out), err_(err) {}
 
+std::vector<std::string> Session::MethodNames() const {
+  std::vector<std::string> names;
+  for (const MethodInfo& method : methods_)
+    names.push_back(method.name);
+  return names;
+}
+
+std::vector<std::string> Session::TableNames() {
+  std::vector<std::string> names;
+  ListTables(&names, nullptr);
+  return names;
+}
+
+bool Session::ListTables(std::vector<std::string>* names, const std::string* where) {
+  InvokeResult result;
+  if (!FindMethod(methods_, "ListTables")) {
+    if (where) Fail(*where + "the object has no ListTables method");
+    return false;
+  }
+  if (const HRESULT hr = object_.Invoke("ListTables", {Variant()}, &result); FAILED(hr)) {
+    if (where) Fail(*where + "ListTables: " + HResultName(hr));
+    return false;
+  }
+  if (AnsweredFalse(result)) {
+    if (where) {
+      const std::string reason = RecordedError();
+      Fail(*where + "no tables to list" + (reason.empty() ? "" : ": " + reason));
+    }
+    return false;
+  }
+  if (result.outs.size() == 1 && result.outs[0].IsArray() &&
+      result.outs[0].AsArray().ElementType() == VT_VARIANT) {
+    for (const Variant& name : result.outs[0].AsArray().Elements()) {
+      if (name.vt() == VT_BSTR) names->push_back(name.AsBstr().Utf8());
+    }
+  }
+  return true;
+}
+
 bool Session::Run(std::string_view line, const std::string& where) {
-  std::string text(TrimLeft(line));
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n'))
-    text.pop_back();
-  if (const size_t n = HistoryReference(text)) {
+  std::string text = Trim(line);
+  if (const size_t n = sql_.empty() ? HistoryReference(text) : 0) {
     if (n > history_.size()) {
       Fail(where + "no line " + std::to_string(n) + " in the history");
-      return true;
+      return !bail_;
     }
     text = history_[n - 1];
     if (!options_.echo) out_ << text << '\n';  // what runs, as shells show it
   }
-  if (options_.echo) out_ << (text.empty() || text[0] == '#' ? "" : "> ") << text << '\n';
-  if (text.empty() || text[0] == '#') return true;
-  history_.push_back(text);
+  if (options_.echo) {
+    out_ << (text.empty() || text[0] == '#' || !sql_.empty() ? "" : "> ") << text << '\n';
+  }
+  if (sql_.empty() && (text.empty() || text[0] == '#')) return true;
+  if (!text.empty()) history_.push_back(text);
+  const size_t failures = failures_;
+  const bool goOn = sql_.empty() ? RunStatements(text, where) : ContinueSql(text, where);
+  return goOn && !(bail_ && failures_ > failures);
+}
 
+void Session::Finish(const std::string& where) {
+  if (sql_.empty()) return;
+  ContinueSql(";", where);
+  if (sql_.empty()) return;
+  sql_.clear();
+  Fail(where + "the input ends inside a quote of an SQL statement; it did not run");
+}
+
+bool Session::RunStatements(const std::string& text, const std::string& where) {
   std::vector<Statement> statements;
   ParseError error;
-  if (!ParseLine(text, &statements, &error)) {
+  size_t sqlStart = std::string::npos;
+  if (!ParseLine(text, &statements, &error, &sqlStart)) {
     Fail(where + "column " + std::to_string(error.column) + ": " + error.message);
     return true;
   }
   for (const Statement& statement : statements) {
-    if (!statement.command) {
-      Call(statement, where);
-    } else if (!Command(statement, where)) {
-      return false;
-    }
+    if (IsQuitWord(statement) && !FindMethod(methods_, statement.name)) return false;
+    const bool goOn = RunOne(
+        [&] {
+          if (statement.command) return Command(statement, where);
+          Call(statement, where);
+          return true;
+        },
+        !statement.command, where);
+    if (!goOn) return false;
   }
-  return true;
+  return sqlStart == std::string::npos || ContinueSql(text.substr(sqlStart), where);
+}
+
+bool Session::ContinueSql(const std::string& text, const std::string& where) {
+  sql_ += (sql_.empty() ? "" : "\n") + text;
+  const size_t end = StatementEnd(sql_);
+  if (end == std::string::npos) return true;
+  const std::string statement = Trim(std::string_view(sql_).substr(0, end));
+  const std::string rest = Trim(std::string_view(sql_).substr(end + 1));
+  sql_.clear();
+  const bool goOn = RunOne(
+      [&] {
+        if (!statement.empty()) RunSql(statement, where);
+        return true;
+      },
+      true, where);
+  return goOn && RunStatements(rest, where);
+}
+
+bool Session::RunOne(const std::function<bool()>& run, bool timed, const std::string& where) {
+  const bool once = once_;
+  const size_t failures = failures_;
+  const auto start = std::chrono::steady_clock::now();
+  const bool goOn = run();
+  if (timed && timer_) {
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    char line[48];
+    snprintf(line, sizeof line, "time: %.3f s\n", took.count());
+    err_ << line << std::flush;
+  }
+  // Flushed at each statement, so that a full disk is told at the statement that met it.
+  if (file_.is_open() && !file_.flush()) {
+    file_.close();
+    once_ = false;
+    Fail(where + "cannot write " + outputPath_ + "; answers go to the screen again");
+  }
+  if (once) EndOnce();
+  return goOn && !(bail_ && failures_ > failures);
+}
+
+void Session::RunSql(const std::string& statement, const std::string& where) {
+  std::optional<Bstr> sql = Bstr::FromUtf8(statement);
+  if (!sql) {
+    Fail(where + "the statement is not valid UTF-8");
+    return;
+  }
+  // The server answers a bare false then, with nothing recorded to say why.
+  InvokeResult open;
+  if (FindMethod(methods_, "IsOpen") && SUCCEEDED(object_.Invoke("IsOpen", {}, &open)) &&
+      AnsweredFalse(open)) {
+    Fail(where + "no database is open for SQL (Open or OpenForWrite one)");
+    return;
+  }
+  const bool rows = ReturnsRows(statement);
+  InvokeResult result;
+  if (!CallMethod(rows ? "SQL" : "CommandWithRecords", {Variant::Str(std::move(*sql))}, &result,
+                  where)) {
+    return;
+  }
+  if (AnsweredFalse(result)) {
+    const std::string reason = RecordedError();
+    Fail(where + (reason.empty() ? "the statement failed" : reason));
+    return;
+  }
+  if (rows && result.outs.size() == 1) Out() << FormatRows(QueryRows(result.outs[0]), format_);
 }
 
 void Session::Call(const Statement& call, const std::string& where) {
-  const MethodInfo* method = FindMethod(methods_, call.name);
-  const std::vector<Variant> args = method ? ArrangeArguments(*method, call.args) : call.args;
   InvokeResult result;
-  const HRESULT hr = object_.Invoke(call.name, args, &result);
-  if (FAILED(hr)) {
-    std::string message = where + call.name + ": " + HResultName(hr);
-    if (method && hr == DISP_E_BADPARAMCOUNT) message += ", expected " + Signature(*method);
-    if (method && (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW) &&
-        result.argErr < method->params.size()) {
-      message += " in argument " + method->params[result.argErr].name;
-    }
-    Fail(message);
-    return;
-  }
-  out_ << ShowReply(result.result, result.outs,
-                    method ? OutNames(*method) : std::vector<std::string>());
-  if (options_.strict && result.result.vt() == VT_BOOL && !result.result.AsBool()) {
-    Fail(where + call.name + " answered false");
+  if (!CallMethod(call.name, call.args, &result, where)) return;
+  const MethodInfo* method = FindMethod(methods_, call.name);
+  Out() << ShowReply(result.result, result.outs,
+                     method ? OutNames(*method) : std::vector<std::string>());
+  // Open answers the name of the database it opened, and "*REPAIR*" or nothing when it failed.
+  const bool openFailed =
+      EqualNoCase(call.name, "Open") && result.result.vt() == VT_BSTR &&
+      (result.result.AsBstr().view().empty() || result.result.AsBstr().view() == u"*REPAIR*");
+  if (!AnsweredFalse(result) && !openFailed) return;
+  const std::string reason = RecordedError();
+  if (options_.strict) {
+    Fail(where + call.name + " answered " + Literal(result.result) +
+         (reason.empty() ? "" : ": " + reason));
+  } else if (!reason.empty()) {
+    Out() << reason << '\n';
   }
 }
 
-bool Session::Command(const Statement& command, const std::string& where) {
-  if (command.name == "quit") return false;
-  if (command.name == "help") {
-    Help(command.word, where);
-  } else if (command.name == "history") {
-    for (size_t i = 0; i < history_.size(); ++i)
-      out_ << "  " << i + 1 << "  " << history_[i] << '\n';
-  } else {
-    Fail(where + "unknown command ." + command.name + " (.help lists the commands)");
+bool Session::CallMethod(const std::string& name, std::vector<Variant> ins, InvokeResult* result,
+                         const std::string& where) {
+  const MethodInfo* method = FindMethod(methods_, name);
+  const std::vector<Variant> args = method ? ArrangeArguments(*method, std::move(ins)) : ins;
+  const HRESULT hr = object_.Invoke(name, args, result);
+  if (SUCCEEDED(hr)) return true;
+  std::string message = where + name + ": " + HResultName(hr);
+  if (method && hr == DISP_E_BADPARAMCOUNT) message += ", expected " + Signature(*method);
+  if (method && (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW) &&
+      result->argErr < method->params.size()) {
+    message += " in argument " + method->params[result->argErr].name;
   }
-  return true;
+  if (hr == DISP_E_UNKNOWNNAME) message += DidYouMean(name, MethodNames(), "");
+  Fail(message);
+  return false;
 }
 
-void Session::Help(const std::string& name, const std::string& where) {
-  if (!name.empty()) {
-    const MethodInfo* method = FindMethod(methods_, name);
-    if (method) {
-      out_ << Signature(*method) << '\n';
-    } else {
-      Fail(where + "no method " + name + " in the type description");
-    }
-    return;
+std::string Session::RecordedError() {
+  if (!FindMethod(methods_, "IsDAOError") || !FindMethod(methods_, "GetLastDAOError")) return "";
+  // The flag tells whether the failed call recorded anything: the code and description stay
+  // from older failures.
+  InvokeResult flag;
+  if (FAILED(object_.Invoke("IsDAOError", {}, &flag)) || flag.result.vt() != VT_BOOL) return "";
+  if (!flag.result.AsBool()) return "no error was recorded";
+  InvokeResult error;
+  if (FAILED(object_.Invoke("GetLastDAOError", {Variant(), Variant()}, &error)) ||
+      error.outs.size() != 2 || error.outs[1].vt() != VT_BSTR) {
+    return "";
   }
-  out_ << "One call a line: Method arg arg ... (several separated by ';'). Arguments:\n"
-          "  \"text\" (\"\" inside for a quote), 42, -1.5, 2e3, true, false, null, empty,\n"
-          "  #2024-01-31#, #2024-01-31 13:45:00#, [\"an\", \"array\", 1]\n"
-          "Out-parameters are left out; their values are printed after the result.\n"
-          "Commands: .help [method], .history, !n (run history line n again), .quit\n";
-  if (methods_.empty()) {
-    out_ << "The object's type description could not be read; give out-parameters as empty.\n";
-    return;
-  }
-  out_ << "Methods:\n";
-  for (const MethodInfo& method : methods_)
-    out_ << "  " << Signature(method) << '\n';
+  return "error " + Literal(error.outs[0]) + ": " + error.outs[1].AsBstr().Utf8();
 }
 
 void Session::Fail(const std::string& message) {
-  failed_ = true;
-  out_.flush();
+  ++failures_;
+  Out().flush();
   err_ << message << '\n';
   err_.flush();
+}
+
+void Session::EndOnce() {
+  if (!once_) return;
+  once_ = false;
+  file_.close();
 }
 
 }  // namespace vorlix::shell
