@@ -13,10 +13,12 @@ Run with the release build and the system interpreter, which has python3-dbus:
 
 Runs on a shared 2-core virtual machine. With a Variant per byte: (a) 1 MB 1.8 s, peak 288 MiB;
 10 MB 19.8 s, peak 2786 MiB, 244 MiB kept after; (b) beyond the client's 25 s time-out (decoding
-alone took 61 s and 7.3 GiB). With bytes kept as bytes: (a) 1 MB 0.06 s, peak 15 MiB; 10 MB
-0.7-0.9 s, peak 86 MiB, 29 MiB after (10 MB of it the current record); (b) 0.8-1.0 s, peak
-180 MiB, nothing kept. Most of what remains is first touches of fresh pages on both sides of
-the socket, and the counter's trigger, which writes the new record a second time.
+alone took 61 s and 7.3 GiB). With bytes kept as bytes: (a) 10 MB 0.7-1.0 s, peak 83 MiB; most of
+it first touches of fresh pages, and the counter's trigger writing the new record a second time.
+With the counter's number given in the INSERT and the server's big buffers on huge pages: (a)
+1 MB 0.05 s, peak 18 MiB; 10 MB 0.40-0.44 s with the machine busy (the server's own CPU time
+0.38 s before, 0.10 s after; the rest is the Python client), peak 67 MiB, 27 MiB after (10 MB of
+it the current record); (b) 0.55-0.74 s, peak 128 MiB, nothing kept.
 """
 
 import os
