@@ -12,22 +12,32 @@ bool IsLowSurrogate(char32_t c) {
   return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-void AppendUtf8(char32_t cp, std::string* out) {
+size_t Utf8Size(char32_t cp) {
+  return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+}
+
+// Writes cp's UTF-8 form at out; returns the end of what it wrote.
+char* PutUtf8(char32_t cp, char* out) {
   if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
+    *out++ = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *out++ = static_cast<char>(0xC0 | (cp >> 6));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *out++ = static_cast<char>(0xE0 | (cp >> 12));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    *out++ = static_cast<char>(0xF0 | (cp >> 18));
+    *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  return out;
+}
+
+bool IsSurrogate(char32_t c) {
+  return c >= 0xD800 && c <= 0xDFFF;
 }
 
 // Walks utf16 as code points; an unpaired surrogate is passed to the sink as itself so the
@@ -90,23 +100,36 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
-std::optional<std::string> Utf16ToUtf8(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size());
+std::optional<size_t> Utf8Length(std::u16string_view utf16) {
+  size_t length = 0;
   bool valid = true;
   ForEachCodePoint(utf16, [&](char32_t c) {
-    if (c >= 0xD800 && c <= 0xDFFF) valid = false;
-    AppendUtf8(c, &out);
+    valid = valid && !IsSurrogate(c);
+    length += Utf8Size(c);
   });
   if (!valid) return std::nullopt;
+  return length;
+}
+
+void WriteUtf8(std::u16string_view utf16, char* out) {
+  ForEachCodePoint(utf16, [&](char32_t c) { out = PutUtf8(c, out); });
+}
+
+std::optional<std::string> Utf16ToUtf8(std::u16string_view utf16) {
+  const std::optional<size_t> length = Utf8Length(utf16);
+  if (!length) return std::nullopt;
+  std::string out(*length, '\0');
+  WriteUtf8(utf16, out.data());
   return out;
 }
 
 std::string Utf16ToUtf8Lossy(std::u16string_view utf16) {
   std::string out;
   out.reserve(utf16.size());
-  ForEachCodePoint(
-      utf16, [&](char32_t c) { AppendUtf8((c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : c, &out); });
+  ForEachCodePoint(utf16, [&](char32_t c) {
+    char bytes[4];
+    out.append(bytes, PutUtf8(IsSurrogate(c) ? 0xFFFD : c, bytes));
+  });
   return out;
 }
 

@@ -15,6 +15,12 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8);
 // The UTF-8 form of valid UTF-16 text, or nullopt when it holds an unpaired surrogate.
 std::optional<std::string> Utf16ToUtf8(std::u16string_view utf16);
 
+// The length in bytes of the UTF-8 form of utf16, or nullopt when it holds an unpaired
+// surrogate; and that form written to out, which has room for it. For converting straight into
+// a buffer that is not a std::string.
+std::optional<size_t> Utf8Length(std::u16string_view utf16);
+void WriteUtf8(std::u16string_view utf16, char* out);
+
 // Like Utf16ToUtf8, but each unpaired surrogate becomes U+FFFD. For display only.
 std::string Utf16ToUtf8Lossy(std::u16string_view utf16);
 

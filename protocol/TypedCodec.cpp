@@ -8,9 +8,8 @@ namespace vorlix {
 
 int AppendTyped(sd_bus_message* m, const TypedIn& in) {
   if (auto text = std::get_if<const Bstr*>(&in)) {
-    const auto utf8 = (*text)->ToUtf8();
-    if (!utf8 || utf8->find('\0') != std::string::npos) return -EINVAL;
-    return sd_bus_message_append_basic(m, 's', utf8->c_str());
+    const int r = AppendText(m, **text);
+    return r == -EDOM ? -EINVAL : r;
   }
   if (auto n = std::get_if<int16_t>(&in)) return sd_bus_message_append_basic(m, 'n', n);
   if (auto i = std::get_if<int32_t>(&in)) return sd_bus_message_append_basic(m, 'i', i);

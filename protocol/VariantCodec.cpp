@@ -10,6 +10,7 @@
 
 #include "automation/Numeric.h"
 #include "automation/SafeArray.h"
+#include "automation/Utf.h"
 
 namespace vorlix {
 namespace {
@@ -63,7 +64,7 @@ HRESULT FromErrno(int r) {
 // Whether a lone VT_BSTR must travel as UTF-16 code units: D-Bus strings are UTF-8 without
 // U+0000.
 bool NeedsCodeUnits(const Bstr& text) {
-  return text.view().find(u'\0') != std::u16string_view::npos || !text.ToUtf8();
+  return text.view().find(u'\0') != std::u16string_view::npos || !Utf8Length(text.view());
 }
 
 // Appends the bare value of a scalar (or, for VT_VARIANT elements, a whole "(qv)").
@@ -74,11 +75,8 @@ int AppendPayload(sd_bus_message* m, VARTYPE vt, const Variant& v) {
       const uint8_t zero = 0;
       return sd_bus_message_append_basic(m, 'y', &zero);
     }
-    case VT_BSTR: {
-      const std::optional<std::string> utf8 = v.AsBstr().ToUtf8();
-      if (!utf8 || utf8->find('\0') != std::string::npos) return -EDOM;
-      return sd_bus_message_append_basic(m, 's', utf8->c_str());
-    }
+    case VT_BSTR:
+      return AppendText(m, v.AsBstr());
     case VT_DECIMAL: {
       const Decimal& d = v.AsDecimal();
       return sd_bus_message_append(m, "(yyut)", d.scale, d.sign, d.hi, d.lo);
@@ -443,6 +441,18 @@ HRESULT AppendVariant(sd_bus_message* m, const Variant& value) {
   if (r >= 0) r = sd_bus_message_close_container(m);
   if (r == -EDOM) return E_INVALIDARG;
   return r < 0 ? FromErrno(r) : S_OK;
+}
+
+int AppendText(sd_bus_message* m, const Bstr& text) {
+  const std::u16string_view units = text.view();
+  if (units.find(u'\0') != std::u16string_view::npos) return -EDOM;
+  const std::optional<size_t> length = Utf8Length(units);
+  if (!length) return -EDOM;
+  char* space = nullptr;
+  const int r = sd_bus_message_append_string_space(m, *length, &space);
+  if (r < 0) return r;
+  WriteUtf8(units, space);
+  return 0;
 }
 
 size_t WireSize(const Variant& value) {
