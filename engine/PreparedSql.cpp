@@ -4,7 +4,6 @@
 
 #include "engine/DaoException.h"
 #include "engine/LinkedSql.h"
-#include "engine/Names.h"
 #include "engine/QueryText.h"
 #include "engine/SqlText.h"
 #include "engine/SystemTables.h"

@@ -8,7 +8,6 @@
 #include "engine/SavedQueries.h"
 #include "engine/Schema.h"
 #include "engine/SqlText.h"
-#include "engine/SystemTables.h"
 
 namespace vorlix {
 
