@@ -101,24 +101,38 @@ void ClientStatement::Bind(const std::vector<Variant>& params) {
   }
 }
 
+void ClientStatement::RequireStatement() const {
+  if (!stmt_) {
+    ThrowDao(dao_error::kInvalidOperation,
+             "The statement has ended: it failed, or its database was closed.");
+  }
+}
+
 ActionResult ClientStatement::Run() {
-  if (!stmt_) ThrowDao(dao_error::kInvalidOperation, "The database was closed.");
+  RequireStatement();
   if (!stmt_->ReadsOnly()) database_->RequireUpdatable();
   return RunAction(*database_, *stmt_, sql_);
 }
 
 std::vector<std::vector<Variant>> ClientStatement::Fetch(size_t n) {
-  if (!stmt_) ThrowDao(dao_error::kInvalidOperation, "The database was closed.");
+  RequireStatement();
   std::vector<std::vector<Variant>> values(columns_.size());
   for (auto& column : values)
     column.reserve(std::min<size_t>(n, 1024));
-  for (size_t row = 0; row < n && !done_; ++row) {
-    if (!stmt_->Step()) {
-      done_ = true;
-      break;
+  try {
+    for (size_t row = 0; row < n && !done_; ++row) {
+      if (!stmt_->Step()) {
+        done_ = true;
+        break;
+      }
+      for (size_t c = 0; c < columns_.size(); ++c)
+        values[c].push_back(ToVariant(stmt_->Cell(static_cast<int>(c)), columns_[c].type));
     }
-    for (size_t c = 0; c < columns_.size(); ++c)
-      values[c].push_back(ToVariant(stmt_->Cell(static_cast<int>(c)), columns_[c].type));
+  } catch (const CDaoException&) {
+    // A failed step leaves the statement reset: stepped again, it would start over and hand
+    // out its first rows a second time.
+    OnDatabaseClose();
+    throw;
   }
   return values;
 }

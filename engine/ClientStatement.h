@@ -50,12 +50,15 @@ class ClientStatement : public CDaoDatabase::Dependent {
 
   // Up to n more rows of a statement that reads rows, column by column, each value as a field
   // of its column's type reads it (Null as VT_NULL); fewer than n once the rows end. Raises
-  // 3219 when the database was closed under it, and the engine's failure while stepping.
+  // the engine's failure while stepping, which ends the statement, and 3219 once it has ended
+  // or the database was closed under it.
   std::vector<std::vector<Variant>> Fetch(size_t n);
 
   void OnDatabaseClose() noexcept override;
 
  private:
+  void RequireStatement() const;
+
   CDaoDatabase* database_;
   std::string sql_;
   std::optional<Statement> stmt_;  // empty once the database closed

@@ -241,6 +241,15 @@ TEST_F(StatementsTest, CursorsEndWithCloseCursorAndWithTheirDatabase) {
   EXPECT_EQ(Fetch(open, 1).rows, -1);
   EXPECT_EQ(LastCode(), 3219);
   EXPECT_EQ(Single(u"SELECT count(*) FROM People"), "VT_I4 3");
+  // A row that fails ends the cursor rather than letting it start over.
+  const int32_t failing = OpenCursor(
+      u"SELECT CASE WHEN ID = 3 THEN abs(-9223372036854775807 - 1) ELSE ID END FROM People "
+      u"ORDER BY ID");
+  EXPECT_EQ(Fetch(failing, 1).values[0], (Strings{"VT_I4 1"}));
+  EXPECT_EQ(Fetch(failing, 5).rows, -1);
+  EXPECT_TRUE(Error());
+  EXPECT_EQ(Fetch(failing, 5).rows, -1);
+  EXPECT_EQ(LastCode(), 3219);
 }
 
 TEST_F(StatementsTest, ATransactionIsSeenByOthersOnlyOnceCommitted) {
