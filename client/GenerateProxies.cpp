@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
           "#pragma once\n\n#include \"client/DispatchProxy.h\"\n#include "
           "\"client/TypedCall.h\"\n\nnamespace vorlix {\n");
   for (const vorlix::CoClass& coClass : vorlix::kClasses)
-    vorlix::WriteClass(out, *coClass.interface);
+    vorlix::ForEachInterface(coClass,
+                             [&](const vorlix::Interface& i) { vorlix::WriteClass(out, i); });
   fprintf(out, "\n}  // namespace vorlix\n");
   return fclose(out) == 0 ? 0 : 1;
 }

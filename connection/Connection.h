@@ -1,6 +1,7 @@
 // CDBConnection: one client's connection to the database engine. It owns at most one open
 // database, the open-table list whose head is the current table (the table every record-level
-// method acts on), and the error record that tells a client why a call failed.
+// method acts on), the cursors and the transaction of the extension's statements, and the error
+// record that tells a client why a call failed.
 //
 // Every public method has the dispatch interface's shape: [in] values, [out] pointers, an
 // HRESULT. It is a thin wrapper around one worker (CallFrame.h): the wrapper writes the
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -28,7 +30,9 @@
 #include "connection/LockRetry.h"
 #include "engine/DaoException.h"
 #include "engine/database/Database.h"
+#include "engine/recordsets/ClientStatement.h"
 #include "engine/recordsets/Recordset.h"
+#include "engine/recordsets/Transaction.h"
 
 namespace vorlix {
 
@@ -36,7 +40,8 @@ class CDBConnection {
  public:
   // sleep makes the pauses of the lock-retry policy.
   explicit CDBConnection(Sleeper sleep = SleepFor);
-  // Releases every open table, then closes the database (the members' order).
+  // Closes the cursors, rolls back the transaction, releases every open table, then closes the
+  // database (the members' order).
   ~CDBConnection() = default;
   CDBConnection(const CDBConnection&) = delete;
   CDBConnection& operator=(const CDBConnection&) = delete;
@@ -231,6 +236,35 @@ class CDBConnection {
   // Deletes the current record; the cursor stays on it until the client moves.
   HRESULT Delete(VARIANT_BOOL* bSuccess);
 
+  // Statements with bound parameters, cursors and transactions (statements/), the extension
+  // interface's methods. They need an open database: without one, or on any failure, the result
+  // is 0 and the error record says why. pvParams is VT_EMPTY (no parameters) or a
+  // one-dimensional VARIANT array, bound as ClientStatement::Bind says. Cursor ids count from 1
+  // and are never reused by the connection; a cursor lives until CloseCursor, the database's
+  // close or the connection's end.
+  // Runs a statement: one that returns no rows at once, giving the records it changed and the
+  // last inserted row id (VT_I8); one that reads rows opens a cursor, as OpenCursor does.
+  HRESULT Execute(const Bstr& sSql, const Variant& pvParams, int32_t* plRowsAffected,
+                  Variant* pvLastRowId, int32_t* plCursor, Variant* pvColumns,
+                  VARIANT_BOOL* bSuccess);
+  // Opens a cursor on a statement that reads rows (3219 for one that does not), and describes
+  // its columns (statements/ColumnArrays.h).
+  HRESULT OpenCursor(const Bstr& sSql, const Variant& pvParams, int32_t* plCursor,
+                     Variant* pvColumns, VARIANT_BOOL* bSuccess);
+  // Reads up to iRows (at least 1) more rows of the cursor as column arrays
+  // (statements/ColumnArrays.h), *plRows of them; fewer than iRows once the rows end.
+  HRESULT Fetch(int32_t iCursor, int32_t iRows, Variant* pvColumns, Variant* pvNulls,
+                int32_t* plRows, VARIANT_BOOL* bSuccess);
+  HRESULT CloseCursor(int32_t iCursor, VARIANT_BOOL* bSuccess);
+  // The connection's one transaction (engine/Transaction.h).
+  HRESULT BeginTrans(VARIANT_BOOL* bSuccess);
+  HRESULT CommitTrans(VARIANT_BOOL* bSuccess);
+  HRESULT Rollback(VARIANT_BOOL* bSuccess);
+  // Runs a statement that returns no rows once per element of pvRows, a one-dimensional
+  // VARIANT array of parameter arrays, all in one transaction: every row is kept, or none.
+  HRESULT ExecuteMany(const Bstr& sSql, const Variant& pvRows, int32_t* plRowsAffected,
+                      VARIANT_BOOL* bSuccess);
+
  private:
   using TableList = std::list<std::unique_ptr<CDaoRecordset>>;
 
@@ -346,6 +380,14 @@ class CDBConnection {
   // Gives the required Text and Memo fields of table's pending new record their starting
   // text. Stops at the first engine failure, which is dropped unrecorded.
   static void PresetRequiredTextFields(CDaoRecordset& table);
+  // Statement workers (statements/Statements.cpp).
+  // Prepares sql with pvParams bound; raises as ClientStatement does, 3001 for parameters of
+  // another shape.
+  std::unique_ptr<ClientStatement> Prepare(const Bstr& sql, const Variant& params);
+  // Keeps stmt as a new cursor: its id in *cursor and its columns in *columns.
+  void KeepCursor(std::unique_ptr<ClientStatement> stmt, int32_t* cursor, Variant* columns);
+  // The open cursor id; raises 3001 when there is none.
+  ClientStatement& CursorOf(int32_t id);
 
   CDaoDatabase database_;
   TableList tables_;
@@ -354,6 +396,10 @@ class CDBConnection {
   bool errorFlag_ = false;
   // The pauses of RetryOnLock for the record writers.
   Sleeper sleep_;
+  // After the database, so that they end before it closes; the cursors first.
+  CDaoTransaction transaction_{&database_};
+  std::map<int32_t, std::unique_ptr<ClientStatement>> cursors_;
+  int32_t lastCursor_ = 0;
 };
 
 }  // namespace vorlix

@@ -28,6 +28,10 @@ std::string Classes() {
     md += "| " + Code(c.name) + " | " + Code(progid) + ", " + Code(progid + ".1") + " | " +
           Code(c.clsid.ToString()) + " | " + Code(c.interface->name) + " | " +
           Code(c.interface->iid.ToString()) + " |\n";
+    if (c.extension) {
+      md += "| | | | " + Code(c.extension->name) + " (extension) | " +
+            Code(c.extension->iid.ToString()) + " |\n";
+    }
   }
   return md;
 }
@@ -79,7 +83,7 @@ std::string Reference() {
       "`s` is a string, `n` a `VARIANT_BOOL` or `short`, `i` a `long`, `(qv)` a VARIANT (its "
       "VARTYPE and value).\n";
   for (const CoClass& c : kClasses)
-    md += InterfaceSection(*c.interface);
+    ForEachInterface(c, [&](const Interface& i) { md += InterfaceSection(i); });
   return md;
 }
 

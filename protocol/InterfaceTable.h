@@ -93,14 +93,23 @@ struct Interface {
   }
 };
 
-// A creatable class with one interface, its default. Its ProgID is "Vorlix.<name>", its
-// version-dependent ProgID "Vorlix.<name>.1".
+// A creatable class with one interface, its default, and perhaps an extension that the same
+// object answers as well (its DISPIDs apart from the default's). Its ProgID is
+// "Vorlix.<name>", its version-dependent ProgID "Vorlix.<name>.1".
 struct CoClass {
   std::string_view name;
   std::string_view help;
   CLSID clsid;
   const Interface* interface;
+  const Interface* extension = nullptr;
 };
+
+// Calls f with each interface an instance of c answers: its default one, then its extension.
+template <typename F>
+void ForEachInterface(const CoClass& c, F f) {
+  f(*c.interface);
+  if (c.extension) f(*c.extension);
+}
 
 // The type library's type descriptions are, in order, each class followed by its interface.
 struct TypeLibrary {
@@ -354,6 +363,47 @@ inline constexpr Method kConnectionMethods[] = {
 };
 #undef VORLIX_SEEK_KEY
 
+// The extension's DISPIDs start at 1000, clear of the default interface's. A statement's
+// parameters (pvParams) are VT_EMPTY for none, else a one-dimensional VARIANT array: the values
+// in order for "?" places, or name/value pairs when every place is named (":name", "@name").
+// Values are bound, never written into the text. A column description is one array per column:
+// name, VARTYPE (VT_VARIANT when computed), declared type, size, nullable.
+inline constexpr Method kExtensionMethods[] = {
+    {1000,
+     "Execute",
+     "Runs one statement with bound parameters: answers the records it changed and the last "
+     "inserted row id, or, for a statement that returns rows, a cursor and its columns.",
+     {In(kBstr, "sSql"), In(kVariant, "pvParams"), Out(kLong, "plRowsAffected"),
+      Out(kVariant, "pvLastRowId"), Out(kLong, "plCursor"), Out(kVariant, "pvColumns"),
+      Retval(kBool, "bSuccess")}},
+    {1001,
+     "OpenCursor",
+     "Opens a cursor on a statement that reads rows, with bound parameters; answers its id and "
+     "its columns.",
+     {In(kBstr, "sSql"), In(kVariant, "pvParams"), Out(kLong, "plCursor"),
+      Out(kVariant, "pvColumns"), Retval(kBool, "bSuccess")}},
+    {1002,
+     "Fetch",
+     "Reads up to `iRows` more rows of a cursor, column by column: one typed array per column, "
+     "and a byte array per column with Nulls (1 marks a Null); fewer rows at the end.",
+     {In(kLong, "iCursor"), In(kLong, "iRows"), Out(kVariant, "pvColumns"),
+      Out(kVariant, "pvNulls"), Out(kLong, "plRows"), Retval(kBool, "bSuccess")}},
+    {1003, "CloseCursor", "Closes a cursor.", {In(kLong, "iCursor"), Retval(kBool, "bSuccess")}},
+    {1004,
+     "BeginTrans",
+     "Starts the connection's transaction: other clients see none of its changes before commit, "
+     "and it rolls back if the object goes away.",
+     {Retval(kBool, "bSuccess")}},
+    {1005, "CommitTrans", "Commits the connection's transaction.", {Retval(kBool, "bSuccess")}},
+    {1006, "Rollback", "Rolls the connection's transaction back.", {Retval(kBool, "bSuccess")}},
+    {1007,
+     "ExecuteMany",
+     "Runs one statement once per parameter array of `pvRows`, all or none; answers the records "
+     "changed.",
+     {In(kBstr, "sSql"), In(kVariant, "pvRows"), Out(kLong, "plRowsAffected"),
+      Retval(kBool, "bSuccess")}},
+};
+
 inline constexpr Method kStatusMethods[] = {
     {1, "DaoInit", "Starts the database engine.", {}},
     {2, "DaoTerm", "Stops the database engine.", {}},
@@ -367,6 +417,12 @@ inline constexpr Interface kIDBConnection = {
     {0x21E29A29, 0x971A, 0x41E6, {0xA6, 0xD5, 0x88, 0x59, 0xDB, 0x03, 0xFC, 0x05}},
     interface_table::kConnectionMethods};
 
+inline constexpr Interface kIDBConnection2 = {
+    "IDBConnection2",
+    "IDBConnection2 Interface",
+    {0x5E3C1A77, 0x2B94, 0x4D0F, {0x9A, 0x61, 0x3C, 0x7E, 0x15, 0xD2, 0x8B, 0x40}},
+    interface_table::kExtensionMethods};
+
 inline constexpr Interface kIDaoStatus = {
     "IDaoStatus",
     "IDaoStatus Interface",
@@ -377,7 +433,8 @@ inline constexpr CoClass kClasses[] = {
     {"DBConnection",
      "DBConnection Class",
      {0xB1106722, 0xDEA1, 0x4B39, {0x88, 0x7C, 0xE8, 0xE2, 0x9D, 0x8A, 0x84, 0xC6}},
-     &kIDBConnection},
+     &kIDBConnection,
+     &kIDBConnection2},
     {"DaoStatus",
      "DaoStatus Class",
      {0x85FE6B84, 0x7E2F, 0x4F6F, {0x8C, 0xEB, 0x85, 0x92, 0xA9, 0x14, 0x91, 0x10}},

@@ -79,7 +79,7 @@ std::string ClassObjectIntrospection() {
          "</node>\n";
 }
 
-std::string InstanceIntrospection(const Interface& interface) {
+std::string InstanceIntrospection(const CoClass& coClass) {
   std::string xml =
       kHeader +
       FixedInterface(kUnknownInterface, {{"QueryInterface", {{"iid", "s"}}, {{"hr", "i"}}},
@@ -93,19 +93,22 @@ std::string InstanceIntrospection(const Interface& interface) {
            {"Invoke",
             {{"dispid", "i"}, {"args", "a(qv)"}},
             {{"hr", "i"}, {"result", "(qv)"}, {"outs", "a(qv)"}, {"argErr", "u"}}}});
-  xml += " <interface name=\"" + WireInterfaceName(interface) + "\">\n";
-  for (const Method& method : interface.methods) {
-    xml += "  <method name=\"" + std::string(method.name) + "\">";
-    for (const Param& p : method.Params()) {
-      if (p.kind == ParamKind::kIn) xml += Arg(p.name, WireType(p.type), true);
+  ForEachInterface(coClass, [&](const Interface& interface) {
+    xml += " <interface name=\"" + WireInterfaceName(interface) + "\">\n";
+    for (const Method& method : interface.methods) {
+      xml += "  <method name=\"" + std::string(method.name) + "\">";
+      for (const Param& p : method.Params()) {
+        if (p.kind == ParamKind::kIn) xml += Arg(p.name, WireType(p.type), true);
+      }
+      xml += Arg("hr", "i", false);
+      for (const Param& p : method.Params()) {
+        if (p.kind != ParamKind::kIn) xml += Arg(p.name, WireType(p.type), false);
+      }
+      xml += "</method>\n";
     }
-    xml += Arg("hr", "i", false);
-    for (const Param& p : method.Params()) {
-      if (p.kind != ParamKind::kIn) xml += Arg(p.name, WireType(p.type), false);
-    }
-    xml += "</method>\n";
-  }
-  return xml + " </interface>\n</node>\n";
+    xml += " </interface>\n";
+  });
+  return xml + "</node>\n";
 }
 
 }  // namespace vorlix

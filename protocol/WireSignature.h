@@ -16,10 +16,10 @@ std::string OutSignature(const Method& method);
 // The wire name of an interface of the table: "Vorlix.IDBConnection".
 std::string WireInterfaceName(const Interface& interface);
 
-// The introspection document of an object path: the activator at "/Vorlix", a class object
-// (interface null) or an instance of interface.
+// The introspection document of an object path: the activator at "/Vorlix", a class object,
+// or an instance of coClass with each of its interfaces.
 std::string ActivatorIntrospection();
 std::string ClassObjectIntrospection();
-std::string InstanceIntrospection(const Interface& interface);
+std::string InstanceIntrospection(const CoClass& coClass);
 
 }  // namespace vorlix

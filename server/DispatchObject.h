@@ -33,15 +33,36 @@ class DispatchObject : public I {
     *count = 1;
     return S_OK;
   }
+  // The default interface's description, followed by the extension's.
   HRESULT GetTypeInfo(uint32_t index, LCID, Bstr* description) override {
-    return vorlix::GetTypeInfo(Table::kInterface, index, description);
+    HRESULT hr = vorlix::GetTypeInfo(Table::kInterface, index, description);
+    if constexpr (Table::kHasExtension) {
+      Bstr extension;
+      if (SUCCEEDED(hr)) hr = vorlix::GetTypeInfo(*Table::kExtension, index, &extension);
+      *description = Bstr(description->str() + extension.str());
+    }
+    return hr;
   }
+  // Late-bound callers see one object: a name the default interface lacks is looked up in the
+  // extension.
   HRESULT GetIDsOfNames(const std::vector<Bstr>& names, LCID,
                         std::vector<DISPID>* dispids) override {
-    return vorlix::GetIDsOfNames(Table::kInterface, names, dispids);
+    HRESULT hr = vorlix::GetIDsOfNames(Table::kInterface, names, dispids);
+    if constexpr (Table::kHasExtension) {
+      if (hr == DISP_E_UNKNOWNNAME && (*dispids)[0] == DISPID_UNKNOWN) {
+        hr = vorlix::GetIDsOfNames(*Table::kExtension, names, dispids);
+      }
+    }
+    return hr;
   }
   HRESULT Invoke(DISPID dispid, LCID, const std::vector<Variant>& args, Variant* result,
                  std::vector<Variant>* outs, uint32_t* argErr) override {
+    if constexpr (Table::kHasExtension) {
+      if (Table::kExtension->Find(dispid)) {
+        return vorlix::Invoke(*Table::kExtension, Table::kExtensionBindings, *this, dispid, args,
+                              result, outs, argErr);
+      }
+    }
     return vorlix::Invoke(Table::kInterface, Table::kBindings, *this, dispid, args, result, outs,
                           argErr);
   }
@@ -60,6 +81,11 @@ class DispatchObject : public I {
  private:
   using Table = InterfaceOf<I>;
 
+  static bool IsExtension(const IID& iid) {
+    if constexpr (Table::kHasExtension) return iid == Table::kExtension->iid;
+    return false;
+  }
+
   class InnerUnknown final : public IUnknown {
    public:
     explicit InnerUnknown(DispatchObject* owner) : owner_(owner) {}
@@ -68,7 +94,7 @@ class DispatchObject : public I {
       IUnknown* found = nullptr;
       if (iid == IID_IUnknown) {
         found = this;
-      } else if (iid == IID_IDispatch || iid == Table::kInterface.iid) {
+      } else if (iid == IID_IDispatch || iid == Table::kInterface.iid || IsExtension(iid)) {
         found = static_cast<I*>(owner_);
       }
       // I derives from IUnknown alone, so an I* and its IUnknown* share one address.

@@ -92,24 +92,37 @@ inline constexpr Binding kConnectionBindings[] = {
 };
 static_assert(Agree(kIDBConnection, kConnectionBindings));
 
+inline constexpr Binding kExtensionBindings[] = {
+    VORLIX_BIND(CDBConnection, Execute),    VORLIX_BIND(CDBConnection, OpenCursor),
+    VORLIX_BIND(CDBConnection, Fetch),      VORLIX_BIND(CDBConnection, CloseCursor),
+    VORLIX_BIND(CDBConnection, BeginTrans), VORLIX_BIND(CDBConnection, CommitTrans),
+    VORLIX_BIND(CDBConnection, Rollback),   VORLIX_BIND(CDBConnection, ExecuteMany),
+};
+static_assert(Agree(kIDBConnection2, kExtensionBindings));
+
 inline constexpr Binding kStatusBindings[] = {
     VORLIX_BIND(IDaoStatus, DaoInit),
     VORLIX_BIND(IDaoStatus, DaoTerm),
 };
 static_assert(Agree(kIDaoStatus, kStatusBindings));
 
-// The table and bindings of each interface, for DispatchObject.
+// The table and bindings of each interface, and of the extension the same object answers (none
+// for IDaoStatus), for DispatchObject.
 template <typename I>
 struct InterfaceOf;
 template <>
 struct InterfaceOf<IDBConnection> {
   static constexpr const Interface& kInterface = kIDBConnection;
   static constexpr std::span<const Binding> kBindings = kConnectionBindings;
+  static constexpr bool kHasExtension = true;
+  static constexpr const Interface* kExtension = &kIDBConnection2;
+  static constexpr std::span<const Binding> kExtensionBindings = vorlix::kExtensionBindings;
 };
 template <>
 struct InterfaceOf<IDaoStatus> {
   static constexpr const Interface& kInterface = kIDaoStatus;
   static constexpr std::span<const Binding> kBindings = kStatusBindings;
+  static constexpr bool kHasExtension = false;
 };
 
 }  // namespace vorlix

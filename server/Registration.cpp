@@ -118,9 +118,11 @@ std::vector<std::pair<std::string, ScriptReplacements>> Scripts(const std::strin
                                                {"DESCRIPTION", std::string(kVorlixLib.help)},
                                                {"LOCALE", locale}}));
   for (const CoClass& coclass : kVorlixLib.classes) {
-    scripts.emplace_back(kInterfaceText, with({{"IID", coclass.interface->iid.ToString()},
-                                               {"NAME", std::string(coclass.interface->name)},
-                                               {"VERSION", Version()}}));
+    ForEachInterface(coclass, [&](const Interface& interface) {
+      scripts.emplace_back(kInterfaceText, with({{"IID", interface.iid.ToString()},
+                                                 {"NAME", std::string(interface.name)},
+                                                 {"VERSION", Version()}}));
+    });
   }
   return scripts;
 }

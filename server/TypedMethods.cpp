@@ -18,10 +18,12 @@ const std::map<const Interface*, TypedInterface>& TypedInterfaces() {
   static const auto* all = [] {
     auto* built = new std::map<const Interface*, TypedInterface>;
     for (const CoClass& coClass : kClasses) {
-      TypedInterface& typed = (*built)[coClass.interface];
-      typed.name = WireInterfaceName(*coClass.interface);
-      for (const Method& method : coClass.interface->methods)
-        typed.members.emplace(method.name, TypedMethod{&method, InSignature(method)});
+      ForEachInterface(coClass, [&](const Interface& interface) {
+        TypedInterface& typed = (*built)[&interface];
+        typed.name = WireInterfaceName(interface);
+        for (const Method& method : interface.methods)
+          typed.members.emplace(method.name, TypedMethod{&method, InSignature(method)});
+      });
     }
     return built;
   }();
@@ -30,12 +32,17 @@ const std::map<const Interface*, TypedInterface>& TypedInterfaces() {
 
 }  // namespace
 
-const TypedMethod* FindTypedMethod(const Interface& object, const char* interface,
+const TypedMethod* FindTypedMethod(const CoClass& object, const char* interface,
                                    const char* member) {
-  const TypedInterface& typed = TypedInterfaces().at(&object);
-  if (!member || (interface && typed.name != interface)) return nullptr;
-  auto found = typed.members.find(member);
-  return found == typed.members.end() ? nullptr : &found->second;
+  if (!member) return nullptr;
+  const TypedMethod* method = nullptr;
+  ForEachInterface(object, [&](const Interface& candidate) {
+    const TypedInterface& typed = TypedInterfaces().at(&candidate);
+    if (method || (interface && typed.name != interface)) return;
+    auto found = typed.members.find(member);
+    if (found != typed.members.end()) method = &found->second;
+  });
+  return method;
 }
 
 }  // namespace vorlix

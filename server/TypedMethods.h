@@ -13,9 +13,10 @@ struct TypedMethod {
   std::string inSignature;  // the [in] parameters' wire types (protocol/WireSignature.h)
 };
 
-// The method of the object's interface (one of the table's classes) that a call names, or
-// nullptr. interface may be null: a call without one names a member of any interface.
-const TypedMethod* FindTypedMethod(const Interface& object, const char* interface,
+// The method of one of the object's interfaces (those of a class of the table) that a call
+// names, or nullptr. interface may be null: a call without one names a member of any interface,
+// the default interface's first.
+const TypedMethod* FindTypedMethod(const CoClass& object, const char* interface,
                                    const char* member);
 
 }  // namespace vorlix

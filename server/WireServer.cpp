@@ -390,8 +390,7 @@ void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
   if (path == kRootPath) {
     if (introspect ? ReplyIntrospection(m, ActivatorIntrospection()) : CallActivator(m)) return;
   } else if (auto held = peer.objects.find(path); held != peer.objects.end()) {
-    const Interface& interface = *held->second.coClass->interface;
-    if (introspect ? ReplyIntrospection(m, InstanceIntrospection(interface))
+    if (introspect ? ReplyIntrospection(m, InstanceIntrospection(*held->second.coClass))
                    : CallObject(peer, path, held->second, m)) {
       return;
     }
@@ -504,8 +503,8 @@ int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_messa
 int WireServer::CallObject(Peer& peer, const std::string& path, Held& held, sd_bus_message* m) {
   IDispatch& object = *held.object;
   // The interface's own methods first: they are what clients call most.
-  const TypedMethod* typed = FindTypedMethod(
-      *held.coClass->interface, sd_bus_message_get_interface(m), sd_bus_message_get_member(m));
+  const TypedMethod* typed =
+      FindTypedMethod(*held.coClass, sd_bus_message_get_interface(m), sd_bus_message_get_member(m));
   if (typed || Calls(m, kDispatchInterface, "Invoke")) {
     StartCall(peer, path, held, m, typed);
     return 1;

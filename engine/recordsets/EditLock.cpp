@@ -37,6 +37,11 @@ void ReleaseEditLock(CDaoDatabase& db) {
   if (--db.EditLockHolders() == 0) Commit(db.Db());
 }
 
+void AbandonEditLock(CDaoDatabase& db) noexcept {
+  --db.EditLockHolders();
+  db.Db().ExecQuietly("ROLLBACK");
+}
+
 void WriteLocked(CDaoDatabase& db, const std::function<void()>& write) {
   SqliteDb& sqlite = db.Db();
   const bool own = !sqlite.InTransaction();

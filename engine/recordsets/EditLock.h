@@ -18,6 +18,10 @@ void AcquireEditLock(CDaoDatabase& db);
 // Gives up a share of the lock taken by AcquireEditLock; the last share releases the file.
 void ReleaseEditLock(CDaoDatabase& db);
 
+// Gives up the only share of the lock, undoing everything written under it since it was
+// taken; never fails. For a transaction that ends without committing.
+void AbandonEditLock(CDaoDatabase& db) noexcept;
+
 // Runs write as one atomic change under the write lock: inside the lock when this database
 // object holds it already (the change is kept when the lock is released), else in a
 // transaction of its own that takes the lock for the call (3260 when another user holds it).

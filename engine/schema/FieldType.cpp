@@ -106,6 +106,13 @@ const FieldType* FieldTypeByCode(int16_t code) {
   return nullptr;
 }
 
+const FieldType* FieldTypeByVarType(VARTYPE vt) {
+  for (const FieldType& type : kTypes) {
+    if (type.vt == vt && type.maxSize == 0) return &type;
+  }
+  return nullptr;
+}
+
 DeclaredType ParseDeclaredType(std::string_view declared) {
   const std::string upper = AsciiUpper(declared);
   const size_t wordEnd = std::min(upper.find_first_of(" (\t\r\n"), upper.size());

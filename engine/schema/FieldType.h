@@ -42,6 +42,8 @@ struct FieldType {
 
 // The row of type code, or nullptr for a code that is not a field type.
 const FieldType* FieldTypeByCode(int16_t code);
+// The first row without a size limit whose values are read as vt (VT_BSTR: Memo), or nullptr.
+const FieldType* FieldTypeByVarType(VARTYPE vt);
 
 // What a declared type of a table made by SQL means: its nearest row, its size as reported
 // (m_lSize) and whether the field numbers itself. Every declared type has one, the empty one

@@ -90,6 +90,22 @@ StoredValue ToStoredValue(const FieldType& type, int32_t size, const Variant& va
   }
 }
 
+StoredValue ToStoredValue(const Variant& value) {
+  if (value.vt() == VT_EMPTY || value.vt() == VT_NULL) return {};
+  if (const FieldType* type = FieldTypeByVarType(value.vt())) {
+    return ToStoredValue(*type, type->size, value);
+  }
+  Variant converted;
+  if (value.vt() != VT_DECIMAL && ChangeType(value, VT_I8, &converted) == S_OK) {
+    return {StoredValue::kInteger, converted.AsSigned(), 0, {}};
+  }
+  if (ChangeType(value, VT_R8, &converted) == S_OK) {
+    return {StoredValue::kReal, 0, converted.AsReal(), {}};
+  }
+  ThrowDao(dao_error::kConversionError,
+           "A parameter of type " + VarTypeName(value.vt()) + " cannot be bound to a statement.");
+}
+
 std::string SqlLiteral(const StoredValue& value) {
   switch (value.kind) {
     case StoredValue::kNull:

@@ -17,6 +17,12 @@ namespace vorlix {
 // is longer than size.
 StoredValue ToStoredValue(const FieldType& type, int32_t size, const Variant& value);
 
+// A statement's parameter value, which has no field to go by: stored as a field of its own
+// VARTYPE's type keeps it (a date as the engine's date text, Currency as a real), other whole
+// numbers as integers, a decimal as a real. Raises 3421 for any other value (an array but a
+// byte array).
+StoredValue ToStoredValue(const Variant& value);
+
 // The value as an SQL literal (for DEFAULT clauses).
 std::string SqlLiteral(const StoredValue& value);
 

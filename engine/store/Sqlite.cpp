@@ -118,6 +118,11 @@ void Statement::Run() {
   }
 }
 
+void Statement::Reset() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
 bool Statement::IsNull(int column) const {
   return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
 }
@@ -204,6 +209,11 @@ int Statement::ParameterCount() const {
   return sqlite3_bind_parameter_count(stmt_);
 }
 
+std::string Statement::ParameterName(int index) const {
+  const char* name = sqlite3_bind_parameter_name(stmt_, index);
+  return name ? name : "";
+}
+
 bool Statement::ReadsOnly() const {
   return sqlite3_stmt_readonly(stmt_) != 0;
 }
@@ -218,6 +228,17 @@ Statement::Origin Statement::ColumnOrigin(int column) const {
   const char* name = sqlite3_column_origin_name(stmt_, column);
   if (!declared || !name) return {nullptr, nullptr, nullptr};
   return {declared, sqlite3_column_table_name(stmt_, column), name};
+}
+
+bool Statement::ColumnNotNull(int column) const {
+  const char* schema = sqlite3_column_database_name(stmt_, column);
+  const char* table = sqlite3_column_table_name(stmt_, column);
+  const char* name = sqlite3_column_origin_name(stmt_, column);
+  int notNull = 0;
+  if (!schema || !table || !name) return false;
+  const int rc = sqlite3_table_column_metadata(sqlite3_db_handle(stmt_), schema, table, name,
+                                               nullptr, nullptr, &notNull, nullptr, nullptr);
+  return rc == SQLITE_OK && notNull != 0;
 }
 
 SqliteDb::SqliteDb(const std::string& path, int flags) {

@@ -44,6 +44,8 @@ class Statement {
   bool Step();
   // Steps to the end, for statements that return no rows.
   void Run();
+  // Back to before the first step, with every parameter unbound, to be run again.
+  void Reset();
 
   bool IsNull(int column) const;
   int64_t Int(int column) const;
@@ -56,6 +58,8 @@ class Statement {
   bool HasStatement() const { return stmt_ != nullptr; }
   int ColumnCount() const;
   int ParameterCount() const;
+  // The name of parameter index (from 1) with its prefix (":a", "@a", "?3"); "" for a bare "?".
+  std::string ParameterName(int index) const;
   // True when the statement changes nothing in the database.
   bool ReadsOnly() const;
   // The name of result column column.
@@ -68,6 +72,8 @@ class Statement {
     const char* column;
   };
   Origin ColumnOrigin(int column) const;
+  // True when a column taken straight from a table's column is declared NOT NULL.
+  bool ColumnNotNull(int column) const;
 
   // The raw statement, for benchmarks that compare the engine with plain SQLite.
   sqlite3_stmt* handle() const { return stmt_; }

@@ -16,6 +16,7 @@ HRESULT raises VorlixError with .hresult and .name.
 """
 
 from .activation import activate
+from .dbapi import connect  # noqa: F401 (the DB-API driver's entry)
 from .dispatch import DispatchObject
 from .errors import *  # noqa: F401,F403 (the HRESULT constants)
 from .errors import VorlixError, hresult_name

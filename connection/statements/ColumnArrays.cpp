@@ -1,0 +1,64 @@
+#include "connection/statements/ColumnArrays.h"
+
+#include <cstdint>
+
+#include "automation/SafeArray.h"
+
+namespace vorlix {
+namespace {
+
+// The VARTYPE every value that is not Null shares and an array can hold; VT_VARIANT otherwise,
+// and for a column of Nulls alone.
+VARTYPE SharedType(const std::vector<Variant>& values) {
+  VARTYPE shared = VT_EMPTY;
+  for (const Variant& v : values) {
+    if (v.vt() == VT_NULL) continue;
+    if (shared != VT_EMPTY && v.vt() != shared) return VT_VARIANT;
+    shared = v.vt();
+  }
+  return shared != VT_EMPTY && IsArrayElementType(shared) ? shared : VT_VARIANT;
+}
+
+}  // namespace
+
+Variant DescribeColumns(const std::vector<ClientStatement::Column>& columns) {
+  std::vector<Variant> described;
+  for (const ClientStatement::Column& c : columns) {
+    std::vector<Variant> fields = {
+        Variant::Str(Bstr::FromUtf8Lossy(c.name)),
+        Variant::I2(static_cast<int16_t>(c.type ? c.type->vt : VT_VARIANT)),
+        Variant::Str(Bstr::FromUtf8Lossy(c.declared)), Variant::I4(c.size),
+        Variant::Bool(c.nullable)};
+    described.push_back(Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(fields))));
+  }
+  return Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(described)));
+}
+
+ColumnArrays ToColumnArrays(std::vector<std::vector<Variant>> values) {
+  std::vector<Variant> columns, nulls;
+  for (std::vector<Variant>& column : values) {
+    const VARTYPE type = SharedType(column);
+    const uint32_t count = static_cast<uint32_t>(column.size());
+    std::vector<uint8_t> mask(count, 0);
+    bool anyNull = false;
+    for (uint32_t r = 0; r < count; ++r) {
+      if (column[r].vt() != VT_NULL) continue;
+      mask[r] = 1;
+      anyNull = true;
+    }
+    if (type == VT_VARIANT) {
+      columns.push_back(Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(column))));
+    } else {
+      SafeArray typed(type, {{0, count}});
+      for (uint32_t r = 0; r < count; ++r) {
+        if (!mask[r]) typed.Set(static_cast<int32_t>(r), std::move(column[r]));
+      }
+      columns.push_back(Variant::Array(std::move(typed)));
+    }
+    nulls.push_back(anyNull ? Variant::Array(SafeArray::ByteVector(std::move(mask))) : Variant());
+  }
+  return {Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(columns))),
+          Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(nulls)))};
+}
+
+}  // namespace vorlix

@@ -1,0 +1,138 @@
+#include "automation/SafeArray.h"
+#include "connection/CallFrame.h"
+#include "connection/Connection.h"
+#include "connection/statements/ColumnArrays.h"
+#include "engine/recordsets/EditLock.h"
+#include "engine/schema/Names.h"
+
+namespace vorlix {
+namespace {
+
+// The values of a parameter array: none for VT_EMPTY or VT_NULL, else the elements of a
+// one-dimensional VARIANT array. Raises 3001 for anything else.
+std::vector<Variant> ParameterValues(const Variant& params) {
+  if (params.vt() == VT_EMPTY || params.vt() == VT_NULL) return {};
+  if (params.vt() != (VT_ARRAY | VT_VARIANT) || params.AsArray().Dims() != 1) {
+    ThrowDao(dao_error::kInvalidArgument,
+             "Parameters come as a one-dimensional array of VARIANTs.");
+  }
+  return params.AsArray().Elements();
+}
+
+}  // namespace
+
+std::unique_ptr<ClientStatement> CDBConnection::Prepare(const Bstr& sql, const Variant& params) {
+  return std::make_unique<ClientStatement>(&database_, NameUtf8(sql, "statement"),
+                                           ParameterValues(params));
+}
+
+void CDBConnection::KeepCursor(std::unique_ptr<ClientStatement> stmt, int32_t* cursor,
+                               Variant* columns) {
+  *columns = DescribeColumns(stmt->Columns());
+  cursors_.emplace(++lastCursor_, std::move(stmt));
+  *cursor = lastCursor_;
+}
+
+ClientStatement& CDBConnection::CursorOf(int32_t id) {
+  auto found = cursors_.find(id);
+  if (found == cursors_.end()) {
+    ThrowDao(dao_error::kInvalidArgument, "There is no open cursor " + std::to_string(id) + ".");
+  }
+  return *found->second;
+}
+
+HRESULT CDBConnection::Execute(const Bstr& sSql, const Variant& pvParams, int32_t* plRowsAffected,
+                               Variant* pvLastRowId, int32_t* plCursor, Variant* pvColumns,
+                               VARIANT_BOOL* bSuccess) {
+  return Call(
+      [&] {
+        if (!Enter(ErrorFlag::kClear, 1)) return false;
+        return Capture([&] {
+          std::unique_ptr<ClientStatement> stmt = Prepare(sSql, pvParams);
+          if (!stmt->Columns().empty()) return KeepCursor(std::move(stmt), plCursor, pvColumns);
+          const ActionResult done = stmt->Run();
+          *plRowsAffected = static_cast<int32_t>(done.affected);
+          *pvLastRowId = Variant::Signed(VT_I8, done.lastRowId);
+        });
+      },
+      bSuccess);
+}
+
+HRESULT CDBConnection::OpenCursor(const Bstr& sSql, const Variant& pvParams, int32_t* plCursor,
+                                  Variant* pvColumns, VARIANT_BOOL* bSuccess) {
+  return Call(
+      [&] {
+        if (!Enter(ErrorFlag::kClear, 1)) return false;
+        return Capture([&] {
+          std::unique_ptr<ClientStatement> stmt = Prepare(sSql, pvParams);
+          if (stmt->Columns().empty()) {
+            ThrowDao(dao_error::kInvalidOperation,
+                     "The statement returns no rows; run it with Execute instead.");
+          }
+          KeepCursor(std::move(stmt), plCursor, pvColumns);
+        });
+      },
+      bSuccess);
+}
+
+HRESULT CDBConnection::Fetch(int32_t iCursor, int32_t iRows, Variant* pvColumns, Variant* pvNulls,
+                             int32_t* plRows, VARIANT_BOOL* bSuccess) {
+  return Call(
+      [&] {
+        if (!Enter(ErrorFlag::kClear, 1)) return false;
+        return Capture([&] {
+          ClientStatement& cursor = CursorOf(iCursor);
+          if (iRows < 1) ThrowDao(dao_error::kInvalidArgument, "Fetch reads at least one row.");
+          std::vector<std::vector<Variant>> values = cursor.Fetch(static_cast<size_t>(iRows));
+          const size_t rows = values.empty() ? 0 : values[0].size();
+          ColumnArrays arrays = ToColumnArrays(std::move(values));
+          *pvColumns = std::move(arrays.columns);
+          *pvNulls = std::move(arrays.nulls);
+          *plRows = static_cast<int32_t>(rows);
+        });
+      },
+      bSuccess);
+}
+
+HRESULT CDBConnection::CloseCursor(int32_t iCursor, VARIANT_BOOL* bSuccess) {
+  return Call(
+      [&] {
+        Enter(ErrorFlag::kClear, 0);
+        return Capture([&] {
+          CursorOf(iCursor);
+          cursors_.erase(iCursor);
+        });
+      },
+      bSuccess);
+}
+
+HRESULT CDBConnection::ExecuteMany(const Bstr& sSql, const Variant& pvRows, int32_t* plRowsAffected,
+                                   VARIANT_BOOL* bSuccess) {
+  return Call(
+      [&] {
+        if (!Enter(ErrorFlag::kClear, 1)) return false;
+        return Capture([&] {
+          const std::vector<Variant> rows = ParameterValues(pvRows);
+          *plRowsAffected = 0;
+          if (rows.empty()) return;
+          std::unique_ptr<ClientStatement> stmt = Prepare(sSql, rows[0]);
+          if (!stmt->Columns().empty()) {
+            ThrowDao(dao_error::kRowReturningQuery, "ExecuteMany runs statements without rows.");
+          }
+          database_.RequireUpdatable();
+          int64_t affected = 0;
+          // Under the write lock and a savepoint: a row that fails undoes the rows before it,
+          // inside the connection's transaction too.
+          WriteLocked(database_, [&] {
+            for (size_t i = 0; i < rows.size(); ++i) {
+              if (i > 0) stmt->Bind(ParameterValues(rows[i]));
+              affected += stmt->Run().affected;
+            }
+          });
+          *plRowsAffected = static_cast<int32_t>(affected);
+        });
+      },
+      bSuccess);
+}
+
+}  // namespace vorlix
