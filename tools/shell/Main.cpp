@@ -80,10 +80,8 @@ int Main(int argc, char** argv) {
   std::unique_ptr<DispatchProxy> object;
   const HRESULT hr = CreateObject(a.progid, &object);
   if (FAILED(hr)) {
-    std::cerr << "vorlix: cannot create " << a.progid << ": " << HResultName(hr)
-              << (hr == REGDB_E_CLASSNOTREG ? " (register the server: vorlix-server /RegServer)"
-                                            : "")
-              << '\n';
+    std::cerr << "vorlix: cannot create " << a.progid << ": " << HResultName(hr) << ": "
+              << LastClientError() << '\n';
     return 2;
   }
   Session session(*object, ReadMethods(*object), a.options, std::cout, std::cerr);
