@@ -62,4 +62,8 @@ std::string ActivationLockPath(const std::string& directory) {
   return directory + "/activation.lock";
 }
 
+std::string ServerLogPath(const std::string& directory) {
+  return directory + "/server.log";
+}
+
 }  // namespace vorlix

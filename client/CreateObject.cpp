@@ -88,7 +88,10 @@ BusRef Start(const Server& server, const std::string& directory) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (BusRef bus = Connect(socketPath)) return bus;
     if (!StillRuns(pid)) {
-      ClientFailure(E_FAIL, which + " ended before it listened on " + socketPath);
+      // Its reason is in its log when it came as far as opening it.
+      const std::string log = ServerLogPath(directory);
+      ClientFailure(E_FAIL, which + " ended before it listened on " + socketPath +
+                                (access(log.c_str(), F_OK) == 0 ? "; see " + log : ""));
       return nullptr;
     }
   }

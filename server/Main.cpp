@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "activation/RuntimeDirectory.h"
 #include "server/Allocator.h"
 #include "server/CommandLine.h"
+#include "server/Log.h"
 #include "server/Registration.h"
 #include "server/ServerSocket.h"
 #include "server/VorlixModule.h"
@@ -26,8 +28,10 @@ std::string ModulePath() {
   return size > 0 ? std::string(path, static_cast<size_t>(size)) : std::string();
 }
 
+// Serving failed: logged, so that a server that activation started, whose standard error
+// leads nowhere, leaves the reason in its log file.
 int Fail(const std::string& error) {
-  fprintf(stderr, "vorlix-server: %s\n", error.c_str());
+  Log(error);
   return 1;
 }
 
@@ -38,6 +42,7 @@ int Serve(char** argv) {
   std::string error;
   const std::string directory = RuntimeDirectoryPath();
   if (!PrepareRuntimeDirectory(directory, &error)) return Fail(error);
+  if (!OpenLog(directory, &error)) Log("no log file: " + error);
   // Held until the socket is removed; a server started during the pause below then waits
   // for it instead of finding it held.
   const int serverLock = TakeServerLock(directory, &error);
@@ -50,6 +55,10 @@ int Serve(char** argv) {
   const std::string socketPath = ServerSocketPath(directory);
   if (ownSocket) listenFd = ListenOnSocket(socketPath, &error);
   if (listenFd < 0) return Fail(error);
+  std::string version = VersionLine();
+  version.pop_back();  // its newline
+  Log("started: " + version + ", serving on " +
+      (ownSocket ? socketPath : "the socket systemd passed"));
   CVorlixModule module;
   int r;
   {
@@ -62,7 +71,9 @@ int Serve(char** argv) {
   close(listenFd);
   close(serverLock);
   module.Pause();
-  return r < 0 ? Fail("event loop: " + std::to_string(-r)) : 0;
+  if (r < 0) return Fail(std::string("event loop: ") + strerror(-r));
+  Log("stopped");
+  return 0;
 }
 
 // Registers or unregisters this program in the user's registry file and says which file it

@@ -61,6 +61,7 @@ class WireServer {
   static int OnAccept(sd_event_source* source, int fd, uint32_t events, void* self);
   static int OnPost(sd_event_source* source, void* self);
   static int OnQuit(sd_event_source* source, int fd, uint32_t events, void* self);
+  static int OnStopSignal(sd_event_source* source, const signalfd_siginfo* signal, void*);
   static int OnExit(sd_event_source* source, void* self);
   static int OnMessage(sd_bus_message* m, void* peer, sd_bus_error* error);
   static int OnFinishClose(sd_event_source* source, void* peer);

@@ -87,6 +87,19 @@ class ActivationErrorTest(ServerTestCase):
                     self.assertIn(") ended before it listened on " +
                                   self.folder.file("unserved/server"), str(error))
 
+    def test_a_server_that_cannot_listen_is_named_with_its_log(self):
+        runtime = self.folder.file("occupied")
+        os.mkdir(runtime, 0o700)
+        with open(os.path.join(runtime, "server"), "w") as f:
+            f.write("not a socket")
+        with environment("VORLIX_RUNTIME_DIR", runtime):
+            error, _ = self.failure()
+        log = os.path.join(runtime, "server.log")
+        self.assertTrue(str(error).endswith(") ended before it listened on %s; see %s"
+                                            % (os.path.join(runtime, "server"), log)), error)
+        with open(log) as f:
+            self.assertIn(": exists and is not a socket\n", f.read())
+
     def test_a_runtime_directory_of_the_wrong_mode_or_owner_is_named(self):
         shared = self.folder.file("shared")
         os.mkdir(shared)

@@ -200,7 +200,10 @@ def _start(server, directory):
         if connection is not None:
             return connection
         if not _still_runs(pid):
-            raise VorlixError(E_FAIL, "%s ended before it listened on %s" % (which, socket_path))
+            # Its reason is in its log when it came as far as opening it.
+            log = os.path.join(directory, "server.log")
+            raise VorlixError(E_FAIL, "%s ended before it listened on %s%s" % (
+                which, socket_path, "; see " + log if os.path.exists(log) else ""))
     raise VorlixError(E_FAIL, "%s did not listen on %s within 10 s" % (which, socket_path))
 
 
