@@ -1,5 +1,6 @@
 // vorlix-server: registers or unregisters the server, or serves its objects on the per-user
-// socket until it has been idle for the idle time-out; --help and --version only answer.
+// socket until it has been idle for the idle time-out; --help, --version and --status only
+// answer.
 #include <unistd.h>
 
 #include <climits>
@@ -15,6 +16,7 @@
 #include "server/Log.h"
 #include "server/Registration.h"
 #include "server/ServerSocket.h"
+#include "server/StatusReport.h"
 #include "server/VorlixModule.h"
 #include "server/WireServer.h"
 
@@ -110,6 +112,8 @@ int Main(char** argv, const std::vector<std::string>& arguments) {
     case ServerAction::kVersion:
       fputs(VersionLine().c_str(), stdout);
       return 0;
+    case ServerAction::kStatus:
+      return ReportStatus(stdout, stderr);
     case ServerAction::kUsageError:
       fprintf(stderr, "vorlix-server: unknown argument \"%s\"\n\n%s", unknown.c_str(), Usage());
       return 2;

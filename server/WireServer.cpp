@@ -259,7 +259,12 @@ std::optional<Guid> ReadGuid(sd_bus_message* m) {
 }  // namespace
 
 WireServer::WireServer(CVorlixModule& module)
-    : module_(module), connectionFactory_(module.Lock()), statusFactory_(module.Lock()) {}
+    : module_(module),
+      connectionFactory_(module.Lock()),
+      statusFactory_(module.Lock()),
+      started_(std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+                   .count()) {}
 
 WireServer::~WireServer() {
   // Calls half done are finished (OnExit did so unless the loop never ran) before the
@@ -437,7 +442,10 @@ void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
   }
   const bool introspect = Calls(m, "org.freedesktop.DBus.Introspectable", "Introspect");
   if (path == kRootPath) {
-    if (introspect ? ReplyIntrospection(m, ActivatorIntrospection()) : CallActivator(m)) return;
+    if (introspect ? ReplyIntrospection(m, ActivatorIntrospection())
+                   : CallActivator(m) || CallStatus(m)) {
+      return;
+    }
   } else if (auto held = peer.objects.find(path); held != peer.objects.end()) {
     const Interface& interface = *held->second.coClass->interface;
     if (introspect ? ReplyIntrospection(m, InstanceIntrospection(interface))
@@ -523,6 +531,35 @@ int WireServer::CallActivator(sd_bus_message* m) {
     }
   }
   return Reply(m, "io", CLASS_E_CLASSNOTAVAILABLE, "/");
+}
+
+int WireServer::CallStatus(sd_bus_message* m) {
+  if (!Calls(m, kStatusInterface, "GetStatus")) return 0;
+  uint32_t objects = 0, locks = 0;
+  std::vector<std::string> databases;
+  for (const auto& [key, peer] : peers_) {
+    objects += static_cast<uint32_t>(peer->objects.size());
+    locks += static_cast<uint32_t>(peer->locks);
+    for (const auto& [path, held] : peer->objects) {
+      if (held.coClass != &kClasses[0]) continue;
+      // The DBConnection class's objects are ConnectionObjects, held as their IDBConnection.
+      auto* object = static_cast<ConnectionObject*>(static_cast<IDBConnection*>(held.object));
+      const std::string name = object->Connection().OpenDatabaseName();
+      if (!name.empty()) databases.push_back(name);
+    }
+  }
+  sd_bus_message* reply = nullptr;
+  const uint32_t pid = static_cast<uint32_t>(getpid());
+  const uint32_t clients = static_cast<uint32_t>(peers_.size() - 1);  // not the asking one
+  int r = sd_bus_message_new_method_return(m, &reply);
+  if (r >= 0) r = sd_bus_message_append(reply, "utuuu", pid, started_, clients, objects, locks);
+  if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "s");
+  for (size_t i = 0; r >= 0 && i < databases.size(); ++i)
+    r = sd_bus_message_append_basic(reply, 's', databases[i].c_str());
+  if (r >= 0) r = sd_bus_message_close_container(reply);
+  if (r >= 0) sd_bus_send(nullptr, reply, nullptr);
+  sd_bus_message_unref(reply);
+  return 1;
 }
 
 int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_message* m) {
