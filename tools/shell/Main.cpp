@@ -80,8 +80,10 @@ int Main(int argc, char** argv) {
   std::unique_ptr<DispatchProxy> object;
   const HRESULT hr = CreateObject(a.progid, &object);
   if (FAILED(hr)) {
-    std::cerr << "vorlix: cannot create " << a.progid << ": " << HResultName(hr) << ": "
-              << LastClientError() << '\n';
+    // The client library's words, when the failure was not the server's own answer.
+    const std::string& why = LastClientError();
+    std::cerr << "vorlix: cannot create " << a.progid << ": " << HResultName(hr)
+              << (why.empty() ? "" : ": ") << why << '\n';
     return 2;
   }
   Session session(*object, ReadMethods(*object), a.options, std::cout, std::cerr);
