@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,26 +25,30 @@ std::string RuntimeDirectoryPath() {
 }
 
 bool PrepareRuntimeDirectory(const std::string& path, std::string* error) {
+  const std::string what = "runtime directory " + path + ": ";
   if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-    *error = path + ": " + strerror(errno);
+    *error = what + strerror(errno);
     return false;
   }
   // lstat: a symbolic link planted by someone else must not lead us elsewhere.
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) {
-    *error = path + ": " + strerror(errno);
+    *error = what + strerror(errno);
     return false;
   }
   if (!S_ISDIR(st.st_mode)) {
-    *error = path + ": not a directory";
+    *error = what + "not a directory";
     return false;
   }
   if (st.st_uid != geteuid()) {
-    *error = path + ": owned by another user";
+    *error = what + "owned by uid " + std::to_string(st.st_uid) + ", not by this user (uid " +
+             std::to_string(geteuid()) + ")";
     return false;
   }
   if ((st.st_mode & 077) != 0) {
-    *error = path + ": open to other users (mode must be 0700)";
+    char mode[8];
+    snprintf(mode, sizeof mode, "%04o", st.st_mode & 07777);
+    *error = what + "mode " + mode + " lets other users in; it must be 0700";
     return false;
   }
   return true;
@@ -55,6 +60,10 @@ std::string ServerSocketPath(const std::string& directory) {
 
 std::string ActivationLockPath(const std::string& directory) {
   return directory + "/activation.lock";
+}
+
+std::string ServerLogPath(const std::string& directory) {
+  return directory + "/server.log";
 }
 
 }  // namespace vorlix

@@ -19,5 +19,7 @@ bool PrepareRuntimeDirectory(const std::string& path, std::string* error);
 std::string ServerSocketPath(const std::string& directory);
 // The lock file clients hold while they start a server.
 std::string ActivationLockPath(const std::string& directory);
+// The server's log file, when its standard error leads nowhere (server/Log.h).
+std::string ServerLogPath(const std::string& directory);
 
 }  // namespace vorlix

@@ -1,6 +1,7 @@
 #include "client/ClassObject.h"
 
 #include "automation/Dispatch.h"
+#include "client/WireCall.h"
 #include "protocol/WireNames.h"
 
 namespace vorlix {
@@ -12,13 +13,11 @@ HRESULT CallForPath(sd_bus* bus, const char* path, const char* interface, const 
   sd_bus_message* reply = nullptr;
   HRESULT hr = E_FAIL;
   const char* object = nullptr;
-  if (sd_bus_call_method(bus, nullptr, path, interface, member, nullptr, &reply, "s",
-                         guid.c_str()) < 0 ||
+  if (CallMethod(bus, path, interface, member, &reply, "s", guid.c_str()) >= 0 &&
       sd_bus_message_read(reply, "io", &hr, &object) <= 0) {
-    hr = E_FAIL;
-  } else {
-    *result = object;
+    hr = MalformedAnswer(member);
   }
+  if (SUCCEEDED(hr)) *result = object;
   sd_bus_message_unref(reply);
   return hr;
 }
@@ -41,10 +40,10 @@ HRESULT ClassObject::Get(BusRef bus, const std::string& clsid,
 HRESULT ClassObject::LockServer(bool lock) {
   sd_bus_message* reply = nullptr;
   HRESULT hr = E_FAIL;
-  if (sd_bus_call_method(bus_.get(), nullptr, path_.c_str(), kClassFactoryInterface, "LockServer",
-                         nullptr, &reply, "b", lock ? 1 : 0) < 0 ||
+  if (CallMethod(bus_.get(), path_.c_str(), kClassFactoryInterface, "LockServer", &reply, "b",
+                 lock ? 1 : 0) >= 0 &&
       sd_bus_message_read(reply, "i", &hr) <= 0) {
-    hr = E_FAIL;
+    hr = MalformedAnswer("LockServer");
   }
   sd_bus_message_unref(reply);
   return hr;

@@ -1,6 +1,7 @@
 // ClassObject: a client's reference to a class object of the server, over the connection that
 // the instances it creates share. A LockServer lock not given back is given back by the server
-// when that connection closes, with the last proxy or class object over it.
+// when that connection closes, with the last proxy or class object over it. A failure of the
+// wire leaves its cause in LastClientError() (client/ClientError.h).
 #pragma once
 
 #include <memory>

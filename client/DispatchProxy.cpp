@@ -2,6 +2,8 @@
 
 #include <cstdarg>
 
+#include "client/ClientError.h"
+#include "client/WireCall.h"
 #include "protocol/VariantCodec.h"
 #include "protocol/WireNames.h"
 
@@ -27,8 +29,7 @@ int DispatchProxy::Call(const char* interface, const char* member, sd_bus_messag
                         const char* types, ...) {
   va_list args;
   va_start(args, types);
-  const int r = sd_bus_call_methodv(bus_.get(), nullptr, path_.c_str(), interface, member, nullptr,
-                                    reply, types, args);
+  const int r = CallMethodV(bus_.get(), path_.c_str(), interface, member, reply, types, args);
   va_end(args);
   return r;
 }
@@ -37,18 +38,16 @@ HRESULT DispatchProxy::QueryInterface(const IID& iid) {
   Message reply;
   HRESULT hr = S_OK;
   const std::string text = iid.ToString();
-  if (Call(kUnknownInterface, "QueryInterface", &reply.m, "s", text.c_str()) < 0 ||
-      sd_bus_message_read(reply.m, "i", &hr) <= 0) {
-    return E_FAIL;
-  }
+  if (Call(kUnknownInterface, "QueryInterface", &reply.m, "s", text.c_str()) < 0) return E_FAIL;
+  if (sd_bus_message_read(reply.m, "i", &hr) <= 0) return MalformedAnswer("QueryInterface");
   return hr;
 }
 
 HRESULT DispatchProxy::Count(const char* member, uint32_t* count) {
   Message reply;
-  const bool answered = Call(kUnknownInterface, member, &reply.m, "") >= 0 &&
-                        sd_bus_message_read(reply.m, "u", count) > 0;
-  return answered ? S_OK : E_FAIL;
+  if (Call(kUnknownInterface, member, &reply.m, "") < 0) return E_FAIL;
+  if (sd_bus_message_read(reply.m, "u", count) <= 0) return MalformedAnswer(member);
+  return S_OK;
 }
 
 HRESULT DispatchProxy::AddRef(uint32_t* count) {
@@ -62,9 +61,9 @@ HRESULT DispatchProxy::Release(uint32_t* count) {
 HRESULT DispatchProxy::GetTypeInfoCount(uint32_t* count) {
   Message reply;
   HRESULT hr = S_OK;
-  if (Call(kDispatchInterface, "GetTypeInfoCount", &reply.m, "") < 0 ||
-      sd_bus_message_read(reply.m, "iu", &hr, count) <= 0) {
-    return E_FAIL;
+  if (Call(kDispatchInterface, "GetTypeInfoCount", &reply.m, "") < 0) return E_FAIL;
+  if (sd_bus_message_read(reply.m, "iu", &hr, count) <= 0) {
+    return MalformedAnswer("GetTypeInfoCount");
   }
   return hr;
 }
@@ -74,12 +73,13 @@ HRESULT DispatchProxy::GetTypeInfo(uint32_t index, Bstr* description) {
   HRESULT hr = S_OK;
   const char* text = nullptr;
   // The description does not depend on the locale: 0, the neutral one.
-  if (Call(kDispatchInterface, "GetTypeInfo", &reply.m, kGetTypeInfoSignature, index, 0u) < 0 ||
-      sd_bus_message_read(reply.m, "is", &hr, &text) <= 0) {
+  if (Call(kDispatchInterface, "GetTypeInfo", &reply.m, kGetTypeInfoSignature, index, 0u) < 0) {
     return E_FAIL;
   }
-  std::optional<Bstr> bstr = Bstr::FromUtf8(text);
-  if (!bstr) return E_FAIL;
+  std::optional<Bstr> bstr;
+  if (sd_bus_message_read(reply.m, "is", &hr, &text) <= 0 || !(bstr = Bstr::FromUtf8(text))) {
+    return MalformedAnswer("GetTypeInfo");
+  }
   *description = std::move(*bstr);
   return hr;
 }
@@ -96,22 +96,22 @@ HRESULT DispatchProxy::Invoke(int32_t dispid, const std::vector<Variant>& args,
     if (r >= 0) r = AppendVariant(call.m, arg) == S_OK ? 0 : -EINVAL;
   }
   if (r >= 0) r = sd_bus_message_close_container(call.m);
-  if (r >= 0) r = sd_bus_call(bus_.get(), call.m, 0, nullptr, &reply.m);
-  if (r < 0) return E_FAIL;
+  if (r < 0) return ClientFailure(E_FAIL, "the arguments of Invoke cannot go on the wire");
+  if (CallServer(bus_.get(), call.m, &reply.m) < 0) return E_FAIL;
   HRESULT hr = S_OK;
   if (sd_bus_message_read_basic(reply.m, 'i', &hr) <= 0 ||
       ReadVariant(reply.m, &result->result) != S_OK ||
       sd_bus_message_enter_container(reply.m, 'a', kVariantSignature) <= 0) {
-    return E_FAIL;
+    return MalformedAnswer("Invoke");
   }
   while (sd_bus_message_at_end(reply.m, false) == 0) {
     Variant out;
-    if (ReadVariant(reply.m, &out) != S_OK) return E_FAIL;
+    if (ReadVariant(reply.m, &out) != S_OK) return MalformedAnswer("Invoke");
     result->outs.push_back(std::move(out));
   }
   if (sd_bus_message_exit_container(reply.m) < 0 ||
       sd_bus_message_read_basic(reply.m, 'u', &result->argErr) <= 0) {
-    return E_FAIL;
+    return MalformedAnswer("Invoke");
   }
   return hr;
 }
@@ -131,7 +131,7 @@ HRESULT DispatchProxy::Invoke(std::string_view name, const std::vector<Variant>&
     size_t size = 0;
     if (sd_bus_message_read_basic(reply.m, 'i', &hr) <= 0 ||
         sd_bus_message_read_array(reply.m, 'i', &ids, &size) < 0 || size != sizeof(int32_t)) {
-      return E_FAIL;
+      return MalformedAnswer("GetIDsOfNames");
     }
     if (FAILED(hr)) return hr;
     cached = dispids_.emplace(text, *static_cast<const int32_t*>(ids)).first;

@@ -1,5 +1,7 @@
 // DispatchProxy: a client's reference to one object on the wire, called late-bound. Destroying
-// the proxy releases the object; the connection closes with its last proxy.
+// the proxy releases the object; the connection closes with its last proxy. When a method
+// answers E_FAIL because the wire failed (a server that went away), LastClientError() of
+// client/ClientError.h says so.
 #pragma once
 
 #include <systemd/sd-bus.h>

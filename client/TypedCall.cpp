@@ -1,5 +1,8 @@
 #include "client/TypedCall.h"
 
+#include "client/ClientError.h"
+#include "client/WireCall.h"
+
 namespace vorlix {
 
 HRESULT TypedCall(sd_bus* bus, const std::string& path, const char* interface, const char* member,
@@ -10,16 +13,19 @@ HRESULT TypedCall(sd_bus* bus, const std::string& path, const char* interface, c
   for (const TypedIn& in : ins) {
     if (r >= 0) r = AppendTyped(call, in);
   }
-  if (r >= 0) r = sd_bus_call(bus, call, 0, nullptr, &reply);
   HRESULT hr = E_FAIL;
-  if (r >= 0 && sd_bus_message_read_basic(reply, 'i', &hr) > 0) {
+  if (r < 0) {
+    ClientFailure(E_FAIL, std::string("the arguments of ") + member + " cannot go on the wire");
+  } else if (CallServer(bus, call, &reply) >= 0) {
+    bool whole = sd_bus_message_read_basic(reply, 'i', &hr) > 0;
     for (const TypedOut& out : outs) {
-      if (ReadTyped(reply, out) != S_OK) hr = E_FAIL;
+      if (whole && ReadTyped(reply, out) != S_OK) whole = false;
     }
+    if (!whole) hr = MalformedAnswer(member);
   }
   sd_bus_message_unref(call);
   sd_bus_message_unref(reply);
-  return r < 0 ? E_FAIL : hr;
+  return hr;
 }
 
 }  // namespace vorlix

@@ -73,6 +73,9 @@ class CDBConnection {
   HRESULT IsOpen(VARIANT_BOOL* bIsOpen);
   // "" when no database is open.
   HRESULT GetName(Bstr* psName);
+  // The same name, for the server's status report: no call of the interface, so it leaves the
+  // error record as it is.
+  std::string OpenDatabaseName() const;
   // -1 unless an open database can be updated.
   HRESULT ReadOnly(VARIANT_BOOL* bIsReadOnly);
   // The opposite of ReadOnly; does not clear the flag.

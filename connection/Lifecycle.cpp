@@ -93,6 +93,10 @@ HRESULT CDBConnection::GetName(Bstr* psName) {
       psName);
 }
 
+std::string CDBConnection::OpenDatabaseName() const {
+  return database_.IsOpen() ? database_.GetName().Utf8() : std::string();
+}
+
 HRESULT CDBConnection::ReadOnly(VARIANT_BOOL* bIsReadOnly) {
   return Call([&] { return !(Enter(ErrorFlag::kClear, kDatabaseOpen) && database_.CanUpdate()); },
               bIsReadOnly);

@@ -18,13 +18,22 @@ using namespace vorlix;
 
 namespace {
 
+// Reports a failed HRESULT, with the client library's words when it has some (why activation
+// failed, a server that went away). Returns the exit status.
+int FailedCall(const char* what, HRESULT hr) {
+  const std::string& why = LastClientError();
+  fprintf(stderr, "seek: %s: %s%s%s\n", what, HResultName(hr).c_str(), why.empty() ? "" : ": ",
+          why.c_str());
+  return 1;
+}
+
 // Reports what failed: the HRESULT of a call that failed, else the error the connection
 // recorded for a call that answered false. Returns the exit status.
 int Fail(DBConnection* db, const char* what, HRESULT hr) {
   int32_t code = 0;
   Bstr description;
   if (FAILED(hr)) {
-    fprintf(stderr, "seek: %s: %s\n", what, HResultName(hr).c_str());
+    FailedCall(what, hr);
   } else if (SUCCEEDED(db->GetLastDAOError(&code, &description)) && code != 0) {
     fprintf(stderr, "seek: %s: error %d: %s\n", what, code, description.Utf8().c_str());
   } else {
@@ -61,10 +70,7 @@ int main(int argc, char** argv) {
   auto text = [](const char* argument) { return Bstr::FromUtf8(argument).value_or(Bstr()); };
   std::unique_ptr<DBConnection> db;
   HRESULT hr = CreateObject("Vorlix.DBConnection", &db);
-  if (FAILED(hr)) {
-    fprintf(stderr, "seek: creating Vorlix.DBConnection: %s\n", HResultName(hr).c_str());
-    return 1;
-  }
+  if (FAILED(hr)) return FailedCall("creating Vorlix.DBConnection", hr);
   // Read-only: this program never writes. Open answers the database's name, and "*REPAIR*" or
   // "" when it failed.
   Bstr name;

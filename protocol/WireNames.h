@@ -4,6 +4,9 @@
 //
 // Objects and members:
 //   /Vorlix                        Vorlix.IActivator     GetClassObject(s clsid) -> (i hr, o path)
+//                                  Vorlix.IServerStatus  GetStatus() -> (u pid, t started,
+//                                                          u clients, u objects, u locks,
+//                                                          as databases)
 //   /Vorlix/<Class>                Vorlix.IClassFactory  CreateInstance(s iid) -> (i hr, o path)
 //                                                        LockServer(b lock) -> (i hr)
 //   /Vorlix/<Class>/<n>            Vorlix.IUnknown       QueryInterface(s iid) -> (i hr)
@@ -47,6 +50,11 @@ namespace vorlix {
 
 inline constexpr char kRootPath[] = "/Vorlix";
 inline constexpr char kActivatorInterface[] = "Vorlix.IActivator";
+// What vorlix-server --status asks a running server: its pid, its start (microseconds since
+// 1970, UTC), the clients but the asking one, their objects and LockServer locks, and the open
+// databases' names.
+inline constexpr char kStatusInterface[] = "Vorlix.IServerStatus";
+inline constexpr char kStatusSignature[] = "utuuuas";
 inline constexpr char kClassFactoryInterface[] = "Vorlix.IClassFactory";
 inline constexpr char kUnknownInterface[] = "Vorlix.IUnknown";
 inline constexpr char kDispatchInterface[] = "Vorlix.IDispatch";

@@ -68,6 +68,14 @@ std::string ActivatorIntrospection() {
          FixedInterface(
              kActivatorInterface,
              {{"GetClassObject", {{"clsid", "s"}}, {{"hr", "i"}, {"classObject", "o"}}}}) +
+         FixedInterface(kStatusInterface, {{"GetStatus",
+                                            {},
+                                            {{"pid", "u"},
+                                             {"started", "t"},
+                                             {"clients", "u"},
+                                             {"objects", "u"},
+                                             {"locks", "u"},
+                                             {"databases", "as"}}}}) +
          "</node>\n";
 }
 

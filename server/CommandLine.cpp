@@ -39,6 +39,9 @@ ServerAction ParseArguments(const std::vector<std::string>& arguments, std::stri
   for (const std::string& argument : arguments) {
     if (argument == "--version") return ServerAction::kVersion;
   }
+  for (const std::string& argument : arguments) {
+    if (argument == "--status") return ServerAction::kStatus;
+  }
   std::string commandLine;
   for (const std::string& argument : arguments) {
     if (!commandLine.empty()) commandLine += ' ';
@@ -58,6 +61,7 @@ ServerAction ParseArguments(const std::vector<std::string>& arguments, std::stri
 const char* Usage() {
   return "Usage: vorlix-server [-Embedding]\n"
          "       vorlix-server /RegServer | /UnregServer\n"
+         "       vorlix-server --status\n"
          "       vorlix-server --help | --version\n"
          "\n"
          "Serves Vorlix.DBConnection and Vorlix.DaoStatus objects to this user's clients on the\n"
@@ -68,10 +72,15 @@ const char* Usage() {
          "  /RegServer    register this program in the user's registry file, so that clients\n"
          "                start it\n"
          "  /UnregServer  remove that registration\n"
+         "  --status      say whether a server runs for this user: its pid, uptime, clients,\n"
+         "                objects and open databases; exit status 3 when none runs\n"
          "  -h, --help    print this text\n"
          "  --version     print the version\n"
          "\n"
-         "RegServer and UnregServer may follow a \"-\" as well, in any letter case.\n";
+         "RegServer and UnregServer may follow a \"-\" as well, in any letter case.\n"
+         "\n"
+         "A server logs to standard error, or to server.log in the runtime directory when that\n"
+         "leads nowhere; with VORLIX_LOG=debug in its environment, one line per call too.\n";
 }
 
 std::string VersionLine() {

@@ -7,11 +7,12 @@
 
 namespace vorlix {
 
-enum class ServerAction { kServe, kRegister, kUnregister, kHelp, kVersion, kUsageError };
+enum class ServerAction { kServe, kRegister, kUnregister, kHelp, kVersion, kStatus, kUsageError };
 
 // What the arguments after the program name ask for, decided in this order:
-// 1. "--help" or "-h" anywhere: kHelp; else "--version" anywhere: kVersion. Asking how the
-//    program works never changes the registry.
+// 1. "--help" or "-h" anywhere: kHelp; else "--version" anywhere: kVersion; else "--status"
+//    anywhere: kStatus. Asking how the program works or whether it runs never changes the
+//    registry.
 // 2. The arguments joined with spaces are scanned for "-" or "/" followed by "UnregServer",
 //    then "RegServer", in any letter case and ending at a space, a tab or the end; the first
 //    match decides, and other text around it is skipped.

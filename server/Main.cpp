@@ -1,9 +1,11 @@
 // vorlix-server: registers or unregisters the server, or serves its objects on the per-user
-// socket until it has been idle for the idle time-out; --help and --version only answer.
+// socket until it has been idle for the idle time-out; --help, --version and --status only
+// answer.
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -11,8 +13,10 @@
 #include "activation/RuntimeDirectory.h"
 #include "server/Allocator.h"
 #include "server/CommandLine.h"
+#include "server/Log.h"
 #include "server/Registration.h"
 #include "server/ServerSocket.h"
+#include "server/StatusReport.h"
 #include "server/VorlixModule.h"
 #include "server/WireServer.h"
 
@@ -26,8 +30,10 @@ std::string ModulePath() {
   return size > 0 ? std::string(path, static_cast<size_t>(size)) : std::string();
 }
 
+// Serving failed: logged, so that a server that activation started, whose standard error
+// leads nowhere, leaves the reason in its log file.
 int Fail(const std::string& error) {
-  fprintf(stderr, "vorlix-server: %s\n", error.c_str());
+  Log(error);
   return 1;
 }
 
@@ -38,6 +44,7 @@ int Serve(char** argv) {
   std::string error;
   const std::string directory = RuntimeDirectoryPath();
   if (!PrepareRuntimeDirectory(directory, &error)) return Fail(error);
+  if (!OpenLog(directory, &error)) Log("no log file: " + error);
   // Held until the socket is removed; a server started during the pause below then waits
   // for it instead of finding it held.
   const int serverLock = TakeServerLock(directory, &error);
@@ -50,6 +57,10 @@ int Serve(char** argv) {
   const std::string socketPath = ServerSocketPath(directory);
   if (ownSocket) listenFd = ListenOnSocket(socketPath, &error);
   if (listenFd < 0) return Fail(error);
+  std::string version = VersionLine();
+  version.pop_back();  // its newline
+  Log("started: " + version + ", serving on " +
+      (ownSocket ? socketPath : "the socket systemd passed"));
   CVorlixModule module;
   int r;
   {
@@ -62,7 +73,9 @@ int Serve(char** argv) {
   close(listenFd);
   close(serverLock);
   module.Pause();
-  return r < 0 ? Fail("event loop: " + std::to_string(-r)) : 0;
+  if (r < 0) return Fail(std::string("event loop: ") + strerror(-r));
+  Log("stopped");
+  return 0;
 }
 
 // Registers or unregisters this program in the user's registry file and says which file it
@@ -99,6 +112,8 @@ int Main(char** argv, const std::vector<std::string>& arguments) {
     case ServerAction::kVersion:
       fputs(VersionLine().c_str(), stdout);
       return 0;
+    case ServerAction::kStatus:
+      return ReportStatus(stdout, stderr);
     case ServerAction::kUsageError:
       fprintf(stderr, "vorlix-server: unknown argument \"%s\"\n\n%s", unknown.c_str(), Usage());
       return 2;

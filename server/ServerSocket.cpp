@@ -111,11 +111,12 @@ int InheritedListenSocket(std::string* error) {
   return -1;
 }
 
-bool PeerMayConnect(int fd, pid_t* pid) {
+bool PeerMayConnect(int fd, pid_t* pid, uid_t* uid) {
   ucred peer{};
   socklen_t size = sizeof peer;
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) return false;
   *pid = peer.pid;
+  *uid = peer.uid;
   return peer.uid == geteuid() || peer.uid == 0;
 }
 

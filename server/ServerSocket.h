@@ -25,8 +25,8 @@ int ListenOnSocket(const std::string& path, std::string* error);
 // *error when what was passed is not exactly one listening unix stream socket.
 int InheritedListenSocket(std::string* error);
 
-// The peer's user id is this process's own or root: the only users the server serves. *pid is
-// the peer's process id.
-bool PeerMayConnect(int fd, pid_t* pid);
+// The peer's user id is this process's own or root: the only users the server serves. *pid and
+// *uid are the peer's process and user ids.
+bool PeerMayConnect(int fd, pid_t* pid, uid_t* uid);
 
 }  // namespace vorlix

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <vector>
 
 #include "protocol/TypedCodec.h"
@@ -12,12 +14,18 @@
 #include "protocol/WireNames.h"
 #include "protocol/WireSignature.h"
 #include "server/ClientFolder.h"
+#include "server/Log.h"
 #include "server/Reply.h"
 #include "server/ServerSocket.h"
 #include "server/TypedMethods.h"
 
 namespace vorlix {
 namespace {
+
+// "1 client", "2 clients".
+std::string Count(size_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
 
 bool Is(const char* value, std::string_view expected) {
   return value && expected == value;
@@ -108,7 +116,27 @@ int AppendResult(sd_bus_message* reply, ParamType type, const Variant& value) {
   return AppendCodec(reply, value);
 }
 
-int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m) {
+// What a call of the object's own interface answered, for the log.
+struct Outcome {
+  HRESULT hr = E_INVALIDARG;  // a call refused for its signature answers no HRESULT
+  DISPID dispid = DISPID_UNKNOWN;
+};
+
+// One line for a call: the object, the member, what it answered and how long it took.
+void LogCall(const std::string& path, const Interface& interface, bool typed,
+             const Outcome& outcome, std::chrono::steady_clock::time_point start) {
+  const Method* method = interface.Find(outcome.dispid);
+  std::string member =
+      method ? std::string(method->name) : "DISPID " + std::to_string(outcome.dispid);
+  if (!typed) member = "Invoke " + member;
+  const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+  char ms[32];
+  snprintf(ms, sizeof ms, "%.1f ms", took.count());
+  Log("call " + path + " " + member + ": " + HResultName(outcome.hr) + " in " + ms);
+}
+
+int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m, Outcome* outcome) {
+  outcome->dispid = typed.method->dispid;
   if (!sd_bus_message_has_signature(m, typed.inSignature.c_str())) {
     return ReplyWrongSignature(m, typed.inSignature);
   }
@@ -126,7 +154,8 @@ int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m) {
   uint32_t argErr = 0;
   if (SUCCEEDED(hr)) hr = object.Invoke(method.dispid, 0, args, &result, &outs, &argErr);
   return Respond(m, FitsInReply(result, outs), [&](sd_bus_message* reply, bool failed) {
-    int r = AppendHResult(reply, failed ? E_OUTOFMEMORY : hr);
+    outcome->hr = failed ? E_OUTOFMEMORY : hr;
+    int r = AppendHResult(reply, outcome->hr);
     size_t out = 0;
     for (const Param& p : method.Params()) {
       if (p.kind == ParamKind::kIn || r < 0) continue;
@@ -142,7 +171,7 @@ int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m) {
   });
 }
 
-int CallInvoke(IDispatch& object, sd_bus_message* m) {
+int CallInvoke(IDispatch& object, sd_bus_message* m, Outcome* outcome) {
   if (!sd_bus_message_has_signature(m, kInvokeSignature)) {
     return ReplyWrongSignature(m, kInvokeSignature);
   }
@@ -152,6 +181,7 @@ int CallInvoke(IDispatch& object, sd_bus_message* m) {
                        sd_bus_message_enter_container(m, 'a', kVariantSignature) > 0
                    ? S_OK
                    : E_INVALIDARG;
+  outcome->dispid = dispid;
   while (hr == S_OK && sd_bus_message_at_end(m, false) == 0) {
     // No method takes more: the rest is not even decoded.
     if (args.size() == kMaxParams) {
@@ -167,7 +197,8 @@ int CallInvoke(IDispatch& object, sd_bus_message* m) {
   uint32_t argErr = 0;
   if (hr == S_OK) hr = object.Invoke(dispid, 0, args, &result, &outs, &argErr);
   return Respond(m, FitsInReply(result, outs), [&](sd_bus_message* reply, bool failed) {
-    int r = AppendHResult(reply, failed ? E_OUTOFMEMORY : hr);
+    outcome->hr = failed ? E_OUTOFMEMORY : hr;
+    int r = AppendHResult(reply, outcome->hr);
     if (r >= 0) r = AppendCodec(reply, failed ? Variant() : result);
     if (r >= 0) r = sd_bus_message_open_container(reply, 'a', kVariantSignature);
     for (size_t i = 0; !failed && r >= 0 && i < outs.size(); ++i)
@@ -228,7 +259,12 @@ std::optional<Guid> ReadGuid(sd_bus_message* m) {
 }  // namespace
 
 WireServer::WireServer(CVorlixModule& module)
-    : module_(module), connectionFactory_(module.Lock()), statusFactory_(module.Lock()) {}
+    : module_(module),
+      connectionFactory_(module.Lock()),
+      statusFactory_(module.Lock()),
+      started_(std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+                   .count()) {}
 
 WireServer::~WireServer() {
   // Calls half done are finished (OnExit did so unless the loop never ran) before the
@@ -259,9 +295,8 @@ void WireServer::BlockStopSignals() {
 int WireServer::Run(int listenFd) {
   int r = sd_event_new(&event_);
   if (r >= 0) calls_ = std::make_unique<PausableCalls>(event_);
-  // Without a handler each signal ends the loop.
-  if (r >= 0) r = sd_event_add_signal(event_, nullptr, SIGTERM, nullptr, nullptr);
-  if (r >= 0) r = sd_event_add_signal(event_, nullptr, SIGINT, nullptr, nullptr);
+  if (r >= 0) r = sd_event_add_signal(event_, nullptr, SIGTERM, OnStopSignal, nullptr);
+  if (r >= 0) r = sd_event_add_signal(event_, nullptr, SIGINT, OnStopSignal, nullptr);
   if (r >= 0) r = sd_event_add_io(event_, &accept_, listenFd, EPOLLIN, OnAccept, this);
   if (r >= 0) r = sd_event_add_io(event_, nullptr, module_.QuitFd(), EPOLLIN, OnQuit, this);
   if (r >= 0) r = sd_event_add_post(event_, nullptr, OnPost, this);
@@ -282,6 +317,13 @@ int WireServer::OnExit(sd_event_source*, void* self) {
 }
 
 int WireServer::OnQuit(sd_event_source* source, int, uint32_t, void*) {
+  Log("idle, with no object and no lock left: stopping");
+  return sd_event_exit(sd_event_source_get_event(source), 0);
+}
+
+int WireServer::OnStopSignal(sd_event_source* source, const signalfd_siginfo* signal, void*) {
+  Log(std::string("SIG") + sigabbrev_np(static_cast<int>(signal->ssi_signo)) + " from pid " +
+      std::to_string(signal->ssi_pid) + ": stopping");
   return sd_event_exit(sd_event_source_get_event(source), 0);
 }
 
@@ -302,13 +344,19 @@ int WireServer::OnAccept(sd_event_source* source, int fd, uint32_t, void* self) 
   if (client < 0) {
     // Out of descriptors, the client stays queued and the socket readable: listening on would
     // spin. A closing connection frees one and listening resumes.
-    if (errno == EMFILE || errno == ENFILE) sd_event_source_set_enabled(source, SD_EVENT_OFF);
+    if (errno == EMFILE || errno == ENFILE) {
+      Log(std::string("cannot accept a client until one leaves: ") + strerror(errno));
+      sd_event_source_set_enabled(source, SD_EVENT_OFF);
+    }
     return 0;
   }
   // sd-bus accepts any user id the client claims in EXTERNAL as long as it matches the socket's
   // credentials; who may connect at all is decided here.
   pid_t pid = 0;
-  if (!PeerMayConnect(client, &pid)) {
+  uid_t uid = 0;
+  if (!PeerMayConnect(client, &pid, &uid)) {
+    Log("refused a connection from uid " + std::to_string(uid) + " (pid " + std::to_string(pid) +
+        "): only this user and root are served");
     close(client);
     return 0;
   }
@@ -326,11 +374,14 @@ int WireServer::OnAccept(sd_event_source* source, int fd, uint32_t, void* self) 
   if (r >= 0) r = sd_bus_attach_event(peer->bus, server->event_, SD_EVENT_PRIORITY_NORMAL);
   if (r >= 0) r = sd_bus_start(peer->bus);
   if (r < 0) {
+    Log("the connection of client pid " + std::to_string(pid) + " failed: " + strerror(-r));
     sd_bus_close_unref(peer->bus);
     return 0;
   }
   Peer* key = peer.get();
   server->peers_.emplace(key, std::move(peer));
+  Log("client pid " + std::to_string(pid) + " connected (" +
+      Count(server->peers_.size(), "client") + ")");
   return 0;
 }
 
@@ -375,6 +426,9 @@ void WireServer::ReleaseHeld(Peer& peer) {
 }
 
 void WireServer::Disconnect(Peer& peer) {
+  Log("client pid " + std::to_string(peer.pid) + " left, releasing " +
+      Count(peer.objects.size(), "object") + " it held (" + Count(peers_.size() - 1, "client") +
+      ")");
   ReleaseHeld(peer);
   sd_event_add_defer(event_, nullptr, OnFinishClose, &peer);
 }
@@ -388,7 +442,10 @@ void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
   }
   const bool introspect = Calls(m, "org.freedesktop.DBus.Introspectable", "Introspect");
   if (path == kRootPath) {
-    if (introspect ? ReplyIntrospection(m, ActivatorIntrospection()) : CallActivator(m)) return;
+    if (introspect ? ReplyIntrospection(m, ActivatorIntrospection())
+                   : CallActivator(m) || CallStatus(m)) {
+      return;
+    }
   } else if (auto held = peer.objects.find(path); held != peer.objects.end()) {
     if (introspect ? ReplyIntrospection(m, InstanceIntrospection(*held->second.coClass))
                    : CallObject(peer, path, held->second, m)) {
@@ -427,12 +484,16 @@ void WireServer::StartCall(Peer& peer, const std::string& path, Held& held, sd_b
   // Only the interface's own methods touch files.
   EnterClientFolder(pid);
   PausableCalls::Call call;
-  call.body = [object, m, method] {
-    method ? CallTyped(*object, *method, m) : CallInvoke(*object, m);
+  auto outcome = std::make_shared<Outcome>();
+  call.body = [object, m, method, outcome] {
+    method ? CallTyped(*object, *method, m, outcome.get()) : CallInvoke(*object, m, outcome.get());
   };
   // Other clients' calls ran meanwhile, each in its own folder.
   call.resumed = [pid] { EnterClientFolder(pid); };
-  call.finished = [this, peer = std::weak_ptr<Peer>(peers_.at(&peer)), path, object, bus, m] {
+  call.finished = [this, peer = std::weak_ptr<Peer>(peers_.at(&peer)), path, object, bus, m,
+                   interface = held.coClass->interface, method, outcome,
+                   start = std::chrono::steady_clock::now()] {
+    if (LogCalls()) LogCall(path, *interface, method != nullptr, *outcome, start);
     sd_bus_message_unref(m);
     sd_bus_unref(bus);
     object->Release();
@@ -469,6 +530,35 @@ int WireServer::CallActivator(sd_bus_message* m) {
     }
   }
   return Reply(m, "io", CLASS_E_CLASSNOTAVAILABLE, "/");
+}
+
+int WireServer::CallStatus(sd_bus_message* m) {
+  if (!Calls(m, kStatusInterface, "GetStatus")) return 0;
+  uint32_t objects = 0, locks = 0;
+  std::vector<std::string> databases;
+  for (const auto& [key, peer] : peers_) {
+    objects += static_cast<uint32_t>(peer->objects.size());
+    locks += static_cast<uint32_t>(peer->locks);
+    for (const auto& [path, held] : peer->objects) {
+      if (held.coClass != &kClasses[0]) continue;
+      // The DBConnection class's objects are ConnectionObjects, held as their IDBConnection.
+      auto* object = static_cast<ConnectionObject*>(static_cast<IDBConnection*>(held.object));
+      const std::string name = object->Connection().OpenDatabaseName();
+      if (!name.empty()) databases.push_back(name);
+    }
+  }
+  sd_bus_message* reply = nullptr;
+  const uint32_t pid = static_cast<uint32_t>(getpid());
+  const uint32_t clients = static_cast<uint32_t>(peers_.size() - 1);  // not the asking one
+  int r = sd_bus_message_new_method_return(m, &reply);
+  if (r >= 0) r = sd_bus_message_append(reply, "utuuu", pid, started_, clients, objects, locks);
+  if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "s");
+  for (size_t i = 0; r >= 0 && i < databases.size(); ++i)
+    r = sd_bus_message_append_basic(reply, 's', databases[i].c_str());
+  if (r >= 0) r = sd_bus_message_close_container(reply);
+  if (r >= 0) sd_bus_send(nullptr, reply, nullptr);
+  sd_bus_message_unref(reply);
+  return 1;
 }
 
 int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_message* m) {

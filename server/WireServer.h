@@ -61,6 +61,7 @@ class WireServer {
   static int OnAccept(sd_event_source* source, int fd, uint32_t events, void* self);
   static int OnPost(sd_event_source* source, void* self);
   static int OnQuit(sd_event_source* source, int fd, uint32_t events, void* self);
+  static int OnStopSignal(sd_event_source* source, const signalfd_siginfo* signal, void*);
   static int OnExit(sd_event_source* source, void* self);
   static int OnMessage(sd_bus_message* m, void* peer, sd_bus_error* error);
   static int OnFinishClose(sd_event_source* source, void* peer);
@@ -69,6 +70,7 @@ class WireServer {
   void Dispatch(Peer& peer, sd_bus_message* m);
   // These return 0 when the member is not theirs, and otherwise answer the call.
   int CallActivator(sd_bus_message* m);
+  int CallStatus(sd_bus_message* m);
   int CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_message* m);
   int CallObject(Peer& peer, const std::string& path, Held& held, sd_bus_message* m);
   // Runs a call of the object's own interface as a pausable call; it answers when it ends.
@@ -93,6 +95,7 @@ class WireServer {
   // Shared with the pausable calls of each peer, which outlive a peer that goes mid-call.
   std::map<Peer*, std::shared_ptr<Peer>> peers_;
   uint64_t nextInstance_ = 1;
+  const uint64_t started_;  // microseconds since 1970, UTC
 };
 
 }  // namespace vorlix

@@ -22,18 +22,6 @@ class ActivationTest(ServerTestCase):
         with vorlix.CreateObject(PROGID) as db:
             self.assertEqual(db.GetVorlixVersion(), 1)
 
-    def test_runtime_directory_must_be_private(self):
-        shared = self.folder.file("shared")
-        os.mkdir(shared)
-        os.chmod(shared, 0o750)
-        os.environ["VORLIX_RUNTIME_DIR"] = shared
-        try:
-            with self.assertRaises(vorlix.VorlixError) as caught:
-                vorlix.CreateObject(PROGID)
-            self.assertEqual(caught.exception.hresult, vorlix.E_FAIL)
-        finally:
-            os.environ["VORLIX_RUNTIME_DIR"] = self.folder.runtime
-
 
 class CallTest(ServerTestCase):
     def test_results_and_out_parameters(self):

@@ -19,6 +19,8 @@ std::string Parse(const std::vector<std::string>& arguments) {
       return "help";
     case ServerAction::kVersion:
       return "version";
+    case ServerAction::kStatus:
+      return "status";
     case ServerAction::kUsageError:
       return "usage:" + unknown;
   }
@@ -38,13 +40,16 @@ TEST(CommandLineTest, RegisterAndUnregisterAfterSlashOrDashInAnyCase) {
   EXPECT_EQ(Parse({"--RegServer"}), "register");
 }
 
-TEST(CommandLineTest, HelpAndVersionWinOverEverythingElse) {
+TEST(CommandLineTest, HelpVersionAndStatusWinOverEverythingElse) {
   EXPECT_EQ(Parse({"--help"}), "help");
   EXPECT_EQ(Parse({"-h"}), "help");
   EXPECT_EQ(Parse({"/RegServer", "--help"}), "help");
   EXPECT_EQ(Parse({"--version", "-h"}), "help");
   EXPECT_EQ(Parse({"-UnregServer", "--version"}), "version");
   EXPECT_EQ(Parse({"--bogus", "--version"}), "version");
+  EXPECT_EQ(Parse({"--status", "--version"}), "version");
+  EXPECT_EQ(Parse({"/RegServer", "--status"}), "status");
+  EXPECT_EQ(Parse({"--status"}), "status");
 }
 
 TEST(CommandLineTest, OnlyNothingOrEmbeddingServes) {

@@ -119,10 +119,10 @@ int Main(int argc, char** argv) {
   std::unique_ptr<DispatchProxy> object;
   const HRESULT hr = CreateObject(a.progid, &object);
   if (FAILED(hr)) {
+    // The client library's words, when the failure was not the server's own answer.
+    const std::string& why = LastClientError();
     std::cerr << "vorlix: cannot create " << a.progid << ": " << HResultName(hr)
-              << (hr == REGDB_E_CLASSNOTREG ? " (register the server: vorlix-server /RegServer)"
-                                            : "")
-              << '\n';
+              << (why.empty() ? "" : ": ") << why << '\n';
     return 2;
   }
   Session session(*object, ReadMethods(*object), a.options, std::cout, std::cerr);

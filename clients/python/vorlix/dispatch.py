@@ -6,7 +6,7 @@ import sys
 import dbus
 
 from .errors import (DISP_E_BADPARAMCOUNT, DISP_E_OVERFLOW, DISP_E_TYPEMISMATCH, E_FAIL,
-                     VorlixError)
+                     VorlixError, wire_error)
 from .variant import Empty, from_variant, to_variant
 
 _DISPATCH = "Vorlix.IDispatch"
@@ -89,7 +89,7 @@ class DispatchObject:
             hr, result, outs, arg_err = self._call(
                 _DISPATCH, "Invoke", "ia(qv)", (dispid, dbus.Array(wire, signature="(qv)")))
         except dbus.exceptions.DBusException as e:
-            raise VorlixError(E_FAIL, str(e)) from None
+            raise wire_error(e, name, self._connection.get_is_connected()) from None
         if hr < 0:
             # Only a failed coercion names an argument; otherwise argErr is just 0.
             coercion = hr in (DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW)

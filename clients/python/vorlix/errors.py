@@ -49,3 +49,17 @@ class VorlixError(Exception):
         self.arg_err = arg_err
         text = "%s (0x%08X)" % (self.name, hresult & 0xFFFFFFFF)
         super().__init__(text + ": " + detail if detail else text)
+
+
+def wire_error(exception, member, connected):
+    """The VorlixError E_FAIL for a D-Bus exception of a call of member, saying why: the server
+    went away (the connection is no longer connected), did not answer in time, or refused the
+    call as a message."""
+    name = exception.get_dbus_name()
+    if not connected:
+        why = "the server went away: %s got no answer" % member
+    elif name == "org.freedesktop.DBus.Error.NoReply":
+        why = "the server did not answer %s in time" % member
+    else:
+        why = "the server refused %s: %s: %s" % (member, name, exception.get_dbus_message())
+    return VorlixError(E_FAIL, why)

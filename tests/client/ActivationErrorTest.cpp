@@ -1,0 +1,160 @@
+// Why activation and calls fail, in the words LastClientError gives, against real registry
+// files, real programs and folders, and the real server killed in the middle of a call.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "activation/RegistryFile.h"
+#include "client/CreateObject.h"
+#include "client/ServerStart.h"
+#include "client/TypedProxies.h"
+#include "tests/server/ServerProcess.h"
+
+namespace vorlix {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kClsid = "{B1106722-DEA1-4B39-887C-E8E29D8A84C6}";
+const std::string kServerKey = std::string("CLSID\\") + kClsid + "\\LocalServer32";
+
+class ActivationErrorTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(folder_.Register()); }
+  // CreateObject's HRESULT, with the client error it left in *why.
+  static HRESULT Create(std::string* why) {
+    std::unique_ptr<DispatchProxy> object;
+    const HRESULT hr = CreateObject("Vorlix.DBConnection", &object);
+    *why = LastClientError();
+    return hr;
+  }
+  // Points the class's registration at program.
+  void RegisterServerAs(const std::string& program) {
+    std::string error;
+    ASSERT_TRUE(UpdateRegistry(
+        RegistryPath(), [&](Registry& r) { return r.SetValue(kServerKey, "", program), true; },
+        &error))
+        << error;
+  }
+  static void Has(const std::string& text, const std::string& part) {
+    EXPECT_NE(text.find(part), std::string::npos) << "\"" << part << "\" not in: " << text;
+  }
+  test::ServerFolder folder_;
+  test::TempDir temp_;
+};
+
+TEST_F(ActivationErrorTest, RegistryFailuresNameTheFileAndTheMissingKey) {
+  const std::string registry = RegistryPath();
+  std::unique_ptr<DispatchProxy> object;
+  EXPECT_EQ(CreateObject("Vorlix.Nothing", &object), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(LastClientError(), "Vorlix.Nothing: unknown ProgID: " + registry +
+                                   " has no key HKEY_CLASSES_ROOT\\Vorlix.Nothing\\CLSID");
+
+  std::string error;
+  ASSERT_TRUE(UpdateRegistry(
+      registry, [](Registry& r) { return r.DeleteTree(kServerKey), true; }, &error));
+  std::string why;
+  EXPECT_EQ(Create(&why), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(why, std::string("Vorlix.DBConnection: class ") + kClsid +
+                     " has no registered server: " + registry +
+                     " has no value HKEY_CLASSES_ROOT\\" + kServerKey);
+
+  test::ScopedEnv elsewhere("VORLIX_REGISTRY", temp_.Path("none.reg").c_str());
+  EXPECT_EQ(Create(&why), REGDB_E_CLASSNOTREG);
+  Has(why, "no registry file " + temp_.Path("none.reg") + "; register the server");
+
+  std::ofstream(temp_.Path("bad.reg")) << "[HKEY_CLASSES_ROOT\\A]\nnonsense\n";
+  elsewhere.Set(temp_.Path("bad.reg").c_str());
+  EXPECT_EQ(Create(&why), REGDB_E_CLASSNOTREG);
+  Has(why, temp_.Path("bad.reg") + ": line 2: ");
+}
+
+// A program that cannot run is known at once, not after the wait for the socket; so is one that
+// runs but ends without listening.
+TEST_F(ActivationErrorTest, AServerThatCannotRunOrEndsAtOnceIsReportedAtOnce) {
+  const std::string script = temp_.Path("ends.sh");
+  std::ofstream(script) << "#!/bin/sh\nexit 3\n";
+  const std::string where = " (HKEY_CLASSES_ROOT\\" + kServerKey + " in " + RegistryPath() + "): ";
+  const struct {
+    std::string program;
+    mode_t mode;
+    std::string expected;
+  } cases[] = {
+      {temp_.Path("moved"), 0,
+       "cannot start the server " + temp_.Path("moved") + where + "No such file or directory"},
+      {script, 0644, "cannot start the server " + script + where + "Permission denied"},
+      {script, 0755, "the server " + script + " (pid "},
+  };
+  for (const auto& c : cases) {
+    if (c.mode) {
+      ASSERT_EQ(chmod(c.program.c_str(), c.mode), 0);
+    }
+    RegisterServerAs(c.program);
+    std::string why;
+    const auto start = Clock::now();
+    EXPECT_EQ(Create(&why), E_FAIL);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3)) << why;
+    EXPECT_EQ(why.rfind(c.expected, 0), 0u) << why;
+    if (c.mode == 0755) {
+      Has(why, ") ended before it listened on " + folder_.SocketPath());
+    }
+  }
+}
+
+TEST_F(ActivationErrorTest, ARuntimeDirectoryOfTheWrongModeOrOwnerIsNamed) {
+  const std::string dir = temp_.Path("shared");
+  ASSERT_EQ(mkdir(dir.c_str(), 0750), 0);
+  ASSERT_EQ(chmod(dir.c_str(), 0750), 0);  // whatever the umask
+  test::ScopedEnv runtime("VORLIX_RUNTIME_DIR", dir.c_str());
+  std::string why;
+  EXPECT_EQ(Create(&why), E_FAIL);
+  EXPECT_EQ(why, "runtime directory " + dir + ": mode 0750 lets other users in; it must be 0700");
+
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
+  ASSERT_EQ(chmod(dir.c_str(), 0700), 0);
+  ASSERT_EQ(chown(dir.c_str(), 65534, 65534), 0);
+  EXPECT_EQ(Create(&why), E_FAIL);
+  EXPECT_EQ(why, "runtime directory " + dir + ": owned by uid 65534, not by this user (uid 0)");
+}
+
+TEST_F(ActivationErrorTest, AServerKilledDuringACallIsSaidToHaveGoneAway) {
+  std::unique_ptr<DBConnection> db;
+  ASSERT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);
+  EXPECT_EQ(LastClientError(), "");
+  const std::string file = temp_.Path("long.vdb");
+  VARIANT_BOOL ok = VARIANT_FALSE;
+  ASSERT_EQ(db->CreateDatabase(*Bstr::FromUtf8(file), &ok), S_OK);
+  Bstr name;
+  ASSERT_EQ(db->Open(*Bstr::FromUtf8(file), VARIANT_FALSE, VARIANT_FALSE, &name), S_OK);
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  ASSERT_EQ(getsockopt(sd_bus_get_fd(db->Bus()), SOL_SOCKET, SO_PEERCRED, &peer, &size), 0);
+  // A query without end: only the kill ends the call.
+  std::thread killer([pid = peer.pid] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(pid, SIGKILL);
+  });
+  Variant rows;
+  const HRESULT hr = db->SQL(
+      u"WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+      u"SELECT count(*) FROM c",
+      &rows, &ok);
+  killer.join();
+  EXPECT_EQ(hr, E_FAIL);
+  EXPECT_EQ(LastClientError().rfind("the server went away: SQL got no answer", 0), 0u)
+      << LastClientError();
+  for (int i = 0; i < 500 && StillRuns(peer.pid); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(db->IsOpen(&ok), E_FAIL);
+  EXPECT_EQ(LastClientError().rfind("the server went away: IsOpen got no answer", 0), 0u)
+      << LastClientError();
+}
+
+}  // namespace
+}  // namespace vorlix

@@ -1,0 +1,140 @@
+"""Why activation and calls fail, as the VorlixError says it, against real registry files,
+real programs and folders, and the real server killed in the middle of a call."""
+
+import contextlib
+import os
+import signal
+import threading
+import time
+
+import vorlix
+from server_folder import ServerTestCase
+
+PROGID = "Vorlix.DBConnection"
+CLSID = "{B1106722-DEA1-4B39-887C-E8E29D8A84C6}"
+SERVER_KEY = "CLSID\\%s\\LocalServer32" % CLSID
+
+
+@contextlib.contextmanager
+def environment(name, value):
+    old = os.environ[name]
+    os.environ[name] = value
+    try:
+        yield
+    finally:
+        os.environ[name] = old
+
+
+class ActivationErrorTest(ServerTestCase):
+    def failure(self):
+        """The VorlixError CreateObject raises, and how long it took."""
+        start = time.monotonic()
+        with self.assertRaises(vorlix.VorlixError) as caught:
+            vorlix.CreateObject(PROGID)
+        return caught.exception, time.monotonic() - start
+
+    def registry(self, name, lines):
+        """A registry file of the given lines, which the next activation reads."""
+        path = self.folder.file(name)
+        with open(path, "w") as f:
+            f.write("\n".join(lines) + "\n")
+        return environment("VORLIX_REGISTRY", path)
+
+    def test_registry_failures_name_the_file_and_the_missing_key(self):
+        with self.assertRaises(vorlix.VorlixError) as caught:
+            vorlix.CreateObject("Vorlix.Nothing")
+        self.assertEqual(str(caught.exception),
+                         "REGDB_E_CLASSNOTREG (0x80040154): Vorlix.Nothing: unknown ProgID: %s "
+                         "has no key HKEY_CLASSES_ROOT\\Vorlix.Nothing\\CLSID"
+                         % self.folder.registry)
+        progid_only = ["[HKEY_CLASSES_ROOT\\%s\\CLSID]" % PROGID, '@="%s"' % CLSID]
+        with self.registry("progid.reg", progid_only):
+            error, _ = self.failure()
+        self.assertEqual(error.hresult, vorlix.REGDB_E_CLASSNOTREG)
+        self.assertTrue(str(error).endswith(
+            "class %s has no registered server: %s has no value HKEY_CLASSES_ROOT\\%s"
+            % (CLSID, self.folder.file("progid.reg"), SERVER_KEY)), error)
+        with environment("VORLIX_REGISTRY", self.folder.file("none.reg")):
+            error, _ = self.failure()
+        self.assertIn("no registry file %s; register the server" % self.folder.file("none.reg"),
+                      str(error))
+
+    def test_a_server_that_cannot_run_or_ends_at_once_is_reported_at_once(self):
+        script = self.folder.file("ends.sh")
+        with open(script, "w") as f:
+            f.write("#!/bin/sh\nexit 3\n")
+        moved = self.folder.file("moved")
+        registry = self.folder.file("moved.reg")
+        where = " (HKEY_CLASSES_ROOT\\%s in %s): " % (SERVER_KEY, registry)
+        for program, mode, expected in [
+                (moved, None, "cannot start the server " + moved + where +
+                 "No such file or directory"),
+                (script, 0o644, "cannot start the server " + script + where + "Permission denied"),
+                (script, 0o755, "the server %s (pid " % script)]:
+            with self.subTest(program=program, mode=mode):
+                if mode is not None:
+                    os.chmod(program, mode)
+                lines = ["[HKEY_CLASSES_ROOT\\%s\\CLSID]" % PROGID, '@="%s"' % CLSID,
+                         "[HKEY_CLASSES_ROOT\\%s]" % SERVER_KEY, '@="%s"' % program]
+                # A runtime directory of its own: the class's server may still run.
+                with self.registry("moved.reg", lines), \
+                        environment("VORLIX_RUNTIME_DIR", self.folder.file("unserved")):
+                    error, took = self.failure()
+                self.assertEqual(error.hresult, vorlix.E_FAIL)
+                self.assertLess(took, 3, error)
+                self.assertTrue(str(error).startswith("E_FAIL (0x80004005): " + expected), error)
+                if mode == 0o755:
+                    self.assertIn(") ended before it listened on " +
+                                  self.folder.file("unserved/server"), str(error))
+
+    def test_a_server_that_cannot_listen_is_named_with_its_log(self):
+        runtime = self.folder.file("occupied")
+        os.mkdir(runtime, 0o700)
+        with open(os.path.join(runtime, "server"), "w") as f:
+            f.write("not a socket")
+        with environment("VORLIX_RUNTIME_DIR", runtime):
+            error, _ = self.failure()
+        log = os.path.join(runtime, "server.log")
+        self.assertTrue(str(error).endswith(") ended before it listened on %s; see %s"
+                                            % (os.path.join(runtime, "server"), log)), error)
+        with open(log) as f:
+            self.assertIn(": exists and is not a socket\n", f.read())
+
+    def test_a_runtime_directory_of_the_wrong_mode_or_owner_is_named(self):
+        shared = self.folder.file("shared")
+        os.mkdir(shared)
+        os.chmod(shared, 0o750)
+        with environment("VORLIX_RUNTIME_DIR", shared):
+            error, _ = self.failure()
+            self.assertEqual(str(error), "E_FAIL (0x80004005): runtime directory %s: mode 0750 "
+                             "lets other users in; it must be 0700" % shared)
+            if os.geteuid() != 0:
+                self.skipTest("only root can give a folder to another user")
+            os.chmod(shared, 0o700)
+            os.chown(shared, 65534, 65534)
+            error, _ = self.failure()
+            self.assertEqual(str(error), "E_FAIL (0x80004005): runtime directory %s: owned by "
+                             "uid 65534, not by this user (uid 0)" % shared)
+
+    def test_a_server_killed_during_a_call_is_said_to_have_gone_away(self):
+        path = self.folder.file("long.vdb")
+        with vorlix.CreateObject(PROGID) as db:
+            db.CreateDatabase(path)
+            db.Open(path, False, False)
+            pid = self.folder.server_pid()
+            killer = threading.Timer(0.5, os.kill, (pid, signal.SIGKILL))
+            killer.start()
+            # A query without end: only the kill ends the call.
+            with self.assertRaises(vorlix.VorlixError) as caught:
+                db.SQL("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+                       "SELECT count(*) FROM c")
+            killer.join()
+        self.assertEqual(str(caught.exception),
+                         "E_FAIL (0x80004005): the server went away: SQL got no answer")
+        # Once the killed server is wholly gone, its listening socket too, the next client starts
+        # a server of its own, which ends by itself once released.
+        deadline = time.monotonic() + 10
+        while vorlix.activation._still_runs(pid) and time.monotonic() < deadline:
+            time.sleep(0.02)
+        with vorlix.CreateObject(PROGID) as db:
+            self.assertEqual(db.GetVorlixVersion(), 1)
