@@ -7,6 +7,7 @@
 #include "automation/AsciiCase.h"
 #include "automation/HResult.h"
 #include "automation/SafeArray.h"
+#include "client/ClientError.h"
 #include "tools/shell/Printer.h"
 #include "tools/shell/SqlLines.h"
 #include "tools/shell/Suggest.h"
@@ -223,6 +224,8 @@ bool Session::CallMethod(const std::string& name, std::vector<Variant> ins, Invo
   const HRESULT hr = object_.Invoke(name, args, result);
   if (SUCCEEDED(hr)) return true;
   std::string message = where + name + ": " + HResultName(hr);
+  // A failure on the client's side or on the wire (a server that went away) has words of its own.
+  if (!LastClientError().empty()) message += ": " + LastClientError();
   if (method && hr == DISP_E_BADPARAMCOUNT) message += ", expected " + Signature(*method);
   if (method && (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_OVERFLOW) &&
       result->argErr < method->params.size()) {
