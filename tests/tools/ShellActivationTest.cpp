@@ -57,7 +57,7 @@ TEST(ShellActivationTest, AServerThatGoesAwayDuringACallIsSaidToHaveGone) {
                  "FROM c) SELECT count(*) FROM c\""});
   killer.join();
   EXPECT_NE(run.code, 0);
-  EXPECT_NE(run.out.find("SQL: E_FAIL: the server went away: "), std::string::npos)
+  EXPECT_NE(run.err.find("SQL: E_FAIL: the server went away: "), std::string::npos)
       << run.out << run.err;
 }
 
