@@ -226,13 +226,14 @@ TEST_F(ShellProcessTest, CsvImportAndExportRoundTrip) {
       "SELECT * FROM People ORDER BY ID; .import short.csv People; .import typo.csv People; "
       ".import people.csv Peeple; SELECT COUNT(*) AS n, MAX(ID) AS top FROM People;'");
   EXPECT_EQ(test::ReadText(work_.Path("back.csv")), people);
-  // A short row stops the import after the rows before it; a misspelt field stores nothing.
+  // A short row stops the import and takes back the rows before it; a misspelt field stores
+  // nothing.
   EXPECT_EQ(run.output,
             "true\ntrue\nbReadOnly: false\ntrue\n"
-            "short.csv:3: 1 fields where the header has 2; rows stored before it: 1\n"
+            "short.csv:3: 1 fields where the header has 2; nothing was stored\n"
             "typo.csv:1: no field Nmae in People, did you mean Name?\n"
             "no table Peeple, did you mean People?\n"
-            "n,top\r\n4,4\r\n");
+            "n,top\r\n3,3\r\n");
   EXPECT_EQ(run.status, 1);
 }
 

@@ -11,8 +11,8 @@
 namespace vorlix::shell {
 
 // A record a row through Append, so that the server converts each text to its field's type as
-// it does for every client. The interface has no transaction: a bad row stops the import, and
-// the message says how many rows were stored before it.
+// it does for every client, all in one transaction of the connection: a bad row stops the
+// import and rolls it back, so that a file is imported whole or not at all.
 bool Session::Import(const Words& words, const std::string& where) {
   if (words.size() != 2) {
     Fail(where + "usage: .import FILE TABLE");
@@ -65,37 +65,49 @@ bool Session::Import(const Words& words, const std::string& where) {
       return true;
     }
   }
-  size_t stored = 0;
+  if (!CallMethod("BeginTrans", {}, &result, where)) return true;
+  if (AnsweredFalse(result)) {
+    Fail(where + "cannot begin a transaction: " + RecordedError());
+    return true;
+  }
+  // The reason is read before the rollback, which records nothing of its own when it succeeds.
+  const auto failed = [&](const std::string& message) {
+    Fail(message + "; nothing was stored");
+    CallMethod("Rollback", {}, &result, where);
+  };
   while (csv.Next(&fields)) {
     const std::string at = where + path + ":" + std::to_string(csv.Line()) + ": ";
-    const std::string before = "; rows stored before it: " + std::to_string(stored);
     if (fields.size() != names.size()) {
-      Fail(at + std::to_string(fields.size()) + " fields where the header has " +
-           std::to_string(names.size()) + before);
+      failed(at + std::to_string(fields.size()) + " fields where the header has " +
+             std::to_string(names.size()));
       return true;
     }
     std::vector<Variant> record;
     for (size_t i = 0; i < fields.size(); ++i) {
       std::optional<Bstr> value = Bstr::FromUtf8(fields[i]);
       if (!value) {
-        Fail(at + "not UTF-8 text" + before);
+        failed(at + "not UTF-8 text");
         return true;
       }
       record.push_back(names[i]);
       record.push_back(fields[i].empty() ? Variant::Null() : Variant::Str(std::move(*value)));
     }
     const Variant array = Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(record)));
-    if (!CallMethod("Append", {array, Variant::Bool(true)}, &result, at)) return true;
-    if (AnsweredFalse(result)) {
-      Fail(at + "Append answered false: " + RecordedError() + before);
+    if (!CallMethod("Append", {array, Variant::Bool(true)}, &result, at)) {
+      CallMethod("Rollback", {}, &result, where);
       return true;
     }
-    ++stored;
+    if (AnsweredFalse(result)) {
+      failed(at + "Append answered false: " + RecordedError());
+      return true;
+    }
   }
   if (!csv.Error().empty()) {
-    Fail(where + path + ":" + std::to_string(csv.Line()) + ": " + csv.Error() +
-         "; rows stored before it: " + std::to_string(stored));
+    failed(where + path + ":" + std::to_string(csv.Line()) + ": " + csv.Error());
+    return true;
   }
+  if (!CallMethod("CommitTrans", {}, &result, where)) return true;
+  if (AnsweredFalse(result)) Fail(where + "the import was not committed: " + RecordedError());
   return true;
 }
 
