@@ -19,6 +19,9 @@
 namespace vorlix {
 namespace {
 
+// How often activation connects again when the server it reached went away unanswered.
+constexpr int kAttempts = 3;
+
 struct Server {
   std::string clsid;
   std::string path;
@@ -126,9 +129,17 @@ HRESULT GetClassObject(std::string_view progid, std::unique_ptr<ClassObject>* fa
   const std::string directory = RuntimeDirectoryPath();
   std::string error;
   if (!PrepareRuntimeDirectory(directory, &error)) return ClientFailure(E_FAIL, error);
-  BusRef connection = ConnectOrStart(directory, *server);
-  if (!connection) return E_FAIL;
-  const HRESULT hr = ClassObject::Get(std::move(connection), server->clsid, factory);
+  HRESULT hr = E_FAIL;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    BusRef connection = ConnectOrStart(directory, *server);
+    if (!connection) return E_FAIL;
+    const BusRef kept = connection;
+    hr = ClassObject::Get(std::move(connection), server->clsid, factory);
+    // A server ending after its idle time-out may take a connection into its socket's queue
+    // and close without answering it; the next attempt finds that server gone and starts one.
+    if (hr != E_FAIL || sd_bus_is_open(kept.get()) > 0) break;
+  }
   if (hr == CLASS_E_CLASSNOTAVAILABLE) {
     return ClientFailure(hr, "the server on " + ServerSocketPath(directory) + " does not serve " +
                                  std::string(progid) + " (" + server->clsid + ")");

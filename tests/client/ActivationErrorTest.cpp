@@ -1,9 +1,11 @@
 // Why activation and calls fail, in the words LastClientError gives, against real registry
 // files, real programs and folders, and the real server killed in the middle of a call.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <thread>
 
 #include "activation/RegistryFile.h"
+#include "activation/RuntimeDirectory.h"
 #include "client/CreateObject.h"
 #include "client/ServerStart.h"
 #include "client/TypedProxies.h"
@@ -154,6 +157,33 @@ TEST_F(ActivationErrorTest, AServerKilledDuringACallIsSaidToHaveGoneAway) {
   EXPECT_EQ(db->IsOpen(&ok), E_FAIL);
   EXPECT_EQ(LastClientError().rfind("the server went away: IsOpen got no answer", 0), 0u)
       << LastClientError();
+}
+
+// A server ending after its idle time-out can take a connection into its socket's queue and
+// close without answering it: activation connects again and starts a new server.
+TEST_F(ActivationErrorTest, AServerThatEndsAsItIsReachedIsReplacedByANewOne) {
+  std::string error;
+  const std::string directory = RuntimeDirectoryPath();
+  ASSERT_TRUE(PrepareRuntimeDirectory(directory, &error)) << error;
+  const std::string socketPath = ServerSocketPath(directory);
+  const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  // As an ending server does: a client waits in the queue, its call sent, and the socket goes
+  // without answering it.
+  std::thread ending([&] {
+    pollfd waiting = {listener, POLLIN, 0};
+    poll(&waiting, 1, 10000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    unlink(socketPath.c_str());
+    close(listener);
+  });
+  std::string why;
+  EXPECT_EQ(Create(&why), S_OK) << why;
+  ending.join();
 }
 
 }  // namespace

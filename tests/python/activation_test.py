@@ -3,7 +3,9 @@ real programs and folders, and the real server killed in the middle of a call.""
 
 import contextlib
 import os
+import select
 import signal
+import socket
 import threading
 import time
 
@@ -115,6 +117,29 @@ class ActivationErrorTest(ServerTestCase):
             error, _ = self.failure()
             self.assertEqual(str(error), "E_FAIL (0x80004005): runtime directory %s: owned by "
                              "uid 65534, not by this user (uid 0)" % shared)
+
+    def test_a_server_that_ends_as_it_is_reached_is_replaced(self):
+        # An ending server can take a connection into its socket's queue and close without
+        # answering it: activation connects again and starts a new server.
+        runtime = self.folder.file("ending")
+        os.mkdir(runtime, 0o700)
+        path = os.path.join(runtime, "server")
+        listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        listener.bind(path)
+        listener.listen(4)
+
+        def end():
+            select.select([listener], [], [], 10)
+            time.sleep(0.3)  # the client's call is sent by now
+            os.unlink(path)
+            listener.close()
+
+        ending = threading.Thread(target=end)
+        ending.start()
+        with environment("VORLIX_RUNTIME_DIR", runtime):
+            with vorlix.CreateObject(PROGID) as db:
+                self.assertEqual(db.GetVorlixVersion(), 1)
+        ending.join()
 
     def test_a_server_killed_during_a_call_is_said_to_have_gone_away(self):
         path = self.folder.file("long.vdb")

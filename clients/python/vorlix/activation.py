@@ -16,6 +16,7 @@ from .errors import (CLASS_E_CLASSNOTAVAILABLE, E_FAIL, REGDB_E_CLASSNOTREG, Vor
 IID_IDISPATCH = "{00020400-0000-0000-C000-000000000046}"
 _START_WAIT = 10.0  # seconds a started server has to listen
 _POLL = 0.02
+_ATTEMPTS = 3  # activations tried when the server reached went away unanswered
 _INT = struct.Struct("i")  # what the starting process reports through its pipe
 
 
@@ -245,18 +246,28 @@ def activate(progid):
     naming the cause when activation fails."""
     server = find_server(progid)
     directory = runtime_directory()
-    connection = _connect_or_start(directory, server)
-    try:
+    for attempt in range(_ATTEMPTS):
+        connection = _connect_or_start(directory, server)
         try:
-            factory = _call_for_path(connection, "/Vorlix", "Vorlix.IActivator",
-                                     "GetClassObject", server[0])
-        except VorlixError as e:
-            if e.hresult != CLASS_E_CLASSNOTAVAILABLE:
-                raise
-            raise VorlixError(e.hresult, "the server on %s does not serve %s (%s)"
-                              % (os.path.join(directory, "server"), progid, server[0])) from None
-        return connection, _call_for_path(connection, factory, "Vorlix.IClassFactory",
-                                          "CreateInstance", IID_IDISPATCH)
-    except VorlixError:
-        connection.close()
-        raise
+            try:
+                factory = _call_for_path(connection, "/Vorlix", "Vorlix.IActivator",
+                                         "GetClassObject", server[0])
+            except VorlixError as e:
+                # A server ending after its idle time-out may take a connection into its
+                # socket's queue and close without answering it; the next attempt finds that
+                # server gone and starts one.
+                if (e.hresult == E_FAIL and not connection.get_is_connected()
+                        and attempt + 1 < _ATTEMPTS):
+                    connection.close()
+                    time.sleep(0.05)
+                    continue
+                if e.hresult != CLASS_E_CLASSNOTAVAILABLE:
+                    raise
+                raise VorlixError(e.hresult, "the server on %s does not serve %s (%s)"
+                                  % (os.path.join(directory, "server"), progid,
+                                     server[0])) from None
+            return connection, _call_for_path(connection, factory, "Vorlix.IClassFactory",
+                                              "CreateInstance", IID_IDISPATCH)
+        except VorlixError:
+            connection.close()
+            raise
