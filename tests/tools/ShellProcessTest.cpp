@@ -205,6 +205,15 @@ GetVorlixVersion
   EXPECT_EQ(open.status, 1);
 }
 
+TEST_F(ShellProcessTest, DotOpenOpensAFileAsOpenDoes) {
+  const ShellRun run =
+      Shell("-c 'CreateDatabase \"o.vdb\"; .open o.vdb; IsOpen; .open missing.vdb; .open'");
+  EXPECT_EQ(run.output,
+            "true\n\"o.vdb\"\ntrue\n\"*REPAIR*\"\n"
+            "error 3024: The file 'missing.vdb' does not exist.\nusage: .open FILE\n");
+  EXPECT_EQ(run.status, 1);
+}
+
 TEST_F(ShellProcessTest, CsvImportAndExportRoundTrip) {
   // Commas, quotes, line breaks inside fields, empty fields (Null), dates, Booleans and money:
   // exported as they were imported, byte for byte.

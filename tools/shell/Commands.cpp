@@ -40,6 +40,8 @@ const Session::CommandInfo Session::kCommands[] = {
      &Session::Import, 2},
     {"mode", "table|csv|tsv|json|line", "how the rows of SQL lines are shown", &Session::Mode, 1},
     {"once", "FILE", "write the answer of the next statement to FILE", &Session::Once, 1},
+    {"open", "FILE", "open a database file for reading and writing, as Open FILE false false",
+     &Session::OpenFile, 1},
     {"output", "[FILE]", "write answers to FILE; without one, to the screen again",
      &Session::Output, 1},
     {"quit", "", "end the shell (so do exit and quit)", &Session::Quit, 0},
@@ -111,6 +113,19 @@ bool Session::History(const Words&, const std::string&) {
 
 bool Session::Quit(const Words&, const std::string&) {
   return false;
+}
+
+bool Session::OpenFile(const Words& words, const std::string& where) {
+  const std::optional<Bstr> file = words.empty() ? std::nullopt : Bstr::FromUtf8(words[0]);
+  if (!file) {
+    Fail(where + "usage: .open FILE");
+    return true;
+  }
+  Statement open;
+  open.name = "Open";
+  open.args = {Variant::Str(*file), Variant::Bool(false), Variant::Bool(false)};
+  Call(open, where);
+  return true;
 }
 
 bool Session::Tables(const Words&, const std::string& where) {

@@ -96,6 +96,7 @@ class Session {
   bool Help(const Words& words, const std::string& where);
   bool History(const Words& words, const std::string& where);
   bool Quit(const Words& words, const std::string& where);
+  bool OpenFile(const Words& words, const std::string& where);
   bool Tables(const Words& words, const std::string& where);
   bool Schema(const Words& words, const std::string& where);
   bool Mode(const Words& words, const std::string& where);
