@@ -23,6 +23,7 @@
 #include "client/TypedProxies.h"
 #include "connection/Connection.h"
 #include "engine/database/Database.h"
+#include "engine/database/DatabaseInternal.h"
 
 namespace vorlix {
 namespace {
@@ -49,7 +50,7 @@ struct Setup {
     database = (dir / "wire.vdb").string();
     CDaoDatabase db;
     db.Create(*Bstr::FromUtf8(database));
-    sqlite3_exec(db.Db().handle(),
+    sqlite3_exec(Internal(db).Db().handle(),
                  "CREATE TABLE F (K LONG, A TEXT(20), B DOUBLE, C LONG, D TEXT(20));"
                  "INSERT INTO F VALUES (7, 'seven', 7.5, 70, 'sieben');"
                  "CREATE UNIQUE INDEX ByK ON F (K);"

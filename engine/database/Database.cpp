@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/DaoException.h"
+#include "engine/database/DatabaseInternal.h"
 #include "engine/schema/Links.h"
 #include "engine/schema/Names.h"
 #include "engine/schema/Schema.h"
@@ -145,20 +146,6 @@ bool CDaoDatabase::CanUpdate() const {
   return open_ && !open_->readOnly;
 }
 
-void CDaoDatabase::AddDependent(Dependent* dependent) {
-  dependents_.push_back(dependent);
-}
-
-void CDaoDatabase::RemoveDependent(Dependent* dependent) {
-  dependents_.erase(std::remove(dependents_.begin(), dependents_.end(), dependent),
-                    dependents_.end());
-}
-
-SqliteDb& CDaoDatabase::Db() {
-  if (!open_) ThrowDao(dao_error::kInvalidOperation, "No database is open.");
-  return *open_->db;
-}
-
 void CDaoDatabase::RequireUpdatable() {
   if (!CanUpdate()) {
     ThrowDao(dao_error::kReadOnly,
@@ -166,46 +153,12 @@ void CDaoDatabase::RequireUpdatable() {
   }
 }
 
-void CDaoDatabase::SchemaChanged() {
-  cache_ = Cache();
-  ++schemaChanges_;
-}
-
-void CDaoDatabase::Revalidate() {
-  SqliteDb& db = Db();
-  Statement schema = db.Cached("PRAGMA schema_version");
-  schema.Step();
-  Statement data = db.Cached("PRAGMA data_version");
-  data.Step();
-  if (schema.Int(0) != cache_.schemaVersion || data.Int(0) != cache_.dataVersion) {
-    cache_ = Cache();
-    cache_.schemaVersion = schema.Int(0);
-    cache_.dataVersion = data.Int(0);
-  }
-}
-
-const std::vector<TableEntry>& CDaoDatabase::Tables() {
-  Revalidate();
-  if (!cache_.tables) {
-    cache_.tables = std::make_unique<std::vector<TableEntry>>(ReadTableList(Db(), HasCatalog()));
-  }
-  return *cache_.tables;
-}
-
-const std::vector<RelationSchema>& CDaoDatabase::Relations() {
-  Revalidate();
-  if (!cache_.relations) {
-    cache_.relations = std::make_unique<std::vector<RelationSchema>>(ReadRelations(Db()));
-  }
-  return *cache_.relations;
-}
-
 int16_t CDaoDatabase::GetTableDefCount() {
-  return static_cast<int16_t>(Tables().size());
+  return static_cast<int16_t>(Internal(*this).Tables().size());
 }
 
 void CDaoDatabase::GetTableDefInfo(int index, CDaoTableDefInfo& info, uint32_t level) {
-  const std::vector<TableEntry>& tables = Tables();
+  const std::vector<TableEntry>& tables = Internal(*this).Tables();
   if (index < 0 || static_cast<size_t>(index) >= tables.size()) {
     ThrowDao(dao_error::kItemNotFound,
              "There is no table definition at position " + std::to_string(index) + ".");
@@ -220,29 +173,30 @@ void CDaoDatabase::GetTableDefInfo(int index, CDaoTableDefInfo& info, uint32_t l
     info.m_strConnect = Bstr::FromUtf8Lossy(t.connect);
     info.m_strSourceTableName = Bstr::FromUtf8Lossy(t.sourceTable);
   } else if (level >= AFX_DAO_ALL_INFO) {
-    info.m_lRecordCount = Db().QueryInt("SELECT count(*) FROM " + QuoteName(t.name));
+    info.m_lRecordCount =
+        Internal(*this).Db().QueryInt("SELECT count(*) FROM " + QuoteName(t.name));
   }
 }
 
 void CDaoDatabase::DeleteTableDef(const Bstr& name) {
   const std::string wanted = NameUtf8(name, "table");
   RequireUpdatable();
-  const std::vector<TableEntry>& tables = Tables();
+  const std::vector<TableEntry>& tables = Internal(*this).Tables();
   auto t = std::find_if(tables.begin(), tables.end(),
                         [&](const TableEntry& e) { return EqualNoCase(e.name, wanted); });
   if (t == tables.end())
     ThrowDao(dao_error::kNoSuchTable, "There is no table " + Quoted(wanted) + ".");
   const std::string table = t->name;
-  SqliteDb& db = Db();
+  SqliteDb& db = Internal(*this).Db();
   if (t->isLink) {
     catalog::DeleteLink(db, table);
-    SchemaChanged();
+    Internal(*this).SchemaChanged();
     return;
   }
   if (IsSystemName(table)) {
     ThrowDao(dao_error::kReadOnly, "The system table " + Quoted(table) + " cannot be deleted.");
   }
-  for (const RelationSchema& r : Relations()) {
+  for (const RelationSchema& r : Internal(*this).Relations()) {
     if (r.primaryTable == table || r.foreignTable == table) {
       ThrowDao(dao_error::kPartOfRelation,
                "The table " + Quoted(table) + " is part of the relation " + Quoted(r.name) + ".");
@@ -252,15 +206,15 @@ void CDaoDatabase::DeleteTableDef(const Bstr& name) {
   db.Exec("DROP TABLE " + QuoteName(table));
   catalog::ForgetTable(db, table);
   transaction.Commit();
-  SchemaChanged();
+  Internal(*this).SchemaChanged();
 }
 
 int16_t CDaoDatabase::GetRelationCount() {
-  return static_cast<int16_t>(Relations().size());
+  return static_cast<int16_t>(Internal(*this).Relations().size());
 }
 
 void CDaoDatabase::GetRelationInfo(int index, CDaoRelationInfo& info, uint32_t) {
-  const std::vector<RelationSchema>& relations = Relations();
+  const std::vector<RelationSchema>& relations = Internal(*this).Relations();
   if (index < 0 || static_cast<size_t>(index) >= relations.size()) {
     ThrowDao(dao_error::kItemNotFound,
              "There is no relation at position " + std::to_string(index) + ".");
@@ -279,26 +233,26 @@ const RelationSchema& FindRelation(const std::vector<RelationSchema>& relations,
 }  // namespace
 
 void CDaoDatabase::GetRelationInfo(const Bstr& name, CDaoRelationInfo& info, uint32_t) {
-  info = FindRelation(Relations(), NameUtf8(name, "relation")).info;
+  info = FindRelation(Internal(*this).Relations(), NameUtf8(name, "relation")).info;
 }
 
 void CDaoDatabase::DeleteRelation(const Bstr& name) {
   const std::string wanted = NameUtf8(name, "relation");
   RequireUpdatable();
-  const RelationSchema r = FindRelation(Relations(), wanted);
-  SqliteDb& db = Db();
-  const TableSchema table = ReadTableSchema(db, HasCatalog(), r.foreignTable);
+  const RelationSchema r = FindRelation(Internal(*this).Relations(), wanted);
+  SqliteDb& db = Internal(*this).Db();
+  const TableSchema table = ReadTableSchema(db, Internal(*this).HasCatalog(), r.foreignTable);
   std::optional<CreateTableSql> parsed = ParseCreateTable(table.sql);
   const size_t declared = parsed ? parsed->foreignKeys.size() : 0;
   size_t keys = 0;
-  for (const RelationSchema& other : Relations())
+  for (const RelationSchema& other : Internal(*this).Relations())
     keys += other.foreignTable == r.foreignTable;
   if (!parsed || declared != keys) {
     ThrowDao(dao_error::kEngineFailure, "The definition of " + Quoted(r.foreignTable) +
                                             " cannot be read to remove " + Quoted(r.name) + ".");
   }
   RebuildTable(db, table, parsed->WithoutForeignKey(r.clause, QuoteName(kRebuildName)), {});
-  SchemaChanged();
+  Internal(*this).SchemaChanged();
 }
 
 }  // namespace vorlix

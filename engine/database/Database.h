@@ -81,26 +81,14 @@ class CDaoDatabase {
   // Removes the relation's foreign key from its table, keeping every row.
   void DeleteRelation(const Bstr& name);
 
-  // For the engine's own classes.
-  void AddDependent(Dependent* dependent);
-  void RemoveDependent(Dependent* dependent);
-  // The connection; raises 3219 when no database is open.
-  SqliteDb& Db();
-  bool HasCatalog() const { return open_ && open_->hasCatalog; }
   // Raises 3027 unless the database can be updated.
   void RequireUpdatable();
-  // Forgets what was read about the schema, after this object changed it.
-  void SchemaChanged();
-  // How many times this object has changed the schema: a change of its own is noticed without
-  // asking the file.
-  uint64_t SchemaChanges() const { return schemaChanges_; }
-  const std::vector<TableEntry>& Tables();
-  const std::vector<RelationSchema>& Relations();
-  // How many of this object's recordsets hold the file's write lock for a pending AddNew or
-  // Edit (EditLock.h keeps it).
-  int& EditLockHolders() { return editLockHolders_; }
 
  private:
+  // The engine's own classes reach the connection, the dependents and the schema lists through
+  // DatabaseInternal.h.
+  friend class DatabaseInternal;
+
   struct OpenFile {
     std::unique_ptr<SqliteDb> db;
     std::string name;
@@ -117,7 +105,6 @@ class CDaoDatabase {
   };
 
   void Attach(std::unique_ptr<SqliteDb> db, std::string name, bool readOnly);
-  void Revalidate();
 
   std::unique_ptr<OpenFile> open_;
   Cache cache_;

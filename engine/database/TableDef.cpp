@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/DaoException.h"
+#include "engine/database/DatabaseInternal.h"
 #include "engine/schema/Links.h"
 #include "engine/schema/Names.h"
 #include "engine/schema/Schema.h"
@@ -28,7 +29,7 @@ std::string NewTableName(const Bstr& name) {
 }
 
 const TableEntry* FindTable(CDaoDatabase& db, const std::string& name) {
-  for (const TableEntry& t : db.Tables()) {
+  for (const TableEntry& t : Internal(db).Tables()) {
     if (EqualNoCase(t.name, name)) return &t;
   }
   return nullptr;
@@ -195,7 +196,7 @@ void CDaoTableDef::Append() {
   if (FindTable(*database_, name_)) {
     ThrowDao(dao_error::kTableExists, "The table " + Quoted(name_) + " exists already.");
   }
-  SqliteDb& db = database_->Db();
+  SqliteDb& db = Internal(*database_).Db();
   if (!connect_.empty()) {
     sourceTable_ = CheckLinkTarget(LinkPath(connect_), sourceTable_);
     catalog::PutLink(db, {name_, connect_, sourceTable_});
@@ -216,7 +217,7 @@ void CDaoTableDef::Append() {
       MakeIndex(db, name_, index);
     transaction.Commit();
   }
-  database_->SchemaChanged();
+  Internal(*database_).SchemaChanged();
   fields_.clear();
   indexes_.clear();
   state_ = State::kExisting;
@@ -232,8 +233,8 @@ void CDaoTableDef::CreateField(const CDaoFieldInfo& info) {
 
 void CDaoTableDef::AddField(const FieldSpec& field) {
   database_->RequireUpdatable();
-  SqliteDb& db = database_->Db();
-  const TableSchema table = ReadTableSchema(db, database_->HasCatalog(), name_);
+  SqliteDb& db = Internal(*database_).Db();
+  const TableSchema table = ReadTableSchema(db, Internal(*database_).HasCatalog(), name_);
   CheckFieldFits(name_, ShapeOf(table), field);
   auto recordField = [&] {
     catalog::PutField(db, name_, field.name, {field.allowZeroLength, field.defaultText});
@@ -263,7 +264,7 @@ void CDaoTableDef::AddField(const FieldSpec& field) {
     }
     transaction.Commit();
   }
-  database_->SchemaChanged();
+  Internal(*database_).SchemaChanged();
 }
 
 void CDaoTableDef::CreateIndex(const CDaoIndexInfo& info) {
@@ -276,12 +277,13 @@ void CDaoTableDef::CreateIndex(const CDaoIndexInfo& info) {
 
 void CDaoTableDef::AddIndex(const IndexSpec& index) {
   database_->RequireUpdatable();
-  SqliteDb& db = database_->Db();
-  CheckIndexFits(name_, ShapeOf(ReadTableSchema(db, database_->HasCatalog(), name_)), index);
+  SqliteDb& db = Internal(*database_).Db();
+  CheckIndexFits(name_, ShapeOf(ReadTableSchema(db, Internal(*database_).HasCatalog(), name_)),
+                 index);
   WriteTransaction transaction(db);
   MakeIndex(db, name_, index);
   transaction.Commit();
-  database_->SchemaChanged();
+  Internal(*database_).SchemaChanged();
 }
 
 void CDaoTableDef::SetName(const Bstr& name) {
@@ -298,12 +300,12 @@ void CDaoTableDef::SetName(const Bstr& name) {
     ThrowDao(dao_error::kObjectExists, "The name " + Quoted(to) + " is taken.");
   }
   Rename(to);
-  database_->SchemaChanged();
+  Internal(*database_).SchemaChanged();
   name_ = std::move(to);
 }
 
 void CDaoTableDef::Rename(const std::string& to) {
-  SqliteDb& db = database_->Db();
+  SqliteDb& db = Internal(*database_).Db();
   WriteTransaction transaction(db);
   if (!connect_.empty()) {
     catalog::RenameLink(db, name_, to);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/DaoException.h"
+#include "engine/database/DatabaseInternal.h"
 #include "engine/recordsets/ColumnValue.h"
 #include "engine/schema/FieldValue.h"
 
@@ -47,7 +48,7 @@ ClientStatement::ClientStatement(CDaoDatabase* database, std::string sql,
   stmt_.emplace(PrepareSql(*database_, sql_, sql_));
   Bind(params);
   columns_ = ColumnsOf(*stmt_);
-  database_->AddDependent(this);
+  Internal(*database_).AddDependent(this);
 }
 
 ClientStatement::~ClientStatement() {
@@ -56,7 +57,7 @@ ClientStatement::~ClientStatement() {
 
 void ClientStatement::OnDatabaseClose() noexcept {
   stmt_.reset();
-  database_->RemoveDependent(this);
+  Internal(*database_).RemoveDependent(this);
 }
 
 void ClientStatement::Bind(const std::vector<Variant>& params) {

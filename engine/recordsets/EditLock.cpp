@@ -1,6 +1,7 @@
 #include "engine/recordsets/EditLock.h"
 
 #include "engine/DaoException.h"
+#include "engine/database/DatabaseInternal.h"
 
 namespace vorlix {
 namespace {
@@ -29,21 +30,21 @@ void Commit(SqliteDb& db) {
 }  // namespace
 
 void AcquireEditLock(CDaoDatabase& db) {
-  if (db.EditLockHolders() == 0) Begin(db.Db());
-  ++db.EditLockHolders();
+  if (Internal(db).EditLockHolders() == 0) Begin(Internal(db).Db());
+  ++Internal(db).EditLockHolders();
 }
 
 void ReleaseEditLock(CDaoDatabase& db) {
-  if (--db.EditLockHolders() == 0) Commit(db.Db());
+  if (--Internal(db).EditLockHolders() == 0) Commit(Internal(db).Db());
 }
 
 void AbandonEditLock(CDaoDatabase& db) noexcept {
-  --db.EditLockHolders();
-  db.Db().ExecQuietly("ROLLBACK");
+  --Internal(db).EditLockHolders();
+  Internal(db).Db().ExecQuietly("ROLLBACK");
 }
 
 void WriteLocked(CDaoDatabase& db, const std::function<void()>& write) {
-  SqliteDb& sqlite = db.Db();
+  SqliteDb& sqlite = Internal(db).Db();
   const bool own = !sqlite.InTransaction();
   if (own) Begin(sqlite);
   sqlite.Exec("SAVEPOINT record_write");

@@ -1,6 +1,7 @@
 #include "engine/recordsets/LinkedSql.h"
 
 #include "engine/DaoException.h"
+#include "engine/database/DatabaseInternal.h"
 #include "engine/schema/Links.h"
 #include "engine/store/SqlText.h"
 
@@ -38,7 +39,7 @@ std::optional<std::string> DroppedLink(CDaoDatabase& db, const std::string& sql)
     if (!t[j].IsPunct(';', sql)) return std::nullopt;  // not this statement alone
   }
   const std::string wanted = NameOf(t[name.name], sql);
-  for (const TableEntry& e : db.Tables()) {
+  for (const TableEntry& e : Internal(db).Tables()) {
     if (e.isLink && EqualNoCase(e.name, wanted)) return e.name;
   }
   return std::nullopt;
@@ -46,7 +47,7 @@ std::optional<std::string> DroppedLink(CDaoDatabase& db, const std::string& sql)
 
 std::string ResolveLinks(CDaoDatabase& db, const std::string& sql) {
   std::vector<const TableEntry*> links;
-  for (const TableEntry& t : db.Tables()) {
+  for (const TableEntry& t : Internal(db).Tables()) {
     if (t.isLink) links.push_back(&t);
   }
   if (links.empty()) return sql;
@@ -74,7 +75,7 @@ std::string ResolveLinks(CDaoDatabase& db, const std::string& sql) {
     for (const TableEntry* link : links) {
       if (!EqualNoCase(link->name, name)) continue;
       out += sql.substr(copied, token.begin - copied);
-      out += QuoteName(AttachLink(db.Db(), *link)) + "." + QuoteName(link->sourceTable);
+      out += QuoteName(AttachLink(Internal(db).Db(), *link)) + "." + QuoteName(link->sourceTable);
       const bool aliasable =
           prev.Is("FROM") || prev.Is("JOIN") || prev.Is("UPDATE") || prev.IsPunct(',', sql);
       if (aliasable && (i + 1 == t.size() || EndsTableName(t[i + 1], sql))) {

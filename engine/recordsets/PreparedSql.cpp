@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "engine/DaoException.h"
+#include "engine/database/DatabaseInternal.h"
 #include "engine/recordsets/LinkedSql.h"
 #include "engine/recordsets/QueryText.h"
 #include "engine/schema/SystemTables.h"
@@ -64,7 +65,7 @@ Statement PrepareSql(CDaoDatabase& database, const std::string& sql, const std::
   if (HasSecondStatement(sql)) {
     ThrowDao(dao_error::kSyntaxError, "The text holds more than one statement: " + asWritten);
   }
-  SqliteDb& db = database.Db();
+  SqliteDb& db = Internal(database).Db();
   const std::string resolved = ResolveLinks(database, WithEngineColumns(sql));
   std::optional<Statement> stmt;
   try {
@@ -88,7 +89,7 @@ Statement PrepareSql(CDaoDatabase& database, const std::string& sql, const std::
 }
 
 ActionResult RunAction(CDaoDatabase& database, Statement& stmt, const std::string& sql) {
-  SqliteDb& db = database.Db();
+  SqliteDb& db = Internal(database).Db();
   WriteTransaction transaction(db);
   const int64_t before = db.TotalChanges();
   stmt.Run();
@@ -97,7 +98,7 @@ ActionResult RunAction(CDaoDatabase& database, Statement& stmt, const std::strin
   const int64_t lastRowId = db.LastInsertRowid();
   const bool ddl = KeepCatalog(db, sql);
   transaction.Commit();
-  if (ddl) database.SchemaChanged();
+  if (ddl) Internal(database).SchemaChanged();
   return {affected, lastRowId};
 }
 

@@ -1,6 +1,7 @@
 #include "engine/recordsets/QueryDef.h"
 
 #include "engine/DaoException.h"
+#include "engine/database/DatabaseInternal.h"
 #include "engine/recordsets/LinkedSql.h"
 #include "engine/recordsets/PreparedSql.h"
 #include "engine/recordsets/SavedQueries.h"
@@ -26,24 +27,24 @@ void CDaoQueryDef::SetText(std::string sql) {
 
 void CDaoQueryDef::Create(const Bstr& name, const Bstr& sql) {
   if (open_) ThrowDao(dao_error::kInvalidOperation, "The query definition is open already.");
-  database_->Db();  // 3219 without an open database
+  Internal(*database_).Db();  // 3219 without an open database
   name_ = name.empty() ? std::string() : NewName(name, "query");
   SetText(NameUtf8(sql, "statement"));
   saved_ = false;
   open_ = true;
-  database_->AddDependent(this);
+  Internal(*database_).AddDependent(this);
 }
 
 void CDaoQueryDef::Open(const Bstr& name) {
   if (open_) ThrowDao(dao_error::kInvalidOperation, "The query definition is open already.");
   const std::string wanted = NameUtf8(name, "query");
-  std::optional<catalog::SavedQuery> q = catalog::FindQuery(database_->Db(), wanted);
+  std::optional<catalog::SavedQuery> q = catalog::FindQuery(Internal(*database_).Db(), wanted);
   if (!q) ThrowDao(dao_error::kNoSuchTable, "There is no saved query " + Quoted(wanted) + ".");
   SetText(q->sql);
   name_ = q->name;
   saved_ = true;
   open_ = true;
-  database_->AddDependent(this);
+  Internal(*database_).AddDependent(this);
 }
 
 void CDaoQueryDef::Close() noexcept {
@@ -53,7 +54,7 @@ void CDaoQueryDef::Close() noexcept {
   sql_.clear();
   text_ = QueryText();
   values_.clear();
-  database_->RemoveDependent(this);
+  Internal(*database_).RemoveDependent(this);
 }
 
 void CDaoQueryDef::Append() {
@@ -63,14 +64,14 @@ void CDaoQueryDef::Append() {
              "Only a new query with a name can be appended to the saved queries.");
   }
   database_->RequireUpdatable();
-  SqliteDb& db = database_->Db();
+  SqliteDb& db = Internal(*database_).Db();
   if (catalog::FindQuery(db, name_) || !StoredTableName(db, name_).empty()) {
     ThrowDao(dao_error::kObjectExists, "An object named " + Quoted(name_) + " exists already.");
   }
   WriteTransaction transaction(db);
   catalog::PutQuery(db, {name_, sql_});
   transaction.Commit();
-  database_->SchemaChanged();
+  Internal(*database_).SchemaChanged();
   saved_ = true;
 }
 
@@ -88,7 +89,7 @@ void CDaoQueryDef::SetSQL(const Bstr& sql) {
   ReadQueryText(text);  // refuse a bad declaration before storing it
   if (saved_) {
     database_->RequireUpdatable();
-    SqliteDb& db = database_->Db();
+    SqliteDb& db = Internal(*database_).Db();
     WriteTransaction transaction(db);
     catalog::SetQuerySql(db, name_, text);
     transaction.Commit();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/DaoException.h"
+#include "engine/database/DatabaseInternal.h"
 #include "engine/recordsets/ColumnValue.h"
 #include "engine/recordsets/EditLock.h"
 #include "engine/recordsets/QueryDef.h"
@@ -45,20 +46,20 @@ void CDaoRecordset::Open(int openType, const Bstr& source, int options) {
              "A table is opened as a table-type recordset, with no option but read-only.");
   }
   const std::string name = NameUtf8(source, "table");
-  for (const TableEntry& t : database_->Tables()) {
+  for (const TableEntry& t : Internal(*database_).Tables()) {
     if (t.isLink && EqualNoCase(t.name, name)) {
       ThrowDao(dao_error::kInvalidOperation,
                "The link " + Quoted(t.name) + " is reached through SQL, not as a table.");
     }
   }
   auto s = std::make_unique<State>();
-  s->schema = ReadTableSchema(database_->Db(), database_->HasCatalog(), name);
+  s->schema = ReadTableSchema(Internal(*database_).Db(), Internal(*database_).HasCatalog(), name);
   if (!s->schema.hasRowid) {
     ThrowDao(dao_error::kInvalidOperation,
              "The table " + Quoted(s->schema.name) + " has no rowids to keep a position by.");
   }
-  s->schemaVersion = SchemaVersion(database_->Db());
-  s->schemaChanges = database_->SchemaChanges();
+  s->schemaVersion = SchemaVersion(Internal(*database_).Db());
+  s->schemaChanges = Internal(*database_).SchemaChanges();
   s->name = s->schema.name;
   // The catalog tables are the engine's: readable, never written through a recordset.
   s->readOnly =
@@ -70,7 +71,7 @@ void CDaoRecordset::Open(int openType, const Bstr& source, int options) {
 
 void CDaoRecordset::Start(std::unique_ptr<State> s) {
   open_ = std::move(s);
-  database_->AddDependent(this);
+  Internal(*database_).AddDependent(this);
   try {
     Land(open_->source->First(false), true);
   } catch (const CDaoException&) {
@@ -81,7 +82,8 @@ void CDaoRecordset::Start(std::unique_ptr<State> s) {
 
 void CDaoRecordset::NewCursor(State& s) {
   auto cursor = std::make_unique<TableCursor>(
-      database_->Db(), s.schema, s.currentIndex < 0 ? nullptr : &s.schema.indexes[s.currentIndex]);
+      Internal(*database_).Db(), s.schema,
+      s.currentIndex < 0 ? nullptr : &s.schema.indexes[s.currentIndex]);
   s.cursor = cursor.get();
   s.source = std::move(cursor);
 }
@@ -89,12 +91,12 @@ void CDaoRecordset::NewCursor(State& s) {
 void CDaoRecordset::Refresh(State& s, bool askFile) {
   if (!s.cursor) return;
   // Asking the file is a statement of its own, too dear for every record a caller reads.
-  if (!askFile && database_->SchemaChanges() == s.schemaChanges) return;
-  s.schemaChanges = database_->SchemaChanges();
-  SqliteDb& db = database_->Db();
+  if (!askFile && Internal(*database_).SchemaChanges() == s.schemaChanges) return;
+  s.schemaChanges = Internal(*database_).SchemaChanges();
+  SqliteDb& db = Internal(*database_).Db();
   const int64_t version = SchemaVersion(db);
   if (version == s.schemaVersion) return;
-  TableSchema schema = ReadTableSchema(db, database_->HasCatalog(), s.schema.name);
+  TableSchema schema = ReadTableSchema(db, Internal(*database_).HasCatalog(), s.schema.name);
   const std::string index =
       s.currentIndex < 0 ? std::string() : s.schema.indexes[s.currentIndex].info.m_strName.Utf8();
   s.currentIndex = -1;
@@ -144,7 +146,7 @@ void CDaoRecordset::Close() noexcept {
   } catch (const CDaoException&) {
     // The lock's commit failed and was rolled back (EditLock.cpp): nothing is held; close.
   }
-  database_->RemoveDependent(this);
+  Internal(*database_).RemoveDependent(this);
   open_.reset();
 }
 

@@ -1,5 +1,6 @@
 // CDaoRecordset: the pending record, storing it, deleting, and bookmarks.
 #include "engine/DaoException.h"
+#include "engine/database/DatabaseInternal.h"
 #include "engine/recordsets/ColumnValue.h"
 #include "engine/recordsets/EditLock.h"
 #include "engine/recordsets/Recordset.h"
@@ -134,12 +135,12 @@ void CDaoRecordset::Store(State& s) {
     columns.push_back(f);
   }
   const std::string table = QuoteName(s.schema.name);
-  SqliteDb& db = database_->Db();
+  SqliteDb& db = Internal(*database_).Db();
   int64_t rowid = s.current.rowid;
   const bool adding = s.pending == Pending::kAddNew;
   bool orphans = !adding;
   if (!adding) {
-    for (const RelationSchema& r : database_->Relations()) {
+    for (const RelationSchema& r : Internal(*database_).Relations()) {
       if (!EqualNoCase(r.foreignTable, s.schema.name)) continue;
       for (const CDaoRelationFieldInfo& key : r.info.m_fieldInfos) {
         for (size_t f : columns)
@@ -207,11 +208,12 @@ void CDaoRecordset::Delete() {
   const int64_t rowid = CurrentRow().rowid;
   try {
     WriteLocked(*database_, [&] {
-      database_->Db()
+      Internal(*database_)
+          .Db()
           .Cached("DELETE FROM " + QuoteName(s.schema.name) + " WHERE rowid = ?")
           .Bind(1, rowid)
           .Run();
-      if (database_->Db().Changes() == 0) {
+      if (Internal(*database_).Db().Changes() == 0) {
         ThrowDao(dao_error::kRecordDeleted, "The record has been deleted by another user.");
       }
     });

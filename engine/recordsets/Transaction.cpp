@@ -1,6 +1,7 @@
 #include "engine/recordsets/Transaction.h"
 
 #include "engine/DaoException.h"
+#include "engine/database/DatabaseInternal.h"
 #include "engine/recordsets/EditLock.h"
 
 namespace vorlix {
@@ -15,15 +16,15 @@ void CDaoTransaction::RequireActive() const {
 
 void CDaoTransaction::End() noexcept {
   active_ = false;
-  database_->RemoveDependent(this);
+  Internal(*database_).RemoveDependent(this);
 }
 
 void CDaoTransaction::Begin() {
-  database_->Db();  // 3219 without an open database
+  Internal(*database_).Db();  // 3219 without an open database
   if (active_) ThrowDao(dao_error::kInvalidOperation, "A transaction is under way already.");
   AcquireEditLock(*database_);
   active_ = true;
-  database_->AddDependent(this);
+  Internal(*database_).AddDependent(this);
 }
 
 void CDaoTransaction::Commit() {
@@ -37,13 +38,13 @@ void CDaoTransaction::Rollback() {
   End();
   AbandonEditLock(*database_);
   // A definition made inside is undone with the rest: what the engine read of the schema goes.
-  database_->SchemaChanged();
+  Internal(*database_).SchemaChanged();
 }
 
 void CDaoTransaction::OnDatabaseClose() noexcept {
   End();
   AbandonEditLock(*database_);
-  database_->SchemaChanged();
+  Internal(*database_).SchemaChanged();
 }
 
 }  // namespace vorlix

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/database/DatabaseInternal.h"
 #include "engine/schema/Schema.h"
 #include "tests/connection/ConnectionTestSupport.h"
 
@@ -34,7 +35,8 @@ class SchemaTest : public ConnectionTest {
   std::vector<std::string> Shape(const std::string& table) {
     CDaoDatabase file;
     file.Open(B(path_), false, true);
-    const TableSchema schema = ReadTableSchema(file.Db(), file.HasCatalog(), table);
+    const TableSchema schema =
+        ReadTableSchema(Internal(file).Db(), Internal(file).HasCatalog(), table);
     std::vector<std::string> out;
     for (const FieldSchema& f : schema.fields) {
       const CDaoFieldInfo& i = f.info;

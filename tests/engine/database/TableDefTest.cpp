@@ -1,3 +1,4 @@
+#include "engine/database/DatabaseInternal.h"
 #include "engine/schema/Schema.h"
 #include "tests/engine/EngineTestSupport.h"
 
@@ -47,7 +48,7 @@ Lines IndexLines(const TableSchema& t) {
 class TableDefTest : public EngineTest {
  protected:
   TableSchema Schema(const std::string& table) {
-    return ReadTableSchema(db_.Db(), db_.HasCatalog(), table);
+    return ReadTableSchema(Internal(db_).Db(), Internal(db_).HasCatalog(), table);
   }
 
   Lines TableNames() {
@@ -83,13 +84,14 @@ TEST_F(TableDefTest, TablesMadeByDefinitionOrByPlainSqlReportTheSameAndAreListed
   // Another program sees an ordinary table, and one it makes so reads the same.
   EXPECT_EQ(Sql(path_, "SELECT name, type FROM pragma_table_info('People')"),
             (Lines{"ID|COUNTER", "Name|TEXT(50)", "Born|DATETIME"}));
-  db_.Db().Exec(
+  Internal(db_).Db().Exec(
       "CREATE TABLE People2 (ID COUNTER PRIMARY KEY, Name TEXT(50) NOT NULL, Born DATETIME)");
   EXPECT_EQ(FieldLines(Schema("People2")), FieldLines(people));
   EXPECT_EQ(IndexLines(Schema("People2")), IndexLines(people));
 
   // Tables are listed in name order without SQLite's own, and forgotten when deleted.
-  db_.Db().Exec("CREATE TABLE b (x INTEGER PRIMARY KEY AUTOINCREMENT); CREATE TABLE C (y)");
+  Internal(db_).Db().Exec(
+      "CREATE TABLE b (x INTEGER PRIMARY KEY AUTOINCREMENT); CREATE TABLE C (y)");
   MakeTable(u"a");
   EXPECT_EQ(TableNames(), (Lines{"a", "b", "C", "MSysCounters", "MSysFields", "MSysIndexes",
                                  "MSysInfo", "MSysLinks", "People", "People2"}));
@@ -137,7 +139,7 @@ TEST_F(TableDefTest, IndexesOfExistingTablesArePerTableAndReportedFaithfully) {
     def.CreateIndex(Index(u"Code", {{u"Code", true}, {u"ID", false}}));
     def.Append();
   }
-  db_.Db().Exec("CREATE INDEX ByCode ON Two (Code DESC)");
+  Internal(db_).Db().Exec("CREATE INDEX ByCode ON Two (Code DESC)");
   EXPECT_EQ(IndexLines(Schema("Two")), (Lines{"ByCode Code-", "Code Code- ID+", "ID unique ID+"}));
 
   CDaoTableDef def(&db_);
@@ -145,19 +147,19 @@ TEST_F(TableDefTest, IndexesOfExistingTablesArePerTableAndReportedFaithfully) {
   EXPECT_EQ(TryIndex(def, Index(u"bycode", {{u"ID", false}})), dao_error::kIndexExists);
 
   // A primary key added to a table made by SQL is reported and enforced as one.
-  db_.Db().Exec("CREATE TABLE T (A LONG, B LONG); INSERT INTO T VALUES (1, 2)");
+  Internal(db_).Db().Exec("CREATE TABLE T (A LONG, B LONG); INSERT INTO T VALUES (1, 2)");
   CDaoTableDef t(&db_);
   t.Open(u"T");
   t.CreateIndex(Index(u"Key", {{u"A", false}, {u"B", false}}, true));
   EXPECT_EQ(IndexLines(Schema("T")), Lines{"Key primary unique A+ B+"});
-  EXPECT_EQ(DaoCode([&] { db_.Db().Exec("INSERT INTO T VALUES (1, 2)"); }),
+  EXPECT_EQ(DaoCode([&] { Internal(db_).Db().Exec("INSERT INTO T VALUES (1, 2)"); }),
             dao_error::kDuplicateValue);
 }
 
 // Defaults are stored as values of the field, in the rows already there too, and reported as
 // written.
 TEST_F(TableDefTest, ExistingTableTakesFieldsWithDefaultsAndIndexesAtOnce) {
-  db_.Db().Exec(
+  Internal(db_).Db().Exec(
       "CREATE TABLE Items (Code TEXT(10) PRIMARY KEY, Qty LONG);"
       "INSERT INTO Items VALUES ('a', 1), ('b', 1)");
   CDaoTableDef def(&db_);
@@ -182,7 +184,7 @@ TEST_F(TableDefTest, ExistingTableTakesFieldsWithDefaultsAndIndexesAtOnce) {
                    "4 Say Memo(0) variable updatable default=it's"}));
 
   // An index that plain SQL dropped can be made again under its name.
-  db_.Db().Exec("CREATE TABLE \"a.b\" (\"x.y\" LONG)");
+  Internal(db_).Db().Exec("CREATE TABLE \"a.b\" (\"x.y\" LONG)");
   CDaoTableDef dotted(&db_);
   dotted.Open(u"a.b");
   dotted.CreateIndex(Index(u"K", {{u"x.y", false}}));
@@ -192,7 +194,7 @@ TEST_F(TableDefTest, ExistingTableTakesFieldsWithDefaultsAndIndexesAtOnce) {
 }
 
 TEST_F(TableDefTest, RequiredFieldAddedToATableWithRowsKeepsRowsIndexesAndRelations) {
-  db_.Db().Exec(
+  Internal(db_).Db().Exec(
       "CREATE TABLE P (ID INTEGER PRIMARY KEY);"
       "CREATE TABLE C (PID LONG CONSTRAINT Owner REFERENCES P (ID), Label TEXT(20));"
       "CREATE INDEX CLabel ON C (Label);"
@@ -209,15 +211,17 @@ TEST_F(TableDefTest, RequiredFieldAddedToATableWithRowsKeepsRowsIndexesAndRelati
   EXPECT_EQ(FieldLines(c)[3], "3 Word Text(5) variable updatable required");
   EXPECT_EQ(IndexLines(c), Lines{"CLabel Label+"});
   ASSERT_EQ(db_.GetRelationCount(), 1);
-  EXPECT_EQ(DaoCode([&] { db_.Db().Exec("INSERT INTO C (PID, Size, Word) VALUES (5, 1, 'a')"); }),
+  EXPECT_EQ(DaoCode([&] {
+              Internal(db_).Db().Exec("INSERT INTO C (PID, Size, Word) VALUES (5, 1, 'a')");
+            }),
             dao_error::kRelatedRecordRequired);
-  EXPECT_EQ(DaoCode([&] { db_.Db().Exec("INSERT INTO C (PID, Word) VALUES (1, 'a')"); }),
+  EXPECT_EQ(DaoCode([&] { Internal(db_).Db().Exec("INSERT INTO C (PID, Word) VALUES (1, 'a')"); }),
             dao_error::kRequiredIsNull);
 }
 
 TEST_F(TableDefTest, AutoIncrementNumbersIncreaseAndAreNeverReusedEvenForSqlInserts) {
   MakeTable();
-  SqliteDb& db = db_.Db();
+  SqliteDb& db = Internal(db_).Db();
   db.Exec("INSERT INTO People (Name) VALUES ('a'), ('b'), ('c')");
   db.Exec("DELETE FROM People WHERE ID = 3; INSERT INTO People (Name) VALUES ('d')");
   db.Exec("INSERT INTO People (ID, Name) VALUES (10, 'e'); INSERT INTO People (Name) VALUES ('f')");
@@ -239,19 +243,19 @@ TEST_F(TableDefTest, AutoIncrementNumbersIncreaseAndAreNeverReusedEvenForSqlInse
   db_.Close();
   Sql(path_, "CREATE TABLE T (ID COUNTER, V TEXT); INSERT INTO T VALUES (5, 'a')");
   db_.Open(B(path_));
-  db_.Db().Exec("INSERT INTO T (V) VALUES ('b')");
+  Internal(db_).Db().Exec("INSERT INTO T (V) VALUES ('b')");
   EXPECT_EQ(Sql(path_, "SELECT ID, V FROM T ORDER BY ID"), (Lines{"5|a", "6|b"}));
 }
 
 TEST_F(TableDefTest, SetNameRenamesWithEverythingTheTableHas) {
   MakeTable();
   const TableSchema before = Schema("People");
-  db_.Db().Exec("INSERT INTO People (Name) VALUES ('a')");
+  Internal(db_).Db().Exec("INSERT INTO People (Name) VALUES ('a')");
   CDaoTableDef def(&db_);
   def.Open(u"People");
   def.SetName(u"Persons");
   def.SetName(u"PERSONS");  // a change of letter case alone
-  db_.Db().Exec("INSERT INTO PERSONS (Name) VALUES ('b')");
+  Internal(db_).Db().Exec("INSERT INTO PERSONS (Name) VALUES ('b')");
   EXPECT_EQ(Sql(path_, "SELECT ID, Name FROM PERSONS ORDER BY ID"), (Lines{"1|a", "2|b"}));
   const TableSchema after = Schema("Persons");
   EXPECT_EQ(after.name, "PERSONS");

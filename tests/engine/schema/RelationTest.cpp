@@ -1,3 +1,4 @@
+#include "engine/database/DatabaseInternal.h"
 #include "engine/schema/Schema.h"
 #include "tests/engine/EngineTestSupport.h"
 
@@ -8,7 +9,7 @@ class RelationTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    db_.Db().Exec(
+    Internal(db_).Db().Exec(
         "CREATE TABLE Customers (ID INTEGER PRIMARY KEY, Name TEXT(20));"
         "CREATE TABLE Products (Code TEXT(5) PRIMARY KEY);"
         "CREATE TABLE Orders (CustomerID LONG, Product TEXT(5) REFERENCES Products ON DELETE "
@@ -50,14 +51,15 @@ TEST_F(RelationTest, ForeignKeysAreReportedAndDeleteRelationRemovesExactlyOneKee
   EXPECT_EQ(Relations(), Lines{"ProductsOrders:Products->Orders Code=Product attributes=4096"});
   EXPECT_EQ(Sql(path_, "SELECT rowid, CustomerID, Product FROM Orders ORDER BY rowid"),
             (Lines{"5|1|p", "8|2|q"}));
-  const TableSchema orders = ReadTableSchema(db_.Db(), true, "Orders");
+  const TableSchema orders = ReadTableSchema(Internal(db_).Db(), true, "Orders");
   ASSERT_EQ(orders.indexes.size(), 1u);
   EXPECT_EQ(orders.indexes[0].info.m_strName, Bstr(u"OrdersByProduct"));
   // The removed relation is no longer enforced; the other one still is.
-  db_.Db().Exec("INSERT INTO Orders (CustomerID, Product) VALUES (99, 'p')");
-  EXPECT_EQ(
-      DaoCode([&] { db_.Db().Exec("INSERT INTO Orders (CustomerID, Product) VALUES (1, 'z')"); }),
-      dao_error::kRelatedRecordRequired);
+  Internal(db_).Db().Exec("INSERT INTO Orders (CustomerID, Product) VALUES (99, 'p')");
+  EXPECT_EQ(DaoCode([&] {
+              Internal(db_).Db().Exec("INSERT INTO Orders (CustomerID, Product) VALUES (1, 'z')");
+            }),
+            dao_error::kRelatedRecordRequired);
   db_.DeleteRelation(u"ProductsOrders");
   EXPECT_EQ(db_.GetRelationCount(), 0);
   EXPECT_EQ(DaoCode([&] { db_.DeleteRelation(u"Placed"); }), dao_error::kItemNotFound);
