@@ -58,6 +58,11 @@ TEST_F(QueriesTest, ResultSetLayout) {
   EXPECT_FALSE(Error());
   EXPECT_EQ(Rows(u"SELECT * FROM Nowhere"), kFailedUntouched);
   EXPECT_EQ(LastCode(), dao_error::kNoSuchTable);
+  // A row that fails part-way fails the call: none of the rows read before it is answered.
+  EXPECT_EQ(Rows(u"SELECT CASE WHEN ID = 3 THEN abs(-9223372036854775807 - 1) ELSE ID END "
+                 u"FROM People ORDER BY ID"),
+            kFailedUntouched);
+  EXPECT_TRUE(Error());
   // Without a database: false, unlike Query.
   EXPECT_TRUE(Ask(&CDBConnection::Close));
   EXPECT_EQ(Rows(u"SELECT 1"), kFailedUntouched);
@@ -158,8 +163,8 @@ TEST_F(QueriesTest, AResultTooLargeToHoldFailsAndTheConnectionGoesOn) {
   Sql(path_,
       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000)"
       " INSERT INTO Towns SELECT 'Town', 'City' FROM n");
-  // The first leaves room for the snapshot's rows, not for an array of nine elements a row;
-  // the second not even for the snapshot.
+  // Room for part of the rows' array, then for hardly any of it: the call fails wherever the
+  // rows run out of room.
   for (size_t bytesPerRow : {128, 16}) {
     AllocationLimit limit(5000 * bytesPerRow);
     Variant out = Untouched();
