@@ -320,9 +320,12 @@ class CDBConnection {
   bool ListIndexNames(Variant* out);
   bool ReadAttributes(const Bstr& field, Variant* out);
   bool ReadRequired(const Bstr& table, const Bstr& field, VARIANT_BOOL* required);
-  // Runs query and builds its result-set array into *out as its rows are read: VT_EMPTY when
-  // there are none. False with *out untouched on an engine failure (recorded) or when the
-  // rows do not fit in memory (not recorded).
+  // Walks rows from its first row to its end into *out: VT_EMPTY when there is none, else
+  // the result-set array. False with *out untouched on an engine failure (recorded).
+  bool BuildResultSetArray(CDaoRecordset& rows, Variant* out);
+  // Opens query as a snapshot and builds its result-set array into *out. False with *out
+  // untouched on an engine failure (recorded) or when the rows do not fit in memory (not
+  // recorded).
   bool ReadQueryRows(CDaoQueryDef& query, Variant* out);
   bool RunSql(const Bstr& sql, Variant* out);
   bool RunSavedQuery(const Bstr& name, const Variant& parameters, Variant* out);

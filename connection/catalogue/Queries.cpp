@@ -1,3 +1,4 @@
+#include <new>
 #include <vector>
 
 #include "automation/SafeArray.h"
@@ -5,7 +6,8 @@
 #include "connection/Connection.h"
 #include "engine/recordsets/QueryDef.h"
 
-// Both run on a query definition of their own, so the open tables keep their places.
+// Both run on a query definition and a snapshot of their own, so the open tables keep their
+// places.
 
 namespace vorlix {
 namespace {
@@ -19,6 +21,19 @@ bool IsParameterArray(const Variant& parameters) {
 }
 
 }  // namespace
+
+bool CDBConnection::ReadQueryRows(CDaoQueryDef& query, Variant* out) {
+  try {
+    // Closed when this returns, before the caller closes the query it reads.
+    CDaoRecordset rows(&database_);
+    if (!Capture([&] { rows.Open(&query, dbOpenSnapshot, 0); })) return false;
+    return BuildResultSetArray(rows, out);
+  } catch (const std::bad_alloc&) {
+    // Rows too many to hold, in the snapshot or in the array, fail this call alone: it is not
+    // the engine's failure, so nothing is recorded, and what was read is freed.
+    return false;
+  }
+}
 
 HRESULT CDBConnection::SQL(const Bstr& sSql, Variant* pvRecordArray, VARIANT_BOOL* bSuccess) {
   return Call([&] { return RunSql(sSql, pvRecordArray); }, bSuccess);

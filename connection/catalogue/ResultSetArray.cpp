@@ -1,11 +1,9 @@
-#include <new>
 #include <utility>
 #include <vector>
 
 #include "automation/SafeArray.h"
 #include "connection/Connection.h"
 #include "engine/DaoInfo.h"
-#include "engine/recordsets/QueryDef.h"
 
 namespace vorlix {
 namespace {
@@ -15,38 +13,43 @@ constexpr char16_t kNewRecord[] = u"*NewRecord*";
 
 }  // namespace
 
-bool CDBConnection::ReadQueryRows(CDaoQueryDef& query, Variant* out) {
-  try {
-    std::vector<Variant> names;  // as the array carries them: none for a one-field result
+bool CDBConnection::BuildResultSetArray(CDaoRecordset& rows, Variant* out) {
+  return Capture([&] {
+    if (rows.IsEOF() && rows.IsBOF()) {
+      *out = Variant();
+      return true;
+    }
+    const int16_t count = rows.GetFieldCount();
+    // The names as the array carries them, read once: a snapshot's fields do not change
+    // while it is walked.
+    std::vector<Variant> names;
+    CDaoFieldInfo info;
+    for (int16_t i = 0; i < count && count != 1; ++i) {
+      rows.GetFieldInfo(i, info, AFX_DAO_PRIMARY_INFO);
+      names.push_back(Variant::Str(std::move(info.m_strName)));
+    }
+    // Gathered first and moved into the array whole, so the array is made once at its final
+    // size. Room for every row is made at once: a snapshot (what SQL and Query walk) knows its
+    // count without a statement, and a vector left to grow would move every element again at
+    // each doubling and need up to twice the room on the way.
+    const size_t perRow = count == 1 ? 1 : 1 + 2 * static_cast<size_t>(count);
     std::vector<Variant> elements;
-    const bool read = Capture([&] {
-      query.EachRow(
-          [&](const std::vector<RecordField>& fields) {
-            for (size_t i = 0; i < fields.size() && fields.size() != 1; ++i)
-              names.push_back(Variant::Str(Bstr(fields[i].info.m_strName)));
-          },
-          [&](std::vector<Variant>& values) {
-            // A one-field result is its bare values: no marker, no names.
-            if (values.size() == 1) {
-              elements.push_back(std::move(values[0]));
-              return;
-            }
-            elements.push_back(Variant::Str(kNewRecord));
-            for (size_t i = 0; i < values.size(); ++i) {
-              elements.push_back(names[i]);
-              elements.push_back(std::move(values[i]));
-            }
-          });
-    });
-    if (!read) return false;
-    *out = elements.empty() ? Variant()
-                            : Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(elements)));
+    elements.reserve(static_cast<size_t>(rows.GetRecordCount()) * perRow);
+    for (rows.MoveFirst(); !rows.IsEOF(); rows.MoveNext()) {
+      // A one-field result is its bare values: no marker, no names.
+      if (count == 1) {
+        elements.push_back(rows.GetFieldValue(0));
+        continue;
+      }
+      elements.push_back(Variant::Str(kNewRecord));
+      for (int16_t i = 0; i < count; ++i) {
+        elements.push_back(names[i]);
+        elements.push_back(rows.GetFieldValue(i));
+      }
+    }
+    *out = Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(elements)));
     return true;
-  } catch (const std::bad_alloc&) {
-    // Rows too many to hold fail this call alone: it is not the engine's failure, so nothing
-    // is recorded, and what was read is freed.
-    return false;
-  }
+  });
 }
 
 }  // namespace vorlix

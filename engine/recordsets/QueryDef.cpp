@@ -2,7 +2,6 @@
 
 #include "engine/DaoException.h"
 #include "engine/database/DatabaseInternal.h"
-#include "engine/recordsets/ColumnValue.h"
 #include "engine/recordsets/LinkedSql.h"
 #include "engine/recordsets/PreparedSql.h"
 #include "engine/recordsets/SavedQueries.h"
@@ -144,31 +143,13 @@ void CDaoQueryDef::Execute(int) {
   recordsAffected_ = static_cast<int32_t>(RunAction(*database_, stmt, text_.sql).affected);
 }
 
-Statement CDaoQueryDef::PrepareReading() {
+ResultSet CDaoQueryDef::Rows() {
   Statement stmt = Prepare();
   if (stmt.ColumnCount() == 0 || !stmt.ReadsOnly()) {
     ThrowDao(dao_error::kInvalidOperation,
              "Only a statement that reads rows can be opened as a recordset: " + sql_);
   }
-  return stmt;
-}
-
-ResultSet CDaoQueryDef::Rows() {
-  Statement stmt = PrepareReading();
   return ReadResultSet(stmt);
-}
-
-void CDaoQueryDef::EachRow(const std::function<void(const std::vector<RecordField>&)>& start,
-                           const std::function<void(std::vector<Variant>&)>& each) {
-  Statement stmt = PrepareReading();
-  const std::vector<RecordField> fields = ResultFields(stmt, ResultRows());
-  start(fields);
-  std::vector<Variant> values(fields.size());
-  while (stmt.Step()) {
-    for (size_t c = 0; c < fields.size(); ++c)
-      values[c] = ToVariant(stmt.Cell(static_cast<int>(c)), fields[c].type);
-    each(values);
-  }
 }
 
 }  // namespace vorlix

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,11 +69,6 @@ class CDaoQueryDef : public CDaoDatabase::Dependent {
   // For CDaoRecordset: runs a row-returning statement and returns all its rows. Raises as
   // Execute does, and 3219 for a statement that changes the database.
   ResultSet Rows();
-  // Runs a row-returning statement as Rows does, without holding its rows: start gets the
-  // result's fields (a computed column reported as Memo), then each gets every row's values
-  // as fields of their types read them, for the taking. Raises as Rows does, also mid-way.
-  void EachRow(const std::function<void(const std::vector<RecordField>&)>& start,
-               const std::function<void(std::vector<Variant>&)>& each);
 
   void OnDatabaseClose() noexcept override { Close(); }
 
@@ -82,8 +76,6 @@ class CDaoQueryDef : public CDaoDatabase::Dependent {
   void RequireOpen() const;
   void SetText(std::string sql);
   Statement Prepare();
-  // Prepare, refusing a statement that does not only read rows (3219).
-  Statement PrepareReading();
 
   CDaoDatabase* database_;
   bool open_ = false;

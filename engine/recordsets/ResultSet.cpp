@@ -88,9 +88,12 @@ int16_t CodeOfStorage(const ResultRows& rows, size_t column) {
 
 }  // namespace
 
-std::vector<RecordField> ResultFields(const Statement& stmt, const ResultRows& rows) {
-  std::vector<RecordField> fields;
-  for (int c = 0; c < stmt.ColumnCount(); ++c) {
+ResultSet ReadResultSet(Statement& stmt) {
+  const int columns = stmt.ColumnCount();
+  ResultSet result{{}, ResultRows(static_cast<size_t>(columns))};
+  while (stmt.Step())
+    result.rows.Append(stmt);
+  for (int c = 0; c < columns; ++c) {
     RecordField f;
     f.name = stmt.ColumnName(c);
     const Statement::Origin origin = stmt.ColumnOrigin(c);
@@ -99,7 +102,7 @@ std::vector<RecordField> ResultFields(const Statement& stmt, const ResultRows& r
     if (fromTable) dt = ParseDeclaredType(origin.declaredType);
     f.type = fromTable ? dt.type : nullptr;
     f.autoIncrement = fromTable && dt.autoIncrement;
-    const FieldType* reported = f.type ? f.type : FieldTypeByCode(CodeOfStorage(rows, c));
+    const FieldType* reported = f.type ? f.type : FieldTypeByCode(CodeOfStorage(result.rows, c));
     f.info.m_strName = Bstr::FromUtf8Lossy(f.name);
     f.info.m_nType = reported->code;
     f.info.m_lSize = f.type ? dt.size : reported->size;
@@ -110,17 +113,9 @@ std::vector<RecordField> ResultFields(const Statement& stmt, const ResultRows& r
       f.info.m_strSourceField = Bstr::FromUtf8Lossy(origin.column);
       f.info.m_strSourceTable = Bstr::FromUtf8Lossy(origin.table);
     }
-    fields.push_back(std::move(f));
+    result.fields.push_back(std::move(f));
   }
-  return fields;
-}
-
-ResultSet ReadResultSet(Statement& stmt) {
-  ResultRows rows(static_cast<size_t>(stmt.ColumnCount()));
-  while (stmt.Step())
-    rows.Append(stmt);
-  std::vector<RecordField> fields = ResultFields(stmt, rows);
-  return ResultSet{std::move(fields), std::move(rows)};
+  return result;
 }
 
 }  // namespace vorlix

@@ -71,12 +71,9 @@ struct ResultSet {
   ResultRows rows;
 };
 
-// The result columns of stmt as fields. A column taken straight from a table column has that
-// column's field type; any other column is computed (type nullptr) and reported by the storage
-// class of its first value in rows that is not Null (Memo when there is none).
-std::vector<RecordField> ResultFields(const Statement& stmt, const ResultRows& rows);
-
-// Steps stmt to its end, holding every row.
+// Steps stmt to its end. A column taken straight from a table column has that column's field
+// type; any other column is computed and reported by the storage class of its first value
+// that is not Null (Memo when there is none).
 ResultSet ReadResultSet(Statement& stmt);
 
 }  // namespace vorlix

@@ -163,8 +163,8 @@ TEST_F(QueriesTest, AResultTooLargeToHoldFailsAndTheConnectionGoesOn) {
   Sql(path_,
       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000)"
       " INSERT INTO Towns SELECT 'Town', 'City' FROM n");
-  // Room for part of the rows' array, then for hardly any of it: the call fails wherever the
-  // rows run out of room.
+  // The first leaves room for the snapshot's rows, not for an array of nine elements a row;
+  // the second not even for the snapshot.
   for (size_t bytesPerRow : {128, 16}) {
     AllocationLimit limit(5000 * bytesPerRow);
     Variant out = Untouched();
