@@ -2,6 +2,7 @@
 // and runtime directory in a temporary folder, the script's files in its working folder.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -203,6 +204,25 @@ GetVorlixVersion
   const ShellRun open = Shell("-c \"SELECT 'x;\"");
   EXPECT_EQ(open.output, "the input ends inside a quote of an SQL statement; it did not run\n");
   EXPECT_EQ(open.status, 1);
+}
+
+TEST_F(ShellProcessTest, HelpAndVersionAnswerWithoutCreatingAnObject) {
+  const ShellRun help = Shell("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.output.starts_with("Usage: vorlix [--echo] [--strict] [--progid PROGID]"))
+      << help.output;
+  EXPECT_NE(help.output.find("\n  -c CALLS "), std::string::npos) << help.output;
+  EXPECT_EQ(Shell("-h").output, help.output);
+  const ShellRun wrong = Shell("--bogus");
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_EQ(wrong.output, help.output);
+  // The server's version and the shell's come from one source.
+  const ShellRun version = Shell("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ("vorlix-server " + version.output.substr(version.output.find(' ') + 1),
+            test::RunCapturing(VORLIX_SERVER_PATH, {"--version"}).out);
+  EXPECT_TRUE(version.output.starts_with("vorlix ")) << version.output;
+  EXPECT_NE(access(folder_.SocketPath().c_str(), F_OK), 0) << "a server was started";
 }
 
 TEST_F(ShellProcessTest, DotOpenOpensAFileAsOpenDoes) {
