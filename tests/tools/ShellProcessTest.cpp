@@ -174,7 +174,7 @@ GetVorlixVersion
   const std::string schema = run.output.substr(run.output.find("CREATE TABLE"));
   EXPECT_EQ(run.output.substr(0, run.output.find("time: ") + 6),
             "true\ntrue\nbReadOnly: false\n"
-            "Grace\n"
+            "Name\n-----\nGrace\n"                        // a sole column keeps its name
             "false\npiCount: 0\nno error was recorded\n"  // Count without a table: a call
             "People\n" +
                 schema.substr(0, schema.find(";\n") + 2) +
@@ -193,7 +193,7 @@ GetVorlixVersion
       << run.output;
   // The end of the input ends a statement, unless it ends inside a quote.
   const ShellRun ended = Shell("-c 'OpenForWrite \"q.vdb\"; SELECT 6 * 7'");
-  EXPECT_EQ(ended.output, "true\nbReadOnly: false\n42\n");
+  EXPECT_EQ(ended.output, "true\nbReadOnly: false\n6 * 7\n-----\n42\n");
   EXPECT_EQ(ended.status, 0);
   const ShellRun closed = Shell("-c 'SELECT 6 * 7;'");
   EXPECT_EQ(closed.output, "no database is open for SQL (Open or OpenForWrite one)\n");
@@ -204,6 +204,33 @@ GetVorlixVersion
   const ShellRun open = Shell("-c \"SELECT 'x;\"");
   EXPECT_EQ(open.output, "the input ends inside a quote of an SQL statement; it did not run\n");
   EXPECT_EQ(open.status, 1);
+}
+
+TEST_F(ShellProcessTest, IndexesListsEachTablesIndexesAndKeepsTheCurrentTable) {
+  std::ofstream(work_.Path("indexes.vsh")) <<
+      R"(CreateDatabase "i.vdb"; OpenForWrite "i.vdb"
+CreateTable "People" ["*RTLB*", "ID", "LONG", false, empty, "I", true, true, "*RTLE*", "*RTLB*", "Name", "TEXT", 40, false, empty, "*RTLE*"]
+CreateIndex "People" "Name" false false
+CREATE TABLE Plain (X LONG);
+INSERT INTO People (ID, Name) VALUES (1, 'Ada'); INSERT INTO People (ID, Name) VALUES (2, 'Grace');
+.indexes
+TableIsReady
+Table "People" "Name"; Seek "Grace"
+.indexes Plain
+.indexes people
+GetCurrentTable; GetCurrentIndex; GetRecord
+.indexes Peple
+)";
+  const ShellRun run = Shell("indexes.vsh");
+  EXPECT_EQ(run.status, 1);
+  const std::string calls = "true\ntrue\nbReadOnly: false\ntrue\ntrue\n";
+  const std::string seek = "true\ntrue\npvReturnArray:\n  ID    2\n  Name  \"Grace\"\n";
+  // Tables that were not open before are closed again, and the current one stays current on
+  // its index and record.
+  EXPECT_EQ(run.output, calls + "People  ID\nPeople  Name\ntrue\n" + seek +
+                            "ID\nName\n\"People\"\n\"Name\"\ntrue\npvRecordArray:\n  ID    2\n"
+                            "  Name  \"Grace\"\n"
+                            "indexes.vsh:12: no table Peple, did you mean People?\n");
 }
 
 TEST_F(ShellProcessTest, HelpAndVersionAnswerWithoutCreatingAnObject) {
