@@ -175,8 +175,9 @@ bool Session::Schema(const Words& words, const std::string& where) {
 }
 
 // The object reports the indexes of its current table only, so each table is made current in
-// turn: Table without an index name keeps a table's index and position. The table that was
-// current is made current again; a table that was not open before stays open, behind it.
+// turn: Table without an index name keeps a table's index and position. Then the table that was
+// current is made current again, and a table opened here stays open behind it; when none was
+// open, all are closed again.
 bool Session::Indexes(const Words& words, const std::string& where) {
   std::vector<std::string> tables;
   if (!TablesNamed(words, &tables, where)) return true;
