@@ -17,7 +17,8 @@
 //
 // --help holds the usage lines, the first paragraph of DESCRIPTION, and the whole of OPTIONS
 // and EXIT STATUS under headings ("Options:"); the page holds everything.
-#include <cstdio>
+#include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
