@@ -22,7 +22,7 @@ enum class ServerAction { kServe, kRegister, kUnregister, kHelp, kVersion, kStat
 ServerAction ParseArguments(const std::vector<std::string>& arguments, std::string* unknown);
 
 // The usage text that --help prints to standard output and a usage error to standard error:
-// the synopsis and options of the manual page vorlix-server(1), made from the same source.
+// the usage part of the manual page vorlix-server(1), made from the same source.
 const char* Usage();
 
 // "vorlix-server <version>" and a newline: what --version prints.

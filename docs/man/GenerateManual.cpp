@@ -15,8 +15,8 @@
 // Any other run of lines is a paragraph; blank lines end blocks. Inline, `code` is bold and
 // *word* italic on the page; --help shows both as plain text. In SYNOPSIS each line is a usage.
 //
-// --help holds the usage lines, the first paragraph of DESCRIPTION, and the whole of OPTIONS
-// and EXIT STATUS under headings ("Options:"); the page holds everything.
+// --help holds the usage lines, the first paragraph of DESCRIPTION, and the whole of OPTIONS,
+// ENVIRONMENT and EXIT STATUS under headings ("Options:"); the page holds everything.
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -229,7 +229,7 @@ std::string HelpText(const Source& source) {
     }
   }
   out += '\n' + HelpBlocks({description->blocks[0]});
-  for (const char* name : {"OPTIONS", "EXIT STATUS"}) {
+  for (const char* name : {"OPTIONS", "ENVIRONMENT", "EXIT STATUS"}) {
     const Section* section = Find(source, name);
     if (!section) continue;
     // "EXIT STATUS" as the heading "Exit status:".
