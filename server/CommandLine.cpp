@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "automation/AsciiCase.h"
+#include "server/HelpText.h"
 
 namespace vorlix {
 namespace {
@@ -59,32 +60,11 @@ ServerAction ParseArguments(const std::vector<std::string>& arguments, std::stri
 }
 
 const char* Usage() {
-  return "Usage: vorlix-server [-Embedding]\n"
-         "       vorlix-server /RegServer | /UnregServer\n"
-         "       vorlix-server --status\n"
-         "       vorlix-server --help | --version\n"
-         "\n"
-         "Serves Vorlix.DBConnection and Vorlix.DaoStatus objects to this user's clients on the\n"
-         "socket in the runtime directory, and ends by itself once they have all left. Clients\n"
-         "start it when they need it, once it is registered.\n"
-         "\n"
-         "  -Embedding    serve; what a client passes when it starts the server\n"
-         "  /RegServer    register this program in the user's registry file, so that clients\n"
-         "                start it\n"
-         "  /UnregServer  remove that registration\n"
-         "  --status      say whether a server runs for this user: its pid, uptime, clients,\n"
-         "                objects and open databases; exit status 3 when none runs\n"
-         "  -h, --help    print this text\n"
-         "  --version     print the version\n"
-         "\n"
-         "RegServer and UnregServer may follow a \"-\" as well, in any letter case.\n"
-         "\n"
-         "A server logs to standard error, or to server.log in the runtime directory when that\n"
-         "leads nowhere; with VORLIX_LOG=debug in its environment, one line per call too.\n";
+  return kHelpText;
 }
 
 std::string VersionLine() {
-  return "vorlix-server " VORLIX_VERSION "\n";
+  return std::string("vorlix-server ") + kVersion + "\n";
 }
 
 }  // namespace vorlix

@@ -21,7 +21,8 @@ enum class ServerAction { kServe, kRegister, kUnregister, kHelp, kVersion, kStat
 //    *unknown is set to it: a mistyped option must not start a server nobody asked for.
 ServerAction ParseArguments(const std::vector<std::string>& arguments, std::string* unknown);
 
-// The usage text that --help prints to standard output and a usage error to standard error.
+// The usage text that --help prints to standard output and a usage error to standard error:
+// the usage part of the manual page vorlix-server(1), made from the same source.
 const char* Usage();
 
 // "vorlix-server <version>" and a newline: what --version prints.

@@ -2,6 +2,7 @@
 // and runtime directory in a temporary folder, the script's files in its working folder.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -173,7 +174,7 @@ GetVorlixVersion
   const std::string schema = run.output.substr(run.output.find("CREATE TABLE"));
   EXPECT_EQ(run.output.substr(0, run.output.find("time: ") + 6),
             "true\ntrue\nbReadOnly: false\n"
-            "Grace\n"
+            "Name\n-----\nGrace\n"                        // a sole column keeps its name
             "false\npiCount: 0\nno error was recorded\n"  // Count without a table: a call
             "People\n" +
                 schema.substr(0, schema.find(";\n") + 2) +
@@ -192,7 +193,7 @@ GetVorlixVersion
       << run.output;
   // The end of the input ends a statement, unless it ends inside a quote.
   const ShellRun ended = Shell("-c 'OpenForWrite \"q.vdb\"; SELECT 6 * 7'");
-  EXPECT_EQ(ended.output, "true\nbReadOnly: false\n42\n");
+  EXPECT_EQ(ended.output, "true\nbReadOnly: false\n6 * 7\n-----\n42\n");
   EXPECT_EQ(ended.status, 0);
   const ShellRun closed = Shell("-c 'SELECT 6 * 7;'");
   EXPECT_EQ(closed.output, "no database is open for SQL (Open or OpenForWrite one)\n");
@@ -203,6 +204,52 @@ GetVorlixVersion
   const ShellRun open = Shell("-c \"SELECT 'x;\"");
   EXPECT_EQ(open.output, "the input ends inside a quote of an SQL statement; it did not run\n");
   EXPECT_EQ(open.status, 1);
+}
+
+TEST_F(ShellProcessTest, IndexesListsEachTablesIndexesAndKeepsTheCurrentTable) {
+  std::ofstream(work_.Path("indexes.vsh")) <<
+      R"(CreateDatabase "i.vdb"; OpenForWrite "i.vdb"
+CreateTable "People" ["*RTLB*", "ID", "LONG", false, empty, "I", true, true, "*RTLE*", "*RTLB*", "Name", "TEXT", 40, false, empty, "*RTLE*"]
+CreateIndex "People" "Name" false false
+CREATE TABLE Plain (X LONG);
+INSERT INTO People (ID, Name) VALUES (1, 'Ada'); INSERT INTO People (ID, Name) VALUES (2, 'Grace');
+.indexes
+TableIsReady
+Table "People" "Name"; Seek "Grace"
+.indexes Plain
+.indexes people
+GetCurrentTable; GetCurrentIndex; GetRecord
+.indexes Peple
+)";
+  const ShellRun run = Shell("indexes.vsh");
+  EXPECT_EQ(run.status, 1);
+  const std::string calls = "true\ntrue\nbReadOnly: false\ntrue\ntrue\n";
+  const std::string seek = "true\ntrue\npvReturnArray:\n  ID    2\n  Name  \"Grace\"\n";
+  // Tables that were not open before are closed again, and the current one stays current on
+  // its index and record.
+  EXPECT_EQ(run.output, calls + "People  ID\nPeople  Name\ntrue\n" + seek +
+                            "ID\nName\n\"People\"\n\"Name\"\ntrue\npvRecordArray:\n  ID    2\n"
+                            "  Name  \"Grace\"\n"
+                            "indexes.vsh:12: no table Peple, did you mean People?\n");
+}
+
+TEST_F(ShellProcessTest, HelpAndVersionAnswerWithoutCreatingAnObject) {
+  const ShellRun help = Shell("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.output.starts_with("Usage: vorlix [--echo] [--strict] [--progid PROGID]"))
+      << help.output;
+  EXPECT_NE(help.output.find("\n  -c CALLS "), std::string::npos) << help.output;
+  EXPECT_EQ(Shell("-h").output, help.output);
+  const ShellRun wrong = Shell("--bogus");
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_EQ(wrong.output, help.output);
+  // The server's version and the shell's come from one source.
+  const ShellRun version = Shell("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ("vorlix-server " + version.output.substr(version.output.find(' ') + 1),
+            test::RunCapturing(VORLIX_SERVER_PATH, {"--version"}).out);
+  EXPECT_TRUE(version.output.starts_with("vorlix ")) << version.output;
+  EXPECT_NE(access(folder_.SocketPath().c_str(), F_OK), 0) << "a server was started";
 }
 
 TEST_F(ShellProcessTest, DotOpenOpensAFileAsOpenDoes) {

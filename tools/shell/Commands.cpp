@@ -38,6 +38,7 @@ const Session::CommandInfo Session::kCommands[] = {
     {"history", "", "list the lines of this session; !n runs line n again", &Session::History, 0},
     {"import", "FILE TABLE", "append the rows of a CSV file whose header row names the fields",
      &Session::Import, 2},
+    {"indexes", "[TABLE]", "list the indexes of the tables, or of one table", &Session::Indexes, 1},
     {"mode", "table|csv|tsv|json|line", "how the rows of SQL lines are shown", &Session::Mode, 1},
     {"once", "FILE", "write the answer of the next statement to FILE", &Session::Once, 1},
     {"open", "FILE", "open a database file for reading and writing, as Open FILE false false",
@@ -136,20 +137,25 @@ bool Session::Tables(const Words&, const std::string& where) {
   return true;
 }
 
+bool Session::TablesNamed(const Words& words, std::vector<std::string>* tables,
+                          const std::string& where) {
+  if (!ListTables(tables, &where)) return false;
+  if (words.empty()) return true;
+  const auto named = std::find_if(tables->begin(), tables->end(),
+                                  [&](const std::string& t) { return EqualNoCase(t, words[0]); });
+  if (named == tables->end()) {
+    Fail(where + "no table " + words[0] + DidYouMean(words[0], *tables, ""));
+    return false;
+  }
+  *tables = {*named};
+  return true;
+}
+
 // The definitions come from the database file's own catalogue, read with SQL: they are what
 // other programs reading the file see.
 bool Session::Schema(const Words& words, const std::string& where) {
   std::vector<std::string> tables;
-  if (!ListTables(&tables, &where)) return true;
-  if (!words.empty()) {
-    const auto named = std::find_if(tables.begin(), tables.end(),
-                                    [&](const std::string& t) { return EqualNoCase(t, words[0]); });
-    if (named == tables.end()) {
-      Fail(where + "no table " + words[0] + DidYouMean(words[0], tables, ""));
-      return true;
-    }
-    tables = {*named};
-  }
+  if (!TablesNamed(words, &tables, where)) return true;
   for (const std::string& table : tables) {
     const std::optional<Bstr> sql = Bstr::FromUtf8(
         "SELECT sql FROM sqlite_master WHERE type IN ('table', 'index') AND sql IS NOT NULL "
@@ -165,6 +171,50 @@ bool Session::Schema(const Words& words, const std::string& where) {
     for (const std::vector<Variant>& row : QueryRows(result.outs[0]).rows)
       Out() << PlainText(row[0]) << ";\n";
   }
+  return true;
+}
+
+// The object reports the indexes of its current table only, so each table is made current in
+// turn: Table without an index name keeps a table's index and position. Then the table that was
+// current is made current again, and a table opened here stays open behind it; when none was
+// open, all are closed again.
+bool Session::Indexes(const Words& words, const std::string& where) {
+  std::vector<std::string> tables;
+  if (!TablesNamed(words, &tables, where)) return true;
+  InvokeResult current, none;
+  if (!CallMethod("GetCurrentTable", {}, &current, where) ||
+      !CallMethod("TableIsReady", {}, &none, where)) {
+    return true;
+  }
+  std::vector<std::vector<std::string>> lines;
+  for (const std::string& table : tables) {
+    InvokeResult made, listed;
+    if (!CallMethod("Table", {Variant::Str(Bstr::FromUtf8Lossy(table)), Variant::Str(Bstr())},
+                    &made, where) ||
+        !CallMethod("ListIndexes", {}, &listed, where)) {
+      break;
+    }
+    if (AnsweredFalse(made) || AnsweredFalse(listed) || listed.outs.size() != 1 ||
+        !listed.outs[0].IsArray() || listed.outs[0].AsArray().ElementType() != VT_VARIANT) {
+      const std::string reason = RecordedError();
+      Fail(where + "cannot list the indexes of " + table + (reason.empty() ? "" : ": " + reason));
+      continue;
+    }
+    for (const Variant& index : listed.outs[0].AsArray().Elements()) {
+      if (words.empty()) {
+        lines.push_back({table, PlainText(index)});
+      } else {
+        lines.push_back({PlainText(index)});
+      }
+    }
+  }
+  InvokeResult restored;
+  if (none.result.vt() == VT_BOOL && none.result.AsBool()) {
+    CallMethod("CloseAllTables", {}, &restored, where);
+  } else if (current.result.vt() == VT_BSTR && !current.result.AsBstr().view().empty()) {
+    CallMethod("Table", {current.result, Variant::Str(Bstr())}, &restored, where);
+  }
+  Out() << AlignedColumns({}, lines, "");
   return true;
 }
 

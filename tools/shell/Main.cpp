@@ -10,6 +10,7 @@
 #include <string>
 
 #include "client/CreateObject.h"
+#include "tools/HelpText.h"
 #include "tools/shell/LineEditor.h"
 #include "tools/shell/Session.h"
 #include "tools/shell/SqlLines.h"
@@ -17,26 +18,24 @@
 namespace vorlix::shell {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: vorlix [--echo] [--strict] [--progid PROGID] [-c \"call; call\" | SCRIPT | -]\n"
-    "  --echo    print each line before its answer\n"
-    "  --strict  a call answering false (or a failed Open) counts as failed\n"
-    "  --progid  the class to create (default Vorlix.DBConnection)\n"
-    "Without -c or SCRIPT, reads the terminal (or standard input). Exit status 1 when a line\n"
-    "of a script or -c failed, 2 when the object could not be created.\n";
-
 struct Arguments {
   SessionOptions options;
   std::string progid = "Vorlix.DBConnection";
   std::string command;  // -c
   bool hasCommand = false;
-  std::string script;  // a file, or "" for standard input
+  std::string script;    // a file, or "" for standard input
+  bool help = false;     // --help or -h: print the usage and end
+  bool version = false;  // --version: print the version and end
 };
 
 bool ParseArguments(int argc, char** argv, Arguments* a) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--echo") {
+    if (arg == "--help" || arg == "-h") {
+      a->help = true;
+    } else if (arg == "--version") {
+      a->version = true;
+    } else if (arg == "--echo") {
       a->options.echo = true;
     } else if (arg == "--strict") {
       a->options.strict = true;
@@ -105,8 +104,17 @@ void RunTerminal(Session& session) {
 int Main(int argc, char** argv) {
   Arguments a;
   if (!ParseArguments(argc, argv, &a)) {
-    std::cerr << kUsage;
+    std::cerr << kHelpText;
     return 2;
+  }
+  // Asking how the program works never creates an object, nor starts a server.
+  if (a.help) {
+    std::cout << kHelpText;
+    return 0;
+  }
+  if (a.version) {
+    std::cout << "vorlix " << kVersion << '\n';
+    return 0;
   }
   std::ifstream file;
   if (!a.script.empty()) {

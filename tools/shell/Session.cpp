@@ -184,6 +184,11 @@ void Session::RunSql(const std::string& statement, const std::string& where) {
     return;
   }
   const bool rows = ReturnsRows(statement);
+  if (rows && HasCursor()) {
+    ResultSet set;
+    if (CursorRows(std::move(*sql), &set, where)) Out() << FormatRows(set, format_);
+    return;
+  }
   InvokeResult result;
   if (!CallMethod(rows ? "SQL" : "CommandWithRecords", {Variant::Str(std::move(*sql))}, &result,
                   where)) {

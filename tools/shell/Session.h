@@ -69,6 +69,12 @@ class Session {
   // Adds text to the pending SQL and runs each statement it completes; false to quit.
   bool ContinueSql(const std::string& text, const std::string& where);
   void RunSql(const std::string& statement, const std::string& where);
+  // Whether the object has the extension interface's cursor, whose column description names
+  // every column of a statement's rows.
+  bool HasCursor() const;
+  // The rows of a statement through a cursor, read in batches and closed again (SqlCursor.cpp);
+  // false, with the failure reported, when the statement or a batch failed.
+  bool CursorRows(Bstr sql, ResultSet* rows, const std::string& where);
   void Call(const Statement& call, const std::string& where);
   // Whether a call answered the Boolean false: how methods report that they did not do it.
   static bool AnsweredFalse(const InvokeResult& result) {
@@ -99,6 +105,7 @@ class Session {
   bool OpenFile(const Words& words, const std::string& where);
   bool Tables(const Words& words, const std::string& where);
   bool Schema(const Words& words, const std::string& where);
+  bool Indexes(const Words& words, const std::string& where);
   bool Mode(const Words& words, const std::string& where);
   bool Headers(const Words& words, const std::string& where);
   bool Output(const Words& words, const std::string& where);
@@ -106,6 +113,9 @@ class Session {
   bool Timer(const Words& words, const std::string& where);
   bool Bail(const Words& words, const std::string& where);
   bool Import(const Words& words, const std::string& where);  // Import.cpp
+  // The user tables into *tables, or with a word the one it names in any letter case; false,
+  // with the failure reported, when there are none to list or no table is so named.
+  bool TablesNamed(const Words& words, std::vector<std::string>* tables, const std::string& where);
   // The fields of the current table (Structure); none when there is no current table.
   std::vector<std::string> FieldNames(const std::string& where);
   // Reads "on" or "off" into *flag; reports anything else.
