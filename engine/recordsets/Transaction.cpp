@@ -40,6 +40,10 @@ void CDaoTransaction::Rollback() {
   database_->SchemaChanged();
 }
 
+void CDaoTransaction::EndIfRolledBack() noexcept {
+  if (active_ && !database_->Db().InTransaction()) OnDatabaseClose();
+}
+
 void CDaoTransaction::OnDatabaseClose() noexcept {
   End();
   AbandonEditLock(*database_);
