@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -36,10 +37,17 @@
 
 namespace vorlix {
 
+// How a long call shares the thread it runs on, for the server: a Yielder, called every few
+// thousand steps of a running statement, may run other work meanwhile and answers true when the
+// call is to stop; a Stopper asks the call under way on the connection to stop and answers
+// whether there was one. Without them (in-process) statements run to their end.
+using Yielder = std::function<bool()>;
+using Stopper = std::function<bool()>;
+
 class CDBConnection {
  public:
   // sleep makes the pauses of the lock-retry policy.
-  explicit CDBConnection(Sleeper sleep = SleepFor);
+  explicit CDBConnection(Sleeper sleep = SleepFor, Yielder yield = {}, Stopper stop = {});
   // Closes the cursors, rolls back the transaction, releases every open table, then closes the
   // database (the members' order).
   ~CDBConnection() = default;
@@ -267,6 +275,10 @@ class CDBConnection {
   // VARIANT array of parameter arrays, all in one transaction: every row is kept, or none.
   HRESULT ExecuteMany(const Bstr& sSql, const Variant& pvRows, int32_t* plRowsAffected,
                       VARIANT_BOOL* bSuccess);
+  // Asks the call under way on this connection to stop (its statement then fails with 3059);
+  // -1 when there was one. It comes while that call is suspended, so it touches nothing else,
+  // the error record included.
+  HRESULT Cancel(VARIANT_BOOL* bCancelled);
 
  private:
   using TableList = std::list<std::unique_ptr<CDaoRecordset>>;
@@ -286,8 +298,8 @@ class CDBConnection {
   bool Enter(ErrorFlag flag, int checks);
   bool StatusUsable() const;
   // The failure capture: runs work (returning void or bool); an engine failure it raises is
-  // recorded and released, and the result is false. Otherwise the result is work's (true for
-  // void).
+  // recorded and released (with the transaction, when the engine rolled it back), and the
+  // result is false. Otherwise the result is work's (true for void).
   template <typename Work>
   bool Capture(Work work) {
     try {
@@ -298,6 +310,7 @@ class CDBConnection {
         return work();
       }
     } catch (const CDaoException& failure) {
+      transaction_.EndIfRolledBack();
       RecordError(failure);
       return false;
     }
@@ -399,6 +412,7 @@ class CDBConnection {
   bool errorFlag_ = false;
   // The pauses of RetryOnLock for the record writers.
   Sleeper sleep_;
+  Stopper stop_;
   // After the database, so that they end before it closes; the cursors first.
   CDaoTransaction transaction_{&database_};
   std::map<int32_t, std::unique_ptr<ClientStatement>> cursors_;

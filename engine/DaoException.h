@@ -23,6 +23,7 @@ inline constexpr int32_t kReadOnly = 3027;
 inline constexpr int32_t kInvalidPath = 3044;
 inline constexpr int32_t kCannotOpen = 3051;
 inline constexpr int32_t kNeedsIndex = 3019;
+inline constexpr int32_t kCancelled = 3059;  // the client cancelled the call, or went away
 inline constexpr int32_t kNoPendingUpdate = 3020;
 inline constexpr int32_t kNoCurrentRecord = 3021;
 inline constexpr int32_t kTooFewParameters = 3061;

@@ -126,6 +126,10 @@ struct TypeLibrary {
 inline constexpr Guid kAppId = {
     0x0C990919, 0x73E0, 0x4399, {0x85, 0x34, 0xB3, 0x55, 0x60, 0x0B, 0x9A, 0xD2}};
 
+// Cancel is answered apart from every other method: never queued behind the call it stops, and
+// from any connection of the client's process, not only the one that created the object.
+inline constexpr DISPID kCancelDispid = 1008;
+
 namespace interface_table {
 
 using enum ParamType;
@@ -402,6 +406,11 @@ inline constexpr Method kExtensionMethods[] = {
      "changed.",
      {In(kBstr, "sSql"), In(kVariant, "pvRows"), Out(kLong, "plRowsAffected"),
       Retval(kBool, "bSuccess")}},
+    {kCancelDispid,
+     "Cancel",
+     "Asks the call running on this object to stop: its statement fails with 3059. Answers at "
+     "once, from any connection of the same client process; 0 when no call was running.",
+     {Retval(kBool, "bCancelled")}},
 };
 
 inline constexpr Method kStatusMethods[] = {

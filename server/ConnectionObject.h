@@ -18,8 +18,10 @@ class ConnectionObject final : public DispatchObject<IDBConnection> {
  private:
   ~ConnectionObject() override = default;
 
-  // The record writers' pauses between lock-retry attempts hand the loop to other clients.
-  CDBConnection connection_{PausableCalls::Pause};
+  // The record writers' pauses between lock-retry attempts, and long statements every slice,
+  // hand the loop to other clients; Cancel stops the call the server runs on this object.
+  CDBConnection connection_{PausableCalls::Pause, PausableCalls::Yield,
+                            [this] { return PausableCalls::Stop(static_cast<IDispatch*>(this)); }};
 };
 
 }  // namespace vorlix

@@ -97,6 +97,7 @@ inline constexpr Binding kExtensionBindings[] = {
     VORLIX_BIND(CDBConnection, Fetch),      VORLIX_BIND(CDBConnection, CloseCursor),
     VORLIX_BIND(CDBConnection, BeginTrans), VORLIX_BIND(CDBConnection, CommitTrans),
     VORLIX_BIND(CDBConnection, Rollback),   VORLIX_BIND(CDBConnection, ExecuteMany),
+    VORLIX_BIND(CDBConnection, Cancel),
 };
 static_assert(Agree(kIDBConnection2, kExtensionBindings));
 

@@ -18,6 +18,9 @@ namespace {
 constexpr size_t kStackSize = size_t{8} << 20;
 // Stacks kept for later calls; a burst of paused calls beyond this gives its stacks back.
 constexpr size_t kIdleStacks = 4;
+// How long a call runs before Yield lets others have the loop: short enough that other
+// clients hardly notice, long enough that switching costs nothing worth counting.
+constexpr std::chrono::milliseconds kSlice{25};
 
 // AddressSanitizer must be told of every switch between stacks, or it takes the other stack's
 // frames for overflows.
@@ -68,16 +71,22 @@ struct PausableCalls::Fiber {
   sd_event_source* timer = nullptr;
   Call call;
   bool ended = false;
+  bool stopped = false;                         // Stop asked for it
+  std::chrono::steady_clock::time_point since;  // when it last started or resumed
 };
 
 PausableCalls::Fiber* PausableCalls::running_ = nullptr;
+PausableCalls* PausableCalls::serving_ = nullptr;
 
-PausableCalls::PausableCalls(sd_event* event) : event_(sd_event_ref(event)) {}
+PausableCalls::PausableCalls(sd_event* event) : event_(sd_event_ref(event)) {
+  serving_ = this;
+}
 
 PausableCalls::~PausableCalls() {
   Drain();
   fibers_.clear();
   sd_event_unref(event_);
+  serving_ = nullptr;
 }
 
 void PausableCalls::Start(Call call) {
@@ -103,6 +112,7 @@ void PausableCalls::Start(Call call) {
   MakeContext(&fiber->context, fiber->memory, Enter);
   fiber->call = std::move(call);
   fiber->ended = false;
+  fiber->stopped = false;
   Resume(fiber);
 }
 
@@ -124,6 +134,7 @@ void PausableCalls::Enter() {
 void PausableCalls::Resume(Fiber* fiber) {
   Fiber* const outer = running_;
   running_ = fiber;
+  fiber->since = std::chrono::steady_clock::now();
   void* fake = nullptr;
   StartSwitch(&fake, fiber->memory, kStackSize);
   swapcontext(&fiber->loop, &fiber->context);
@@ -171,26 +182,51 @@ void PausableCalls::Pause(std::chrono::milliseconds pause) {
     std::this_thread::sleep_for(pause);
     return;
   }
-  PausableCalls& owner = *fiber->owner;
-  if (owner.draining_) return;
-  const uint64_t usec = static_cast<uint64_t>(pause.count()) * 1000;
-  int r;
-  if (fiber->timer) {
-    r = sd_event_source_set_time_relative(fiber->timer, usec);
-    if (r >= 0) r = sd_event_source_set_enabled(fiber->timer, SD_EVENT_ONESHOT);
-  } else {
-    r = sd_event_add_time_relative(owner.event_, &fiber->timer, CLOCK_MONOTONIC, usec, 0, OnTimer,
-                                   fiber);
-  }
-  if (r < 0) {
-    // No timer to be had: the pause still happens, though it holds up the loop.
+  if (fiber->owner->draining_) return;
+  // No timer to be had: the pause still happens, though it holds up the loop.
+  if (!fiber->owner->Suspend(*fiber, static_cast<uint64_t>(pause.count()) * 1000)) {
     std::this_thread::sleep_for(pause);
-    return;
   }
-  StartSwitch(&fiber->fake, loopBottom, loopSize);
-  swapcontext(&fiber->context, &fiber->loop);
-  FinishSwitch(fiber->fake, &loopBottom, &loopSize);
-  if (fiber->call.resumed) fiber->call.resumed();
+}
+
+bool PausableCalls::Yield() {
+  Fiber* fiber = running_;
+  if (!fiber) return false;
+  if (fiber->stopped || fiber->owner->draining_) return true;
+  if (std::chrono::steady_clock::now() - fiber->since >= kSlice) fiber->owner->Suspend(*fiber, 0);
+  return fiber->stopped;
+}
+
+bool PausableCalls::Stop(const void* tag) {
+  if (!serving_) return false;
+  bool found = false;
+  for (auto& fiber : serving_->fibers_) {
+    if (fiber->ended || (fiber->call.object != tag && fiber->call.client != tag)) continue;
+    fiber->stopped = true;
+    found = true;
+  }
+  return found;
+}
+
+bool PausableCalls::Suspend(Fiber& fiber, uint64_t usec) {
+  // A pause of no length is a yield: resumed as soon as the loop has served what waits, not
+  // within sd-event's default window for coalescing timers (a quarter second).
+  const uint64_t accuracy = usec == 0 ? 1 : 0;
+  int r;
+  if (fiber.timer) {
+    r = sd_event_source_set_time_relative(fiber.timer, usec);
+    if (r >= 0) r = sd_event_source_set_time_accuracy(fiber.timer, accuracy);
+    if (r >= 0) r = sd_event_source_set_enabled(fiber.timer, SD_EVENT_ONESHOT);
+  } else {
+    r = sd_event_add_time_relative(event_, &fiber.timer, CLOCK_MONOTONIC, usec, accuracy, OnTimer,
+                                   &fiber);
+  }
+  if (r < 0) return false;
+  StartSwitch(&fiber.fake, loopBottom, loopSize);
+  swapcontext(&fiber.context, &fiber.loop);
+  FinishSwitch(fiber.fake, &loopBottom, &loopSize);
+  if (fiber.call.resumed) fiber.call.resumed();
+  return true;
 }
 
 }  // namespace vorlix

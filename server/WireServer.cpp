@@ -430,12 +430,15 @@ void WireServer::Disconnect(Peer& peer) {
       Count(peer.objects.size(), "object") + " it held (" + Count(peers_.size() - 1, "client") +
       ")");
   ReleaseHeld(peer);
+  // Nobody awaits their answers: a statement stops at its next check instead of running on.
+  PausableCalls::Stop(&peer);
   sd_event_add_defer(event_, nullptr, OnFinishClose, &peer);
 }
 
 void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
   const char* target = sd_bus_message_get_path(m);
   const std::string path = target ? target : "";
+  if (CallCancel(peer, path, m)) return;
   if (auto busy = peer.busy.find(path); busy != peer.busy.end()) {
     busy->second.push_back(sd_bus_message_ref(m));
     return;
@@ -484,6 +487,8 @@ void WireServer::StartCall(Peer& peer, const std::string& path, Held& held, sd_b
   // Only the interface's own methods touch files.
   EnterClientFolder(pid);
   PausableCalls::Call call;
+  call.object = object;
+  call.client = &peer;
   auto outcome = std::make_shared<Outcome>();
   call.body = [object, m, method, outcome] {
     method ? CallTyped(*object, *method, m, outcome.get()) : CallInvoke(*object, m, outcome.get());
@@ -518,6 +523,43 @@ void WireServer::CallEnded(Peer& peer, const std::string& path) {
     Dispatch(peer, m);
     sd_bus_message_unref(m);
   }
+}
+
+int WireServer::CallCancel(Peer& peer, const std::string& path, sd_bus_message* m) {
+  const char* member = sd_bus_message_get_member(m);
+  const bool invoke = Calls(m, kDispatchInterface, "Invoke");
+  if (!invoke && !Is(member, "Cancel")) return 0;
+  // The object's own connection first: a path is held by one connection only.
+  auto found = peer.objects.find(path);
+  const Held* held = found != peer.objects.end() ? &found->second : nullptr;
+  for (auto other = peers_.begin(); !held && other != peers_.end(); ++other) {
+    if (other->second->pid != peer.pid) continue;
+    found = other->second->objects.find(path);
+    if (found != other->second->objects.end()) held = &found->second;
+  }
+  if (!held || !held->coClass->extension || !held->coClass->extension->Find(kCancelDispid)) {
+    return 0;
+  }
+  const TypedMethod* typed = nullptr;
+  if (invoke) {
+    int32_t dispid = 0;
+    const bool cancel = sd_bus_message_has_signature(m, kInvokeSignature) &&
+                        sd_bus_message_read_basic(m, 'i', &dispid) > 0 && dispid == kCancelDispid;
+    sd_bus_message_rewind(m, 1);
+    if (!cancel) return 0;
+  } else {
+    typed = FindTypedMethod(*held->coClass, sd_bus_message_get_interface(m), member);
+    if (!typed || typed->method->dispid != kCancelDispid) return 0;
+  }
+  Outcome outcome;
+  const auto start = std::chrono::steady_clock::now();
+  if (typed) {
+    CallTyped(*held->object, *typed, m, &outcome);
+  } else {
+    CallInvoke(*held->object, m, &outcome);
+  }
+  if (LogCalls()) LogCall(path, *held->coClass->interface, typed != nullptr, outcome, start);
+  return 1;
 }
 
 int WireServer::CallActivator(sd_bus_message* m) {

@@ -3,8 +3,10 @@
 // never entered concurrently.
 //
 // Objects belong to the connection that created them: only it can reach them, and when it
-// closes every reference and LockServer lock it still holds is released. Instance paths
-// ("/Vorlix/DBConnection/<n>") are never reused within the process.
+// closes every reference and LockServer lock it still holds is released and the calls it left
+// running are stopped. The one exception is Cancel, which any connection of the same client
+// process may call, and which is answered at once instead of queueing behind the call it
+// stops. Instance paths ("/Vorlix/DBConnection/<n>") are never reused within the process.
 #pragma once
 
 #include <systemd/sd-bus.h>
@@ -73,6 +75,9 @@ class WireServer {
   int CallStatus(sd_bus_message* m);
   int CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_message* m);
   int CallObject(Peer& peer, const std::string& path, Held& held, sd_bus_message* m);
+  // Answers a Cancel of an object of peer's process at once, on the loop's stack; 0 when m is
+  // no such call.
+  int CallCancel(Peer& peer, const std::string& path, sd_bus_message* m);
   // Runs a call of the object's own interface as a pausable call; it answers when it ends.
   void StartCall(Peer& peer, const std::string& path, Held& held, sd_bus_message* m,
                  const TypedMethod* method);

@@ -135,4 +135,8 @@ HRESULT CDBConnection::ExecuteMany(const Bstr& sSql, const Variant& pvRows, int3
       bSuccess);
 }
 
+HRESULT CDBConnection::Cancel(VARIANT_BOOL* bCancelled) {
+  return Call([&] { return stop_ && stop_(); }, bCancelled);
+}
+
 }  // namespace vorlix

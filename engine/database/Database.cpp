@@ -119,6 +119,7 @@ void CDaoDatabase::Attach(std::unique_ptr<SqliteDb> db, std::string name, bool r
   }
   std::optional<engine::FileId> file = engine::IdentifyFile(name);
   if (!file) ThrowDao(dao_error::kFileNotFound, "The file " + Quoted(name) + " has gone.");
+  if (check_) db->WatchProgress(check_);
   open_ = std::make_unique<OpenFile>(
       OpenFile{std::move(db), std::move(name), *file, readOnly, hasCatalog});
   cache_ = Cache();

@@ -35,7 +35,10 @@ class CDaoDatabase {
     ~Dependent() = default;
   };
 
-  CDaoDatabase() = default;
+  // check watches every statement on the database once it is open (SqliteDb::WatchProgress),
+  // not those that open it: until the file is noted open here, clients served meanwhile could
+  // compact it.
+  explicit CDaoDatabase(SqliteDb::ProgressCheck check = {}) : check_(std::move(check)) {}
   ~CDaoDatabase();  // closes the database if it is open
   CDaoDatabase(const CDaoDatabase&) = delete;
   CDaoDatabase& operator=(const CDaoDatabase&) = delete;
@@ -106,6 +109,7 @@ class CDaoDatabase {
 
   void Attach(std::unique_ptr<SqliteDb> db, std::string name, bool readOnly);
 
+  SqliteDb::ProgressCheck check_;
   std::unique_ptr<OpenFile> open_;
   Cache cache_;
   std::vector<Dependent*> dependents_;

@@ -51,8 +51,12 @@ void WriteLocked(CDaoDatabase& db, const std::function<void()>& write) {
   try {
     write();
   } catch (...) {
-    sqlite.Exec("ROLLBACK TO record_write; RELEASE record_write");
-    if (own) sqlite.Exec("ROLLBACK");
+    // An interrupted write (like one that meets a full disk) has SQLite roll the whole
+    // transaction back itself: then there is nothing left to undo.
+    if (sqlite.InTransaction()) {
+      sqlite.Exec("ROLLBACK TO record_write; RELEASE record_write");
+      if (own) sqlite.Exec("ROLLBACK");
+    }
     throw;
   }
   sqlite.Exec("RELEASE record_write");

@@ -41,6 +41,10 @@ void CDaoTransaction::Rollback() {
   Internal(*database_).SchemaChanged();
 }
 
+void CDaoTransaction::EndIfRolledBack() noexcept {
+  if (active_ && !database_->Db().InTransaction()) OnDatabaseClose();
+}
+
 void CDaoTransaction::OnDatabaseClose() noexcept {
   End();
   AbandonEditLock(*database_);

@@ -24,6 +24,10 @@ class CDaoTransaction : public CDaoDatabase::Dependent {
   void Commit();
   void Rollback();
   bool Active() const { return active_; }
+  // After a failure inside the transaction: SQLite rolls a transaction back itself when a
+  // write in it is interrupted or meets a full disk. The transaction is then over, as after
+  // Rollback, so that no later write is taken for part of it.
+  void EndIfRolledBack() noexcept;
 
   void OnDatabaseClose() noexcept override;
 

@@ -11,6 +11,10 @@
 namespace vorlix {
 namespace {
 
+// Steps of SQLite's virtual machine between two progress checks: a few microseconds of work,
+// so a check (a clock read) costs next to nothing and a stop is seen at once.
+constexpr int kProgressSteps = 4000;
+
 int RefuseDefinitions(void* prefix, int action, const char* arg1, const char*, const char* schema,
                       const char*) {
   switch (action) {
@@ -50,6 +54,8 @@ void ThrowSqlite(sqlite3* db, int rc) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
       ThrowDao(dao_error::kTableInUse, "The database is in use by another user: " + detail);
+    case SQLITE_INTERRUPT:
+      ThrowDao(dao_error::kCancelled, "The statement was cancelled.");
     case SQLITE_READONLY:
       ThrowDao(dao_error::kReadOnly, "The database is read-only: " + detail);
     case SQLITE_NOTADB:
@@ -272,6 +278,19 @@ SqliteDb::~SqliteDb() {
   for (auto& [sql, stmt] : cache_)
     sqlite3_finalize(stmt);
   sqlite3_close(db_);
+}
+
+void SqliteDb::WatchProgress(ProgressCheck check) {
+  check_ = std::move(check);
+  if (check_) {
+    sqlite3_progress_handler(db_, kProgressSteps, OnProgress, this);
+  } else {
+    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+  }
+}
+
+int SqliteDb::OnProgress(void* self) {
+  return static_cast<SqliteDb*>(self)->check_() ? 1 : 0;
 }
 
 Statement SqliteDb::Cached(std::string_view sql) {

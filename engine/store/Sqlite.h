@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,7 +23,8 @@ void StartSqlite();
 void StopSqlite();
 
 // Raises the CDaoException for SQLite result code rc on db (busy, read-only, constraint,
-// not-a-database ... each get their code; anything else the generic engine failure).
+// not-a-database, interrupted ... each get their code; anything else the generic engine
+// failure).
 [[noreturn]] void ThrowSqlite(sqlite3* db, int rc);
 
 class Statement {
@@ -99,6 +101,12 @@ class SqliteDb {
   // The raw connection, for benchmarks that compare the engine with plain SQLite.
   sqlite3* handle() const { return db_; }
 
+  // Has check called every few thousand steps of a running statement, which may hand the
+  // thread to other work meanwhile: nothing else may use this connection until it returns.
+  // When it answers true the statement stops and raises 3059. An empty check removes it.
+  using ProgressCheck = std::function<bool()>;
+  void WatchProgress(ProgressCheck check);
+
   // sql prepared once per connection and kept; the returned statement is reset when it goes.
   // For statements run again and again (schema reads, catalog look-ups).
   Statement Cached(std::string_view sql);
@@ -133,8 +141,11 @@ class SqliteDb {
   bool WasRefused() const;
 
  private:
+  static int OnProgress(void* self);
+
   sqlite3* db_ = nullptr;
   std::unordered_map<std::string, sqlite3_stmt*> cache_;
+  ProgressCheck check_;
 };
 
 // A write transaction (BEGIN IMMEDIATE, so a conflict shows at once, before any work) that

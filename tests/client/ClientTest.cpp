@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "automation/Dispatch.h"
+#include "client/CancelCall.h"
 #include "client/CreateObject.h"
 #include "client/TypedProxies.h"
 #include "tests/server/ServerProcess.h"
@@ -107,6 +108,40 @@ TEST_F(ClientTest, TypedProxiesCallByTheInterfaceNamesAndAnInterruptedServerClos
   ASSERT_EQ(kill(server, SIGINT), 0);
   EXPECT_TRUE(ProcessEnds(server));
   EXPECT_NE(access((file + "-wal").c_str(), F_OK), 0);
+}
+
+TEST_F(ClientTest, CancelStopsTheStatementThatAnotherThreadWaitsOn) {
+  std::unique_ptr<DBConnection> db;
+  ASSERT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);
+  const Bstr file = *Bstr::FromUtf8(folder_.RuntimeDirectory() + "/cancel.vdb");
+  VARIANT_BOOL ok = VARIANT_FALSE, readOnly = VARIANT_FALSE;
+  ASSERT_EQ(db->CreateDatabase(file, &ok), S_OK);
+  ASSERT_EQ(db->OpenForWrite(file, &readOnly, &ok), S_OK);
+  ASSERT_TRUE(ok);
+  bool cancelled = true;
+  EXPECT_EQ(CancelCall(*db, &cancelled), S_OK) << LastClientError();
+  EXPECT_FALSE(cancelled);  // nothing runs
+
+  // Counts for hours unless stopped.
+  Variant rows;
+  std::thread call([&] {
+    db->SQL(
+        u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) "
+        u"FROM n",
+        &rows, &ok);
+  });
+  // Asked again until the call has reached the server.
+  for (int i = 0; i < 500 && !cancelled; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(CancelCall(*db, &cancelled), S_OK) << LastClientError();
+  }
+  call.join();
+  EXPECT_TRUE(cancelled);
+  EXPECT_FALSE(ok);
+  int32_t code = 0;
+  Bstr description;
+  EXPECT_EQ(db->GetLastDAOError(&code, &description), S_OK);
+  EXPECT_EQ(code, 3059) << description.Utf8();
 }
 
 TEST_F(ClientTest, ClientsStartingAtOnceGetOneServer) {

@@ -44,8 +44,8 @@ class Terminal {
 
   // Whether text appears in the output after what earlier waits have passed (10 s at most);
   // the next wait starts after it.
-  bool WaitFor(const std::string& text) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+  bool WaitFor(const std::string& text, int waitMs = kWaitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     for (;;) {
       if (const size_t at = output_.find(text, seen_); at != std::string::npos) {
         seen_ = at + text.size();
@@ -164,6 +164,29 @@ TEST_F(ShellTerminalTest, EditsCompletesDropsLinesAndKeepsHistory) {
   Terminal t(work_.dir().string());
   ASSERT_TRUE(t.Line("\x1b[A\r"));
   ASSERT_TRUE(t.WaitFor("Top() -> ")) << t.Output();
+  ASSERT_TRUE(t.Line("quit\r"));
+  EXPECT_EQ(t.WaitForExit(), 0) << t.Output();
+}
+
+TEST_F(ShellTerminalTest, CtrlCCancelsTheStatementOfARunningCall) {
+  Terminal t(work_.dir().string());
+  ASSERT_TRUE(t.Line("CreateDatabase \"c.vdb\"; OpenForWrite \"c.vdb\"\r"));
+  ASSERT_TRUE(t.WaitFor("true\r\nbReadOnly: false\r\n")) << t.Output();
+  // Counts for hours unless stopped.
+  ASSERT_TRUE(
+      t.Line("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+             "SELECT count(*) FROM n;\r"));
+  ASSERT_TRUE(t.WaitFor("FROM n;\r\n"));
+  usleep(200000);  // as a person would, after the editor has left the terminal
+  // A Ctrl-C that comes before the call has reached the server finds nothing to stop yet.
+  bool cancelled = false;
+  for (int i = 0; i < 50 && !cancelled; ++i) {
+    t.Type("\x03");
+    cancelled = t.WaitFor("error 3059: The statement was cancelled.\r\n", 200);
+  }
+  ASSERT_TRUE(cancelled) << t.Output();
+  ASSERT_TRUE(t.Line("SELECT 6 * 7;\r"));
+  ASSERT_TRUE(t.WaitFor("\r\n42\r\n")) << t.Output();
   ASSERT_TRUE(t.Line("quit\r"));
   EXPECT_EQ(t.WaitForExit(), 0) << t.Output();
 }

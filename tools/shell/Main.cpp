@@ -11,6 +11,7 @@
 
 #include "client/CreateObject.h"
 #include "tools/HelpText.h"
+#include "tools/shell/CancelOnInterrupt.h"
 #include "tools/shell/LineEditor.h"
 #include "tools/shell/Session.h"
 #include "tools/shell/SqlLines.h"
@@ -65,8 +66,9 @@ std::vector<MethodInfo> ReadMethods(DispatchProxy& object) {
   return {};
 }
 
-// Lines from the terminal, edited, until its end or a quit.
-void RunTerminal(Session& session) {
+// Lines from the terminal, edited, until its end or a quit. Ctrl-C drops the line being typed,
+// and cancels the call of one that runs.
+void RunTerminal(Session& session, const DispatchProxy& object) {
   setlocale(LC_CTYPE, "");  // libedit decodes and shows the terminal's characters by it
   LineEditor editor(LineEditor::DefaultHistoryFile(), [&session](WordAtCursor::Kind kind) {
     switch (kind) {
@@ -97,6 +99,7 @@ void RunTerminal(Session& session) {
       continue;
     }
     if (line.find_first_not_of(" \t") != std::string::npos) editor.AddHistory(line);
+    CancelOnInterrupt cancel(object);
     if (!session.Run(line)) return;
   }
 }
@@ -140,7 +143,7 @@ int Main(int argc, char** argv) {
   }
   if (a.script.empty() && isatty(STDIN_FILENO)) {
     std::cout << "vorlix shell on " << a.progid << ". .help lists the methods, .quit ends.\n";
-    RunTerminal(session);
+    RunTerminal(session, *object);
     return 0;  // at the terminal a failure has been seen already
   }
   std::istream& in = a.script.empty() ? std::cin : file;

@@ -125,6 +125,12 @@ def _connect(socket_path):
         return None
 
 
+def connect_running():
+    """A new connection to the server that runs for this user, or None when none listens: for
+    a second way in while the first waits on a call."""
+    return _connect(os.path.join(runtime_directory(), "server"))
+
+
 def _read_int(fd):
     """An int the starting process wrote into the pipe, or None at its end."""
     data = b""

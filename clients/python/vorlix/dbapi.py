@@ -19,8 +19,11 @@ import datetime
 import os
 import time as _time
 
+import dbus
+
 from .dispatch import DispatchObject
-from .activation import activate
+from .activation import activate, connect_running
+from .errors import VorlixError, wire_error
 from .variant import Empty
 
 apilevel = "2.0"
@@ -84,7 +87,7 @@ _ERRORS = {
     IntegrityError: (3022, 3200, 3201, 3314, 3315),
     DataError: (3163, 3421),
     ProgrammingError: (3001, 3010, 3012, 3061, 3065, 3075, 3078, 3125, 3191, 3219, 3265),
-    OperationalError: (3000, 3024, 3027, 3044, 3051, 3260, 3262, 3343, 3356),
+    OperationalError: (3000, 3024, 3027, 3044, 3051, 3059, 3260, 3262, 3343, 3356),
 }
 _ERROR_BY_CODE = {code: kind for kind, codes in _ERRORS.items() for code in codes}
 
@@ -202,6 +205,28 @@ class Connection:
         if self._in_transaction:
             self._in_transaction = False
             self._call("Rollback")
+
+    def cancel(self):
+        """Stops the statement that another thread runs on this connection: there it raises
+        OperationalError with code 3059. True when a statement was running. Callable from any
+        thread: it goes over a connection of its own, which the server accepts from this
+        process."""
+        server_object = self._object
+        if server_object is None:
+            raise InterfaceError("the connection is closed")
+        connection = connect_running()
+        if connection is None:
+            return False  # no server, so nothing runs
+        try:
+            hr, cancelled = connection.call_blocking(
+                None, server_object.path, "Vorlix.IDBConnection2", "Cancel", "", ())
+        except dbus.exceptions.DBusException as e:
+            raise wire_error(e, "Cancel", connection.get_is_connected()) from None
+        finally:
+            connection.close()
+        if hr < 0:
+            raise VorlixError(int(hr), "Cancel")
+        return bool(cancelled)
 
     def close(self):
         """Closes the connection; what was not committed is rolled back (the server does so

@@ -42,6 +42,11 @@ class DispatchObject:
         self._dispids = {}
         self._methods = None  # from the type description, on the first call
 
+    @property
+    def path(self):
+        """The object's path on the server's bus."""
+        return self._path
+
     def __enter__(self):
         return self
 

@@ -326,5 +326,39 @@ TEST_F(StatementsTest, ExecuteManyKeepsEveryRowOrNone) {
   EXPECT_EQ(affected, 0);
 }
 
+TEST_F(StatementsTest, AStatementAskedToStopFailsAndTheTransactionItEndsIsOver) {
+  // The server's part: asked now and then, while a statement runs, whether it is to stop.
+  bool stop = false;
+  CDBConnection db(SleepFor, [&] { return stop; });
+  ASSERT_EQ(OpenOther(db), B(path_));
+  auto lastCode = [&] {
+    int32_t code = 0;
+    Bstr description;
+    db.GetLastDAOError(&code, &description);
+    return code;
+  };
+  const std::u16string numbers =
+      u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) ";
+  VARIANT_BOOL ok = 0;
+  db.BeginTrans(&ok);
+  ASSERT_TRUE(Execute(db, u"INSERT INTO People (Name) VALUES ('Di')", Variant()));
+  stop = true;
+  Variant rows;
+  db.SQL(Bstr(numbers + u"SELECT count(*) FROM n"), &rows, &ok);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(lastCode(), 3059);
+  // SQLite rolls back the transaction of a write it interrupts: a commit must not pass for one.
+  int32_t affected = -1;
+  db.ExecuteMany(Bstr(u"INSERT INTO People (Name) " + numbers + u"SELECT ? FROM n"),
+                 VariantArray({Params({S(u"x")})}), &affected, &ok);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(lastCode(), 3059);
+  stop = false;
+  db.CommitTrans(&ok);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(lastCode(), 3219);
+  EXPECT_EQ(CountSeenBy(db), "VT_I4 3");
+}
+
 }  // namespace
 }  // namespace vorlix::test
