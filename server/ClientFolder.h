@@ -6,13 +6,16 @@
 
 #include <sys/types.h>
 
+#include <string>
+
 namespace vorlix {
 
 // The working folder of one client process, reached through the process's /proc entry, which is
 // opened once. A descriptor of /proc/<pid>/cwd itself would keep the folder the link led to
 // when it was opened; the entry's "cwd" is read afresh each time, so a client that changed its
 // folder since its last call is followed. Once the client has gone, the entry leads nowhere,
-// even when another process has its pid by then.
+// even when another process has its pid by then. Without a descriptor to spare, the folder is
+// entered by the link's path, as a process the pid names.
 class ClientFolder {
  public:
   explicit ClientFolder(pid_t client);
@@ -26,7 +29,8 @@ class ClientFolder {
   void Enter() const;
 
  private:
-  int process_;  // /proc/<pid>, O_PATH; -1 when it could not be opened
+  int process_;       // /proc/<pid>, O_PATH; -1 when it could not be opened
+  std::string link_;  // "/proc/<pid>/cwd"
 };
 
 }  // namespace vorlix
