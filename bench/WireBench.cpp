@@ -10,15 +10,13 @@
 // copying the array's 700,000 VARIANTs twice more, in the server and in the client).
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <thread>
 
+#include "bench/PrivateServer.h"
 #include "client/CreateObject.h"
 #include "client/TypedProxies.h"
 #include "connection/Connection.h"
@@ -30,24 +28,13 @@ namespace {
 
 constexpr int64_t kRows = 100000;
 
-// A temporary registry, runtime directory and database (table F of 5 fields with K unique,
-// table T of 3 fields and kRows rows), made once for the run and removed at its end.
+// The server registered in a temporary folder, and a database there (table F of 5 fields with K
+// unique, table T of 3 fields and kRows rows), made once for the run and removed at its end.
 struct Setup {
-  std::filesystem::path dir;
-  std::string database;
+  PrivateServer server{VORLIX_SERVER_PATH};
+  std::string database = (server.Folder() / "wire.vdb").string();
 
   Setup() {
-    dir = std::filesystem::temp_directory_path() / ("vorlix-wire-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    setenv("VORLIX_REGISTRY", (dir / "registry.reg").c_str(), 1);
-    setenv("VORLIX_RUNTIME_DIR", (dir / "run").c_str(), 1);
-    const pid_t pid = fork();
-    if (pid == 0) {
-      execl(VORLIX_SERVER_PATH, VORLIX_SERVER_PATH, "/RegServer", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    waitpid(pid, nullptr, 0);
-    database = (dir / "wire.vdb").string();
     CDaoDatabase db;
     db.Create(*Bstr::FromUtf8(database));
     sqlite3_exec(Internal(db).Db().handle(),
@@ -59,7 +46,6 @@ struct Setup {
                  " INSERT INTO T SELECT k, 'name ' || k, k * 0.5 FROM n;",
                  nullptr, nullptr, nullptr);
   }
-  ~Setup() { std::filesystem::remove_all(dir); }
 };
 
 Setup& TheSetup() {

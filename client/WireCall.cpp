@@ -20,11 +20,14 @@ bool ConnectionLost(int r) {
 int CallServer(sd_bus* bus, sd_bus_message* call, sd_bus_message** reply) {
   sd_bus_error error = SD_BUS_ERROR_NULL;
   const int r = sd_bus_call(bus, call, 0, &error, reply);
-  const char* member = sd_bus_message_get_member(call);
-  const std::string what = member ? member : "the call";
   if (r >= 0) {
     ClearClientError();
-  } else if (ConnectionLost(r)) {
+    return r;
+  }
+  // Named only on failure: most member names are too long for a string's inline buffer.
+  const char* member = sd_bus_message_get_member(call);
+  const std::string what = member ? member : "the call";
+  if (ConnectionLost(r)) {
     ClientFailure(E_FAIL,
                   "the server went away: " + what + " got no answer (" + strerror(-r) + ")");
   } else if (r == -ETIMEDOUT) {

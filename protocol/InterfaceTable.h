@@ -3,6 +3,7 @@
 // registration scripts and the type library's registration are all derived from this one table.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -68,6 +69,10 @@ struct Method {
   std::string_view name;
   std::string_view summary;
   Param params[kMaxParams] = {};
+  // Whether a call may open a file by a name relative to the caller's working folder: a file
+  // name among its parameters, or SQL that may reach a linked table, whose file is named as the
+  // client spelt it when linking.
+  bool opensFiles = false;
 
   constexpr std::span<const Param> Params() const {
     size_t n = 0;
@@ -84,12 +89,12 @@ struct Interface {
   IID iid;
   std::span<const Method> methods;
 
-  // The method with that DISPID, or nullptr.
+  // The method with that DISPID, or nullptr: a binary search, every call of the interface
+  // makes one (the methods are in DISPID order, InDispidOrder checks it).
   constexpr const Method* Find(DISPID dispid) const {
-    for (const Method& method : methods) {
-      if (method.dispid == dispid) return &method;
-    }
-    return nullptr;
+    auto found = std::lower_bound(methods.begin(), methods.end(), dispid,
+                                  [](const Method& m, DISPID d) { return m.dispid < d; });
+    return found != methods.end() && found->dispid == dispid ? &*found : nullptr;
   }
 };
 
@@ -133,6 +138,7 @@ inline constexpr DISPID kCancelDispid = 1008;
 namespace interface_table {
 
 using enum ParamType;
+inline constexpr bool kOpensFiles = true;
 // Seek10's ten keys, in number order.
 #define VORLIX_SEEK_KEY(n) In(kVariant, "pvSeek" #n)
 
@@ -142,7 +148,8 @@ inline constexpr Method kConnectionMethods[] = {
      "Opens a database file as asked, or read-only when it is held elsewhere; answers its name, or "
      "`*REPAIR*` or an empty string on failure.",
      {In(kBstr, "sFileName"), In(kBool, "bExclusive"), In(kBool, "bReadOnly"),
-      Retval(kBstr, "psSuccess")}},
+      Retval(kBstr, "psSuccess")},
+     kOpensFiles},
     {2,
      "Table",
      "Opens a table, or makes an already open one current, and selects an index on it.",
@@ -277,7 +284,8 @@ inline constexpr Method kConnectionMethods[] = {
     {37,
      "CreateDatabase",
      "Creates a new, empty database file.",
-     {In(kBstr, "sDatabaseName"), Retval(kBool, "bSuccess")}},
+     {In(kBstr, "sDatabaseName"), Retval(kBool, "bSuccess")},
+     kOpensFiles},
     {38,
      "CreateTable",
      "Creates a table from a field specification array.",
@@ -297,11 +305,13 @@ inline constexpr Method kConnectionMethods[] = {
     {42,
      "SQL",
      "Runs a query and returns all its rows in one result-set array.",
-     {In(kBstr, "sSql"), Out(kVariant, "pvRecordArray"), Retval(kBool, "bSuccess")}},
+     {In(kBstr, "sSql"), Out(kVariant, "pvRecordArray"), Retval(kBool, "bSuccess")},
+     kOpensFiles},
     {43,
      "Command",
      "Runs an action statement, one that returns no rows.",
-     {In(kBstr, "sCommand"), Retval(kBool, "bSuccess")}},
+     {In(kBstr, "sCommand"), Retval(kBool, "bSuccess")},
+     kOpensFiles},
     {44,
      "RelationExists",
      "Tells whether a relation of that name exists.",
@@ -313,17 +323,20 @@ inline constexpr Method kConnectionMethods[] = {
     {46,
      "Compact",
      "Writes a compacted copy of a database file under a new name.",
-     {In(kBstr, "sOldName"), In(kBstr, "sNewName"), Retval(kBool, "bSuccess")}},
+     {In(kBstr, "sOldName"), In(kBstr, "sNewName"), Retval(kBool, "bSuccess")},
+     kOpensFiles},
     {47,
      "LinkTable",
      "Adds a table that links to a table of another database file.",
      {In(kBstr, "sTableName"), In(kBstr, "sDatabaseName"), In(kBstr, "sSourceTable"),
-      Out(kBool, "bCreated"), Retval(kBool, "bSuccess")}},
+      Out(kBool, "bCreated"), Retval(kBool, "bSuccess")},
+     kOpensFiles},
     {48,
      "Query",
      "Runs a saved query with name/value parameters and returns its rows in one result-set array.",
      {In(kBstr, "sQueryName"), In(kVariant, "pvParameterArray"), Out(kVariant, "pvRecordArray"),
-      Retval(kBool, "bSuccess")}},
+      Retval(kBool, "bSuccess")},
+     kOpensFiles},
     {49,
      "CreateIndex",
      "Creates an index on one field of a table, unique or primary when asked.",
@@ -332,12 +345,14 @@ inline constexpr Method kConnectionMethods[] = {
     {50,
      "CreateQuery",
      "Saves a statement as a named query, replacing the statement of one that exists.",
-     {In(kBstr, "sQueryName"), In(kBstr, "sSql"), Retval(kBool, "bSuccess")}},
+     {In(kBstr, "sQueryName"), In(kBstr, "sSql"), Retval(kBool, "bSuccess")},
+     kOpensFiles},
     {51,
      "OpenForWrite",
      "Opens a database file shared for reading and writing; `bReadOnly` tells when it can only be "
      "read.",
-     {In(kBstr, "sFileName"), Out(kBool, "bReadOnly"), Retval(kBool, "bSuccess")}},
+     {In(kBstr, "sFileName"), Out(kBool, "bReadOnly"), Retval(kBool, "bSuccess")},
+     kOpensFiles},
     {52,
      "IsEOF",
      "Tells whether the current table is past its last record.",
@@ -362,7 +377,8 @@ inline constexpr Method kConnectionMethods[] = {
     {57,
      "CommandWithRecords",
      "Runs an action statement and counts the records it changed.",
-     {In(kBstr, "sCommand"), Out(kLong, "iRecordsUpdated"), Retval(kBool, "bSuccess")}},
+     {In(kBstr, "sCommand"), Out(kLong, "iRecordsUpdated"), Retval(kBool, "bSuccess")},
+     kOpensFiles},
     {58, "GetVorlixVersion", "Answers the interface version, 1.", {Retval(kShort, "nVersion")}},
 };
 #undef VORLIX_SEEK_KEY
@@ -379,13 +395,15 @@ inline constexpr Method kExtensionMethods[] = {
      "inserted row id, or, for a statement that returns rows, a cursor and its columns.",
      {In(kBstr, "sSql"), In(kVariant, "pvParams"), Out(kLong, "plRowsAffected"),
       Out(kVariant, "pvLastRowId"), Out(kLong, "plCursor"), Out(kVariant, "pvColumns"),
-      Retval(kBool, "bSuccess")}},
+      Retval(kBool, "bSuccess")},
+     kOpensFiles},
     {1001,
      "OpenCursor",
      "Opens a cursor on a statement that reads rows, with bound parameters; answers its id and "
      "its columns.",
      {In(kBstr, "sSql"), In(kVariant, "pvParams"), Out(kLong, "plCursor"),
-      Out(kVariant, "pvColumns"), Retval(kBool, "bSuccess")}},
+      Out(kVariant, "pvColumns"), Retval(kBool, "bSuccess")},
+     kOpensFiles},
     {1002,
      "Fetch",
      "Reads up to `iRows` more rows of a cursor, column by column: one typed array per column, "
@@ -405,7 +423,8 @@ inline constexpr Method kExtensionMethods[] = {
      "Runs one statement once per parameter array of `pvRows`, all or none; answers the records "
      "changed.",
      {In(kBstr, "sSql"), In(kVariant, "pvRows"), Out(kLong, "plRowsAffected"),
-      Retval(kBool, "bSuccess")}},
+      Retval(kBool, "bSuccess")},
+     kOpensFiles},
     {kCancelDispid,
      "Cancel",
      "Asks the call running on this object to stop: its statement fails with 3059. Answers at "
@@ -417,6 +436,15 @@ inline constexpr Method kStatusMethods[] = {
     {1, "DaoInit", "Starts the database engine.", {}},
     {2, "DaoTerm", "Stops the database engine.", {}},
 };
+
+// Each interface's DISPIDs rise strictly from one method to the next.
+constexpr bool InDispidOrder(std::span<const Method> methods) {
+  return std::adjacent_find(methods.begin(), methods.end(), [](const Method& a, const Method& b) {
+           return a.dispid >= b.dispid;
+         }) == methods.end();
+}
+static_assert(InDispidOrder(kConnectionMethods) && InDispidOrder(kExtensionMethods) &&
+              InDispidOrder(kStatusMethods));
 
 }  // namespace interface_table
 

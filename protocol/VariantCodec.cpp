@@ -425,7 +425,10 @@ HRESULT ReadValue(sd_bus_message* m, VARTYPE vt, Variant* out) {
   const char* contents = nullptr;
   if (sd_bus_message_peek_type(m, nullptr, &contents) <= 0 || !contents) return E_INVALIDARG;
   const bool codeUnits = vt == VT_BSTR && std::string_view(contents) == "aq";
-  HRESULT hr = EnterVariant(m, codeUnits ? "aq" : signature);
+  // EnterVariant's check, on what was peeked already: peeking is a good part of a scalar's cost.
+  const char* expected = codeUnits ? "aq" : signature;
+  if (std::string_view(contents) != expected) return E_INVALIDARG;
+  HRESULT hr = Check(sd_bus_message_enter_container(m, 'v', expected));
   if (hr == S_OK) hr = codeUnits ? ReadCodeUnits(m, out) : ReadPayload(m, vt, out);
   if (hr == S_OK) hr = Check(sd_bus_message_exit_container(m));
   return hr;

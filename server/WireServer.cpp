@@ -120,11 +120,21 @@ int AppendResult(sd_bus_message* reply, ParamType type, const Variant& value) {
 struct Outcome {
   HRESULT hr = E_INVALIDARG;  // a call refused for its signature answers no HRESULT
   DISPID dispid = DISPID_UNKNOWN;
+  // The caller's folder when the call works in it: entered again after each pause.
+  const ClientFolder* folder = nullptr;
 };
 
+// Enters the caller's folder for a method that may open a file by name. The rest never look at
+// the working folder, and are spared entering it.
+void EnterFolderFor(const Method* method, const ClientFolder& folder, Outcome* outcome) {
+  if (!method || !method->opensFiles) return;
+  folder.Enter();
+  outcome->folder = &folder;
+}
+
 // One line for a call: the object, the member, what it answered and how long it took.
-void LogCall(const std::string& path, const Interface& interface, bool typed,
-             const Outcome& outcome, std::chrono::steady_clock::time_point start) {
+void LogCall(std::string_view path, const Interface& interface, bool typed, const Outcome& outcome,
+             std::chrono::steady_clock::time_point start) {
   const Method* method = interface.Find(outcome.dispid);
   std::string member =
       method ? std::string(method->name) : "DISPID " + std::to_string(outcome.dispid);
@@ -132,15 +142,17 @@ void LogCall(const std::string& path, const Interface& interface, bool typed,
   const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
   char ms[32];
   snprintf(ms, sizeof ms, "%.1f ms", took.count());
-  Log("call " + path + " " + member + ": " + HResultName(outcome.hr) + " in " + ms);
+  Log("call " + std::string(path) + " " + member + ": " + HResultName(outcome.hr) + " in " + ms);
 }
 
-int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m, Outcome* outcome) {
+int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m,
+              const ClientFolder& folder, Outcome* outcome) {
   outcome->dispid = typed.method->dispid;
   if (!sd_bus_message_has_signature(m, typed.inSignature.c_str())) {
     return ReplyWrongSignature(m, typed.inSignature);
   }
   const Method& method = *typed.method;
+  EnterFolderFor(&method, folder, outcome);
   std::vector<Variant> args;
   HRESULT hr = S_OK;
   for (const Param& p : method.Params()) {
@@ -171,7 +183,8 @@ int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m, Ou
   });
 }
 
-int CallInvoke(IDispatch& object, sd_bus_message* m, Outcome* outcome) {
+int CallInvoke(IDispatch& object, const CoClass& coClass, sd_bus_message* m,
+               const ClientFolder& folder, Outcome* outcome) {
   if (!sd_bus_message_has_signature(m, kInvokeSignature)) {
     return ReplyWrongSignature(m, kInvokeSignature);
   }
@@ -182,6 +195,13 @@ int CallInvoke(IDispatch& object, sd_bus_message* m, Outcome* outcome) {
                    ? S_OK
                    : E_INVALIDARG;
   outcome->dispid = dispid;
+  if (hr == S_OK) {
+    const Method* method = nullptr;
+    ForEachInterface(coClass, [&](const Interface& i) {
+      if (!method) method = i.Find(dispid);
+    });
+    EnterFolderFor(method, folder, outcome);
+  }
   while (hr == S_OK && sd_bus_message_at_end(m, false) == 0) {
     // No method takes more: the rest is not even decoded.
     if (args.size() == kMaxParams) {
@@ -363,6 +383,7 @@ int WireServer::OnAccept(sd_event_source* source, int fd, uint32_t, void* self) 
   auto peer = std::make_shared<Peer>();
   peer->server = server;
   peer->pid = pid;
+  peer->folder = std::make_shared<const ClientFolder>(pid);
   sd_id128_t id;
   int r = sd_id128_randomize(&id);
   if (r >= 0) r = sd_bus_new(&peer->bus);
@@ -437,7 +458,7 @@ void WireServer::Disconnect(Peer& peer) {
 
 void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
   const char* target = sd_bus_message_get_path(m);
-  const std::string path = target ? target : "";
+  const std::string_view path = target ? target : "";
   if (CallCancel(peer, path, m)) return;
   if (auto busy = peer.busy.find(path); busy != peer.busy.end()) {
     busy->second.push_back(sd_bus_message_ref(m));
@@ -460,7 +481,7 @@ void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
       if (path == ClassObjectPath(candidate)) coClass = &candidate;
     }
     if (!coClass) {
-      ReplyError(m, SD_BUS_ERROR_UNKNOWN_OBJECT, "no object " + path);
+      ReplyError(m, SD_BUS_ERROR_UNKNOWN_OBJECT, "no object " + std::string(path));
       return;
     }
     if (introspect ? ReplyIntrospection(m, ClassObjectIntrospection())
@@ -472,31 +493,31 @@ void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
   const char* member = sd_bus_message_get_member(m);
   ReplyError(m, SD_BUS_ERROR_UNKNOWN_METHOD,
              std::string("no member ") + (member ? member : "") + " of interface " +
-                 (interface ? interface : "(any)") + " at " + path);
+                 (interface ? interface : "(any)") + " at " + std::string(path));
 }
 
-void WireServer::StartCall(Peer& peer, const std::string& path, Held& held, sd_bus_message* m,
+void WireServer::StartCall(Peer& peer, std::string_view path, Held& held, sd_bus_message* m,
                            const TypedMethod* method) {
   // Held for the length of the call, which may outlive the peer's own references.
   IDispatch* object = held.object;
   object->AddRef();
   sd_bus* bus = sd_bus_ref(peer.bus);
   sd_bus_message_ref(m);
-  peer.busy[path];
-  const pid_t pid = peer.pid;
-  // Only the interface's own methods touch files.
-  EnterClientFolder(pid);
+  auto busy = peer.busy.try_emplace(std::string(path)).first;
   PausableCalls::Call call;
   call.object = object;
   call.client = &peer;
   auto outcome = std::make_shared<Outcome>();
-  call.body = [object, m, method, outcome] {
-    method ? CallTyped(*object, *method, m, outcome.get()) : CallInvoke(*object, m, outcome.get());
+  call.body = [object, coClass = held.coClass, m, method, folder = peer.folder, outcome] {
+    method ? CallTyped(*object, *method, m, *folder, outcome.get())
+           : CallInvoke(*object, *coClass, m, *folder, outcome.get());
   };
   // Other clients' calls ran meanwhile, each in its own folder.
-  call.resumed = [pid] { EnterClientFolder(pid); };
-  call.finished = [this, peer = std::weak_ptr<Peer>(peers_.at(&peer)), path, object, bus, m,
-                   interface = held.coClass->interface, method, outcome,
+  call.resumed = [folder = peer.folder, outcome] {
+    if (outcome->folder) folder->Enter();
+  };
+  call.finished = [this, peer = std::weak_ptr<Peer>(peers_.at(&peer)), path = busy->first, object,
+                   bus, m, interface = held.coClass->interface, method, outcome,
                    start = std::chrono::steady_clock::now()] {
     if (LogCalls()) LogCall(path, *interface, method != nullptr, *outcome, start);
     sd_bus_message_unref(m);
@@ -507,25 +528,23 @@ void WireServer::StartCall(Peer& peer, const std::string& path, Held& held, sd_b
   calls_->Start(std::move(call));
 }
 
-void WireServer::CallEnded(Peer& peer, const std::string& path) {
+void WireServer::CallEnded(Peer& peer, std::string_view path) {
   auto busy = peer.busy.find(path);
   if (busy == peer.busy.end()) return;
-  std::deque<sd_bus_message*> waiting = std::move(busy->second);
+  std::vector<sd_bus_message*> waiting = std::move(busy->second);
   peer.busy.erase(busy);
-  while (!waiting.empty()) {
+  for (size_t i = 0; i < waiting.size(); ++i) {
     if (auto paused = peer.busy.find(path); paused != peer.busy.end()) {
       // One of them paused in turn: the rest wait behind it, still in order.
-      paused->second.insert(paused->second.end(), waiting.begin(), waiting.end());
+      paused->second.insert(paused->second.end(), waiting.begin() + i, waiting.end());
       return;
     }
-    sd_bus_message* m = waiting.front();
-    waiting.pop_front();
-    Dispatch(peer, m);
-    sd_bus_message_unref(m);
+    Dispatch(peer, waiting[i]);
+    sd_bus_message_unref(waiting[i]);
   }
 }
 
-int WireServer::CallCancel(Peer& peer, const std::string& path, sd_bus_message* m) {
+int WireServer::CallCancel(Peer& peer, std::string_view path, sd_bus_message* m) {
   const char* member = sd_bus_message_get_member(m);
   const bool invoke = Calls(m, kDispatchInterface, "Invoke");
   if (!invoke && !Is(member, "Cancel")) return 0;
@@ -553,10 +572,11 @@ int WireServer::CallCancel(Peer& peer, const std::string& path, sd_bus_message* 
   }
   Outcome outcome;
   const auto start = std::chrono::steady_clock::now();
+  // Cancel opens no file: the folder is never entered.
   if (typed) {
-    CallTyped(*held->object, *typed, m, &outcome);
+    CallTyped(*held->object, *typed, m, *peer.folder, &outcome);
   } else {
-    CallInvoke(*held->object, m, &outcome);
+    CallInvoke(*held->object, *held->coClass, m, *peer.folder, &outcome);
   }
   if (LogCalls()) LogCall(path, *held->coClass->interface, typed != nullptr, outcome, start);
   return 1;
@@ -632,7 +652,7 @@ int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_messa
   return Reply(m, "io", S_OK, path.c_str());
 }
 
-int WireServer::CallObject(Peer& peer, const std::string& path, Held& held, sd_bus_message* m) {
+int WireServer::CallObject(Peer& peer, std::string_view path, Held& held, sd_bus_message* m) {
   IDispatch& object = *held.object;
   // The interface's own methods first: they are what clients call most.
   const TypedMethod* typed =
@@ -647,7 +667,7 @@ int WireServer::CallObject(Peer& peer, const std::string& path, Held& held, sd_b
   }
   if (Calls(m, kUnknownInterface, "Release")) {
     const uint32_t count = object.Release();
-    if (--held.references == 0) peer.objects.erase(path);
+    if (--held.references == 0) peer.objects.erase(peer.objects.find(path));
     return Reply(m, "u", count);
   }
   if (Calls(m, kUnknownInterface, "QueryInterface")) {

@@ -13,14 +13,16 @@
 #include <systemd/sd-event.h>
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "automation/Dispatch.h"
 #include "protocol/InterfaceTable.h"
 #include "server/ClassFactory.h"
+#include "server/ClientFolder.h"
 #include "server/ConnectionObject.h"
 #include "server/DaoStatus.h"
 #include "server/PausableCalls.h"
@@ -52,12 +54,15 @@ class WireServer {
   struct Peer {
     WireServer* server = nullptr;
     sd_bus* bus = nullptr;
-    pid_t pid = 0;  // the client's process, whose working folder its calls use
-    std::map<std::string, Held> objects;
+    pid_t pid = 0;  // the client's process
+    // Its working folder, for the calls that open files; shared with calls that outlive it.
+    std::shared_ptr<const ClientFolder> folder;
+    // Keyed by path; found by a call's path without copying it.
+    std::map<std::string, Held, std::less<>> objects;
     int32_t locks = 0;
     // Objects with a call under way (paused, or running now), each with the messages that
     // came for it meanwhile: they are taken in order once the call ends.
-    std::map<std::string, std::deque<sd_bus_message*>> busy;
+    std::map<std::string, std::vector<sd_bus_message*>, std::less<>> busy;
   };
 
   static int OnAccept(sd_event_source* source, int fd, uint32_t events, void* self);
@@ -74,15 +79,15 @@ class WireServer {
   int CallActivator(sd_bus_message* m);
   int CallStatus(sd_bus_message* m);
   int CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_message* m);
-  int CallObject(Peer& peer, const std::string& path, Held& held, sd_bus_message* m);
+  int CallObject(Peer& peer, std::string_view path, Held& held, sd_bus_message* m);
   // Answers a Cancel of an object of peer's process at once, on the loop's stack; 0 when m is
   // no such call.
-  int CallCancel(Peer& peer, const std::string& path, sd_bus_message* m);
+  int CallCancel(Peer& peer, std::string_view path, sd_bus_message* m);
   // Runs a call of the object's own interface as a pausable call; it answers when it ends.
-  void StartCall(Peer& peer, const std::string& path, Held& held, sd_bus_message* m,
+  void StartCall(Peer& peer, std::string_view path, Held& held, sd_bus_message* m,
                  const TypedMethod* method);
   // Once the call on path has ended: the calls queued behind it, in order.
-  void CallEnded(Peer& peer, const std::string& path);
+  void CallEnded(Peer& peer, std::string_view path);
   // Releases everything peer holds; the bus itself goes at the next loop iteration, outside
   // its own callbacks.
   void Disconnect(Peer& peer);

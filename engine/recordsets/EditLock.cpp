@@ -6,9 +6,15 @@
 namespace vorlix {
 namespace {
 
+// The statements every record write runs, prepared once for the connection instead of parsed
+// on each write; a failure raises what Exec would.
+void Run(SqliteDb& db, const char* sql) {
+  db.Cached(sql).Run();
+}
+
 void Begin(SqliteDb& db) {
   try {
-    db.Exec("BEGIN IMMEDIATE");
+    Run(db, "BEGIN IMMEDIATE");
   } catch (const CDaoException& e) {
     if (e.Code() != dao_error::kTableInUse) throw;
     ThrowDao(dao_error::kRecordLocked,
@@ -20,7 +26,7 @@ void Begin(SqliteDb& db) {
 // rather than left holding the lock.
 void Commit(SqliteDb& db) {
   try {
-    db.Exec("COMMIT");
+    Run(db, "COMMIT");
   } catch (...) {
     db.ExecQuietly("ROLLBACK");
     throw;
@@ -47,7 +53,7 @@ void WriteLocked(CDaoDatabase& db, const std::function<void()>& write) {
   SqliteDb& sqlite = Internal(db).Db();
   const bool own = !sqlite.InTransaction();
   if (own) Begin(sqlite);
-  sqlite.Exec("SAVEPOINT record_write");
+  Run(sqlite, "SAVEPOINT record_write");
   try {
     write();
   } catch (...) {
@@ -59,7 +65,7 @@ void WriteLocked(CDaoDatabase& db, const std::function<void()>& write) {
     }
     throw;
   }
-  sqlite.Exec("RELEASE record_write");
+  Run(sqlite, "RELEASE record_write");
   if (own) Commit(sqlite);
 }
 

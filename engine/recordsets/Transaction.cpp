@@ -42,7 +42,7 @@ void CDaoTransaction::Rollback() {
 }
 
 void CDaoTransaction::EndIfRolledBack() noexcept {
-  if (active_ && !database_->Db().InTransaction()) OnDatabaseClose();
+  if (active_ && !Internal(*database_).Db().InTransaction()) OnDatabaseClose();
 }
 
 void CDaoTransaction::OnDatabaseClose() noexcept {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <thread>
@@ -165,18 +166,39 @@ TEST_F(ClientTest, ClientsStartingAtOnceGetOneServer) {
   }
 }
 
-TEST_F(ClientTest, RelativeFileNamesAreTheCallersOwn) {
+// A relative name is taken from the folder the client is in when it makes the call: after a
+// chdir between calls too, and for a link's file, named when linking but opened by later SQL.
+TEST_F(ClientTest, RelativeFileNamesAreTheCallersOwnAtEachCall) {
   std::unique_ptr<DBConnection> db;
   ASSERT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);  // the server starts here
   char* started = get_current_dir_name();
-  const std::string elsewhere = folder_.RuntimeDirectory();
-  ASSERT_EQ(chdir(elsewhere.c_str()), 0);
-  VARIANT_BOOL ok = VARIANT_FALSE;
-  EXPECT_EQ(db->CreateDatabase(u"relative.vdb", &ok), S_OK);
+  const std::string a = folder_.RuntimeDirectory() + "/a", b = folder_.RuntimeDirectory() + "/b";
+  ASSERT_EQ(mkdir(a.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(b.c_str(), 0700), 0);
+  VARIANT_BOOL made = VARIANT_FALSE, table = VARIANT_FALSE, linked = VARIANT_FALSE,
+               created = VARIANT_FALSE, readInB = VARIANT_TRUE, readInA = VARIANT_FALSE, ok;
+  Bstr name;
+  Variant rows;
+  EXPECT_EQ(chdir(a.c_str()), 0);
+  db->CreateDatabase(u"source.vdb", &made);
+  db->Open(u"source.vdb", VARIANT_FALSE, VARIANT_FALSE, &name);
+  db->Command(u"CREATE TABLE T (K LONG)", &table);
+  db->Close(&ok);
+  EXPECT_EQ(chdir(b.c_str()), 0);
+  db->CreateDatabase(u"linking.vdb", &made);
+  EXPECT_EQ(chdir(a.c_str()), 0);
+  db->Open(Bstr::FromUtf8(b + "/linking.vdb").value(), VARIANT_FALSE, VARIANT_FALSE, &name);
+  db->LinkTable(u"L", u"source.vdb", u"T", &created, &linked);
+  EXPECT_EQ(chdir(b.c_str()), 0);
+  db->SQL(u"SELECT K FROM L", &rows, &readInB);  // b has no source.vdb
+  EXPECT_EQ(chdir(a.c_str()), 0);
+  db->SQL(u"SELECT K FROM L", &rows, &readInA);
   EXPECT_EQ(chdir(started), 0);
   free(started);
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(access((elsewhere + "/relative.vdb").c_str(), F_OK), 0);
+  EXPECT_TRUE(made && table && linked && readInA);
+  EXPECT_FALSE(readInB);
+  EXPECT_EQ(access((b + "/linking.vdb").c_str(), F_OK), 0);
+  EXPECT_NE(access((b + "/source.vdb").c_str(), F_OK), 0);
 }
 
 TEST_F(ClientTest, LockOrNewObjectKeepsTheIdleServerUntilTheLastRelease) {
