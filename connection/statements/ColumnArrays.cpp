@@ -3,9 +3,16 @@
 #include <cstdint>
 
 #include "automation/SafeArray.h"
+#include "automation/Utf.h"
 
 namespace vorlix {
 namespace {
+
+// Whether text can be an element of a text array, which travels as D-Bus strings: UTF-8
+// without U+0000. Other text goes as a VARIANT, which carries it as UTF-16 code units.
+bool FitsTextArray(const Bstr& text) {
+  return text.view().find(u'\0') == std::u16string_view::npos && Utf8Length(text.view());
+}
 
 // The VARTYPE every value that is not Null shares and an array can hold; VT_VARIANT otherwise,
 // and for a column of Nulls alone.
@@ -14,6 +21,7 @@ VARTYPE SharedType(const std::vector<Variant>& values) {
   for (const Variant& v : values) {
     if (v.vt() == VT_NULL) continue;
     if (shared != VT_EMPTY && v.vt() != shared) return VT_VARIANT;
+    if (v.vt() == VT_BSTR && !FitsTextArray(v.AsBstr())) return VT_VARIANT;
     shared = v.vt();
   }
   return shared != VT_EMPTY && IsArrayElementType(shared) ? shared : VT_VARIANT;

@@ -33,7 +33,7 @@ class DbApiTest(ServerTestCase):
         rows = [("a", D("123456789012.3456"), DT(2024, 2, 29, 13, 45, 6), b"\x00\xff", True,
                  0.1),
                 ("b", D("-0.0001"), datetime.date(1815, 12, 10), b"", False, None),
-                ("c", None, None, None, None, 2.0 ** 53)]
+                ("c\0d", None, None, None, None, 2.0 ** 53)]  # U+0000 too
         for row in rows:
             self.cur.execute("INSERT INTO T (Name, Price, At, Data, Flag, N) "
                              "VALUES (?, ?, ?, ?, ?, ?)", row)
