@@ -4,6 +4,7 @@
 
 #include "automation/SafeArray.h"
 #include "automation/Utf.h"
+#include "engine/DaoException.h"
 
 namespace vorlix {
 namespace {
@@ -67,6 +68,34 @@ ColumnArrays ToColumnArrays(std::vector<std::vector<Variant>> values) {
   }
   return {Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(columns))),
           Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(nulls)))};
+}
+
+std::vector<std::vector<Variant>> RowsFromColumns(const SafeArray& columns) {
+  const auto refuse = [](const std::string& why) {
+    ThrowDao(dao_error::kInvalidArgument, "Parameter rows by column: " + why);
+  };
+  if (columns.Bounds()[1].count != 2) refuse("each column comes as its values and its Nulls.");
+  const size_t width = columns.Bounds()[0].count;
+  const std::vector<Variant>& elements = columns.Elements();
+  std::vector<std::vector<Variant>> rows;
+  for (size_t c = 0; c < width; ++c) {
+    const Variant& values = elements[c];
+    const Variant& nulls = elements[width + c];
+    if (!values.IsArray() || values.AsArray().Dims() != 1) refuse("a column is not one array.");
+    const SafeArray& array = values.AsArray();
+    if (c == 0) rows.assign(array.Count(), std::vector<Variant>(width));
+    if (array.Count() != rows.size()) refuse("the columns differ in length.");
+    const bool masked = nulls.vt() == (VT_ARRAY | VT_UI1);
+    if (nulls.vt() != VT_EMPTY && (!masked || nulls.AsArray().Count() != rows.size())) {
+      refuse("a Null mask does not fit its column.");
+    }
+    const int32_t lower = array.LowerBound();
+    for (size_t r = 0; r < rows.size(); ++r) {
+      const bool null = masked && nulls.AsArray().Bytes()[r];
+      rows[r][c] = null ? Variant::Null() : array.At(lower + static_cast<int32_t>(r));
+    }
+  }
+  return rows;
 }
 
 }  // namespace vorlix

@@ -6,9 +6,10 @@ import datetime
 import decimal
 import os
 
+import dbus
 import vorlix
 from server_folder import ServerTestCase
-from vorlix import dbapi
+from vorlix import dbapi, variant
 
 D, DT = decimal.Decimal, datetime.datetime
 
@@ -56,6 +57,31 @@ class DbApiTest(ServerTestCase):
         aware = DT(2024, 1, 1, tzinfo=datetime.timezone.utc)
         with self.assertRaises(dbapi.NotSupportedError):
             self.cur.execute("INSERT INTO T (Name, At) VALUES (?, ?)", ("z", aware))
+        self.cur.execute("SELECT count(*) FROM T")
+        self.assertEqual(self.cur.fetchone(), (3,))
+
+    def test_executemany_rows_go_by_column_and_come_back_as_they_were(self):
+        rows = [("a", D("-123456789012.3456"), DT(2024, 2, 29, 13, 45, 6, 7000), b"\x00",
+                 True, 2 ** 40),
+                ("b\0c", None, datetime.date(1815, 12, 10), None, False, None),
+                ("\u00e9", D("0.0001"), None, b"", None, 2.5)]
+        self.cur.executemany("INSERT INTO T (Name, Price, At, Data, Flag, N) "
+                             "VALUES (?, ?, ?, ?, ?, ?)", rows)
+        self.assertEqual(self.cur.rowcount, 3)
+        self.cur.execute("SELECT Name, Price, At, Data, Flag, N FROM T ORDER BY ID")
+        expected = [rows[0], ("b\0c", None, DT(1815, 12, 10), None, False, None), rows[2]]
+        self.assertEqual(self.cur.fetchall(), expected)
+        # The server refuses columns of different lengths, and stores nothing of them.
+        bounds, elements = variant.RowsByColumn([("x", 1), ("y", 2)]).payload()
+        elements = [variant.to_variant(["z"]), *elements[1:]]
+        form = dbus.Struct((dbus.UInt16(variant.VT_ARRAY | variant.VT_VARIANT),
+                            dbus.Struct((bounds, dbus.Array(elements, signature="(qv)")),
+                                        signature="a(ii)a(qv)", variant_level=1)),
+                           signature="qv")
+        answer = self.db._object._call("Vorlix.IDBConnection2", "ExecuteMany", "s(qv)",
+                                       ("INSERT INTO T (Name, N) VALUES (?, ?)", form))
+        self.assertEqual(answer[2], 0)  # bSuccess
+        self.assertEqual(self.db._object.GetLastDAOError()[0], 3001)
         self.cur.execute("SELECT count(*) FROM T")
         self.assertEqual(self.cur.fetchone(), (3,))
 

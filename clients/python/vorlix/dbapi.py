@@ -11,17 +11,19 @@
 Parameters are bound by the server, never written into the text: a sequence for "?" places, a
 mapping for ":name" or "@name" ones. INSERT, UPDATE, DELETE and REPLACE start a transaction
 that lasts until commit() or rollback(); other statements run on their own. Rows are read in
-batches as they are fetched, column by column.
+batches as they are fetched, column by column, and executemany sends its rows column by column
+too: a typed array for each column whose values share a type.
 """
 
 import collections
 import datetime
+import itertools
 import os
 import time as _time
 
 from .dispatch import DispatchObject
 from .activation import activate
-from .variant import Empty
+from .variant import Empty, RowsByColumn
 
 apilevel = "2.0"
 threadsafety = 1  # threads may share the module, not connections
@@ -153,6 +155,20 @@ def _parameters(params):
     return [_value(value) for value in params]
 
 
+def _parameter_rows(seq_of_parameters):
+    """ExecuteMany's rows: sequences of one length go column by column, which the wire carries
+    as a typed array per column; mappings (named places) go row by row."""
+    rows = list(seq_of_parameters)
+    by_column = all(isinstance(p, (list, tuple)) for p in rows)
+    if not rows or not by_column or len(set(map(len, rows))) != 1:
+        return [_parameters(p) for p in rows]
+    # _value refuses or converts only these; other values go as they are.
+    kinds = set(map(type, itertools.chain.from_iterable(rows)))
+    if any(issubclass(kind, (datetime.datetime, datetime.time)) for kind in kinds):
+        rows = [[_value(v) for v in row] for row in rows]
+    return RowsByColumn(rows)
+
+
 def _column(values, nulls):
     """A fetched column as a list: a VT_UI1 array arrives as bytes, Nulls by their mask."""
     values = list(values)
@@ -263,8 +279,8 @@ class Cursor:
         self._rows.clear()
         self.description = None
         self.connection._begin_for(operation)
-        rows = [_parameters(p) for p in seq_of_parameters]
-        (self.rowcount,) = self.connection._call("ExecuteMany", operation, rows)
+        (self.rowcount,) = self.connection._call("ExecuteMany", operation,
+                                                 _parameter_rows(seq_of_parameters))
         return self
 
     def _fill(self, wanted):
