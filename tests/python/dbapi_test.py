@@ -110,13 +110,16 @@ class DbApiTest(ServerTestCase):
             self.db.cursor().execute("SELECT 1")
 
     def test_engine_failures_raise_their_pep_249_classes(self):
+        self.cur.execute("CREATE TABLE R (ID LONG PRIMARY KEY, TID LONG REFERENCES T (ID))")
         self.cur.execute("INSERT INTO T (ID, Name) VALUES (1, 'a')")
         cases = [
             ("INSERT INTO T (ID, Name) VALUES (1, 'b')", (), dbapi.IntegrityError),
             ("INSERT INTO T (Price) VALUES (1)", (), dbapi.IntegrityError),
+            ("INSERT INTO R VALUES (1, 99)", (), dbapi.IntegrityError),
             ("SELECT ?", ([1, 2],), dbapi.DataError),
             ("SELEC 1", (), dbapi.ProgrammingError),
             ("SELECT * FROM Missing", (), dbapi.ProgrammingError),
+            ("CREATE TABLE T (X LONG)", (), dbapi.ProgrammingError),
             ("INSERT INTO T (Name) VALUES (?)", (), dbapi.ProgrammingError),
             ("BEGIN", (), dbapi.ProgrammingError),
         ]
@@ -126,11 +129,21 @@ class DbApiTest(ServerTestCase):
                     self.cur.execute(sql, params)
                 self.assertIsInstance(raised.exception, dbapi.DatabaseError)
                 self.assertIsNotNone(raised.exception.code)
+        # Values without a stored form fail before they leave, as sqlite3's do.
+        with self.assertRaises(dbapi.DataError):
+            self.cur.execute("SELECT ?", (2 ** 64,))
+        with self.assertRaises(dbapi.ProgrammingError):
+            self.cur.execute("SELECT ?", (object(),))
         # A failure leaves the connection's transaction usable: the first row still commits.
         self.db.commit()
         other = self.second()
         other.execute("SELECT Name FROM T")
         self.assertEqual(other.fetchall(), [("a",)])
+        # A write that meets another connection's transaction.
+        other.execute("INSERT INTO T (Name) VALUES ('x')")
+        with self.assertRaises(dbapi.OperationalError):
+            self.cur.execute("INSERT INTO T (Name) VALUES ('y')")
+        other.connection.rollback()
         self.cur.execute("DELETE FROM T WHERE ID = 1")
         with self.assertRaises(dbapi.ProgrammingError):
             self.cur.fetchone()

@@ -81,12 +81,22 @@ class NotSupportedError(DatabaseError):
     pass
 
 
-# The engine's error codes by the kind of failure they are.
+# The engine's error codes by the kind of failure they are; a code not listed is a
+# DatabaseError.
 _ERRORS = {
-    IntegrityError: (3022, 3200, 3201, 3314, 3315),
+    # a duplicate key, a required value missing or empty, a relation's rule broken
+    IntegrityError: (3022, 3200, 3201, 3303, 3314, 3315),
+    # a value that does not convert to its field's type, or does not fit its size
     DataError: (3163, 3421),
-    ProgrammingError: (3001, 3010, 3012, 3061, 3065, 3075, 3078, 3125, 3191, 3219, 3265),
-    OperationalError: (3000, 3024, 3027, 3044, 3051, 3260, 3262, 3343, 3356),
+    # the statement or its parameters are wrong: syntax, unknown table, field, index or
+    # parameter, a name in use, a statement of the wrong kind or refused
+    ProgrammingError: (3001, 3010, 3012, 3019, 3020, 3021, 3061, 3065, 3075, 3078, 3125, 3159,
+                       3191, 3219, 3264, 3265, 3283, 3284, 3800),
+    # the database, its file or other users: engine and file failures, read-only, locks held
+    # by others (the codes that writers retry on among them), a record deleted meanwhile
+    OperationalError: (3000, 3009, 3024, 3027, 3044, 3046, 3051, 3158, 3164, 3167, 3186, 3187,
+                       3188, 3189, 3202, 3204, 3211, 3212, 3218, 3225, 3260, 3261, 3262, 3343,
+                       3356, 3624),
 }
 _ERROR_BY_CODE = {code: kind for kind, codes in _ERRORS.items() for code in codes}
 
@@ -194,7 +204,12 @@ class Connection:
         raises the error the connection's error record holds."""
         if self._object is None:
             raise InterfaceError("the connection is closed")
-        answer = self._object.invoke(method, *args)
+        try:
+            answer = self._object.invoke(method, *args)
+        except OverflowError as e:  # an int, Decimal or date beyond its stored range
+            raise DataError(str(e)) from None
+        except TypeError as e:  # a parameter of a type with no stored form
+            raise ProgrammingError(str(e)) from None
         ok, outs = (answer[0], answer[1:]) if isinstance(answer, tuple) else (answer, ())
         if not ok:
             code, description = self._object.GetLastDAOError()
