@@ -169,7 +169,7 @@ def _parameter_rows(seq_of_parameters):
     """ExecuteMany's rows: sequences of one length go column by column, which the wire carries
     as a typed array per column; mappings (named places) go row by row."""
     rows = list(seq_of_parameters)
-    by_column = all(isinstance(p, (list, tuple)) for p in rows)
+    by_column = all(issubclass(kind, (list, tuple)) for kind in set(map(type, rows)))
     if not rows or not by_column or len(set(map(len, rows))) != 1:
         return [_parameters(p) for p in rows]
     # _value refuses or converts only these; other values go as they are.
@@ -321,12 +321,14 @@ class Cursor:
         return [self._rows.popleft() for _ in range(min(size, len(self._rows)))]
 
     def fetchall(self):
-        rows = []
-        while True:
-            batch = self.fetchmany(_BATCH)
-            rows.extend(batch)
-            if len(batch) < _BATCH:
-                return rows
+        self._require_open()
+        if self.description is None:
+            raise ProgrammingError("the last statement returned no rows")
+        while self._cursor:
+            self._fill(len(self._rows) + _BATCH)
+        rows = list(self._rows)
+        self._rows.clear()
+        return rows
 
     def __iter__(self):
         return self
