@@ -43,7 +43,7 @@ std::vector<ClientStatement::Column> ColumnsOf(const Statement& stmt) {
 
 ClientStatement::ClientStatement(CDaoDatabase* database, std::string sql,
                                  const std::vector<Variant>& params)
-    : database_(database), sql_(std::move(sql)) {
+    : database_(database), sql_(std::move(sql)), definesSchema_(DefinesSchema(sql_)) {
   stmt_.emplace(PrepareSql(*database_, sql_, sql_));
   Bind(params);
   columns_ = ColumnsOf(*stmt_);
@@ -111,7 +111,7 @@ void ClientStatement::RequireStatement() const {
 ActionResult ClientStatement::Run() {
   RequireStatement();
   if (!stmt_->ReadsOnly()) database_->RequireUpdatable();
-  return RunAction(*database_, *stmt_, sql_);
+  return RunAction(*database_, *stmt_, sql_, definesSchema_);
 }
 
 std::vector<std::vector<Variant>> ClientStatement::Fetch(size_t n) {
