@@ -58,11 +58,12 @@ ColumnArrays ToColumnArrays(std::vector<std::vector<Variant>> values) {
     if (type == VT_VARIANT) {
       columns.push_back(Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(column))));
     } else {
-      SafeArray typed(type, {{0, count}});
+      // The values move into the array whole; a Null's place holds the type's zero.
+      const Variant zero = SafeArray(type, {{0, 1}}).At(0);
       for (uint32_t r = 0; r < count; ++r) {
-        if (!mask[r]) typed.Set(static_cast<int32_t>(r), std::move(column[r]));
+        if (mask[r]) column[r] = zero;
       }
-      columns.push_back(Variant::Array(std::move(typed)));
+      columns.push_back(Variant::Array(SafeArray::Vector(type, 0, std::move(column))));
     }
     nulls.push_back(anyNull ? Variant::Array(SafeArray::ByteVector(std::move(mask))) : Variant());
   }
