@@ -4,11 +4,12 @@
   fetchall     the same 100,000 rows x 3 columns read back.
 
 Each figure is a median over rounds that alternate the two; the ratio is the median of
-vorlix.dbapi's time over sqlite3's (goal: within 3x, a process boundary against none). Run with the release build and the system
-interpreter, which has python3-dbus:
+vorlix.dbapi's time over sqlite3's (goal: within 3x, a process boundary against none). Run
+with the release build and the system interpreter, which has python3-dbus:
 
   cmake --preset release && cmake --build --preset release -j2 --target vorlix-server
-  PYTHONPATH=clients/python /usr/bin/python3 bench/dbapi_vs_sqlite3.py build/release/server/vorlix-server
+  PYTHONPATH=clients/python /usr/bin/python3 bench/dbapi_vs_sqlite3.py \
+      build/release/server/vorlix-server
 
 Two runs on a shared 2-core machine under load: executemany 2.79x and 2.68x (0.56-0.64 s
 against 0.22 s; it was some 50x with a VARIANT per value), fetchall 2.04x and 2.13x (0.27-0.30 s
@@ -85,7 +86,8 @@ def main(server):
         def nothing():
             pass
 
-        figures = [("executemany", compare((empty("T"), vorlix_insert), (empty("S"), sqlite_insert))),
+        figures = [("executemany",
+                    compare((empty("T"), vorlix_insert), (empty("S"), sqlite_insert))),
                    ("fetchall", compare((nothing, vorlix_read), (nothing, sqlite_read)))]
         lite.close()
         db.close()
