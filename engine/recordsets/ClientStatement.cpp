@@ -117,8 +117,10 @@ ActionResult ClientStatement::Run() {
 std::vector<std::vector<Variant>> ClientStatement::Fetch(size_t n) {
   RequireStatement();
   std::vector<std::vector<Variant>> values(columns_.size());
+  // Room for the batch at once, up to a bound: growing a column by doubling copies it and
+  // faults in fresh pages several times over, while n may be far more than the rows there are.
   for (auto& column : values)
-    column.reserve(std::min<size_t>(n, 1024));
+    column.reserve(std::min<size_t>(n, 65536));
   try {
     for (size_t row = 0; row < n && !done_; ++row) {
       if (!stmt_->Step()) {
