@@ -7,13 +7,13 @@
 // /usr/lib/postgresql/15/bin (Debian's postgresql package); run as root, they run as the
 // postgres user, since initdb refuses root.
 //
-// On a shared 2-core machine under load: 442 ms in batches of 10,000 rows, 503 ms in one batch,
-// against libpq's 59 ms (7.5x and 8.6x, far from the goal). Most of the server's time is a
-// Variant per value (ClientStatement::Fetch builds them, 77% of its samples) and page faults
-// (28%): every batch's buffers are fresh memory that malloc hands back to the system after the
-// call. With malloc keeping it (GLIBC_TUNABLES=glibc.malloc.mmap_threshold=1073741824:
-// glibc.malloc.trim_threshold=4294967295, which the client passes to the server it starts):
-// 192 ms and 339 ms against 88 ms.
+// On a shared 2-core machine (load 4): 151-155 ms in batches of 10,000 rows and 224-234 ms in
+// one batch, against libpq's 26-34 ms (4.5x to 9x, far from the goal). Most of the server's
+// time is a Variant per value (ClientStatement::Fetch builds them, 77% of its samples before
+// its columns were reserved whole) and page faults (28%): every batch's buffers are fresh
+// memory that malloc hands back to the system after the call. With malloc keeping it
+// (GLIBC_TUNABLES=glibc.malloc.mmap_threshold=1073741824:glibc.malloc.trim_threshold=4294967295,
+// which the client passes to the server it starts) an earlier run went from 442 to 192 ms.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <libpq-fe.h>

@@ -11,10 +11,10 @@ with the release build and the system interpreter, which has python3-dbus:
   PYTHONPATH=clients/python /usr/bin/python3 bench/dbapi_vs_sqlite3.py \
       build/release/server/vorlix-server
 
-Two runs on a shared 2-core machine under load: executemany 2.79x and 2.68x (0.56-0.64 s
-against 0.22 s; it was some 50x with a VARIANT per value), fetchall 2.04x and 2.13x (0.27-0.30 s
-against 0.14-0.15 s). What is left of executemany is mostly the server's: decoding a Variant
-per value, binding it, and SQLite's own insert.
+Two runs on a shared 2-core machine (load 4): executemany 2.66x and 2.84x (0.29-0.31 s against
+0.11-0.12 s; it was some 50x with a VARIANT per value), fetchall 2.54x and 2.57x (0.19-0.22 s
+against 0.09 s). What is left of executemany is mostly the server's: decoding a Variant per
+value, binding it, and SQLite's own insert.
 """
 
 import os
