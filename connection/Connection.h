@@ -397,9 +397,8 @@ class CDBConnection {
   // text. Stops at the first engine failure, which is dropped unrecorded.
   static void PresetRequiredTextFields(CDaoRecordset& table);
   // Statement workers (statements/Statements.cpp).
-  // Prepares sql with pvParams bound; raises as ClientStatement does, 3001 for parameters of
-  // another shape.
-  std::unique_ptr<ClientStatement> Prepare(const Bstr& sql, const Variant& params);
+  // Prepares sql with params bound; raises as ClientStatement does.
+  std::unique_ptr<ClientStatement> Prepare(const Bstr& sql, const std::vector<Variant>& params);
   // Keeps stmt as a new cursor: its id in *cursor and its columns in *columns.
   void KeepCursor(std::unique_ptr<ClientStatement> stmt, int32_t* cursor, Variant* columns);
   // The open cursor id; raises 3001 when there is none.

@@ -387,7 +387,10 @@ inline constexpr Method kConnectionMethods[] = {
 // parameters (pvParams) are VT_EMPTY for none, else a one-dimensional VARIANT array: the values
 // in order for "?" places, or name/value pairs when every place is named (":name", "@name").
 // Values are bound, never written into the text. A column description is one array per column:
-// name, VARTYPE (VT_VARIANT when computed), declared type, size, nullable.
+// name, VARTYPE (VT_VARIANT when computed), declared type, size, nullable. ExecuteMany's rows
+// are an array of such parameter arrays, or for "?" places the rows column by column as Fetch
+// answers them: a two-dimensional VARIANT array, columns x 2, of each column's typed array and
+// its Null mask (VT_EMPTY or the VT_UI1 array).
 inline constexpr Method kExtensionMethods[] = {
     {1000,
      "Execute",
@@ -420,8 +423,8 @@ inline constexpr Method kExtensionMethods[] = {
     {1006, "Rollback", "Rolls the connection's transaction back.", {Retval(kBool, "bSuccess")}},
     {1007,
      "ExecuteMany",
-     "Runs one statement once per parameter array of `pvRows`, all or none; answers the records "
-     "changed.",
+     "Runs one statement once per parameter array of `pvRows`, or per row when it gives the "
+     "rows column by column as Fetch answers them; all or none; answers the records changed.",
      {In(kBstr, "sSql"), In(kVariant, "pvRows"), Out(kLong, "plRowsAffected"),
       Retval(kBool, "bSuccess")},
      kOpensFiles},

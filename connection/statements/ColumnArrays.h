@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "automation/SafeArray.h"
 #include "automation/Variant.h"
 #include "engine/recordsets/ClientStatement.h"
 
@@ -25,5 +26,11 @@ struct ColumnArrays {
   Variant nulls;
 };
 ColumnArrays ToColumnArrays(std::vector<std::vector<Variant>> values);
+
+// Rows given column by column in the shape of a batch: a two-dimensional VARIANT array of
+// columns x 2 whose element (c, 0) is column c's values as one array and (c, 1) its Null mask
+// as above (the elements of ColumnArrays' columns, then those of its nulls). Raises 3001 when
+// an element has another shape, or the columns or masks differ in length.
+std::vector<std::vector<Variant>> RowsFromColumns(const SafeArray& columns);
 
 }  // namespace vorlix

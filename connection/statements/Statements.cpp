@@ -19,11 +19,24 @@ std::vector<Variant> ParameterValues(const Variant& params) {
   return params.AsArray().Elements();
 }
 
+// ExecuteMany's parameter rows: an array of parameter arrays, or the same rows column by
+// column, as Fetch answers them, which a client builds and the wire carries as a few typed
+// arrays instead of a VARIANT per value.
+std::vector<std::vector<Variant>> ParameterRows(const Variant& rows) {
+  if (rows.vt() == (VT_ARRAY | VT_VARIANT) && rows.AsArray().Dims() == 2) {
+    return RowsFromColumns(rows.AsArray());
+  }
+  std::vector<std::vector<Variant>> values;
+  for (const Variant& row : ParameterValues(rows))
+    values.push_back(ParameterValues(row));
+  return values;
+}
+
 }  // namespace
 
-std::unique_ptr<ClientStatement> CDBConnection::Prepare(const Bstr& sql, const Variant& params) {
-  return std::make_unique<ClientStatement>(&database_, NameUtf8(sql, "statement"),
-                                           ParameterValues(params));
+std::unique_ptr<ClientStatement> CDBConnection::Prepare(const Bstr& sql,
+                                                        const std::vector<Variant>& params) {
+  return std::make_unique<ClientStatement>(&database_, NameUtf8(sql, "statement"), params);
 }
 
 void CDBConnection::KeepCursor(std::unique_ptr<ClientStatement> stmt, int32_t* cursor,
@@ -48,7 +61,7 @@ HRESULT CDBConnection::Execute(const Bstr& sSql, const Variant& pvParams, int32_
       [&] {
         if (!Enter(ErrorFlag::kClear, 1)) return false;
         return Capture([&] {
-          std::unique_ptr<ClientStatement> stmt = Prepare(sSql, pvParams);
+          std::unique_ptr<ClientStatement> stmt = Prepare(sSql, ParameterValues(pvParams));
           if (!stmt->Columns().empty()) return KeepCursor(std::move(stmt), plCursor, pvColumns);
           const ActionResult done = stmt->Run();
           *plRowsAffected = static_cast<int32_t>(done.affected);
@@ -64,7 +77,7 @@ HRESULT CDBConnection::OpenCursor(const Bstr& sSql, const Variant& pvParams, int
       [&] {
         if (!Enter(ErrorFlag::kClear, 1)) return false;
         return Capture([&] {
-          std::unique_ptr<ClientStatement> stmt = Prepare(sSql, pvParams);
+          std::unique_ptr<ClientStatement> stmt = Prepare(sSql, ParameterValues(pvParams));
           if (stmt->Columns().empty()) {
             ThrowDao(dao_error::kInvalidOperation,
                      "The statement returns no rows; run it with Execute instead.");
@@ -112,7 +125,7 @@ HRESULT CDBConnection::ExecuteMany(const Bstr& sSql, const Variant& pvRows, int3
       [&] {
         if (!Enter(ErrorFlag::kClear, 1)) return false;
         return Capture([&] {
-          const std::vector<Variant> rows = ParameterValues(pvRows);
+          const std::vector<std::vector<Variant>> rows = ParameterRows(pvRows);
           *plRowsAffected = 0;
           if (rows.empty()) return;
           std::unique_ptr<ClientStatement> stmt = Prepare(sSql, rows[0]);
@@ -125,7 +138,7 @@ HRESULT CDBConnection::ExecuteMany(const Bstr& sSql, const Variant& pvRows, int3
           // inside the connection's transaction too.
           WriteLocked(database_, [&] {
             for (size_t i = 0; i < rows.size(); ++i) {
-              if (i > 0) stmt->Bind(ParameterValues(rows[i]));
+              if (i > 0) stmt->Bind(rows[i]);
               affected += stmt->Run().affected;
             }
           });

@@ -44,7 +44,7 @@ std::vector<ClientStatement::Column> ColumnsOf(const Statement& stmt) {
 
 ClientStatement::ClientStatement(CDaoDatabase* database, std::string sql,
                                  const std::vector<Variant>& params)
-    : database_(database), sql_(std::move(sql)) {
+    : database_(database), sql_(std::move(sql)), definesSchema_(DefinesSchema(sql_)) {
   stmt_.emplace(PrepareSql(*database_, sql_, sql_));
   Bind(params);
   columns_ = ColumnsOf(*stmt_);
@@ -112,14 +112,16 @@ void ClientStatement::RequireStatement() const {
 ActionResult ClientStatement::Run() {
   RequireStatement();
   if (!stmt_->ReadsOnly()) database_->RequireUpdatable();
-  return RunAction(*database_, *stmt_, sql_);
+  return RunAction(*database_, *stmt_, sql_, definesSchema_);
 }
 
 std::vector<std::vector<Variant>> ClientStatement::Fetch(size_t n) {
   RequireStatement();
   std::vector<std::vector<Variant>> values(columns_.size());
+  // Room for the batch at once, up to a bound: growing a column by doubling copies it and
+  // faults in fresh pages several times over, while n may be far more than the rows there are.
   for (auto& column : values)
-    column.reserve(std::min<size_t>(n, 1024));
+    column.reserve(std::min<size_t>(n, 65536));
   try {
     for (size_t row = 0; row < n && !done_; ++row) {
       if (!stmt_->Step()) {

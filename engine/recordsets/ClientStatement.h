@@ -61,6 +61,7 @@ class ClientStatement : public CDaoDatabase::Dependent {
 
   CDaoDatabase* database_;
   std::string sql_;
+  bool definesSchema_;             // DefinesSchema(sql_), read once for the many runs of a batch
   std::optional<Statement> stmt_;  // empty once the database closed
   std::vector<Column> columns_;
   bool done_ = false;  // the rows have ended

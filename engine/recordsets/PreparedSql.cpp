@@ -25,16 +25,13 @@ bool ManagesConnection(const std::string& sql) {
   return false;
 }
 
-// After a statement run by SQL; true when it was DDL. What the catalog keeps about tables
-// follows them: a table made by SQL gets counters for its COUNTER columns; a renamed table's
-// or field's rows move with it; the rows of whatever is gone go (or a table, field or index made
-// later under its name would inherit them), however the statement named it.
-bool KeepCatalog(SqliteDb& db, const std::string& sql) {
-  std::optional<std::vector<Token>> tokens = Tokenize(sql);
-  if (!tokens || tokens->size() < 3) return false;
-  const std::vector<Token>& t = *tokens;
-  if (!t[0].Is("CREATE") && !t[0].Is("ALTER") && !t[0].Is("DROP")) return false;
-  if (t[0].Is("ALTER") && t[1].Is("TABLE")) {
+// After a DDL statement run by SQL. What the catalog keeps about tables follows them: a table
+// made by SQL gets counters for its COUNTER columns; a renamed table's or field's rows move with
+// it; the rows of whatever is gone go (or a table, field or index made later under its name
+// would inherit them), however the statement named it.
+void KeepCatalog(SqliteDb& db, const std::string& sql) {
+  const std::vector<Token> t = Tokenize(sql).value_or(std::vector<Token>());
+  if (t.size() >= 3 && t[0].Is("ALTER") && t[1].Is("TABLE")) {
     const QualifiedName table = ReadQualifiedName(t, 2, sql);
     size_t i = table.end;
     if (i + 2 < t.size() && t[i].Is("RENAME") &&
@@ -52,10 +49,16 @@ bool KeepCatalog(SqliteDb& db, const std::string& sql) {
   }
   catalog::Prune(db);
   catalog::SyncCounters(db);
-  return true;
 }
 
 }  // namespace
+
+bool DefinesSchema(const std::string& sql) {
+  std::optional<std::vector<Token>> tokens = Tokenize(sql);
+  if (!tokens || tokens->size() < 3) return false;
+  const Token& first = (*tokens)[0];
+  return first.Is("CREATE") || first.Is("ALTER") || first.Is("DROP");
+}
 
 Statement PrepareSql(CDaoDatabase& database, const std::string& sql, const std::string& asWritten) {
   if (ManagesConnection(sql)) {
@@ -88,7 +91,8 @@ Statement PrepareSql(CDaoDatabase& database, const std::string& sql, const std::
   return std::move(*stmt);
 }
 
-ActionResult RunAction(CDaoDatabase& database, Statement& stmt, const std::string& sql) {
+ActionResult RunAction(CDaoDatabase& database, Statement& stmt, const std::string& sql,
+                       bool definesSchema) {
   SqliteDb& db = Internal(database).Db();
   WriteTransaction transaction(db);
   const int64_t before = db.TotalChanges();
@@ -96,9 +100,9 @@ ActionResult RunAction(CDaoDatabase& database, Statement& stmt, const std::strin
   // changes() keeps the count of the last statement that changed rows; DDL changes none.
   const int64_t affected = db.TotalChanges() == before ? 0 : db.Changes();
   const int64_t lastRowId = db.LastInsertRowid();
-  const bool ddl = KeepCatalog(db, sql);
+  if (definesSchema) KeepCatalog(db, sql);
   transaction.Commit();
-  if (ddl) Internal(database).SchemaChanged();
+  if (definesSchema) Internal(database).SchemaChanged();
   return {affected, lastRowId};
 }
 

@@ -18,13 +18,18 @@ namespace vorlix {
 // text or a second statement, 3078 for a missing table.
 Statement PrepareSql(CDaoDatabase& database, const std::string& sql, const std::string& asWritten);
 
-// Runs stmt, which returns no rows, atomically, with the catalog kept in step when sql is DDL:
-// the number of records it added, changed or deleted, and the id of the last row the
-// connection inserted (read before the catalog's own rows are written).
+// Whether sql is DDL: it creates, alters or drops something.
+bool DefinesSchema(const std::string& sql);
+
+// Runs stmt (prepared from sql), which returns no rows, atomically, with the catalog kept in
+// step when definesSchema (DefinesSchema(sql), which a statement run once per row of a batch
+// reads once): the number of records it added, changed or deleted, and the id of the last row
+// the connection inserted (read before the catalog's own rows are written).
 struct ActionResult {
   int64_t affected;
   int64_t lastRowId;
 };
-ActionResult RunAction(CDaoDatabase& database, Statement& stmt, const std::string& sql);
+ActionResult RunAction(CDaoDatabase& database, Statement& stmt, const std::string& sql,
+                       bool definesSchema);
 
 }  // namespace vorlix

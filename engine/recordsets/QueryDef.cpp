@@ -140,7 +140,8 @@ void CDaoQueryDef::Execute(int) {
     ThrowDao(dao_error::kRowReturningQuery,
              "The statement returns rows; open it as a recordset instead: " + sql_);
   }
-  recordsAffected_ = static_cast<int32_t>(RunAction(*database_, stmt, text_.sql).affected);
+  recordsAffected_ = static_cast<int32_t>(
+      RunAction(*database_, stmt, text_.sql, DefinesSchema(text_.sql)).affected);
 }
 
 ResultSet CDaoQueryDef::Rows() {

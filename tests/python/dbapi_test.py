@@ -6,9 +6,10 @@ import datetime
 import decimal
 import os
 
+import dbus
 import vorlix
 from server_folder import ServerTestCase
-from vorlix import dbapi
+from vorlix import dbapi, variant
 
 D, DT = decimal.Decimal, datetime.datetime
 
@@ -33,7 +34,7 @@ class DbApiTest(ServerTestCase):
         rows = [("a", D("123456789012.3456"), DT(2024, 2, 29, 13, 45, 6), b"\x00\xff", True,
                  0.1),
                 ("b", D("-0.0001"), datetime.date(1815, 12, 10), b"", False, None),
-                ("c", None, None, None, None, 2.0 ** 53)]
+                ("c\0d", None, None, None, None, 2.0 ** 53)]  # U+0000 too
         for row in rows:
             self.cur.execute("INSERT INTO T (Name, Price, At, Data, Flag, N) "
                              "VALUES (?, ?, ?, ?, ?, ?)", row)
@@ -56,6 +57,31 @@ class DbApiTest(ServerTestCase):
         aware = DT(2024, 1, 1, tzinfo=datetime.timezone.utc)
         with self.assertRaises(dbapi.NotSupportedError):
             self.cur.execute("INSERT INTO T (Name, At) VALUES (?, ?)", ("z", aware))
+        self.cur.execute("SELECT count(*) FROM T")
+        self.assertEqual(self.cur.fetchone(), (3,))
+
+    def test_executemany_rows_go_by_column_and_come_back_as_they_were(self):
+        rows = [("a", D("-123456789012.3456"), DT(2024, 2, 29, 13, 45, 6, 7000), b"\x00",
+                 True, 2 ** 40),
+                ("b\0c", None, datetime.date(1815, 12, 10), None, False, None),
+                ("\u00e9", D("0.0001"), None, b"", None, 2.5)]
+        self.cur.executemany("INSERT INTO T (Name, Price, At, Data, Flag, N) "
+                             "VALUES (?, ?, ?, ?, ?, ?)", rows)
+        self.assertEqual(self.cur.rowcount, 3)
+        self.cur.execute("SELECT Name, Price, At, Data, Flag, N FROM T ORDER BY ID")
+        expected = [rows[0], ("b\0c", None, DT(1815, 12, 10), None, False, None), rows[2]]
+        self.assertEqual(self.cur.fetchall(), expected)
+        # The server refuses columns of different lengths, and stores nothing of them.
+        bounds, elements = variant.RowsByColumn([("x", 1), ("y", 2)]).payload()
+        elements = [variant.to_variant(["z"]), *elements[1:]]
+        form = dbus.Struct((dbus.UInt16(variant.VT_ARRAY | variant.VT_VARIANT),
+                            dbus.Struct((bounds, dbus.Array(elements, signature="(qv)")),
+                                        signature="a(ii)a(qv)", variant_level=1)),
+                           signature="qv")
+        answer = self.db._object._call("Vorlix.IDBConnection2", "ExecuteMany", "s(qv)",
+                                       ("INSERT INTO T (Name, N) VALUES (?, ?)", form))
+        self.assertEqual(answer[2], 0)  # bSuccess
+        self.assertEqual(self.db._object.GetLastDAOError()[0], 3001)
         self.cur.execute("SELECT count(*) FROM T")
         self.assertEqual(self.cur.fetchone(), (3,))
 
@@ -84,13 +110,16 @@ class DbApiTest(ServerTestCase):
             self.db.cursor().execute("SELECT 1")
 
     def test_engine_failures_raise_their_pep_249_classes(self):
+        self.cur.execute("CREATE TABLE R (ID LONG PRIMARY KEY, TID LONG REFERENCES T (ID))")
         self.cur.execute("INSERT INTO T (ID, Name) VALUES (1, 'a')")
         cases = [
             ("INSERT INTO T (ID, Name) VALUES (1, 'b')", (), dbapi.IntegrityError),
             ("INSERT INTO T (Price) VALUES (1)", (), dbapi.IntegrityError),
+            ("INSERT INTO R VALUES (1, 99)", (), dbapi.IntegrityError),
             ("SELECT ?", ([1, 2],), dbapi.DataError),
             ("SELEC 1", (), dbapi.ProgrammingError),
             ("SELECT * FROM Missing", (), dbapi.ProgrammingError),
+            ("CREATE TABLE T (X LONG)", (), dbapi.ProgrammingError),
             ("INSERT INTO T (Name) VALUES (?)", (), dbapi.ProgrammingError),
             ("BEGIN", (), dbapi.ProgrammingError),
         ]
@@ -100,11 +129,21 @@ class DbApiTest(ServerTestCase):
                     self.cur.execute(sql, params)
                 self.assertIsInstance(raised.exception, dbapi.DatabaseError)
                 self.assertIsNotNone(raised.exception.code)
+        # Values without a stored form fail before they leave, as sqlite3's do.
+        with self.assertRaises(dbapi.DataError):
+            self.cur.execute("SELECT ?", (2 ** 64,))
+        with self.assertRaises(dbapi.ProgrammingError):
+            self.cur.execute("SELECT ?", (object(),))
         # A failure leaves the connection's transaction usable: the first row still commits.
         self.db.commit()
         other = self.second()
         other.execute("SELECT Name FROM T")
         self.assertEqual(other.fetchall(), [("a",)])
+        # A write that meets another connection's transaction.
+        other.execute("INSERT INTO T (Name) VALUES ('x')")
+        with self.assertRaises(dbapi.OperationalError):
+            self.cur.execute("INSERT INTO T (Name) VALUES ('y')")
+        other.connection.rollback()
         self.cur.execute("DELETE FROM T WHERE ID = 1")
         with self.assertRaises(dbapi.ProgrammingError):
             self.cur.fetchone()

@@ -11,11 +11,13 @@
 Parameters are bound by the server, never written into the text: a sequence for "?" places, a
 mapping for ":name" or "@name" ones. INSERT, UPDATE, DELETE and REPLACE start a transaction
 that lasts until commit() or rollback(); other statements run on their own. Rows are read in
-batches as they are fetched, column by column.
+batches as they are fetched, column by column, and executemany sends its rows column by column
+too: a typed array for each column whose values share a type.
 """
 
 import collections
 import datetime
+import itertools
 import os
 import time as _time
 
@@ -24,7 +26,7 @@ import dbus
 from .dispatch import DispatchObject
 from .activation import activate, connect_running
 from .errors import VorlixError, wire_error
-from .variant import Empty
+from .variant import Empty, RowsByColumn
 
 apilevel = "2.0"
 threadsafety = 1  # threads may share the module, not connections
@@ -82,12 +84,23 @@ class NotSupportedError(DatabaseError):
     pass
 
 
-# The engine's error codes by the kind of failure they are.
+# The engine's error codes by the kind of failure they are; a code not listed is a
+# DatabaseError.
 _ERRORS = {
-    IntegrityError: (3022, 3200, 3201, 3314, 3315),
+    # a duplicate key, a required value missing or empty, a relation's rule broken
+    IntegrityError: (3022, 3200, 3201, 3303, 3314, 3315),
+    # a value that does not convert to its field's type, or does not fit its size
     DataError: (3163, 3421),
-    ProgrammingError: (3001, 3010, 3012, 3061, 3065, 3075, 3078, 3125, 3191, 3219, 3265),
-    OperationalError: (3000, 3024, 3027, 3044, 3051, 3059, 3260, 3262, 3343, 3356),
+    # the statement or its parameters are wrong: syntax, unknown table, field, index or
+    # parameter, a name in use, a statement of the wrong kind or refused
+    ProgrammingError: (3001, 3010, 3012, 3019, 3020, 3021, 3061, 3065, 3075, 3078, 3125, 3159,
+                       3191, 3219, 3264, 3265, 3283, 3284, 3800),
+    # the database, its file or other users: engine and file failures, read-only, locks held
+    # by others (the codes that writers retry on among them), a record deleted meanwhile, a
+    # statement cancelled
+    OperationalError: (3000, 3009, 3024, 3027, 3044, 3046, 3051, 3059, 3158, 3164, 3167, 3186,
+                       3187, 3188, 3189, 3202, 3204, 3211, 3212, 3218, 3225, 3260, 3261, 3262,
+                       3343, 3356, 3624),
 }
 _ERROR_BY_CODE = {code: kind for kind, codes in _ERRORS.items() for code in codes}
 
@@ -156,6 +169,20 @@ def _parameters(params):
     return [_value(value) for value in params]
 
 
+def _parameter_rows(seq_of_parameters):
+    """ExecuteMany's rows: sequences of one length go column by column, which the wire carries
+    as a typed array per column; mappings (named places) go row by row."""
+    rows = list(seq_of_parameters)
+    by_column = all(issubclass(kind, (list, tuple)) for kind in set(map(type, rows)))
+    if not rows or not by_column or len(set(map(len, rows))) != 1:
+        return [_parameters(p) for p in rows]
+    # _value refuses or converts only these; other values go as they are.
+    kinds = set(map(type, itertools.chain.from_iterable(rows)))
+    if any(issubclass(kind, (datetime.datetime, datetime.time)) for kind in kinds):
+        rows = [[_value(v) for v in row] for row in rows]
+    return RowsByColumn(rows)
+
+
 def _column(values, nulls):
     """A fetched column as a list: a VT_UI1 array arrives as bytes, Nulls by their mask."""
     values = list(values)
@@ -181,7 +208,12 @@ class Connection:
         raises the error the connection's error record holds."""
         if self._object is None:
             raise InterfaceError("the connection is closed")
-        answer = self._object.invoke(method, *args)
+        try:
+            answer = self._object.invoke(method, *args)
+        except OverflowError as e:  # an int, Decimal or date beyond its stored range
+            raise DataError(str(e)) from None
+        except TypeError as e:  # a parameter of a type with no stored form
+            raise ProgrammingError(str(e)) from None
         ok, outs = (answer[0], answer[1:]) if isinstance(answer, tuple) else (answer, ())
         if not ok:
             code, description = self._object.GetLastDAOError()
@@ -288,8 +320,8 @@ class Cursor:
         self._rows.clear()
         self.description = None
         self.connection._begin_for(operation)
-        rows = [_parameters(p) for p in seq_of_parameters]
-        (self.rowcount,) = self.connection._call("ExecuteMany", operation, rows)
+        (self.rowcount,) = self.connection._call("ExecuteMany", operation,
+                                                 _parameter_rows(seq_of_parameters))
         return self
 
     def _fill(self, wanted):
@@ -315,12 +347,14 @@ class Cursor:
         return [self._rows.popleft() for _ in range(min(size, len(self._rows)))]
 
     def fetchall(self):
-        rows = []
-        while True:
-            batch = self.fetchmany(_BATCH)
-            rows.extend(batch)
-            if len(batch) < _BATCH:
-                return rows
+        self._require_open()
+        if self.description is None:
+            raise ProgrammingError("the last statement returned no rows")
+        while self._cursor:
+            self._fill(len(self._rows) + _BATCH)
+        rows = list(self._rows)
+        self._rows.clear()
+        return rows
 
     def __iter__(self):
         return self

@@ -13,6 +13,7 @@ lists (nested, first index outermost, for more dimensions; lower bounds are not 
 import datetime
 import decimal
 import math
+import operator
 import struct
 
 import dbus
@@ -167,9 +168,99 @@ def to_variant(value):
     elif isinstance(value, (list, tuple)):
         elements = dbus.Array([to_variant(e) for e in value], signature="(qv)")
         vt, payload = VT_ARRAY | VT_VARIANT, _array(len(value), elements, "(qv)")
+    elif isinstance(value, RowsByColumn):
+        vt, payload = VT_ARRAY | VT_VARIANT, value.payload()
     else:
         raise TypeError("no VARIANT form for %s" % type(value).__name__)
     return dbus.Struct((dbus.UInt16(vt), payload), signature="qv")
+
+
+def _utf8_texts(values):
+    """Whether strings can be elements of a D-Bus string array: UTF-8 without U+0000. One pass
+    over them all joined, which is far cheaper than a call per string."""
+    text = "".join(values)
+    if "\0" in text:
+        return False
+    try:
+        text.encode("utf-8")
+    except UnicodeEncodeError:  # an unpaired surrogate
+        return False
+    return True
+
+
+# How a column whose values (Nulls aside) all have one Python type travels as a typed array:
+# its VARTYPE, the D-Bus element signature, the value standing in for a Null, and the
+# conversion of each value (None: as it is).
+_TYPED_COLUMNS = {
+    bool: (VT_BOOL, "n", False, lambda v: -1 if v else 0),
+    float: (VT_R8, "d", 0.0, None),
+    str: (VT_BSTR, "s", "", None),
+    datetime.datetime: (VT_DATE, "d", _EPOCH, encode_date),
+    datetime.date: (VT_DATE, "d", _EPOCH, encode_date),
+    decimal.Decimal: (VT_CY, "x", decimal.Decimal(0), decimal_to_currency),
+}
+
+
+def _typed_column(values):
+    """A column's values as one typed array, or None when they cannot share one: values of
+    several types, binary values, text that is not plain UTF-8, ints beyond 64 bits."""
+    types = set(map(type, values))
+    types.discard(type(None))
+    if types == {datetime.datetime, datetime.date}:
+        types = {datetime.date}
+    if len(types) != 1:
+        return None
+    kind = types.pop()
+    if kind is int:
+        present = [v for v in values if v is not None] if None in values else values
+        least, most = min(present), max(present)
+        if least not in _INT64 or most not in _INT64:
+            return None
+        wide = least not in _INT32 or most not in _INT32
+        vt, signature, zero, convert = (VT_I8, "x", 0, None) if wide else (VT_I4, "i", 0, None)
+    elif kind in _TYPED_COLUMNS:
+        vt, signature, zero, convert = _TYPED_COLUMNS[kind]
+        if kind is str and not _utf8_texts(filter(None, values)):
+            return None
+    else:
+        return None
+    if None in values:
+        values = [zero if v is None else v for v in values]
+    if convert is not None:
+        values = list(map(convert, values))
+    return dbus.Struct((dbus.UInt16(VT_ARRAY | vt),
+                        _array(len(values), dbus.Array(values, signature=signature), signature)),
+                       signature="qv")
+
+
+class RowsByColumn:
+    """Rows of parameter values (sequences of equal length) that travel column by column, the
+    shape Fetch answers: a two-dimensional VARIANT array, columns x 2, of each column's values
+    and its Null mask. A column whose values share a type is one typed array with a VT_UI1 mask
+    (1 for a Null), so the wire carries a few arrays rather than a VARIANT per value; any other
+    column is an array of VARIANTs, its Nulls among them."""
+
+    def __init__(self, rows):
+        self.rows = rows
+
+    def payload(self):
+        # itemgetter per column: zip(*rows) takes several times as long for many rows.
+        width = len(self.rows[0]) if self.rows else 0
+        columns = [list(map(operator.itemgetter(c), self.rows)) for c in range(width)]
+        values, masks = [], []
+        for column in columns:
+            typed = _typed_column(column)
+            if typed is None:
+                values.append(to_variant(list(column)))
+                masks.append(to_variant(Empty))
+            else:
+                values.append(typed)
+                nulls = bytes([v is None for v in column]) if None in column else None
+                masks.append(to_variant(Empty if nulls is None else nulls))
+        bounds = dbus.Array([dbus.Struct((0, len(columns)), signature="ii"),
+                             dbus.Struct((0, 2), signature="ii")], signature="(ii)")
+        return dbus.Struct((bounds, dbus.Array(values + masks, signature="(qv)")),
+                           signature="a(ii)a(qv)", variant_level=1)
 
 
 def _scalar(vt, payload):
@@ -201,6 +292,12 @@ def _scalar(vt, payload):
     raise ValueError("VARTYPE %d is not carried on the wire" % vt)
 
 
+# The element types whose values one builtin converts, for whole arrays at once: a fetched
+# column holds thousands of them. (A VT_BSTR element is always a D-Bus string.)
+_ELEMENTS = dict.fromkeys(_INTEGERS, int)
+_ELEMENTS.update({VT_R4: float, VT_R8: float, VT_BSTR: str, VT_BOOL: bool})
+
+
 def _shape(flat, counts):
     """Nested lists from elements in array order (first index varies fastest)."""
     if len(counts) == 1:
@@ -218,4 +315,7 @@ def from_variant(wire):
     counts = [int(count) for _, count in bounds]
     if element_vt == VT_UI1 and len(counts) == 1:
         return bytes(elements)
-    return _shape([_scalar(element_vt, e) for e in elements], counts)
+    convert = _ELEMENTS.get(element_vt)
+    if convert is None:
+        return _shape([_scalar(element_vt, e) for e in elements], counts)
+    return _shape(list(map(convert, elements)), counts)
