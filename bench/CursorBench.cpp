@@ -14,7 +14,6 @@
 // which the client passes to the server it starts) an earlier run went from 442 to 192 ms.
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
-#include <sqlite3.h>
 
 #include <string>
 #include <vector>
@@ -23,8 +22,6 @@
 #include "bench/PrivateServer.h"
 #include "client/CreateObject.h"
 #include "client/Cursor.h"
-#include "engine/database/Database.h"
-#include "engine/database/DatabaseInternal.h"
 
 namespace vorlix {
 namespace {
@@ -36,18 +33,15 @@ constexpr const char* kSelect = "SELECT k, name, v FROM t";
 // private cluster holding the same rows; made once for the run and removed at its end.
 struct Setup {
   PrivateServer server{VORLIX_SERVER_PATH};
-  std::string database = (server.Folder() / "cursor.vdb").string();
+  std::string database = server.CreateDatabase(
+      "cursor.vdb",
+      "CREATE TABLE T (K LONG, Name TEXT(20), V DOUBLE);"
+      "WITH RECURSIVE n(k) AS (SELECT 0 UNION ALL SELECT k + 1 FROM n WHERE k < 99999)"
+      " INSERT INTO T SELECT k, 'name ' || k, k * 0.5 FROM n;");
   PrivatePostgres cluster;
   PGconn* pg = nullptr;
 
   Setup() {
-    CDaoDatabase db;
-    db.Create(*Bstr::FromUtf8(database));
-    sqlite3_exec(Internal(db).Db().handle(),
-                 "CREATE TABLE T (K LONG, Name TEXT(20), V DOUBLE);"
-                 "WITH RECURSIVE n(k) AS (SELECT 0 UNION ALL SELECT k + 1 FROM n WHERE k < 99999)"
-                 " INSERT INTO T SELECT k, 'name ' || k, k * 0.5 FROM n;",
-                 nullptr, nullptr, nullptr);
     pg = PQconnectdb(cluster.ConnInfo().c_str());
     PQclear(
         PQexec(pg,

@@ -22,7 +22,6 @@
 // callgrind's instruction counts of the server are then the steadier guide.
 #include <libpq-fe.h>
 #include <sched.h>
-#include <sqlite3.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
@@ -44,8 +43,6 @@
 #include "bench/PrivateServer.h"
 #include "client/CreateObject.h"
 #include "client/TypedProxies.h"
-#include "engine/database/Database.h"
-#include "engine/database/DatabaseInternal.h"
 
 namespace vorlix {
 namespace {
@@ -147,20 +144,6 @@ class EchoPeer {
   sd_bus* bus_ = nullptr;
 };
 
-// The same data on both sides: table F (K, A, B, C, D) of kKeys records with K unique, and an
-// empty table G (Name, V, N) that the appends fill.
-void MakeVorlixDatabase(const std::string& path) {
-  CDaoDatabase db;
-  db.Create(*Bstr::FromUtf8(path));
-  sqlite3_exec(Internal(db).Db().handle(),
-               "CREATE TABLE F (K LONG, A TEXT(20), B DOUBLE, C LONG, D TEXT(20));"
-               "WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 1000)"
-               " INSERT INTO F SELECT k, 'name ' || k, k * 0.5, k * 10, 'text ' || k FROM n;"
-               "CREATE UNIQUE INDEX ByK ON F (K);"
-               "CREATE TABLE G (Name TEXT(20), V DOUBLE, N LONG);",
-               nullptr, nullptr, nullptr);
-}
-
 void Exec(PGconn* pg, const char* sql) {
   PGresult* result = PQexec(pg, sql);
   const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
@@ -260,8 +243,15 @@ int Run(const Options& options) {
   // Before anything else: the peer's process must hold no descriptor of what comes later.
   EchoPeer echo;
   PrivateServer server(VORLIX_SERVER_PATH);
-  const std::string database = (server.Folder() / "bench.vdb").string();
-  MakeVorlixDatabase(database);
+  // The same data on both sides: table F (K, A, B, C, D) of kKeys records with K unique, and an
+  // empty table G (Name, V, N) that the appends fill.
+  const std::string database = server.CreateDatabase(
+      "bench.vdb",
+      "CREATE TABLE F (K LONG, A TEXT(20), B DOUBLE, C LONG, D TEXT(20));"
+      "WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 1000)"
+      " INSERT INTO F SELECT k, 'name ' || k, k * 0.5, k * 10, 'text ' || k FROM n;"
+      "CREATE UNIQUE INDEX ByK ON F (K);"
+      "CREATE TABLE G (Name TEXT(20), V DOUBLE, N LONG);");
   PrivatePostgres cluster;
   std::unique_ptr<PGconn, decltype(&PQfinish)> pg(PQconnectdb(cluster.ConnInfo().c_str()),
                                                   PQfinish);

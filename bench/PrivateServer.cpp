@@ -7,6 +7,9 @@
 
 #include <stdexcept>
 
+#include "engine/database/Database.h"
+#include "engine/database/DatabaseInternal.h"
+
 namespace vorlix {
 
 PrivateServer::PrivateServer(const std::string& serverProgram) {
@@ -27,6 +30,14 @@ PrivateServer::PrivateServer(const std::string& serverProgram) {
     std::filesystem::remove_all(folder_);
     throw std::runtime_error(serverProgram + " /RegServer failed");
   }
+}
+
+std::string PrivateServer::CreateDatabase(const std::string& name, const char* sql) const {
+  const std::string path = (folder_ / name).string();
+  CDaoDatabase db;
+  db.Create(*Bstr::FromUtf8(path));
+  Internal(db).Db().Exec(sql);
+  return path;
 }
 
 PrivateServer::~PrivateServer() {

@@ -20,6 +20,9 @@ class PrivateServer {
   PrivateServer& operator=(const PrivateServer&) = delete;
 
   const std::filesystem::path& Folder() const { return folder_; }
+  // Creates the database file name in the folder, runs sql on it through the engine's own
+  // connection (its tables need no field records of the catalog) and answers its path.
+  std::string CreateDatabase(const std::string& name, const char* sql) const;
 
  private:
   std::filesystem::path folder_;

@@ -9,7 +9,6 @@
 // 2.3x the ping-pong); SQL 1.76 s against 0.27 s in process (6.5x: building, checking and
 // copying the array's 700,000 VARIANTs twice more, in the server and in the client).
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,8 +19,6 @@
 #include "client/CreateObject.h"
 #include "client/TypedProxies.h"
 #include "connection/Connection.h"
-#include "engine/database/Database.h"
-#include "engine/database/DatabaseInternal.h"
 
 namespace vorlix {
 namespace {
@@ -32,20 +29,14 @@ constexpr int64_t kRows = 100000;
 // unique, table T of 3 fields and kRows rows), made once for the run and removed at its end.
 struct Setup {
   PrivateServer server{VORLIX_SERVER_PATH};
-  std::string database = (server.Folder() / "wire.vdb").string();
-
-  Setup() {
-    CDaoDatabase db;
-    db.Create(*Bstr::FromUtf8(database));
-    sqlite3_exec(Internal(db).Db().handle(),
-                 "CREATE TABLE F (K LONG, A TEXT(20), B DOUBLE, C LONG, D TEXT(20));"
-                 "INSERT INTO F VALUES (7, 'seven', 7.5, 70, 'sieben');"
-                 "CREATE UNIQUE INDEX ByK ON F (K);"
-                 "CREATE TABLE T (K LONG, Name TEXT(20), V DOUBLE);"
-                 "WITH RECURSIVE n(k) AS (SELECT 0 UNION ALL SELECT k + 1 FROM n WHERE k < 99999)"
-                 " INSERT INTO T SELECT k, 'name ' || k, k * 0.5 FROM n;",
-                 nullptr, nullptr, nullptr);
-  }
+  std::string database = server.CreateDatabase(
+      "wire.vdb",
+      "CREATE TABLE F (K LONG, A TEXT(20), B DOUBLE, C LONG, D TEXT(20));"
+      "INSERT INTO F VALUES (7, 'seven', 7.5, 70, 'sieben');"
+      "CREATE UNIQUE INDEX ByK ON F (K);"
+      "CREATE TABLE T (K LONG, Name TEXT(20), V DOUBLE);"
+      "WITH RECURSIVE n(k) AS (SELECT 0 UNION ALL SELECT k + 1 FROM n WHERE k < 99999)"
+      " INSERT INTO T SELECT k, 'name ' || k, k * 0.5 FROM n;");
 };
 
 Setup& TheSetup() {
