@@ -96,7 +96,19 @@ ActionResult RunAction(CDaoDatabase& database, Statement& stmt, const std::strin
   SqliteDb& db = Internal(database).Db();
   WriteTransaction transaction(db);
   const int64_t before = db.TotalChanges();
-  stmt.Run();
+  try {
+    stmt.Run();
+  } catch (const CDaoException& e) {
+    // SQLite says only that a foreign key failed; a DELETE can only orphan related records.
+    // Read on failure alone: a batch runs this once a row.
+    std::optional<std::vector<Token>> tokens = Tokenize(sql);
+    if (e.Code() == dao_error::kRelatedRecordRequired && tokens && !tokens->empty() &&
+        (*tokens)[0].Is("DELETE")) {
+      ThrowDao(dao_error::kRelatedRecordsExist,
+               std::string("The records cannot be deleted: related records exist. ") + e.what());
+    }
+    throw;
+  }
   // changes() keeps the count of the last statement that changed rows; DDL changes none.
   const int64_t affected = db.TotalChanges() == before ? 0 : db.Changes();
   const int64_t lastRowId = db.LastInsertRowid();

@@ -108,6 +108,9 @@ TEST_F(RecordWriteTest, RelationsAreEnforced) {
   pets.SetFieldValue(u"Owner", Variant::I4(1));
   pets.Update();
   EXPECT_EQ(DaoCode([&] { rs_.Delete(); }), dao_error::kRelatedRecordsExist);
+  CDaoQueryDef deleting(&db_);
+  deleting.Create(u"", u"DELETE FROM People");
+  EXPECT_EQ(DaoCode([&] { deleting.Execute(); }), dao_error::kRelatedRecordsExist);
   rs_.Edit();
   rs_.SetFieldValue(u"Age", Variant::I4(33));  // a change that touches no key is fine
   rs_.Update();
