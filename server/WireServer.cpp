@@ -278,6 +278,21 @@ std::optional<Guid> ReadGuid(sd_bus_message* m) {
 
 }  // namespace
 
+// What a call's steps need, in one allocation: each step captures just a pointer to it, which
+// std::function keeps inline where a bigger capture would cost an allocation of its own.
+struct WireServer::ObjectCall {
+  IDispatch* object;  // a reference of the call's own: the call may outlive the peer's
+  const CoClass* coClass;
+  sd_bus* bus;  // referenced, as m is: the answer may go out after a pause
+  sd_bus_message* m;
+  const TypedMethod* method;  // null for Invoke
+  std::shared_ptr<const ClientFolder> folder;
+  std::weak_ptr<Peer> peer;  // expired once the client has left
+  std::string path;
+  std::chrono::steady_clock::time_point start;
+  Outcome outcome;
+};
+
 WireServer::WireServer(CVorlixModule& module)
     : module_(module),
       connectionFactory_(module.Lock()),
@@ -498,34 +513,43 @@ void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
 
 void WireServer::StartCall(Peer& peer, std::string_view path, Held& held, sd_bus_message* m,
                            const TypedMethod* method) {
-  // Held for the length of the call, which may outlive the peer's own references.
-  IDispatch* object = held.object;
-  object->AddRef();
-  sd_bus* bus = sd_bus_ref(peer.bus);
-  sd_bus_message_ref(m);
+  held.object->AddRef();
   auto busy = peer.busy.try_emplace(std::string(path)).first;
-  PausableCalls::Call call;
-  call.object = object;
-  call.client = &peer;
-  auto outcome = std::make_shared<Outcome>();
-  call.body = [object, coClass = held.coClass, m, method, folder = peer.folder, outcome] {
-    method ? CallTyped(*object, *method, m, *folder, outcome.get())
-           : CallInvoke(*object, *coClass, m, *folder, outcome.get());
+  auto* call = new ObjectCall{held.object,
+                              held.coClass,
+                              sd_bus_ref(peer.bus),
+                              sd_bus_message_ref(m),
+                              method,
+                              peer.folder,
+                              peers_.at(&peer),
+                              busy->first,
+                              std::chrono::steady_clock::now(),
+                              Outcome{}};
+  PausableCalls::Call steps;
+  steps.object = call->object;
+  steps.client = &peer;
+  steps.body = [call] {
+    call->method
+        ? CallTyped(*call->object, *call->method, call->m, *call->folder, &call->outcome)
+        : CallInvoke(*call->object, *call->coClass, call->m, *call->folder, &call->outcome);
   };
   // Other clients' calls ran meanwhile, each in its own folder.
-  call.resumed = [folder = peer.folder, outcome] {
-    if (outcome->folder) folder->Enter();
+  steps.resumed = [call] {
+    if (call->outcome.folder) call->folder->Enter();
   };
-  call.finished = [this, peer = std::weak_ptr<Peer>(peers_.at(&peer)), path = busy->first, object,
-                   bus, m, interface = held.coClass->interface, method, outcome,
-                   start = std::chrono::steady_clock::now()] {
-    if (LogCalls()) LogCall(path, *interface, method != nullptr, *outcome, start);
-    sd_bus_message_unref(m);
-    sd_bus_unref(bus);
-    object->Release();
-    if (auto live = peer.lock()) CallEnded(*live, path);
+  // The last step, run exactly once: it owns the call from here.
+  steps.finished = [this, call] {
+    const std::unique_ptr<ObjectCall> ended(call);
+    if (LogCalls()) {
+      LogCall(ended->path, *ended->coClass->interface, ended->method != nullptr, ended->outcome,
+              ended->start);
+    }
+    sd_bus_message_unref(ended->m);
+    sd_bus_unref(ended->bus);
+    ended->object->Release();
+    if (auto live = ended->peer.lock()) CallEnded(*live, ended->path);
   };
-  calls_->Start(std::move(call));
+  calls_->Start(std::move(steps));
 }
 
 void WireServer::CallEnded(Peer& peer, std::string_view path) {

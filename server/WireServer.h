@@ -64,6 +64,8 @@ class WireServer {
     // came for it meanwhile: they are taken in order once the call ends.
     std::map<std::string, std::vector<sd_bus_message*>, std::less<>> busy;
   };
+  // A call of an object's own interface, from its start to its end (StartCall).
+  struct ObjectCall;
 
   static int OnAccept(sd_event_source* source, int fd, uint32_t events, void* self);
   static int OnPost(sd_event_source* source, void* self);
