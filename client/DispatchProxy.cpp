@@ -97,7 +97,7 @@ HRESULT DispatchProxy::Invoke(int32_t dispid, const std::vector<Variant>& args,
   }
   if (r >= 0) r = sd_bus_message_close_container(call.m);
   if (r < 0) return ClientFailure(E_FAIL, "the arguments of Invoke cannot go on the wire");
-  if (CallServer(bus_.get(), call.m, &reply.m) < 0) return E_FAIL;
+  if (CallServer(bus_.get(), call.m, &reply.m, Wait::kUntilAnswered) < 0) return E_FAIL;
   HRESULT hr = S_OK;
   if (sd_bus_message_read_basic(reply.m, 'i', &hr) <= 0 ||
       ReadVariant(reply.m, &result->result) != S_OK ||

@@ -16,7 +16,7 @@ HRESULT TypedCall(sd_bus* bus, const std::string& path, const char* interface, c
   HRESULT hr = E_FAIL;
   if (r < 0) {
     ClientFailure(E_FAIL, std::string("the arguments of ") + member + " cannot go on the wire");
-  } else if (CallServer(bus, call, &reply) >= 0) {
+  } else if (CallServer(bus, call, &reply, Wait::kUntilAnswered) >= 0) {
     bool whole = sd_bus_message_read_basic(reply, 'i', &hr) > 0;
     for (const TypedOut& out : outs) {
       if (whole && ReadTyped(reply, out) != S_OK) whole = false;

@@ -1,6 +1,7 @@
 #include "client/WireCall.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -17,9 +18,11 @@ bool ConnectionLost(int r) {
 
 }  // namespace
 
-int CallServer(sd_bus* bus, sd_bus_message* call, sd_bus_message** reply) {
+int CallServer(sd_bus* bus, sd_bus_message* call, sd_bus_message** reply, Wait wait) {
   sd_bus_error error = SD_BUS_ERROR_NULL;
-  const int r = sd_bus_call(bus, call, 0, &error, reply);
+  // 0 asks for sd-bus's default bound, UINT64_MAX for none.
+  const uint64_t usec = wait == Wait::kBounded ? 0 : UINT64_MAX;
+  const int r = sd_bus_call(bus, call, usec, &error, reply);
   if (r >= 0) {
     ClearClientError();
     return r;
@@ -50,7 +53,7 @@ int CallMethodV(sd_bus* bus, const char* path, const char* interface, const char
   if (r < 0) {
     ClientFailure(E_FAIL, std::string("cannot build the call of ") + member + ": " + strerror(-r));
   } else {
-    r = CallServer(bus, call, reply);
+    r = CallServer(bus, call, reply, Wait::kBounded);
   }
   sd_bus_message_unref(call);
   return r;

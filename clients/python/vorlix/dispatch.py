@@ -10,6 +10,9 @@ from .errors import (DISP_E_BADPARAMCOUNT, DISP_E_OVERFLOW, DISP_E_TYPEMISMATCH,
 from .variant import Empty, from_variant, to_variant
 
 _DISPATCH = "Vorlix.IDispatch"
+# An object's method takes as long as its work does; giving up early would report a failure for
+# work that goes on and may succeed. libdbus reads this longest timeout (in seconds) as none.
+_UNTIL_ANSWERED = 0x7FFFFFFF / 1000
 # One method of the interface description GetTypeInfo answers:
 #   [id(5), helpstring("method GetFieldName")] HRESULT GetFieldName([in] short iIndex, ...);
 _METHOD = re.compile(r"\s*\[id\((-?\d+)\).*\] HRESULT \w+\((.*)\);")
@@ -106,7 +109,7 @@ class DispatchObject:
 
     def _call(self, interface, member, signature, args):
         return self._connection.call_blocking(None, self._path, interface, member, signature,
-                                              args, byte_arrays=True)
+                                              args, timeout=_UNTIL_ANSWERED, byte_arrays=True)
 
     def _dispid(self, name):
         """The member's DISPID through GetIDsOfNames, asked once per name."""
