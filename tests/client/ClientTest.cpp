@@ -41,6 +41,18 @@ class ClientTest : public testing::Test {
     }
     return false;
   }
+  // A connection object with the new database name of the runtime folder open for writing.
+  std::unique_ptr<DBConnection> OpenNewDatabase(const std::string& name) {
+    std::unique_ptr<DBConnection> db;
+    EXPECT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);
+    if (!db) return db;
+    const Bstr file = *Bstr::FromUtf8(folder_.RuntimeDirectory() + "/" + name);
+    VARIANT_BOOL ok = VARIANT_FALSE, readOnly = VARIANT_FALSE;
+    EXPECT_EQ(db->CreateDatabase(file, &ok), S_OK);
+    EXPECT_EQ(db->OpenForWrite(file, &readOnly, &ok), S_OK);
+    EXPECT_TRUE(ok);
+    return db;
+  }
   test::ServerFolder folder_;
 };
 
@@ -112,13 +124,9 @@ TEST_F(ClientTest, TypedProxiesCallByTheInterfaceNamesAndAnInterruptedServerClos
 }
 
 TEST_F(ClientTest, CancelStopsTheStatementThatAnotherThreadWaitsOn) {
-  std::unique_ptr<DBConnection> db;
-  ASSERT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);
-  const Bstr file = *Bstr::FromUtf8(folder_.RuntimeDirectory() + "/cancel.vdb");
-  VARIANT_BOOL ok = VARIANT_FALSE, readOnly = VARIANT_FALSE;
-  ASSERT_EQ(db->CreateDatabase(file, &ok), S_OK);
-  ASSERT_EQ(db->OpenForWrite(file, &readOnly, &ok), S_OK);
-  ASSERT_TRUE(ok);
+  std::unique_ptr<DBConnection> db = OpenNewDatabase("cancel.vdb");
+  ASSERT_TRUE(db);
+  VARIANT_BOOL ok = VARIANT_FALSE;
   bool cancelled = true;
   EXPECT_EQ(CancelCall(*db, &cancelled), S_OK) << LastClientError();
   EXPECT_FALSE(cancelled);  // nothing runs
@@ -149,12 +157,9 @@ TEST_F(ClientTest, AMethodWaitsForItsAnswerHoweverLongItsWorkTakes) {
   // sd-bus's default bound, read once a process (each test runs in one of its own), made far
   // shorter than the statement below takes.
   setenv("SYSTEMD_BUS_TIMEOUT", "1s", 1);
-  std::unique_ptr<DBConnection> db;
-  ASSERT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);
-  const Bstr file = *Bstr::FromUtf8(folder_.RuntimeDirectory() + "/long.vdb");
-  VARIANT_BOOL ok = VARIANT_FALSE, readOnly = VARIANT_FALSE;
-  ASSERT_EQ(db->CreateDatabase(file, &ok), S_OK);
-  ASSERT_EQ(db->OpenForWrite(file, &readOnly, &ok), S_OK);
+  std::unique_ptr<DBConnection> db = OpenNewDatabase("long.vdb");
+  ASSERT_TRUE(db);
+  VARIANT_BOOL ok = VARIANT_FALSE;
   const auto start = std::chrono::steady_clock::now();
   Variant rows;
   ASSERT_EQ(db->SQL(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
