@@ -54,6 +54,15 @@ void ForEachCodePoint(std::u16string_view utf16, Sink sink) {
   }
 }
 
+// How many code units utf16 begins with that are ASCII: most text is, and one byte each needs
+// no walk by code point.
+size_t AsciiPrefix(std::u16string_view utf16) {
+  size_t i = 0;
+  while (i < utf16.size() && utf16[i] < 0x80)
+    ++i;
+  return i;
+}
+
 }  // namespace
 
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
@@ -101,9 +110,10 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
 }
 
 std::optional<size_t> Utf8Length(std::u16string_view utf16) {
-  size_t length = 0;
+  const size_t ascii = AsciiPrefix(utf16);
+  size_t length = ascii;
   bool valid = true;
-  ForEachCodePoint(utf16, [&](char32_t c) {
+  ForEachCodePoint(utf16.substr(ascii), [&](char32_t c) {
     valid = valid && !IsSurrogate(c);
     length += Utf8Size(c);
   });
@@ -112,7 +122,11 @@ std::optional<size_t> Utf8Length(std::u16string_view utf16) {
 }
 
 void WriteUtf8(std::u16string_view utf16, char* out) {
-  ForEachCodePoint(utf16, [&](char32_t c) { out = PutUtf8(c, out); });
+  const size_t ascii = AsciiPrefix(utf16);
+  for (size_t i = 0; i < ascii; ++i)
+    out[i] = static_cast<char>(utf16[i]);
+  out += ascii;
+  ForEachCodePoint(utf16.substr(ascii), [&](char32_t c) { out = PutUtf8(c, out); });
 }
 
 std::optional<std::string> Utf16ToUtf8(std::u16string_view utf16) {
