@@ -2,18 +2,34 @@
 
 #include <cerrno>
 
+#include "protocol/BusOut.h"
 #include "protocol/VariantCodec.h"
 
 namespace vorlix {
 
-int AppendTyped(sd_bus_message* m, const TypedIn& in) {
+namespace {
+
+// Out is BusOut or WireWriter (BusOut.h).
+template <typename Out>
+int AppendTypedTo(Out& out, const TypedIn& in) {
   if (auto text = std::get_if<const Bstr*>(&in)) {
-    const int r = AppendText(m, **text);
+    const int r = AppendText(out, **text);
     return r == -EDOM ? -EINVAL : r;
   }
-  if (auto n = std::get_if<int16_t>(&in)) return sd_bus_message_append_basic(m, 'n', n);
-  if (auto i = std::get_if<int32_t>(&in)) return sd_bus_message_append_basic(m, 'i', i);
-  return AppendVariant(m, *std::get<const Variant*>(in)) == S_OK ? 0 : -EINVAL;
+  if (auto n = std::get_if<int16_t>(&in)) return out.Basic('n', n);
+  if (auto i = std::get_if<int32_t>(&in)) return out.Basic('i', i);
+  return AppendVariant(out, *std::get<const Variant*>(in)) == S_OK ? 0 : -EINVAL;
+}
+
+}  // namespace
+
+int AppendTyped(sd_bus_message* m, const TypedIn& in) {
+  BusOut out{m};
+  return AppendTypedTo(out, in);
+}
+
+int AppendTyped(WireWriter& out, const TypedIn& in) {
+  return AppendTypedTo(out, in);
 }
 
 HRESULT ReadTyped(sd_bus_message* m, const TypedOut& out) {

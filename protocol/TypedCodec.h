@@ -9,6 +9,7 @@
 
 #include "automation/HResult.h"
 #include "automation/Variant.h"
+#include "protocol/WireWriter.h"
 
 namespace vorlix {
 
@@ -20,6 +21,7 @@ using TypedOut = std::variant<Bstr*, int16_t*, int32_t*, Variant*>;
 // Appends in at m's position: 0, or a negative errno. Text that has no UTF-8 form or holds
 // U+0000 cannot travel typed and is refused with -EINVAL, as is a VARIANT the codec refuses.
 int AppendTyped(sd_bus_message* m, const TypedIn& in);
+int AppendTyped(WireWriter& out, const TypedIn& in);
 
 // Reads the next value into out: S_OK; E_INVALIDARG when m holds no value of that type there,
 // or text that is not UTF-8; for a VARIANT, what ReadVariant answers.

@@ -11,6 +11,7 @@
 #include "automation/Numeric.h"
 #include "automation/SafeArray.h"
 #include "automation/Utf.h"
+#include "protocol/BusOut.h"
 
 namespace vorlix {
 namespace {
@@ -58,31 +59,60 @@ const char* ElementSignature(VARTYPE elementType) {
 }
 
 HRESULT FromErrno(int r) {
-  return r == -ENOMEM ? E_OUTOFMEMORY : E_FAIL;
+  return r == -ENOMEM || r == -ENOBUFS ? E_OUTOFMEMORY : E_FAIL;
 }
 
-// Whether a lone VT_BSTR must travel as UTF-16 code units: D-Bus strings are UTF-8 without
-// U+0000.
-bool NeedsCodeUnits(const Bstr& text) {
-  return text.view().find(u'\0') != std::u16string_view::npos || !Utf8Length(text.view());
+// The length of text's UTF-8 form when it can travel as a D-Bus string, which is UTF-8 without
+// U+0000; nullopt when it cannot, and a lone VT_BSTR then goes as UTF-16 code units.
+std::optional<size_t> StringLength(const Bstr& text) {
+  if (text.view().find(u'\0') != std::u16string_view::npos) return std::nullopt;
+  return Utf8Length(text.view());
 }
 
-// Appends the bare value of a scalar (or, for VT_VARIANT elements, a whole "(qv)").
-int AppendPayload(sd_bus_message* m, VARTYPE vt, const Variant& v) {
+// Appends text, which has a UTF-8 form of length bytes, converted straight into the message: no
+// copy, and none of the UTF-8 check sd-bus makes of a string handed to it, which the conversion
+// already guarantees.
+template <typename Out>
+int AppendString(Out& out, const Bstr& text, size_t length) {
+  char* space = nullptr;
+  const int r = out.StringSpace(length, &space);
+  if (r >= 0) WriteUtf8(text.view(), space);
+  return r;
+}
+
+template <typename Out>
+int AppendTextTo(Out& out, const Bstr& text) {
+  const std::optional<size_t> length = StringLength(text);
+  return length ? AppendString(out, text, *length) : -EDOM;
+}
+
+template <typename Out>
+HRESULT AppendVariantTo(Out& out, const Variant& value);
+
+// Appends the bare value of a scalar (or, for VT_VARIANT elements, a whole "(qv)"). Out is
+// BusOut or WireWriter: the same calls build an sd-bus message or bytes of our own.
+template <typename Out>
+int AppendPayload(Out& out, VARTYPE vt, const Variant& v) {
   switch (vt) {
     case VT_EMPTY:
     case VT_NULL: {
       const uint8_t zero = 0;
-      return sd_bus_message_append_basic(m, 'y', &zero);
+      return out.Basic('y', &zero);
     }
     case VT_BSTR:
-      return AppendText(m, v.AsBstr());
+      return AppendTextTo(out, v.AsBstr());
     case VT_DECIMAL: {
       const Decimal& d = v.AsDecimal();
-      return sd_bus_message_append(m, "(yyut)", d.scale, d.sign, d.hi, d.lo);
+      int r = out.Open('r', "yyut");
+      if (r >= 0) r = out.Basic('y', &d.scale);
+      if (r >= 0) r = out.Basic('y', &d.sign);
+      if (r >= 0) r = out.Basic('u', &d.hi);
+      if (r >= 0) r = out.Basic('t', &d.lo);
+      if (r >= 0) r = out.Close();
+      return r;
     }
     case VT_VARIANT: {
-      const HRESULT hr = AppendVariant(m, v);
+      const HRESULT hr = AppendVariantTo(out, v);
       return hr == S_OK ? 0 : hr == E_INVALIDARG ? -EDOM : hr == E_OUTOFMEMORY ? -ENOMEM : -EIO;
     }
   }
@@ -90,139 +120,98 @@ int AppendPayload(sd_bus_message* m, VARTYPE vt, const Variant& v) {
   switch (type) {
     case 'n': {
       const int16_t x = static_cast<int16_t>(v.AsSigned());
-      return sd_bus_message_append_basic(m, type, &x);
+      return out.Basic(type, &x);
     }
     case 'i': {
       const int32_t x = static_cast<int32_t>(v.AsSigned());
-      return sd_bus_message_append_basic(m, type, &x);
+      return out.Basic(type, &x);
     }
     case 'x': {
       const int64_t x = v.AsSigned();
-      return sd_bus_message_append_basic(m, type, &x);
+      return out.Basic(type, &x);
     }
     case 'd': {
       const double x = v.AsReal();
-      return sd_bus_message_append_basic(m, type, &x);
+      return out.Basic(type, &x);
     }
     case 'y': {
       const uint8_t x = static_cast<uint8_t>(v.AsUnsigned());
-      return sd_bus_message_append_basic(m, type, &x);
+      return out.Basic(type, &x);
     }
     case 'q': {
       const uint16_t x = static_cast<uint16_t>(v.AsUnsigned());
-      return sd_bus_message_append_basic(m, type, &x);
+      return out.Basic(type, &x);
     }
     case 'u': {
       const uint32_t x = static_cast<uint32_t>(v.AsUnsigned());
-      return sd_bus_message_append_basic(m, type, &x);
+      return out.Basic(type, &x);
     }
     default: {
       const uint64_t x = v.AsUnsigned();
-      return sd_bus_message_append_basic(m, 't', &x);
+      return out.Basic('t', &x);
     }
   }
 }
 
-int AppendArray(sd_bus_message* m, const SafeArray& array) {
+template <typename Out>
+int AppendArray(Out& out, const SafeArray& array) {
   const std::string element = ElementSignature(array.ElementType());
-  int r = sd_bus_message_open_container(m, 'v', ("(a(ii)a" + element + ")").c_str());
-  if (r >= 0) r = sd_bus_message_open_container(m, 'r', ("a(ii)a" + element).c_str());
-  if (r >= 0) r = sd_bus_message_open_container(m, 'a', "(ii)");
+  int r = out.Open('v', ("(a(ii)a" + element + ")").c_str());
+  if (r >= 0) r = out.Open('r', ("a(ii)a" + element).c_str());
+  if (r >= 0) r = out.Open('a', "(ii)");
   for (const ArrayBound& b : array.Bounds()) {
-    if (r >= 0) r = sd_bus_message_append(m, "(ii)", b.lower, static_cast<int32_t>(b.count));
+    const int32_t count = static_cast<int32_t>(b.count);
+    if (r >= 0) r = out.Open('r', "ii");
+    if (r >= 0) r = out.Basic('i', &b.lower);
+    if (r >= 0) r = out.Basic('i', &count);
+    if (r >= 0) r = out.Close();
   }
-  if (r >= 0) r = sd_bus_message_close_container(m);
+  if (r >= 0) r = out.Close();
   if (array.ElementType() == VT_UI1) {
     const std::vector<uint8_t>& bytes = array.Bytes();
-    if (r >= 0) r = sd_bus_message_append_array(m, 'y', bytes.data(), bytes.size());
+    if (r >= 0) r = out.Array('y', bytes.data(), bytes.size());
   } else {
-    if (r >= 0) r = sd_bus_message_open_container(m, 'a', element.c_str());
+    if (r >= 0) r = out.Open('a', element.c_str());
     for (const Variant& e : array.Elements()) {
-      if (r >= 0) r = AppendPayload(m, array.ElementType(), e);
+      if (r >= 0) r = AppendPayload(out, array.ElementType(), e);
     }
-    if (r >= 0) r = sd_bus_message_close_container(m);
+    if (r >= 0) r = out.Close();
   }
-  if (r >= 0) r = sd_bus_message_close_container(m);
-  if (r >= 0) r = sd_bus_message_close_container(m);
+  if (r >= 0) r = out.Close();
+  if (r >= 0) r = out.Close();
   return r;
 }
 
-int AppendValue(sd_bus_message* m, const Variant& value) {
+template <typename Out>
+int AppendValue(Out& out, const Variant& value) {
   const VARTYPE vt = value.vt();
-  if (value.IsArray()) return AppendArray(m, value.AsArray());
-  if (vt == VT_BSTR && NeedsCodeUnits(value.AsBstr())) {
-    const std::u16string& units = value.AsBstr().str();
-    int r = sd_bus_message_open_container(m, 'v', "aq");
-    if (r >= 0) r = sd_bus_message_append_array(m, 'q', units.data(), units.size() * 2);
-    if (r >= 0) r = sd_bus_message_close_container(m);
+  if (value.IsArray()) return AppendArray(out, value.AsArray());
+  if (vt == VT_BSTR) {
+    const Bstr& text = value.AsBstr();
+    const std::optional<size_t> length = StringLength(text);
+    int r = out.Open('v', length ? "s" : "aq");
+    if (r >= 0) {
+      r = length ? AppendString(out, text, *length)
+                 : out.Array('q', text.str().data(), text.size() * 2);
+    }
+    if (r >= 0) r = out.Close();
     return r;
   }
-  int r = sd_bus_message_open_container(m, 'v', ScalarSignature(vt));
-  if (r >= 0) r = AppendPayload(m, vt, value);
-  if (r >= 0) r = sd_bus_message_close_container(m);
+  int r = out.Open('v', ScalarSignature(vt));
+  if (r >= 0) r = AppendPayload(out, vt, value);
+  if (r >= 0) r = out.Close();
   return r;
 }
 
-// Sizes. A value of alignment n is preceded by at most n - 1 bytes of padding.
-
-// The UTF-8 bytes of text: a surrogate pair's two units make four.
-size_t Utf8Size(std::u16string_view text) {
-  size_t size = 0;
-  for (const char16_t c : text)
-    size += c < 0x80 ? 1 : c < 0x800 || (c >= 0xD800 && c < 0xE000) ? 2 : 3;
-  return size;
-}
-
-// The size of a number on the wire, which is its alignment too: numbers in an array follow one
-// another without padding. 0 for the other payloads.
-size_t NumberSize(VARTYPE vt) {
-  if (vt == VT_VARIANT) return 0;
-  switch (ScalarSignature(vt)[0]) {
-    case 'y':
-      return 1;
-    case 'n':
-    case 'q':
-      return 2;
-    case 'i':
-    case 'u':
-      return 4;
-    case 'x':
-    case 't':
-    case 'd':
-      return 8;
-  }
-  return 0;
-}
-
-size_t PayloadSize(VARTYPE vt, const Variant& v) {
-  switch (vt) {
-    case VT_BSTR:
-      return 3 + 4 + Utf8Size(v.AsBstr().view()) + 1;
-    case VT_DECIMAL:
-      return 7 + 16;
-    case VT_VARIANT:
-      return WireSize(v);
-  }
-  return 7 + NumberSize(vt);
-}
-
-// The variant's signature and what follows it.
-size_t ValueSize(const Variant& value) {
-  if (value.IsArray()) {
-    const SafeArray& array = value.AsArray();
-    const VARTYPE type = array.ElementType();
-    const size_t signature = std::strlen(ElementSignature(type)) + 8;
-    // The signature, the structure, the bounds' array, the elements' array.
-    size_t size = 1 + signature + 1 + 7 + (4 + 4 + 8 * array.Bounds().size()) + (3 + 4 + 7);
-    if (const size_t number = NumberSize(type)) return size + number * array.Count();
-    for (const Variant& e : array.Elements())
-      size += PayloadSize(type, e);
-    return size;
-  }
-  if (value.vt() == VT_BSTR && NeedsCodeUnits(value.AsBstr())) {
-    return 1 + 2 + 1 + 3 + 4 + 2 * value.AsBstr().view().size();
-  }
-  return 1 + std::strlen(ScalarSignature(value.vt())) + 1 + PayloadSize(value.vt(), value);
+template <typename Out>
+HRESULT AppendVariantTo(Out& out, const Variant& value) {
+  const VARTYPE vt = value.vt();
+  int r = out.Open('r', "qv");
+  if (r >= 0) r = out.Basic('q', &vt);
+  if (r >= 0) r = AppendValue(out, value);
+  if (r >= 0) r = out.Close();
+  if (r == -EDOM) return E_INVALIDARG;
+  return r < 0 ? FromErrno(r) : S_OK;
 }
 
 // Reading. Every sd-bus failure while reading means the message is not what it claims to be.
@@ -437,30 +426,21 @@ HRESULT ReadValue(sd_bus_message* m, VARTYPE vt, Variant* out) {
 }  // namespace
 
 HRESULT AppendVariant(sd_bus_message* m, const Variant& value) {
-  const VARTYPE vt = value.vt();
-  int r = sd_bus_message_open_container(m, 'r', "qv");
-  if (r >= 0) r = sd_bus_message_append_basic(m, 'q', &vt);
-  if (r >= 0) r = AppendValue(m, value);
-  if (r >= 0) r = sd_bus_message_close_container(m);
-  if (r == -EDOM) return E_INVALIDARG;
-  return r < 0 ? FromErrno(r) : S_OK;
+  BusOut out{m};
+  return AppendVariantTo(out, value);
+}
+
+HRESULT AppendVariant(WireWriter& out, const Variant& value) {
+  return AppendVariantTo(out, value);
 }
 
 int AppendText(sd_bus_message* m, const Bstr& text) {
-  const std::u16string_view units = text.view();
-  if (units.find(u'\0') != std::u16string_view::npos) return -EDOM;
-  const std::optional<size_t> length = Utf8Length(units);
-  if (!length) return -EDOM;
-  char* space = nullptr;
-  const int r = sd_bus_message_append_string_space(m, *length, &space);
-  if (r < 0) return r;
-  WriteUtf8(units, space);
-  return 0;
+  BusOut out{m};
+  return AppendTextTo(out, text);
 }
 
-size_t WireSize(const Variant& value) {
-  // The structure's padding and the VARTYPE.
-  return 7 + 2 + ValueSize(value);
+int AppendText(WireWriter& out, const Bstr& text) {
+  return AppendTextTo(out, text);
 }
 
 HRESULT ReadVariant(sd_bus_message* m, Variant* value) {

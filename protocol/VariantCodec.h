@@ -11,6 +11,7 @@
 
 #include "automation/HResult.h"
 #include "automation/Variant.h"
+#include "protocol/WireWriter.h"
 
 namespace vorlix {
 
@@ -18,17 +19,15 @@ namespace vorlix {
 // element that cannot travel as UTF-8 (U+0000 or an unpaired surrogate); E_OUTOFMEMORY when the
 // message cannot grow; E_FAIL for any other refusal of sd-bus. m is unusable after a failure.
 HRESULT AppendVariant(sd_bus_message* m, const Variant& value);
+// The same into bytes of our own: the bytes sd-bus would have written.
+HRESULT AppendVariant(WireWriter& out, const Variant& value);
 
 // Appends text as a D-Bus string ("s"), converted straight into the message: no copy, and none
 // of the UTF-8 check sd-bus makes of a string handed to it, which the conversion already
 // guarantees. 0; -EDOM for text that cannot travel as one (U+0000 or an unpaired surrogate);
 // else what sd-bus answers.
 int AppendText(sd_bus_message* m, const Bstr& text);
-
-// An upper bound of the bytes AppendVariant writes for value (every alignment padding counted at
-// its largest), so that a sender can keep within what its peer accepts. Text in arrays is counted
-// as the UTF-8 it is sent as.
-size_t WireSize(const Variant& value);
+int AppendText(WireWriter& out, const Bstr& text);
 
 // Reads a "(qv)" at m's current position into *value. DISP_E_BADVARTYPE for a VARTYPE this
 // system does not carry; E_INVALIDARG for anything else malformed: a payload of the wrong

@@ -63,6 +63,7 @@ inline constexpr char kNamePrefix[] = "Vorlix.";
 
 inline constexpr char kVariantSignature[] = "(qv)";
 inline constexpr char kInvokeSignature[] = "ia(qv)";
+inline constexpr char kInvokeReplySignature[] = "i(qv)a(qv)u";
 inline constexpr char kGetIDsOfNamesSignature[] = "asu";
 inline constexpr char kGetTypeInfoSignature[] = "uu";
 

@@ -1,26 +1,26 @@
 #include "server/Reply.h"
 
-#include "protocol/VariantCodec.h"
+#include "server/Outbox.h"
 
 namespace vorlix {
 
-bool FitsInReply(const Variant& result, const std::vector<Variant>& outs) {
-  constexpr size_t kLargestArray = size_t{64} << 20;
-  size_t size = WireSize(result);
-  for (const Variant& out : outs)
-    size += WireSize(out);
-  return size <= kLargestArray;
-}
-
-int Respond(sd_bus_message* call, bool fits,
-            const std::function<int(sd_bus_message*, bool failed)>& fill) {
-  for (bool failed : {!fits, true}) {
-    sd_bus_message* reply = nullptr;
-    int r = sd_bus_message_new_method_return(call, &reply);
-    if (r >= 0) r = fill(reply, failed);
-    if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);
-    sd_bus_message_unref(reply);
-    if (r >= 0) break;
+int Respond(sd_bus_message* call, const char* signature,
+            const std::function<int(WireWriter&, bool failed)>& fill) {
+  Outbox* outbox = Outbox::Of(sd_bus_message_get_bus(call));
+  if (!outbox || !sd_bus_message_get_expect_reply(call)) return 1;
+  uint64_t cookie = 0;
+  sd_bus_message_get_cookie(call, &cookie);
+  constexpr size_t kLargestBody = size_t{64} << 20;
+  for (bool failed : {false, true}) {
+    // Writing stops as soon as the body passes the bound: an answer too big is refused without
+    // marshalling all of it.
+    WireWriter body(kLargestBody);
+    if (fill(body, failed) < 0) continue;
+    std::string header =
+        ReplyHeader(outbox->NextSerial(), static_cast<uint32_t>(cookie),
+                    sd_bus_message_get_sender(call), signature, body.Bytes().size());
+    outbox->Send(std::move(header), body.Take());
+    break;
   }
   return 1;
 }

@@ -6,21 +6,17 @@
 #include <systemd/sd-bus.h>
 
 #include <functional>
-#include <vector>
 
-#include "automation/Variant.h"
+#include "protocol/WireWriter.h"
 
 namespace vorlix {
 
-// Whether result and outs may go in one reply. Invoke's out-parameters travel in one array, so
-// their sum must stay within an array's size; counting the result too keeps the whole reply
-// under the message size.
-bool FitsInReply(const Variant& result, const std::vector<Variant>& outs);
-
-// Sends the reply fill writes to call. When fits is false, or that reply cannot be built or
-// sent, the one fill writes with failed = true goes instead: E_OUTOFMEMORY and the
-// out-parameters' initial values. Returns 1: the call is answered either way.
-int Respond(sd_bus_message* call, bool fits,
-            const std::function<int(sd_bus_message*, bool failed)>& fill);
+// Sends the reply of that signature that fill writes to call, marshalled here and queued in the
+// call's connection's outbox (Outbox.h). When fill fails, or what it writes passes 64 MiB (a
+// body no larger holds no larger array, and stays under the message bound), the one fill writes
+// with failed = true goes instead: E_OUTOFMEMORY and the out-parameters' initial values.
+// Returns 1: the call is answered (unless it asked for no reply, or its client has gone).
+int Respond(sd_bus_message* call, const char* signature,
+            const std::function<int(WireWriter&, bool failed)>& fill);
 
 }  // namespace vorlix

@@ -22,7 +22,8 @@ const std::map<const Interface*, TypedInterface>& TypedInterfaces() {
         TypedInterface& typed = (*built)[&interface];
         typed.name = WireInterfaceName(interface);
         for (const Method& method : interface.methods)
-          typed.members.emplace(method.name, TypedMethod{&method, InSignature(method)});
+          typed.members.emplace(method.name,
+                                TypedMethod{&method, InSignature(method), OutSignature(method)});
       });
     }
     return built;

@@ -10,7 +10,8 @@ namespace vorlix {
 
 struct TypedMethod {
   const Method* method;
-  std::string inSignature;  // the [in] parameters' wire types (protocol/WireSignature.h)
+  std::string inSignature;   // the [in] parameters' wire types (protocol/WireSignature.h)
+  std::string outSignature;  // the reply's
 };
 
 // The method of one of the object's interfaces (those of a class of the table) that a call

@@ -15,6 +15,7 @@
 #include "protocol/WireSignature.h"
 #include "server/ClientFolder.h"
 #include "server/Log.h"
+#include "server/Outbox.h"
 #include "server/Reply.h"
 #include "server/ServerSocket.h"
 #include "server/TypedMethods.h"
@@ -27,6 +28,8 @@ std::string Count(size_t count, const std::string& noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
+constexpr char kPeerInterface[] = "org.freedesktop.DBus.Peer";
+
 bool Is(const char* value, std::string_view expected) {
   return value && expected == value;
 }
@@ -38,14 +41,23 @@ bool Calls(sd_bus_message* m, std::string_view interface, std::string_view membe
 }
 
 // The replies below answer 1: the call is answered, even when the peer has gone meanwhile.
+// Each goes through the connection's outbox, behind any reply still waiting there.
 template <typename... Values>
 int Reply(sd_bus_message* m, const char* types, Values... values) {
-  sd_bus_reply_method_return(m, types, values...);
+  sd_bus_message* reply = nullptr;
+  if (sd_bus_message_new_method_return(m, &reply) >= 0 &&
+      sd_bus_message_append(reply, types, values...) >= 0) {
+    SendReply(reply);
+  }
+  sd_bus_message_unref(reply);
   return 1;
 }
 
 int ReplyError(sd_bus_message* m, const char* name, const std::string& text) {
-  sd_bus_reply_method_errorf(m, name, "%s", text.c_str());
+  sd_bus_message* reply = nullptr;
+  const sd_bus_error error = SD_BUS_ERROR_MAKE_CONST(name, text.c_str());
+  if (sd_bus_message_new_method_error(m, &reply, &error) >= 0) SendReply(reply);
+  sd_bus_message_unref(reply);
   return 1;
 }
 
@@ -55,11 +67,11 @@ int ReplyWrongSignature(sd_bus_message* m, std::string_view expected) {
                     "arguments of signature \"" + std::string(expected) + "\" expected");
 }
 
-int AppendHResult(sd_bus_message* reply, HRESULT hr) {
-  return sd_bus_message_append_basic(reply, 'i', &hr);
+int AppendHResult(WireWriter& reply, HRESULT hr) {
+  return reply.Basic('i', &hr);
 }
 
-int AppendCodec(sd_bus_message* reply, const Variant& value) {
+int AppendCodec(WireWriter& reply, const Variant& value) {
   const HRESULT hr = AppendVariant(reply, value);
   return hr == S_OK ? 0 : -ENOMEM;
 }
@@ -94,7 +106,7 @@ HRESULT ReadArgument(sd_bus_message* m, ParamType type, Variant* value) {
 
 // An out-parameter as its typed wire value; a value of another type (the method did not write
 // it) goes as the type's initial value.
-int AppendResult(sd_bus_message* reply, ParamType type, const Variant& value) {
+int AppendResult(WireWriter& reply, ParamType type, const Variant& value) {
   switch (type) {
     case ParamType::kBstr: {
       // The typed form carries UTF-8 only; text that has none goes as far as it can (Invoke
@@ -165,7 +177,7 @@ int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m,
   std::vector<Variant> outs;
   uint32_t argErr = 0;
   if (SUCCEEDED(hr)) hr = object.Invoke(method.dispid, 0, args, &result, &outs, &argErr);
-  return Respond(m, FitsInReply(result, outs), [&](sd_bus_message* reply, bool failed) {
+  return Respond(m, typed.outSignature.c_str(), [&](WireWriter& reply, bool failed) {
     outcome->hr = failed ? E_OUTOFMEMORY : hr;
     int r = AppendHResult(reply, outcome->hr);
     size_t out = 0;
@@ -216,16 +228,16 @@ int CallInvoke(IDispatch& object, const CoClass& coClass, sd_bus_message* m,
   std::vector<Variant> outs;
   uint32_t argErr = 0;
   if (hr == S_OK) hr = object.Invoke(dispid, 0, args, &result, &outs, &argErr);
-  return Respond(m, FitsInReply(result, outs), [&](sd_bus_message* reply, bool failed) {
+  return Respond(m, kInvokeReplySignature, [&](WireWriter& reply, bool failed) {
     outcome->hr = failed ? E_OUTOFMEMORY : hr;
     int r = AppendHResult(reply, outcome->hr);
     if (r >= 0) r = AppendCodec(reply, failed ? Variant() : result);
-    if (r >= 0) r = sd_bus_message_open_container(reply, 'a', kVariantSignature);
+    if (r >= 0) r = reply.Open('a', kVariantSignature);
     for (size_t i = 0; !failed && r >= 0 && i < outs.size(); ++i)
       r = AppendCodec(reply, outs[i]);
-    if (r >= 0) r = sd_bus_message_close_container(reply);
+    if (r >= 0) r = reply.Close();
     const uint32_t position = failed ? 0 : argErr;
-    if (r >= 0) r = sd_bus_message_append_basic(reply, 'u', &position);
+    if (r >= 0) r = reply.Basic('u', &position);
     return r;
   });
 }
@@ -255,13 +267,32 @@ int CallGetIDsOfNames(IDispatch& object, sd_bus_message* m) {
   }
   std::vector<DISPID> dispids(count, DISPID_UNKNOWN);
   if (hr == S_OK) hr = object.GetIDsOfNames(bstrs, 0, &dispids);
-  return Respond(m, true, [&](sd_bus_message* reply, bool) {
+  return Respond(m, "iai", [&](WireWriter& reply, bool) {
     int r = AppendHResult(reply, hr);
-    if (r >= 0) {
-      r = sd_bus_message_append_array(reply, 'i', dispids.data(), dispids.size() * sizeof(DISPID));
-    }
+    if (r >= 0) r = reply.Array('i', dispids.data(), dispids.size() * sizeof(DISPID));
     return r;
   });
+}
+
+// Answers a member of org.freedesktop.DBus.Peer.
+void CallPeer(sd_bus_message* m) {
+  if (Calls(m, kPeerInterface, "Ping")) {
+    Reply(m, "");
+    return;
+  }
+  if (Calls(m, kPeerInterface, "GetMachineId")) {
+    sd_id128_t id;
+    char text[SD_ID128_STRING_MAX];
+    if (sd_id128_get_machine(&id) < 0) {
+      ReplyError(m, SD_BUS_ERROR_FAILED, "this machine has no id");
+      return;
+    }
+    Reply(m, "s", sd_id128_to_string(id, text));
+    return;
+  }
+  const char* member = sd_bus_message_get_member(m);
+  ReplyError(m, SD_BUS_ERROR_UNKNOWN_METHOD,
+             std::string("no member ") + (member ? member : "") + " of " + kPeerInterface);
 }
 
 int ReplyIntrospection(sd_bus_message* m, const std::string& xml) {
@@ -347,7 +378,13 @@ int WireServer::Run(int listenFd) {
 }
 
 int WireServer::OnExit(sd_event_source*, void* self) {
-  static_cast<WireServer*>(self)->calls_->Drain();
+  auto* server = static_cast<WireServer*>(self);
+  server->calls_->Drain();
+  // A client that stopped reading gets no more of the server's last moments than this.
+  constexpr int kFlushWithinMs = 5000;
+  for (auto& [key, peer] : server->peers_) {
+    if (peer->outbox) peer->outbox->Flush(kFlushWithinMs);
+  }
   return 0;
 }
 
@@ -409,6 +446,7 @@ int WireServer::OnAccept(sd_event_source* source, int fd, uint32_t, void* self) 
   if (r >= 0) r = sd_bus_add_filter(peer->bus, nullptr, OnMessage, peer.get());
   if (r >= 0) r = sd_bus_attach_event(peer->bus, server->event_, SD_EVENT_PRIORITY_NORMAL);
   if (r >= 0) r = sd_bus_start(peer->bus);
+  if (r >= 0) peer->outbox = std::make_unique<Outbox>(peer->bus, server->event_);
   if (r < 0) {
     Log("the connection of client pid " + std::to_string(pid) + " failed: " + strerror(-r));
     sd_bus_close_unref(peer->bus);
@@ -427,10 +465,12 @@ int WireServer::OnMessage(sd_bus_message* m, void* userdata, sd_bus_error*) {
     peer.server->Disconnect(peer);
     return 1;
   }
-  // Peer's members (Ping, GetMachineId) are sd-bus's own to answer.
-  if (!sd_bus_message_is_method_call(m, nullptr, nullptr) ||
-      Is(sd_bus_message_get_interface(m), "org.freedesktop.DBus.Peer")) {
-    return 0;
+  if (!sd_bus_message_is_method_call(m, nullptr, nullptr)) return 0;
+  // Peer's members are answered here, not by sd-bus itself: a reply of sd-bus's own would not
+  // wait its turn behind ours (Outbox.h).
+  if (Is(sd_bus_message_get_interface(m), kPeerInterface)) {
+    CallPeer(m);
+    return 1;
   }
   peer.server->Dispatch(peer, m);
   return 1;
@@ -440,6 +480,7 @@ int WireServer::OnFinishClose(sd_event_source* source, void* userdata) {
   auto* peer = static_cast<Peer*>(userdata);
   WireServer* server = peer->server;
   sd_event_source_unref(source);
+  peer->outbox.reset();
   sd_bus_close_unref(peer->bus);
   server->peers_.erase(peer);
   sd_event_source_set_enabled(server->accept_, SD_EVENT_ON);
@@ -642,7 +683,7 @@ int WireServer::CallStatus(sd_bus_message* m) {
   for (size_t i = 0; r >= 0 && i < databases.size(); ++i)
     r = sd_bus_message_append_basic(reply, 's', databases[i].c_str());
   if (r >= 0) r = sd_bus_message_close_container(reply);
-  if (r >= 0) sd_bus_send(nullptr, reply, nullptr);
+  if (r >= 0) SendReply(reply);
   sd_bus_message_unref(reply);
   return 1;
 }

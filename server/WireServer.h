@@ -25,6 +25,7 @@
 #include "server/ClientFolder.h"
 #include "server/ConnectionObject.h"
 #include "server/DaoStatus.h"
+#include "server/Outbox.h"
 #include "server/PausableCalls.h"
 #include "server/TypedMethods.h"
 #include "server/VorlixModule.h"
@@ -60,6 +61,8 @@ class WireServer {
     // Keyed by path; found by a call's path without copying it.
     std::map<std::string, Held, std::less<>> objects;
     int32_t locks = 0;
+    // Every reply to this client goes through it, in order.
+    std::unique_ptr<Outbox> outbox;
     // Objects with a call under way (paused, or running now), each with the messages that
     // came for it meanwhile: they are taken in order once the call ends.
     std::map<std::string, std::vector<sd_bus_message*>, std::less<>> busy;

@@ -1,0 +1,136 @@
+#include "protocol/WireWriter.h"
+
+#include <cstring>
+
+namespace vorlix {
+namespace {
+
+// The alignment of a value whose signature begins with type.
+size_t AlignmentOf(char type) {
+  switch (type) {
+    case 'n':
+    case 'q':
+      return 2;
+    case 'i':
+    case 'u':
+    case 'b':
+    case 's':
+    case 'o':
+    case 'a':
+    case 'h':
+      return 4;
+    case 'x':
+    case 't':
+    case 'd':
+    case '(':
+    case '{':
+      return 8;
+  }
+  return 1;  // y, g, v
+}
+
+}  // namespace
+
+int WireWriter::Open(char type, const char* contents) {
+  switch (type) {
+    case 'a': {
+      Align(4);
+      const size_t length = bytes_.size();
+      bytes_.append(4, '\0');
+      Align(AlignmentOf(contents[0]));
+      arrays_.push_back({length, bytes_.size()});
+      break;
+    }
+    case 'r':
+      Align(8);
+      break;
+    default:  // 'v': the value's signature, then the value
+      Basic('g', contents);
+      break;
+  }
+  open_.push_back(type);
+  return 0;
+}
+
+int WireWriter::Close() {
+  if (open_.back() == 'a') {
+    const OpenArray array = arrays_.back();
+    arrays_.pop_back();
+    const uint32_t length = static_cast<uint32_t>(bytes_.size() - array.start);
+    std::memcpy(&bytes_[array.length], &length, 4);
+  }
+  open_.pop_back();
+  return Room();
+}
+
+int WireWriter::Other(char type, const void* value) {
+  if (type == 'b') {
+    const uint32_t truth = *static_cast<const int*>(value) != 0;
+    Align(4);
+    Put(&truth, 4);
+    return Room();
+  }
+  const char* text = static_cast<const char*>(value);
+  const size_t length = std::strlen(text);
+  if (type == 'g') {
+    const uint8_t size = static_cast<uint8_t>(length);
+    Put(&size, 1);
+    Put(text, length + 1);
+    return Room();
+  }
+  char* space = nullptr;
+  const int r = StringSpace(length, &space);
+  if (r >= 0) std::memcpy(space, text, length);
+  return r;
+}
+
+int WireWriter::Array(char type, const void* data, size_t size) {
+  if (bytes_.size() + size > limit_) return -ENOBUFS;
+  const char contents[2] = {type, '\0'};
+  Open('a', contents);
+  Put(data, size);
+  return Close();
+}
+
+int WireWriter::StringSpace(size_t length, char** space) {
+  if (bytes_.size() + length > limit_) return -ENOBUFS;
+  const uint32_t size = static_cast<uint32_t>(length);
+  Align(4);
+  Put(&size, 4);
+  const size_t at = bytes_.size();
+  bytes_.resize(at + length + 1);  // the NUL comes with the resize
+  *space = &bytes_[at];
+  return 0;
+}
+
+std::string ReplyHeader(uint32_t serial, uint32_t replySerial, const char* destination,
+                        std::string_view signature, size_t bodySize) {
+  // Replies expect none; the version is D-Bus's only one.
+  const uint8_t start[4] = {'l', 2 /* method return */, 1 /* no reply expected */, 1};
+  const uint32_t length = static_cast<uint32_t>(bodySize);
+  WireWriter header;
+  for (const uint8_t& byte : start)
+    header.Basic('y', &byte);
+  header.Basic('u', &length);
+  header.Basic('u', &serial);
+  header.Open('a', "(yv)");
+  const auto field = [&](uint8_t code, char type, const void* value) {
+    const char contents[2] = {type, '\0'};
+    header.Open('r', "yv");
+    header.Basic('y', &code);
+    header.Open('v', contents);
+    header.Basic(type, value);
+    header.Close();
+    header.Close();
+  };
+  field(5, 'u', &replySerial);
+  if (destination) field(6, 's', destination);
+  const std::string signatureText(signature);
+  if (!signature.empty()) field(8, 'g', signatureText.c_str());
+  header.Close();
+  std::string bytes = header.Take();
+  bytes.resize((bytes.size() + 7) & ~size_t{7});
+  return bytes;
+}
+
+}  // namespace vorlix
