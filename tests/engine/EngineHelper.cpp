@@ -3,13 +3,7 @@
 //                                opens PATH for writing (exclusively when asked), prints 0, and
 //                                runs each line of its standard input as an action statement,
 //                                printing the failure code of each (0: done)
-//   engine_helper edit PATH TABLE FIELD VALUE
-//                                edits the first record of TABLE in rowid order, writes VALUE
-//                                into FIELD and prints the failure code (0: pending); when its
-//                                standard input closes it stores the record and prints the code
 // A failure to open prints its code instead.
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -17,7 +11,6 @@
 #include "engine/DaoException.h"
 #include "engine/database/Database.h"
 #include "engine/recordsets/QueryDef.h"
-#include "engine/recordsets/Recordset.h"
 
 using vorlix::Bstr;
 using vorlix::CDaoDatabase;
@@ -55,20 +48,6 @@ int main(int argc, char** argv) {
           q.Execute(vorlix::dbFailOnError);
         });
       }
-      return 0;
-    }
-    if (command == "edit" && argc == 6) {
-      db.Open(path, false, false);
-      vorlix::CDaoRecordset rs(&db);
-      rs.Open(vorlix::dbOpenTable, Bstr::FromUtf8(argv[3]).value());
-      Report([&] {
-        rs.Edit();
-        rs.SetFieldValue(Bstr::FromUtf8(argv[4]).value(), Bstr::FromUtf8(argv[5]).value());
-      });
-      char c;
-      while (read(0, &c, 1) > 0) {
-      }
-      Report([&] { rs.Update(); });
       return 0;
     }
   } catch (const CDaoException& e) {

@@ -79,6 +79,11 @@ TEST_F(VariantCodecTest, EveryTypeTravelsWithItsPayloadAndKeepsItsValue) {
   SafeArray grid(VT_I4, {{1, 3}, {-2, 2}});
   for (int32_t n = 0; n < 6; ++n)
     grid.Set(std::vector<int32_t>{1 + n % 3, -2 + n / 3}, Variant::I4(n));
+  // Bytes go in one piece; that they are the wire's own "ay" is checked against a peer that
+  // writes them by itself (tests/python/values_test.py).
+  std::vector<uint8_t> bytes(70000);
+  for (size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<uint8_t>(i * 7 + i / 256);
   const std::pair<Variant, const char*> values[] = {
       {Variant(), "y"},
       {Variant::Null(), "y"},
@@ -106,7 +111,7 @@ TEST_F(VariantCodecTest, EveryTypeTravelsWithItsPayloadAndKeepsItsValue) {
       {Vector(VT_VARIANT, {Variant::I4(1), Variant::Null(), Vector(VT_VARIANT, {})}),
        "(a(ii)a(qv))"},
       {Variant::Array(grid), "(a(ii)ai)"},
-      {Vector(VT_UI1, {Variant::Unsigned(VT_UI1, 0), Variant::Unsigned(VT_UI1, 200)}), "(a(ii)ay)"},
+      {Variant::Array(SafeArray({{-3, 2}, {0, 35000}}, bytes)), "(a(ii)ay)"},
       {Vector(VT_BSTR, {Variant::Str(Bstr(u"a"))}), "(a(ii)as)"},
   };
   for (const auto& [value, signature] : values) {
@@ -172,23 +177,6 @@ void AppendFixedArray(sd_bus_message* m, VARTYPE vt, char type, const Bounds& bo
   sd_bus_message_close_container(m);
   sd_bus_message_close_container(m);
   sd_bus_message_close_container(m);
-}
-
-// Byte arrays are kept as bytes on both sides: read from what a peer writes byte by byte, and
-// written so that they read back, which together pin the codec's one-piece form to the wire's.
-TEST_F(VariantCodecTest, ByteArraysTravelAsBytesOfTheWireBothWays) {
-  std::vector<uint8_t> bytes(70000);
-  for (size_t i = 0; i < bytes.size(); ++i)
-    bytes[i] = static_cast<uint8_t>(i * 7 + i / 256);
-  const Variant array = Variant::Array(SafeArray({{-3, 2}, {0, 35000}}, bytes));
-  sd_bus_message* m = Build([&](sd_bus_message* w) {
-    AppendFixedArray(w, VT_UI1, 'y', {{-3, 2}, {0, 35000}}, bytes);
-  });
-  Variant read;
-  EXPECT_EQ(ReadVariant(m, &read), S_OK);
-  EXPECT_EQ(read, array);
-  sd_bus_message_unref(m);
-  EXPECT_EQ(Travel(array), std::make_pair(std::string("(a(ii)ay)"), array));
 }
 
 // Byte arrays and others alike: bounds must describe exactly the elements present, and huge

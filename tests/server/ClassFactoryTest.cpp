@@ -38,21 +38,6 @@ TEST_F(ClassFactoryTest, RefusedCreationsLeaveNoObject) {
   EXPECT_EQ(lock_.Count(), 0);
 }
 
-TEST_F(ClassFactoryTest, EachLiveObjectAndEachServerLockHoldsTheModule) {
-  void* a = nullptr;
-  void* b = nullptr;
-  ASSERT_EQ(factory_.CreateInstance(nullptr, kIDaoStatus.iid, &a), S_OK);
-  ASSERT_EQ(factory_.CreateInstance(nullptr, IID_IDispatch, &b), S_OK);
-  EXPECT_NE(a, b);
-  EXPECT_EQ(lock_.Count(), 2);
-  factory_.LockServer(true);
-  EXPECT_EQ(static_cast<IDaoStatus*>(a)->Release(), 0u);
-  EXPECT_EQ(lock_.Count(), 2);
-  static_cast<IDispatch*>(b)->Release();
-  factory_.LockServer(false);
-  EXPECT_EQ(lock_.Count(), 0);
-}
-
 TEST_F(ClassFactoryTest, QueryInterfaceAnswersTheThreeInterfacesOfOneIdentity) {
   void* object = nullptr;
   ASSERT_EQ(factory_.CreateInstance(nullptr, kIDaoStatus.iid, &object), S_OK);

@@ -8,28 +8,26 @@
 namespace vorlix {
 namespace {
 
-HRESULT Ids(const std::vector<Bstr>& names, std::vector<DISPID>* dispids) {
-  return GetIDsOfNames(kIDBConnection, names, dispids);
-}
-
-TEST(DispatchTest, NamesResolveExactlyOrWithoutRegardToCase) {
-  std::vector<DISPID> dispids;
-  EXPECT_EQ(Ids({u"getvorlixversion"}, &dispids), S_OK);
-  EXPECT_EQ(dispids, std::vector<DISPID>{58});
-  EXPECT_EQ(Ids({u"GETLASTDAOERROR"}, &dispids), S_OK);
-  EXPECT_EQ(dispids, std::vector<DISPID>{22});
-  EXPECT_EQ(Ids({u"GetVorlixVersio"}, &dispids), DISP_E_UNKNOWNNAME);
-  EXPECT_EQ(dispids, std::vector<DISPID>{DISPID_UNKNOWN});
-  EXPECT_EQ(GetIDsOfNames(kIDaoStatus, {u"daoterm"}, &dispids), S_OK);
-  EXPECT_EQ(dispids, std::vector<DISPID>{2});
-}
-
-TEST(DispatchTest, FurtherNamesAreTheMethodsParametersByPosition) {
-  std::vector<DISPID> dispids;
-  EXPECT_EQ(Ids({u"append", u"BSETEMPTYSTRING", u"pvArray"}, &dispids), S_OK);
-  EXPECT_EQ(dispids, (std::vector<DISPID>{14, 1, 0}));
-  EXPECT_EQ(Ids({u"Append", u"bSuccessful"}, &dispids), DISP_E_UNKNOWNNAME);
-  EXPECT_EQ(dispids, (std::vector<DISPID>{14, DISPID_UNKNOWN}));
+// The first name is the member's, the further names its parameters' by position; an unknown
+// name gets DISPID_UNKNOWN in its place.
+TEST(DispatchTest, NamesResolveWithoutRegardToCaseAndFurtherNamesAreParameters) {
+  const struct {
+    const Interface& interface;
+    std::vector<Bstr> names;
+    HRESULT hr;
+    std::vector<DISPID> dispids;
+  } cases[] = {
+      {kIDBConnection, {u"GETLASTDAOERROR"}, S_OK, {22}},
+      {kIDBConnection, {u"GetVorlixVersio"}, DISP_E_UNKNOWNNAME, {DISPID_UNKNOWN}},
+      {kIDBConnection, {u"append", u"BSETEMPTYSTRING", u"pvArray"}, S_OK, {14, 1, 0}},
+      {kIDBConnection, {u"Append", u"bSuccessful"}, DISP_E_UNKNOWNNAME, {14, DISPID_UNKNOWN}},
+      {kIDaoStatus, {u"daoterm"}, S_OK, {2}},
+  };
+  for (const auto& c : cases) {
+    std::vector<DISPID> dispids;
+    EXPECT_EQ(GetIDsOfNames(c.interface, c.names, &dispids), c.hr) << c.names[0].Utf8();
+    EXPECT_EQ(dispids, c.dispids) << c.names[0].Utf8();
+  }
 }
 
 TEST(DispatchTest, TheTypeDescriptionNeedsTheRegisteredTypeLibrary) {

@@ -1,5 +1,8 @@
 // The server started as systemd's socket unit starts it: on a listening socket it inherits
-// (LISTEN_FDS, LISTEN_PID), which it serves and leaves in place for the next start.
+// (LISTEN_FDS, LISTEN_PID), which it serves and leaves in place for the next start. Its client
+// is outside_client.py, which holds the wire contract as a client of nothing in this repository
+// sees it and then dies holding an object and a server lock: the server drops both with the
+// connection and ends by itself.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>

@@ -1,6 +1,7 @@
-// The engine against a second process: exclusive opens hold across processes, a pending edit
-// locks the other process out, and a cursor sees the other process's writes. Changes surviving
-// a killed process are checked against the killed server (tests/python/crash_test.py).
+// The engine against a second process: exclusive opens hold across processes, and a cursor sees
+// the other process's writes. A pending record's lock is SQLite's write lock, the same between
+// processes as between the two users of LockingTest. Changes surviving a killed process are
+// checked against the killed server (tests/python/crash_test.py).
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -109,25 +110,6 @@ TEST_F(SecondProcess, AnExclusiveOpenExcludesEveryOpenOfAnotherProcess) {
   EXPECT_EQ(Helper({"sql", path_, "exclusive"}).ReadLine(), kCannotOpen);
   db.Close();
   EXPECT_EQ(Helper({"sql", path_}).ReadLine(), "0");
-}
-
-// A pending edit in another process keeps this one's writers out until it is stored.
-TEST_F(SecondProcess, APendingEditLocksOutAnotherProcess) {
-  Sql(path_, "CREATE TABLE T (Name TEXT(10)); INSERT INTO T VALUES ('Ann')");
-  Helper editor({"edit", path_, "T", "Name", "Theirs"});
-  ASSERT_EQ(editor.ReadLine(), "0");
-  CDaoDatabase db;
-  db.Open(B(path_));
-  CDaoRecordset rs(&db);
-  rs.Open(dbOpenTable, u"T");
-  EXPECT_EQ(DaoCode([&] { rs.Edit(); }), dao_error::kRecordLocked);
-  EXPECT_EQ(DaoCode([&] { rs.AddNew(); }), dao_error::kRecordLocked);
-  EXPECT_EQ(editor.Finish(), "0");
-  rs.Edit();
-  EXPECT_EQ(Text(rs.GetFieldValue(u"Name")), "Theirs");
-  rs.SetFieldValue(u"Name", Bstr(u"Mine"));
-  rs.Update();
-  EXPECT_EQ(Sql(path_, "SELECT Name FROM T"), Lines{"Mine"});
 }
 
 // A cursor walking an index sees the rows another process adds ahead of it and not the ones

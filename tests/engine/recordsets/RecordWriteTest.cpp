@@ -1,6 +1,5 @@
 // Writing through a table-type recordset: the pending record, the checks of Update, deleting
 // and bookmarks.
-#include "automation/SafeArray.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
@@ -51,32 +50,6 @@ TEST_F(RecordWriteTest, WritesNeedAPendingRecordAndValuesAreCheckedWhenWritten) 
             dao_error::kItemNotFound);
   rs_.CancelUpdate();
   EXPECT_EQ(Sql(path_, "SELECT count(*) FROM People"), Lines{"2"});
-}
-
-TEST_F(RecordWriteTest, UpdateEnforcesRequiredZeroLengthAndUniqueFields) {
-  rs_.AddNew();
-  rs_.SetFieldValue(u"Age", Variant::I4(5));
-  EXPECT_EQ(DaoCode([&] { rs_.Update(); }), dao_error::kRequiredIsNull);
-  rs_.SetFieldValue(u"Name", Bstr(u""));
-  EXPECT_EQ(DaoCode([&] { rs_.Update(); }), dao_error::kZeroLengthNotAllowed);
-  // The failed Update kept the other values: fixing the name is enough.
-  rs_.SetFieldValue(u"Name", Bstr(u"Dee"));
-  rs_.Update();
-  EXPECT_EQ(Sql(path_, "SELECT Name, Age FROM People WHERE ID = 3"), Lines{"Dee|5"});
-
-  CDaoTableDef def(&db_);
-  def.Open(u"People");
-  def.CreateIndex(Index(u"UniqueAge", {{u"Age", false}}, false, true));
-  def.Close();
-  CDaoRecordset rs(&db_);  // opened after the change, so it knows the index
-  rs.Open(dbOpenTable, u"People");
-  rs.Edit();
-  rs.SetFieldValue(u"Age", Variant::I4(40));
-  EXPECT_EQ(DaoCode([&] { rs.Update(); }), dao_error::kDuplicateValue);
-  rs.SetFieldValue(u"Age", Variant::I4(41));
-  rs.Update();
-  EXPECT_EQ(Text(rs.GetFieldValue(u"Age")), "41");  // the edited record stays current
-  EXPECT_EQ(Sql(path_, "SELECT Age FROM People ORDER BY ID"), (Lines{"41", "40", "5"}));
 }
 
 TEST_F(RecordWriteTest, EditChangesOnlyWhatWasWrittenAndADeletedRecordCannotBeWritten) {
@@ -149,52 +122,6 @@ TEST_F(RecordWriteTest, ReadOnlyRecordsetsAndDatabasesRefuseWrites) {
   EXPECT_FALSE(rs.CanUpdate());
   EXPECT_EQ(DaoCode([&] { rs.AddNew(); }), dao_error::kReadOnly);
   EXPECT_EQ(Text(rs.GetFieldValue(u"Name")), "Ann");
-}
-
-// Binary values keep every byte on the way to the file and back: pending, read by the table
-// and by a snapshot, and no bytes stay empty; the one dimension is checked before anything is
-// kept. Binary's size is checked in FieldValue.
-TEST_F(RecordWriteTest, BinaryValuesKeepEveryByte) {
-  CDaoTableDef def(&db_);
-  def.Create(u"Files");
-  def.CreateField(Field(u"Small", dbBinary, 4));
-  def.CreateField(Field(u"Big", dbLongBinary));
-  def.Append();
-  std::vector<uint8_t> bytes(100000);
-  for (size_t i = 0; i < bytes.size(); ++i)
-    bytes[i] = static_cast<uint8_t>(i * 7 + i / 256);
-  const Variant big = Variant::Array(SafeArray::ByteVector(bytes));
-  const Variant small = Variant::Array(SafeArray::ByteVector({0, 255, 0, 1}));
-  CDaoRecordset rs(&db_);
-  rs.Open(dbOpenTable, u"Files");
-  rs.AddNew();
-  rs.SetFieldValue(u"Big", big);
-  rs.SetFieldValue(u"Small", small);
-  EXPECT_EQ(rs.GetFieldValue(u"Big"), big);
-  EXPECT_EQ(DaoCode([&] {
-              rs.SetFieldValue(u"Big", Variant::Array(SafeArray({{0, 1}, {0, 1}}, {1})));
-            }),
-            dao_error::kConversionError);
-  rs.Update();
-  rs.SetBookmark(rs.GetLastModifiedBookmark());
-  EXPECT_EQ(rs.GetFieldValue(u"Big"), big);
-  EXPECT_EQ(rs.GetFieldValue(u"Small"), small);
-  EXPECT_EQ(Sql(path_, "SELECT length(Big), hex(substr(Big, 1, 4)), hex(Small) FROM Files"),
-            Lines{"100000|00070E15|00FF0001"});
-  CDaoQueryDef q(&db_);
-  q.Create(u"", u"SELECT Big FROM Files");
-  CDaoRecordset snapshot(&db_);
-  snapshot.Open(&q, dbOpenSnapshot, 0);
-  EXPECT_EQ(snapshot.GetFieldValue(0), big);
-
-  // No bytes is an empty value, not Null.
-  const Variant empty = Variant::Array(SafeArray::ByteVector({}));
-  rs.AddNew();
-  rs.SetFieldValue(u"Big", empty);
-  rs.Update();
-  rs.SetBookmark(rs.GetLastModifiedBookmark());
-  EXPECT_EQ(rs.GetFieldValue(u"Big"), empty);
-  EXPECT_EQ(Sql(path_, "SELECT quote(Big) FROM Files WHERE Small IS NULL"), Lines{"X''"});
 }
 
 TEST_F(RecordWriteTest, ClosingTheDatabaseClosesItsRecordsetsAndDropsPendingRecords) {

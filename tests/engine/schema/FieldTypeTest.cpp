@@ -53,6 +53,10 @@ TEST(FieldValue, WrittenValuesConvertAsAUserExpects) {
   EXPECT_EQ(SqlLiteral(Store(dbLongBinary, bytes)), "x'01FF'");
   EXPECT_EQ(DaoCode([&] { Store(dbBinary, bytes, 1); }), dao_error::kValueTooLong);
   EXPECT_EQ(DaoCode([] { Store(dbBinary, Variant::Str(u"x")); }), dao_error::kConversionError);
+  EXPECT_EQ(DaoCode([] {
+              Store(dbLongBinary, Variant::Array(SafeArray({{0, 1}, {0, 1}}, {1})));
+            }),
+            dao_error::kConversionError);  // bytes come in one dimension only
 }
 
 }  // namespace
