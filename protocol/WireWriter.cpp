@@ -1,5 +1,9 @@
 #include "protocol/WireWriter.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace vorlix {
@@ -63,7 +67,21 @@ int WireWriter::Close() {
   return Room();
 }
 
+WireWriter::~WireWriter() {
+  for (int fd : fds_)
+    close(fd);
+}
+
 int WireWriter::Other(char type, const void* value) {
+  if (type == 'h') {
+    const int fd = fcntl(*static_cast<const int*>(value), F_DUPFD_CLOEXEC, 3);
+    if (fd < 0) return -errno;
+    const uint32_t index = static_cast<uint32_t>(fds_.size());
+    fds_.push_back(fd);
+    Align(4);
+    Put(&index, 4);
+    return Room();
+  }
   if (type == 'b') {
     const uint32_t truth = *static_cast<const int*>(value) != 0;
     Align(4);
@@ -104,7 +122,7 @@ int WireWriter::StringSpace(size_t length, char** space) {
 }
 
 std::string ReplyHeader(uint32_t serial, uint32_t replySerial, const char* destination,
-                        std::string_view signature, size_t bodySize) {
+                        std::string_view signature, size_t bodySize, size_t fds) {
   // Replies expect none; the version is D-Bus's only one.
   const uint8_t start[4] = {'l', 2 /* method return */, 1 /* no reply expected */, 1};
   const uint32_t length = static_cast<uint32_t>(bodySize);
@@ -127,6 +145,8 @@ std::string ReplyHeader(uint32_t serial, uint32_t replySerial, const char* desti
   if (destination) field(6, 's', destination);
   const std::string signatureText(signature);
   if (!signature.empty()) field(8, 'g', signatureText.c_str());
+  const uint32_t count = static_cast<uint32_t>(fds);
+  if (count > 0) field(9, 'u', &count);
   header.Close();
   std::string bytes = header.Take();
   bytes.resize((bytes.size() + 7) & ~size_t{7});

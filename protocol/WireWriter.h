@@ -18,14 +18,18 @@ class WireWriter {
  public:
   // A body of at most limit bytes.
   explicit WireWriter(size_t limit = SIZE_MAX) : limit_(limit) {}
+  ~WireWriter();
+  WireWriter(const WireWriter&) = delete;
+  WireWriter& operator=(const WireWriter&) = delete;
 
   // The calls mirror sd-bus's message building and answer 0 as it does on success, or -ENOBUFS
   // once the body has passed its limit: nothing more is written then. Open takes 'a' (contents: the
   // element's signature), 'r' (the members') or 'v' (the value's); Close ends the innermost.
   int Open(char type, const char* contents);
   int Close();
-  // A basic value of type y, n, q, i, u, x, t, d, b, s or g; value points to it (to a C string
-  // for s and g), as for sd_bus_message_append_basic.
+  // A basic value of type y, n, q, i, u, x, t, d, b, s, g or h; value points to it (to a C
+  // string for s and g), as for sd_bus_message_append_basic. For h the body keeps a duplicate
+  // of the descriptor and refers to it by its place among Fds().
   // Inline, so that a type known where it is called costs no switch: numbers are most of what
   // a reply holds.
   int Basic(char type, const void* value) {
@@ -42,6 +46,9 @@ class WireWriter {
 
   const std::string& Bytes() const { return bytes_; }
   std::string Take() { return std::move(bytes_); }
+  // The descriptors the body refers to, which go with it; the writer closes those not taken.
+  const std::vector<int>& Fds() const { return fds_; }
+  std::vector<int> TakeFds() { return std::move(fds_); }
 
  private:
   void Align(size_t alignment) {
@@ -67,7 +74,7 @@ class WireWriter {
     }
     return 0;
   }
-  // Basic for b, s, o and g.
+  // Basic for b, s, o, g and h.
   int Other(char type, const void* value);
 
   struct OpenArray {
@@ -78,12 +85,13 @@ class WireWriter {
   std::string bytes_;
   std::vector<char> open_;  // the kinds of the containers open, innermost last
   std::vector<OpenArray> arrays_;
+  std::vector<int> fds_;
 };
 
 // The header of a method return answering the call with cookie replySerial, for a body of
-// bodySize bytes and that signature, padded so that the body may follow it at once.
-// destination is the caller's name, null on a peer-to-peer connection.
+// bodySize bytes and that signature that refers to fds descriptors, padded so that the body may
+// follow it at once. destination is the caller's name, null on a peer-to-peer connection.
 std::string ReplyHeader(uint32_t serial, uint32_t replySerial, const char* destination,
-                        std::string_view signature, size_t bodySize);
+                        std::string_view signature, size_t bodySize, size_t fds);
 
 }  // namespace vorlix

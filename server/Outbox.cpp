@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <unordered_map>
 
 namespace vorlix {
@@ -26,10 +27,22 @@ Outbox::Outbox(sd_bus* bus, sd_event* event)
   Outboxes()[bus] = this;
 }
 
+namespace {
+
+void CloseAll(std::vector<int>* fds) {
+  for (int fd : *fds)
+    close(fd);
+  fds->clear();
+}
+
+}  // namespace
+
 Outbox::~Outbox() {
   Outboxes().erase(bus_);
-  for (Item& item : queue_)
+  for (Item& item : queue_) {
     sd_bus_message_unref(item.message);
+    CloseAll(&item.fds);
+  }
   sd_event_source_disable_unref(watch_);
   if (fd_ >= 0) close(fd_);
 }
@@ -44,11 +57,11 @@ void Outbox::Send(sd_bus_message* reply) {
     sd_bus_send(bus_, reply, nullptr);
     return;
   }
-  queue_.push_back({sd_bus_message_ref(reply), {}, {}});
+  queue_.push_back({sd_bus_message_ref(reply), {}, {}, {}});
 }
 
-void Outbox::Send(std::string header, std::string body) {
-  queue_.push_back({nullptr, std::move(header), std::move(body)});
+void Outbox::Send(std::string header, std::string body, std::vector<int> fds) {
+  queue_.push_back({nullptr, std::move(header), std::move(body), std::move(fds)});
   if (queue_.size() == 1) Pump();
 }
 
@@ -84,11 +97,25 @@ bool Outbox::WriteFront() {
     msghdr message{};
     message.msg_iov = parts;
     message.msg_iovlen = count;
+    // The descriptors ride with the message's first bytes.
+    std::vector<char> control;
+    if (!item.fds.empty()) {
+      const size_t size = item.fds.size() * sizeof(int);
+      control.assign(CMSG_SPACE(size), '\0');
+      message.msg_control = control.data();
+      message.msg_controllen = control.size();
+      cmsghdr* header = CMSG_FIRSTHDR(&message);
+      header->cmsg_level = SOL_SOCKET;
+      header->cmsg_type = SCM_RIGHTS;
+      header->cmsg_len = CMSG_LEN(size);
+      std::memcpy(CMSG_DATA(header), item.fds.data(), size);
+    }
     const ssize_t n = sendmsg(fd_, &message, MSG_DONTWAIT | MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
     // The connection is gone: sd-bus sees it on its next read and the peer is dropped.
     if (n < 0) return true;
+    CloseAll(&item.fds);  // the peer has its own now
     item.sent += static_cast<size_t>(n);
   }
   return true;

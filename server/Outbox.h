@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 
 namespace vorlix {
 
@@ -29,8 +30,9 @@ class Outbox {
 
   // Sends reply, a message of sd-bus's, after everything queued before it.
   void Send(sd_bus_message* reply);
-  // Sends a message of our own, header then body (WireWriter.h), after everything before it.
-  void Send(std::string header, std::string body);
+  // Sends a message of our own, header then body (WireWriter.h) with the descriptors it refers
+  // to (the outbox closes them once sent), after everything before it.
+  void Send(std::string header, std::string body, std::vector<int> fds);
   // A serial for a message of our own. sd-bus numbers its own from 1 up; ours count down from
   // the top, so that no two messages of a connection share one.
   uint32_t NextSerial() { return serial_--; }
@@ -44,7 +46,8 @@ class Outbox {
     sd_bus_message* message;  // sd-bus's, or nullptr for bytes of our own
     std::string header;
     std::string body;
-    size_t sent = 0;  // of header and body together
+    std::vector<int> fds;  // go with the first bytes
+    size_t sent = 0;       // of header and body together
   };
 
   // Sends what can go now, in order; watches the socket when something has to wait.
