@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "automation/SafeArray.h"
+#include "protocol/PackedTransfer.h"
 #include "protocol/TypedCodec.h"
 #include "protocol/VariantCodec.h"
 #include "protocol/WireNames.h"
@@ -86,6 +88,8 @@ HRESULT ReadArgument(sd_bus_message* m, ParamType type, Variant* value) {
       if (hr == S_OK) *value = Variant::I4(x);
       return hr;
     }
+    case ParamType::kPacked:
+      return E_INVALIDARG;  // never an [in] parameter (InterfaceTable.h)
     case ParamType::kVariant:
       break;
   }
@@ -110,6 +114,11 @@ int AppendResult(sd_bus_message* reply, ParamType type, const Variant& value) {
                                     : int16_t{0});
     case ParamType::kLong:
       return AppendTyped(reply, value.vt() == VT_I4 ? static_cast<int32_t>(value.AsSigned()) : 0);
+    case ParamType::kPacked: {
+      static const std::vector<uint8_t> kNone;
+      return AppendPacked(reply,
+                          value.vt() == (VT_ARRAY | VT_UI1) ? value.AsArray().Bytes() : kNone);
+    }
     case ParamType::kVariant:
       break;
   }
@@ -165,6 +174,15 @@ int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m,
   std::vector<Variant> outs;
   uint32_t argErr = 0;
   if (SUCCEEDED(hr)) hr = object.Invoke(method.dispid, 0, args, &result, &outs, &argErr);
+  // A packed batch too big for a reply goes in a file of its own: it is kept apart from what
+  // the reply's bound counts (a method answers one at most).
+  Variant packed;
+  size_t out = 0;
+  for (const Param& p : method.Params()) {
+    if (p.kind != ParamKind::kOut) continue;
+    if (p.type == ParamType::kPacked && out < outs.size()) packed = std::move(outs[out]);
+    ++out;
+  }
   return Respond(m, FitsInReply(result, outs), [&](sd_bus_message* reply, bool failed) {
     outcome->hr = failed ? E_OUTOFMEMORY : hr;
     int r = AppendHResult(reply, outcome->hr);
@@ -174,6 +192,7 @@ int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m,
       const Variant none;
       const Variant& value = failed                         ? none
                              : p.kind == ParamKind::kRetval ? result
+                             : p.type == ParamType::kPacked ? packed
                              : out < outs.size()            ? outs[out]
                                                             : none;
       if (p.kind == ParamKind::kOut) ++out;
