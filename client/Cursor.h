@@ -1,7 +1,7 @@
 // Cursor: the rows of one statement, read through the extension interface's typed proxy a batch
 // at a time, column by column: one FetchPacked a batch (protocol/PackedColumns.h) from a server
-// that has it, else one Fetch. Iterate it for rows with typed access to
-// each value, or read batches straight into typed columns for bulk work:
+// that has it, else one Fetch. Iterate it for rows with typed access to each value, or read
+// batches straight into typed columns for bulk work:
 //
 //   std::unique_ptr<Cursor> cursor;
 //   if (Cursor::Open(db, "SELECT ID, Name FROM T WHERE ID > ?", params, &cursor) != S_OK) ...
