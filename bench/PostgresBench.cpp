@@ -21,7 +21,6 @@
 // times swing by 2x and the small calls' ratios by 4x: a system call costs 1 to 3 us there, so
 // callgrind's instruction counts of the server are then the steadier guide.
 #include <libpq-fe.h>
-#include <sched.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
@@ -39,6 +38,7 @@
 #include <vector>
 
 #include "automation/SafeArray.h"
+#include "bench/Pin.h"
 #include "bench/PrivatePostgres.h"
 #include "bench/PrivateServer.h"
 #include "client/CreateObject.h"
@@ -65,24 +65,6 @@ Options Parse(int argc, char** argv) {
     if (name == "--cpu") options.cpu = value;
   }
   return options;
-}
-
-// Pins this process, and so everything it starts from now on, to one CPU; answers which.
-int Pin(int cpu) {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  sched_getaffinity(0, sizeof set, &set);
-  if (cpu < 0) {
-    for (int c = 0; c < CPU_SETSIZE; ++c) {
-      if (CPU_ISSET(c, &set)) cpu = c;
-    }
-  }
-  CPU_ZERO(&set);
-  CPU_SET(cpu, &set);
-  if (sched_setaffinity(0, sizeof set, &set) != 0) {
-    throw std::runtime_error("cannot pin to CPU " + std::to_string(cpu));
-  }
-  return cpu;
 }
 
 // A peer in a process of its own that answers every method call with an empty reply, and its

@@ -2,6 +2,8 @@
 
 #include "automation/SafeArray.h"
 #include "client/ClientError.h"
+#include "client/WireCall.h"
+#include "protocol/PackedColumns.h"
 
 namespace vorlix {
 namespace {
@@ -109,24 +111,7 @@ const std::string& Cursor::Row::Text(size_t column) const {
 }
 
 Variant Cursor::Row::Value(size_t column) const {
-  if (IsNull(column)) return Variant::Null();
-  const ColumnValues& c = batch_->columns.at(column);
-  switch (c.values.index()) {
-    case 0: {
-      const int64_t v = Int(column);
-      if (c.type == VT_BOOL) return Variant::Bool(v != 0);
-      Payload payload = Payload::kSigned;
-      ScalarPayload(c.type, &payload);
-      return payload == Payload::kUnsigned ? Variant::Unsigned(c.type, static_cast<uint64_t>(v))
-                                           : Variant::Signed(c.type, v);
-    }
-    case 1:
-      return Variant::Real(c.type, Real(column));
-    case 2:
-      return Variant::Str(Bstr::FromUtf8Lossy(Text(column)));
-    default:
-      return std::get<std::vector<Variant>>(c.values)[index_];
-  }
+  return ValueAt(batch_->columns.at(column), index_);
 }
 
 Cursor::Iterator& Cursor::Iterator::operator++() {
@@ -153,13 +138,20 @@ HRESULT Cursor::Open(DBConnection2& connection, const std::string& sql, const Va
   std::vector<Column> columns;
   for (const Variant& c : ArrayElements(described))
     columns.push_back(ToDescription(c));
-  cursor->reset(new Cursor(connection, id, std::move(columns), batchRows));
+  // A server that predates the packed form lacks the member; asked once per connection.
+  int32_t dispid = 0;
+  const bool packed = connection.GetIDOfName("FetchPacked", &dispid) == S_OK;
+  cursor->reset(new Cursor(connection, id, std::move(columns), batchRows, packed));
   return S_OK;
 }
 
 Cursor::Cursor(DBConnection2& connection, int32_t id, std::vector<Column> columns,
-               int32_t batchRows)
-    : connection_(connection), id_(id), columns_(std::move(columns)), batchRows_(batchRows) {
+               int32_t batchRows, bool packed)
+    : connection_(connection),
+      id_(id),
+      columns_(std::move(columns)),
+      batchRows_(batchRows),
+      packed_(packed) {
   row_.batch_ = &batch_;
 }
 
@@ -177,16 +169,27 @@ HRESULT Cursor::FetchColumns(int32_t rows, Batch* batch) {
   batch->rows = 0;
   batch->columns.clear();
   if (!id_) return S_OK;
-  Variant columns, nulls;
   int32_t count = 0;
   VARIANT_BOOL ok = VARIANT_FALSE;
-  HRESULT hr = connection_.Fetch(id_, rows, &columns, &nulls, &count, &ok);
+  PackedBytes packed;
+  Variant columns, nulls;
+  HRESULT hr = packed_ ? connection_.FetchPacked(id_, rows, &packed, &count, &ok)
+                       : connection_.Fetch(id_, rows, &columns, &nulls, &count, &ok);
   if (SUCCEEDED(hr) && !ok) hr = StatementFailure(connection_);
   if (FAILED(hr)) return Fail(hr);
-  const std::vector<Variant>& values = ArrayElements(columns);
-  const std::vector<Variant>& masks = ArrayElements(nulls);
-  for (size_t c = 0; c < values.size(); ++c)
-    batch->columns.push_back(ToColumn(values[c], c < masks.size() ? masks[c] : Variant()));
+  if (packed_) {
+    size_t decoded = 0;
+    if (DecodePackedColumns(packed.Bytes(), &batch->columns, &decoded) != S_OK ||
+        decoded != static_cast<size_t>(count) || batch->columns.size() != columns_.size()) {
+      batch->columns.clear();
+      return Fail(MalformedAnswer("FetchPacked"));
+    }
+  } else {
+    const std::vector<Variant>& values = ArrayElements(columns);
+    const std::vector<Variant>& masks = ArrayElements(nulls);
+    for (size_t c = 0; c < values.size(); ++c)
+      batch->columns.push_back(ToColumn(values[c], c < masks.size() ? masks[c] : Variant()));
+  }
   batch->rows = static_cast<size_t>(count);
   // Fewer rows than asked: the statement has no more, and its cursor goes at once.
   if (count < rows) {

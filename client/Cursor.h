@@ -1,6 +1,7 @@
 // Cursor: the rows of one statement, read through the extension interface's typed proxy a batch
-// at a time (one Fetch a batch, column by column). Iterate it for rows with typed access to
-// each value, or read batches straight into typed columns for bulk work:
+// at a time, column by column: one FetchPacked a batch (protocol/PackedColumns.h) from a server
+// that has it, else one Fetch. Iterate it for rows with typed access to each value, or read
+// batches straight into typed columns for bulk work:
 //
 //   std::unique_ptr<Cursor> cursor;
 //   if (Cursor::Open(db, "SELECT ID, Name FROM T WHERE ID > ?", params, &cursor) != S_OK) ...
@@ -17,6 +18,7 @@
 #include <variant>
 #include <vector>
 
+#include "automation/ColumnValues.h"
 #include "automation/Variant.h"
 #include "client/TypedProxies.h"
 
@@ -33,18 +35,9 @@ class Cursor {
     bool nullable = true;
   };
 
-  // One column of a batch. Its values sit in the vector their type selects: integers of every
-  // width, Booleans (0 or 1) and currency (in ten-thousandths) in int64_t; VT_R4, VT_R8 and
-  // dates (days since 1899-12-30) in double; text as UTF-8; a column whose values differ in
-  // type, or cannot share an array (binary values), as Variants. A Null's element holds the
-  // type's zero, and nulls[row] is 1; nulls is empty when the batch has no Null in the column.
-  struct ColumnValues {
-    VARTYPE type = VT_EMPTY;  // the element type of the column's array (VT_VARIANT: mixed)
-    std::variant<std::vector<int64_t>, std::vector<double>, std::vector<std::string>,
-                 std::vector<Variant>>
-        values;
-    std::vector<uint8_t> nulls;
-  };
+  // One column of a batch (automation/ColumnValues.h): its values in the vector their type
+  // selects, a Null mask when it has Nulls.
+  using ColumnValues = vorlix::ColumnValues;
   struct Batch {
     size_t rows = 0;
     std::vector<ColumnValues> columns;
@@ -106,7 +99,8 @@ class Cursor {
   const std::string& Error() const { return error_; }
 
  private:
-  Cursor(DBConnection2& connection, int32_t id, std::vector<Column> columns, int32_t batchRows);
+  Cursor(DBConnection2& connection, int32_t id, std::vector<Column> columns, int32_t batchRows,
+         bool packed);
   // Fetches the next batch into batch_ and points row_ at its first row; batch_ is empty at the
   // end or on failure.
   void NextBatch();
@@ -116,6 +110,7 @@ class Cursor {
   int32_t id_;  // the server's cursor; 0 once closed
   std::vector<Column> columns_;
   int32_t batchRows_;
+  bool packed_;  // the server answers FetchPacked
   Batch batch_;
   Row row_;
   std::string error_;

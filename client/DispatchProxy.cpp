@@ -116,8 +116,7 @@ HRESULT DispatchProxy::Invoke(int32_t dispid, const std::vector<Variant>& args,
   return hr;
 }
 
-HRESULT DispatchProxy::Invoke(std::string_view name, const std::vector<Variant>& args,
-                              InvokeResult* result) {
+HRESULT DispatchProxy::GetIDOfName(std::string_view name, int32_t* dispid) {
   auto cached = dispids_.find(name);
   if (cached == dispids_.end()) {
     Message reply;
@@ -136,7 +135,15 @@ HRESULT DispatchProxy::Invoke(std::string_view name, const std::vector<Variant>&
     if (FAILED(hr)) return hr;
     cached = dispids_.emplace(text, *static_cast<const int32_t*>(ids)).first;
   }
-  return Invoke(cached->second, args, result);
+  *dispid = cached->second;
+  return S_OK;
+}
+
+HRESULT DispatchProxy::Invoke(std::string_view name, const std::vector<Variant>& args,
+                              InvokeResult* result) {
+  int32_t dispid = 0;
+  const HRESULT hr = GetIDOfName(name, &dispid);
+  return FAILED(hr) ? hr : Invoke(dispid, args, result);
 }
 
 }  // namespace vorlix

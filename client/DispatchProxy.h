@@ -54,6 +54,9 @@ class DispatchProxy {
   HRESULT Invoke(int32_t dispid, const std::vector<Variant>& args, InvokeResult* result);
   // The same by name, resolved once with GetIDsOfNames and cached.
   HRESULT Invoke(std::string_view name, const std::vector<Variant>& args, InvokeResult* result);
+  // The DISPID of the member name, asked once with GetIDsOfNames and cached: the server's
+  // HRESULT (DISP_E_UNKNOWNNAME for a member it lacks), or E_FAIL when the wire failed.
+  HRESULT GetIDOfName(std::string_view name, int32_t* dispid);
 
  private:
   // Calls member of interface with the arguments types gives; the reply in *reply.

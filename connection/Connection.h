@@ -25,6 +25,7 @@
 #include <type_traits>
 
 #include "automation/Bstr.h"
+#include "automation/ColumnValues.h"
 #include "automation/HResult.h"
 #include "automation/VarType.h"
 #include "automation/Variant.h"
@@ -266,6 +267,10 @@ class CDBConnection {
   // (statements/ColumnArrays.h), *plRows of them; fewer than iRows once the rows end.
   HRESULT Fetch(int32_t iCursor, int32_t iRows, Variant* pvColumns, Variant* pvNulls,
                 int32_t* plRows, VARIANT_BOOL* bSuccess);
+  // The same rows as Fetch, its columns not yet made Automation arrays, for a caller that
+  // encodes them itself.
+  HRESULT FetchColumns(int32_t iCursor, int32_t iRows, std::vector<ColumnValues>* columns,
+                       int32_t* plRows, VARIANT_BOOL* bSuccess);
   HRESULT CloseCursor(int32_t iCursor, VARIANT_BOOL* bSuccess);
   // The connection's one transaction (engine/Transaction.h).
   HRESULT BeginTrans(VARIANT_BOOL* bSuccess);

@@ -81,7 +81,8 @@ std::string Reference() {
       "interface's wire name: \"wire in\" is the D-Bus signature of a method's arguments, \"wire "
       "reply\" that of its reply, the HRESULT (`i`) then the `[out]` and `[out, retval]` values. "
       "`s` is a string, `n` a `VARIANT_BOOL` or `short`, `i` a `long`, `(qv)` a VARIANT (its "
-      "VARTYPE and value).\n";
+      "VARTYPE and value), `(ayah)` a packed batch: its bytes, or none and the descriptor of a "
+      "sealed memory file that holds them (late-bound, a `VT_ARRAY|VT_UI1` of the bytes).\n";
   for (const CoClass& c : kClasses)
     ForEachInterface(c, [&](const Interface& i) { md += InterfaceSection(i); });
   return md;

@@ -15,8 +15,11 @@
 
 namespace vorlix {
 
-// The Automation types of parameters. An [in] VARIANT is passed by pointer (VARIANT*).
-enum class ParamType : uint8_t { kBstr, kBool, kShort, kLong, kVariant };
+// The Automation types of parameters. An [in] VARIANT is passed by pointer (VARIANT*). A packed
+// batch is an [out] VARIANT that late-bound callers get as a VT_UI1 array of its bytes, while
+// the typed wire carries the same bytes inline or, past a size, in a sealed memory file
+// (protocol/PackedTransfer.h), so that no reply bound limits it.
+enum class ParamType : uint8_t { kBstr, kBool, kShort, kLong, kVariant, kPacked };
 enum class ParamKind : uint8_t { kIn, kOut, kRetval };
 
 // What a parameter type means everywhere it is spelled: in the type description, in late-bound
@@ -37,6 +40,7 @@ inline constexpr ParamTypeInfo kParamTypes[] = {
     {"short", "short*", VT_I2, "n", "int16_t", "int16_t*"},
     {"long", "long*", VT_I4, "i", "int32_t", "int32_t*"},
     {"VARIANT*", "VARIANT*", VT_VARIANT, "(qv)", "const Variant&", "Variant*"},
+    {"VARIANT*", "VARIANT*", VT_ARRAY | VT_UI1, "(ayah)", "", "PackedBytes*"},
 };
 
 constexpr const ParamTypeInfo& InfoOf(ParamType type) {
@@ -433,6 +437,13 @@ inline constexpr Method kExtensionMethods[] = {
      "Asks the call running on this object to stop: its statement fails with 3059. Answers at "
      "once, from any connection of the same client process; 0 when no call was running.",
      {Retval(kBool, "bCancelled")}},
+    {1009,
+     "FetchPacked",
+     "Reads the rows Fetch would as one packed batch (protocol/PackedColumns.h): its bytes "
+     "inline when small, else in a sealed memory file passed as a descriptor, which no reply "
+     "bound limits.",
+     {In(kLong, "iCursor"), In(kLong, "iRows"), Out(kPacked, "pvPacked"), Out(kLong, "plRows"),
+      Retval(kBool, "bSuccess")}},
 };
 
 inline constexpr Method kStatusMethods[] = {
@@ -448,6 +459,19 @@ constexpr bool InDispidOrder(std::span<const Method> methods) {
 }
 static_assert(InDispidOrder(kConnectionMethods) && InDispidOrder(kExtensionMethods) &&
               InDispidOrder(kStatusMethods));
+
+// A packed batch is only ever answered, by a method that answers one at most.
+constexpr bool PackedOnlyOut(std::span<const Method> methods) {
+  return std::all_of(methods.begin(), methods.end(), [](const Method& m) {
+    const auto params = m.Params();
+    const auto packed = [](const Param& p) { return p.type == ParamType::kPacked; };
+    return std::count_if(params.begin(), params.end(), packed) <= 1 &&
+           std::none_of(params.begin(), params.end(),
+                        [&](const Param& p) { return packed(p) && p.kind != ParamKind::kOut; });
+  });
+}
+static_assert(PackedOnlyOut(kConnectionMethods) && PackedOnlyOut(kExtensionMethods) &&
+              PackedOnlyOut(kStatusMethods));
 
 }  // namespace interface_table
 

@@ -47,6 +47,7 @@ HRESULT ReadTyped(sd_bus_message* m, const TypedOut& out) {
   if (auto i = std::get_if<int32_t*>(&out)) {
     return sd_bus_message_read_basic(m, 'i', *i) > 0 ? S_OK : E_INVALIDARG;
   }
+  if (auto packed = std::get_if<PackedBytes*>(&out)) return ReadPacked(m, *packed);
   return ReadVariant(m, std::get<Variant*>(out));
 }
 

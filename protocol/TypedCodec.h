@@ -9,14 +9,15 @@
 
 #include "automation/HResult.h"
 #include "automation/Variant.h"
+#include "protocol/PackedTransfer.h"
 #include "protocol/WireWriter.h"
 
 namespace vorlix {
 
 // A value to send: BSTR, VARIANT_BOOL or short, long, VARIANT.
 using TypedIn = std::variant<const Bstr*, int16_t, int32_t, const Variant*>;
-// Where a received value goes.
-using TypedOut = std::variant<Bstr*, int16_t*, int32_t*, Variant*>;
+// Where a received value goes; a packed batch is only ever received.
+using TypedOut = std::variant<Bstr*, int16_t*, int32_t*, Variant*, PackedBytes*>;
 
 // Appends in at m's position: 0, or a negative errno. Text that has no UTF-8 form or holds
 // U+0000 cannot travel typed and is refused with -EINVAL, as is a VARIANT the codec refuses.
@@ -24,7 +25,8 @@ int AppendTyped(sd_bus_message* m, const TypedIn& in);
 int AppendTyped(WireWriter& out, const TypedIn& in);
 
 // Reads the next value into out: S_OK; E_INVALIDARG when m holds no value of that type there,
-// or text that is not UTF-8; for a VARIANT, what ReadVariant answers.
+// or text that is not UTF-8; for a VARIANT, what ReadVariant answers, for a packed batch what
+// ReadPacked does.
 HRESULT ReadTyped(sd_bus_message* m, const TypedOut& out);
 
 }  // namespace vorlix

@@ -21,7 +21,8 @@
 //
 // Typed methods: each [in] parameter in declared order, the reply the HRESULT then each [out]
 // and [out, retval] in declared order: BSTR "s" (UTF-8, so text holding U+0000 goes up to it),
-// VARIANT_BOOL and short "n", long "i", VARIANT "(qv)".
+// VARIANT_BOOL and short "n", long "i", VARIANT "(qv)", a packed batch "(ayah)" (its bytes, or
+// the descriptor of a sealed memory file holding them: protocol/PackedTransfer.h).
 //
 // A VARIANT is "(qv)": its VARTYPE and a payload whose signature the VARTYPE fixes:
 //   VT_EMPTY, VT_NULL                 y (0)

@@ -65,6 +65,7 @@ constexpr bool Matches(const Param& param) {
     case ParamType::kLong:
       return std::is_same_v<T, int32_t>;
     case ParamType::kVariant:
+    case ParamType::kPacked:
       return std::is_same_v<T, Variant>;
   }
   return false;

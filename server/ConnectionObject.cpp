@@ -8,4 +8,9 @@ CDBConnection& BoundObject<CDBConnection>(IDispatch& self) {
   return static_cast<ConnectionObject&>(self).Connection();
 }
 
+template <>
+PackedFetch& BoundObject<PackedFetch>(IDispatch& self) {
+  return static_cast<ConnectionObject&>(self).Packed();
+}
+
 }  // namespace vorlix

@@ -14,6 +14,7 @@ class ConnectionObject final : public DispatchObject<IDBConnection> {
 
   // What every method of the object acts on.
   CDBConnection& Connection() { return connection_; }
+  PackedFetch& Packed() { return packed_; }
 
  private:
   ~ConnectionObject() override = default;
@@ -22,6 +23,7 @@ class ConnectionObject final : public DispatchObject<IDBConnection> {
   // hand the loop to other clients; Cancel stops the call the server runs on this object.
   CDBConnection connection_{PausableCalls::Pause, PausableCalls::Yield,
                             [this] { return PausableCalls::Stop(static_cast<IDispatch*>(this)); }};
+  PackedFetch packed_{connection_};
 };
 
 }  // namespace vorlix

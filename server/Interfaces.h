@@ -12,6 +12,7 @@
 #include "connection/Connection.h"
 #include "protocol/InterfaceTable.h"
 #include "server/Binding.h"
+#include "server/PackedFetch.h"
 
 namespace vorlix {
 
@@ -22,6 +23,8 @@ class IDBConnection : public IDispatch {};
 // A ConnectionObject (server/ConnectionObject.h) holds the connection its calls act on.
 template <>
 CDBConnection& BoundObject<CDBConnection>(IDispatch& self);
+template <>
+PackedFetch& BoundObject<PackedFetch>(IDispatch& self);
 
 class IDaoStatus : public IDispatch {
  public:
@@ -97,7 +100,7 @@ inline constexpr Binding kExtensionBindings[] = {
     VORLIX_BIND(CDBConnection, Fetch),      VORLIX_BIND(CDBConnection, CloseCursor),
     VORLIX_BIND(CDBConnection, BeginTrans), VORLIX_BIND(CDBConnection, CommitTrans),
     VORLIX_BIND(CDBConnection, Rollback),   VORLIX_BIND(CDBConnection, ExecuteMany),
-    VORLIX_BIND(CDBConnection, Cancel),
+    VORLIX_BIND(CDBConnection, Cancel),     VORLIX_BIND(PackedFetch, FetchPacked),
 };
 static_assert(Agree(kIDBConnection2, kExtensionBindings));
 

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "automation/SafeArray.h"
+#include "protocol/PackedTransfer.h"
 #include "protocol/TypedCodec.h"
 #include "protocol/VariantCodec.h"
 #include "protocol/WireNames.h"
@@ -98,6 +100,8 @@ HRESULT ReadArgument(sd_bus_message* m, ParamType type, Variant* value) {
       if (hr == S_OK) *value = Variant::I4(x);
       return hr;
     }
+    case ParamType::kPacked:
+      return E_INVALIDARG;  // never an [in] parameter (InterfaceTable.h)
     case ParamType::kVariant:
       break;
   }
@@ -122,6 +126,11 @@ int AppendResult(WireWriter& reply, ParamType type, const Variant& value) {
                                     : int16_t{0});
     case ParamType::kLong:
       return AppendTyped(reply, value.vt() == VT_I4 ? static_cast<int32_t>(value.AsSigned()) : 0);
+    case ParamType::kPacked: {
+      static const std::vector<uint8_t> kNone;
+      return AppendPacked(reply,
+                          value.vt() == (VT_ARRAY | VT_UI1) ? value.AsArray().Bytes() : kNone);
+    }
     case ParamType::kVariant:
       break;
   }

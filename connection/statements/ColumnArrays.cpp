@@ -3,32 +3,9 @@
 #include <cstdint>
 
 #include "automation/SafeArray.h"
-#include "automation/Utf.h"
 #include "engine/DaoException.h"
 
 namespace vorlix {
-namespace {
-
-// Whether text can be an element of a text array, which travels as D-Bus strings: UTF-8
-// without U+0000. Other text goes as a VARIANT, which carries it as UTF-16 code units.
-bool FitsTextArray(const Bstr& text) {
-  return text.view().find(u'\0') == std::u16string_view::npos && Utf8Length(text.view());
-}
-
-// The VARTYPE every value that is not Null shares and an array can hold; VT_VARIANT otherwise,
-// and for a column of Nulls alone.
-VARTYPE SharedType(const std::vector<Variant>& values) {
-  VARTYPE shared = VT_EMPTY;
-  for (const Variant& v : values) {
-    if (v.vt() == VT_NULL) continue;
-    if (shared != VT_EMPTY && v.vt() != shared) return VT_VARIANT;
-    if (v.vt() == VT_BSTR && !FitsTextArray(v.AsBstr())) return VT_VARIANT;
-    shared = v.vt();
-  }
-  return shared != VT_EMPTY && IsArrayElementType(shared) ? shared : VT_VARIANT;
-}
-
-}  // namespace
 
 Variant DescribeColumns(const std::vector<ClientStatement::Column>& columns) {
   std::vector<Variant> described;
@@ -43,29 +20,26 @@ Variant DescribeColumns(const std::vector<ClientStatement::Column>& columns) {
   return Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(described)));
 }
 
-ColumnArrays ToColumnArrays(std::vector<std::vector<Variant>> values) {
+ColumnArrays ToColumnArrays(std::vector<ColumnValues> values) {
   std::vector<Variant> columns, nulls;
-  for (std::vector<Variant>& column : values) {
-    const VARTYPE type = SharedType(column);
-    const uint32_t count = static_cast<uint32_t>(column.size());
-    std::vector<uint8_t> mask(count, 0);
-    bool anyNull = false;
-    for (uint32_t r = 0; r < count; ++r) {
-      if (column[r].vt() != VT_NULL) continue;
-      mask[r] = 1;
-      anyNull = true;
-    }
-    if (type == VT_VARIANT) {
-      columns.push_back(Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(column))));
+  for (ColumnValues& column : values) {
+    std::vector<Variant> elements;
+    if (column.type == VT_VARIANT) {
+      elements = std::move(std::get<std::vector<Variant>>(column.values));
     } else {
-      // The values move into the array whole; a Null's place holds the type's zero.
-      const Variant zero = SafeArray(type, {{0, 1}}).At(0);
-      for (uint32_t r = 0; r < count; ++r) {
-        if (mask[r]) column[r] = zero;
+      // A Null's place holds the type's zero.
+      const Variant zero = SafeArray(column.type, {{0, 1}}).At(0);
+      const size_t count = std::visit([](const auto& v) { return v.size(); }, column.values);
+      elements.reserve(count);
+      for (size_t r = 0; r < count; ++r) {
+        const bool null = !column.nulls.empty() && column.nulls[r];
+        elements.push_back(null ? zero : ValueAt(column, r));
       }
-      columns.push_back(Variant::Array(SafeArray::Vector(type, 0, std::move(column))));
     }
-    nulls.push_back(anyNull ? Variant::Array(SafeArray::ByteVector(std::move(mask))) : Variant());
+    columns.push_back(Variant::Array(SafeArray::Vector(column.type, 0, std::move(elements))));
+    nulls.push_back(column.nulls.empty()
+                        ? Variant()
+                        : Variant::Array(SafeArray::ByteVector(std::move(column.nulls))));
   }
   return {Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(columns))),
           Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(nulls)))};

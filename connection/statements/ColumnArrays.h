@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "automation/ColumnValues.h"
 #include "automation/SafeArray.h"
 #include "automation/Variant.h"
 #include "engine/recordsets/ClientStatement.h"
@@ -17,15 +18,15 @@ namespace vorlix {
 Variant DescribeColumns(const std::vector<ClientStatement::Column>& columns);
 
 // A batch of rows, given column by column, as two VARIANT arrays from 0 with an element per
-// column. columns: the column's values as one array from 0, typed by their VARTYPE when every
-// value that is not Null has the same one and an array can hold it, else an array of VARIANTs.
-// nulls: VT_EMPTY for a column without Nulls, else a VT_UI1 array with 1 where a row's value is
-// Null (and the typed array holds the type's zero).
+// column. columns: the column's values as one array from 0 of the column's type
+// (ColumnValues::type: VT_VARIANT for a column of Variants). nulls: VT_EMPTY for a column
+// without Nulls, else a VT_UI1 array with 1 where a row's value is Null (and a typed array
+// holds the type's zero).
 struct ColumnArrays {
   Variant columns;
   Variant nulls;
 };
-ColumnArrays ToColumnArrays(std::vector<std::vector<Variant>> values);
+ColumnArrays ToColumnArrays(std::vector<ColumnValues> values);
 
 // Rows given column by column in the shape of a batch: a two-dimensional VARIANT array of
 // columns x 2 whose element (c, 0) is column c's values as one array and (c, 1) its Null mask

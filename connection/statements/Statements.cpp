@@ -88,23 +88,33 @@ HRESULT CDBConnection::OpenCursor(const Bstr& sSql, const Variant& pvParams, int
       bSuccess);
 }
 
-HRESULT CDBConnection::Fetch(int32_t iCursor, int32_t iRows, Variant* pvColumns, Variant* pvNulls,
-                             int32_t* plRows, VARIANT_BOOL* bSuccess) {
+HRESULT CDBConnection::FetchColumns(int32_t iCursor, int32_t iRows,
+                                    std::vector<ColumnValues>* columns, int32_t* plRows,
+                                    VARIANT_BOOL* bSuccess) {
   return Call(
       [&] {
         if (!Enter(ErrorFlag::kClear, 1)) return false;
         return Capture([&] {
           ClientStatement& cursor = CursorOf(iCursor);
           if (iRows < 1) ThrowDao(dao_error::kInvalidArgument, "Fetch reads at least one row.");
-          std::vector<std::vector<Variant>> values = cursor.Fetch(static_cast<size_t>(iRows));
-          const size_t rows = values.empty() ? 0 : values[0].size();
-          ColumnArrays arrays = ToColumnArrays(std::move(values));
-          *pvColumns = std::move(arrays.columns);
-          *pvNulls = std::move(arrays.nulls);
+          size_t rows = 0;
+          *columns = cursor.Fetch(static_cast<size_t>(iRows), &rows);
           *plRows = static_cast<int32_t>(rows);
         });
       },
       bSuccess);
+}
+
+HRESULT CDBConnection::Fetch(int32_t iCursor, int32_t iRows, Variant* pvColumns, Variant* pvNulls,
+                             int32_t* plRows, VARIANT_BOOL* bSuccess) {
+  std::vector<ColumnValues> columns;
+  const HRESULT hr = FetchColumns(iCursor, iRows, &columns, plRows, bSuccess);
+  if (*bSuccess) {
+    ColumnArrays arrays = ToColumnArrays(std::move(columns));
+    *pvColumns = std::move(arrays.columns);
+    *pvNulls = std::move(arrays.nulls);
+  }
+  return hr;
 }
 
 HRESULT CDBConnection::CloseCursor(int32_t iCursor, VARIANT_BOOL* bSuccess) {

@@ -4,6 +4,7 @@
 
 #include "engine/DaoException.h"
 #include "engine/database/DatabaseInternal.h"
+#include "engine/recordsets/ColumnBuilder.h"
 #include "engine/recordsets/ColumnValue.h"
 #include "engine/schema/FieldValue.h"
 
@@ -115,21 +116,23 @@ ActionResult ClientStatement::Run() {
   return RunAction(*database_, *stmt_, sql_, definesSchema_);
 }
 
-std::vector<std::vector<Variant>> ClientStatement::Fetch(size_t n) {
+std::vector<ColumnValues> ClientStatement::Fetch(size_t n, size_t* rows) {
   RequireStatement();
-  std::vector<std::vector<Variant>> values(columns_.size());
   // Room for the batch at once, up to a bound: growing a column by doubling copies it and
   // faults in fresh pages several times over, while n may be far more than the rows there are.
-  for (auto& column : values)
-    column.reserve(std::min<size_t>(n, 65536));
+  std::vector<ColumnBuilder> builders;
+  builders.reserve(columns_.size());
+  for (size_t c = 0; c < columns_.size(); ++c)
+    builders.emplace_back(std::min<size_t>(n, 65536));
+  *rows = 0;
   try {
-    for (size_t row = 0; row < n && !done_; ++row) {
+    for (; *rows < n && !done_; ++*rows) {
       if (!stmt_->Step()) {
         done_ = true;
         break;
       }
       for (size_t c = 0; c < columns_.size(); ++c)
-        values[c].push_back(ToVariant(stmt_->Cell(static_cast<int>(c)), columns_[c].type));
+        builders[c].Add(ReadCell(stmt_->Cell(static_cast<int>(c)), columns_[c].type));
     }
   } catch (const CDaoException&) {
     // A failed step leaves the statement reset: stepped again, it would start over and hand
@@ -137,6 +140,9 @@ std::vector<std::vector<Variant>> ClientStatement::Fetch(size_t n) {
     OnDatabaseClose();
     throw;
   }
+  std::vector<ColumnValues> values;
+  for (ColumnBuilder& builder : builders)
+    values.push_back(builder.Finish());
   return values;
 }
 

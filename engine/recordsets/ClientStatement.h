@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/ColumnValues.h"
 #include "automation/Variant.h"
 #include "engine/database/Database.h"
 #include "engine/recordsets/PreparedSql.h"
@@ -48,11 +49,11 @@ class ClientStatement : public CDaoDatabase::Dependent {
   // change a read-only database, and as CDaoQueryDef::Execute does.
   ActionResult Run();
 
-  // Up to n more rows of a statement that reads rows, column by column, each value as a field
-  // of its column's type reads it (Null as VT_NULL); fewer than n once the rows end. Raises
-  // the engine's failure while stepping, which ends the statement, and 3219 once it has ended
-  // or the database was closed under it.
-  std::vector<std::vector<Variant>> Fetch(size_t n);
+  // Up to n more rows of a statement that reads rows, column by column (ColumnBuilder), each
+  // value as a field of its column's type reads it; fewer than n once the rows end, and *rows
+  // says how many. Raises the engine's failure while stepping, which ends the statement, and
+  // 3219 once it has ended or the database was closed under it.
+  std::vector<ColumnValues> Fetch(size_t n, size_t* rows);
 
   void OnDatabaseClose() noexcept override;
 

@@ -1,5 +1,6 @@
 // The cursor class over the real server: rows of several types with Nulls, more of them than
-// one batch holds, read by iteration and as typed columns, and a failing statement's words.
+// one batch holds, read by iteration and as typed columns, and a failing statement's words; the
+// packed batches it reads, value for value what Fetch answers, and one past the reply bound.
 #include <gtest/gtest.h>
 
 #include "automation/SafeArray.h"
@@ -51,6 +52,39 @@ class CursorTest : public testing::Test {
   void TearDown() override {
     db_.reset();
     EXPECT_TRUE(folder_.ServerEnded());
+  }
+
+  // The batch the cursor reads for sql, in one piece, beside the arrays Fetch answers for it:
+  // the same row count, element types, Null masks and values.
+  void ExpectSameAsFetch(const std::string& sql) {
+    SCOPED_TRACE(sql);
+    std::unique_ptr<Cursor> cursor;
+    ASSERT_EQ(Cursor::Open(*db_, sql, Variant(), &cursor), S_OK);
+    Cursor::Batch packed;
+    ASSERT_EQ(cursor->FetchColumns(1 << 20, &packed), S_OK);
+    int32_t id = 0, rows = 0;
+    Variant described, values, nulls;
+    ASSERT_TRUE(test::Ok([&](VARIANT_BOOL* r) {
+      return db_->OpenCursor(test::B(sql), Variant(), &id, &described, r);
+    }));
+    ASSERT_TRUE(test::Ok(
+        [&](VARIANT_BOOL* r) { return db_->Fetch(id, 1 << 20, &values, &nulls, &rows, r); }));
+    ASSERT_EQ(packed.rows, static_cast<size_t>(rows));
+    const std::vector<Variant>& arrays = values.AsArray().Elements();
+    const std::vector<Variant>& masks = nulls.AsArray().Elements();
+    ASSERT_EQ(packed.columns.size(), arrays.size());
+    for (size_t c = 0; c < arrays.size(); ++c) {
+      const SafeArray& array = arrays[c].AsArray();
+      const bool masked = masks[c].vt() != VT_EMPTY;
+      EXPECT_EQ(packed.columns[c].type, array.ElementType()) << c;
+      EXPECT_EQ(packed.columns[c].nulls.empty(), !masked) << c;
+      for (int32_t r = 0; r < rows; ++r) {
+        const bool null = masked && masks[c].AsArray().Bytes()[static_cast<size_t>(r)];
+        ASSERT_EQ(ValueAt(packed.columns[c], static_cast<size_t>(r)),
+                  null ? Variant::Null() : array.At(r))
+            << c << " " << r;
+      }
+    }
   }
 
   static constexpr int kRows = 2500;
@@ -111,6 +145,46 @@ TEST_F(CursorTest, FetchesBatchesIntoTypedColumnsAndReportsAFailedStatement) {
   EXPECT_EQ(Cursor::Open(*db_, "SELECT * FROM Missing", Variant(), &cursor), E_FAIL);
   EXPECT_EQ(cursor, nullptr);
   EXPECT_TRUE(LastClientError().starts_with("3078 ")) << LastClientError();
+}
+
+TEST_F(CursorTest, PackedBatchesHoldWhatFetchAnswers) {
+  int32_t affected = 0, none = 0;
+  Variant lastId, columns;
+  ASSERT_TRUE(test::Ok([&](VARIANT_BOOL* r) {
+    return db_->Execute(test::B("CREATE TABLE U (K LONG, Name MEMO)"), Variant(), &affected,
+                        &lastId, &none, &columns, r);
+  }));
+  const Variant texts = Values({Values({Variant::I4(1), Variant::Str(test::B("Zoë"))}),
+                                Values({Variant::I4(2), Variant::Str(std::u16string(u"a\0b", 3))}),
+                                Values({Variant::I4(3), Variant::Null()}),
+                                Values({Variant::I4(4), Variant::Str(test::B("日本"))})});
+  ASSERT_TRUE(test::Ok([&](VARIANT_BOOL* r) {
+    return db_->ExecuteMany(test::B("INSERT INTO U VALUES (?, ?)"), texts, &affected, r);
+  }));
+  // Currency, dates and Booleans with Nulls, in a batch bigger than goes inline.
+  ExpectSameAsFetch("SELECT ID, N, Price, Name, At, Flag, Name || hex(zeroblob(60)) FROM T");
+  ExpectSameAsFetch("SELECT K, Name FROM U");  // U+0000: Variants
+  ExpectSameAsFetch("SELECT K, Name FROM U WHERE K <> 2");
+  ExpectSameAsFetch("SELECT * FROM T WHERE ID < 0");
+}
+
+TEST_F(CursorTest, APackedBatchPastTheReplyBoundArrives) {
+  // 70 rows of 1 MiB of text.
+  const std::string sql = "SELECT ID, hex(zeroblob(524288)) FROM T WHERE ID < 70";
+  std::unique_ptr<Cursor> cursor;
+  ASSERT_EQ(Cursor::Open(*db_, sql, Variant(), &cursor), S_OK);
+  Cursor::Batch batch;
+  ASSERT_EQ(cursor->FetchColumns(100, &batch), S_OK);
+  ASSERT_EQ(batch.rows, 70u);
+  const auto& texts = std::get<std::vector<std::string>>(batch.columns[1].values);
+  EXPECT_EQ(std::get<std::vector<int64_t>>(batch.columns[0].values)[69], 69);
+  EXPECT_EQ(texts[69], std::string(size_t{1} << 20, '0'));
+
+  int32_t id = 0, rows = 0;
+  Variant described, values, nulls;
+  VARIANT_BOOL ok = VARIANT_FALSE;
+  ASSERT_EQ(db_->OpenCursor(test::B(sql), Variant(), &id, &described, &ok), S_OK);
+  EXPECT_EQ(db_->Fetch(id, 100, &values, &nulls, &rows, &ok), E_OUTOFMEMORY);
 }
 
 }  // namespace
