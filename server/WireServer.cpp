@@ -177,11 +177,11 @@ int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m,
   // A packed batch too big for a reply goes in a file of its own: it is kept apart from what
   // the reply's bound counts (a method answers one at most).
   Variant packed;
-  size_t out = 0;
+  size_t at = 0;
   for (const Param& p : method.Params()) {
     if (p.kind != ParamKind::kOut) continue;
-    if (p.type == ParamType::kPacked && out < outs.size()) packed = std::move(outs[out]);
-    ++out;
+    if (p.type == ParamType::kPacked && at < outs.size()) packed = std::move(outs[at]);
+    ++at;
   }
   return Respond(m, FitsInReply(result, outs), [&](sd_bus_message* reply, bool failed) {
     outcome->hr = failed ? E_OUTOFMEMORY : hr;
