@@ -64,7 +64,7 @@ std::string InterfaceSection(const Interface& interface) {
 std::string Reference() {
   std::string md =
       "# Interface reference\n\n"
-      "Generated from the interface table (`server/InterfaceTable.h`) by "
+      "Generated from the interface table (`protocol/InterfaceTable.h`) by "
       "`docs/GenerateReference.cpp`; not to be edited by hand. Regenerate it with `" +
       std::string(kRegenerate) +
       "`.\n\n"
