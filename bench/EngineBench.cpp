@@ -15,6 +15,7 @@
 #include "engine/database/DatabaseInternal.h"
 #include "engine/recordsets/QueryDef.h"
 #include "engine/recordsets/Recordset.h"
+#include "engine/store/Sqlite.h"
 #include "engine/store/TextCollation.h"
 
 namespace vorlix {
@@ -40,7 +41,7 @@ const std::string& Database(int64_t rows) {
   std::filesystem::remove(path);
   CDaoDatabase db;
   db.Create(Bstr::FromUtf8(path).value());
-  sqlite3* raw = Internal(db).Db().handle();
+  sqlite3* raw = static_cast<SqliteDb&>(Internal(db).Db()).handle();  // a file, so SQLite
   sqlite3_exec(raw,
                "CREATE TABLE T (K LONG, Name TEXT(20) COLLATE NOCASE, V DOUBLE);"
                "CREATE TABLE A (K LONG, Name TEXT(20) COLLATE NOCASE, V DOUBLE);"
@@ -83,7 +84,7 @@ const std::string& TextDatabase() {
     const std::string& file = Database(kTextRows);
     CDaoDatabase db;
     db.Open(Bstr::FromUtf8(file).value());
-    sqlite3* raw = Internal(db).Db().handle();
+    sqlite3* raw = static_cast<SqliteDb&>(Internal(db).Db()).handle();  // a file, so SQLite
     for (int64_t collation : {0, 1}) {
       for (int64_t accented : {0, 1}) {
         const std::string table = TextTable(collation, accented);

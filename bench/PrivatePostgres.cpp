@@ -137,7 +137,8 @@ PrivatePostgres::PrivatePostgres() {
     Stop();
     throw std::runtime_error("PostgreSQL's " + failed + " failed:\n" + log);
   }
-  connInfo_ = "host=" + folder_ + " dbname=postgres user=" + user.name;
+  user_ = user.name;
+  connInfo_ = "host=" + folder_ + " dbname=postgres user=" + user_;
 }
 
 PrivatePostgres::~PrivatePostgres() {

@@ -26,6 +26,10 @@ class PrivatePostgres {
 
   // The libpq connection string of the cluster's database "postgres".
   const std::string& ConnInfo() const { return connInfo_; }
+  // The libpq URI of the cluster's database called database (which need not exist yet).
+  std::string Uri(const std::string& database) const {
+    return "postgresql://" + user_ + "@/" + database + "?host=" + folder_;
+  }
 
  private:
   // Has the guardian stop the cluster and remove the folder, and waits until it has.
@@ -33,6 +37,7 @@ class PrivatePostgres {
 
   std::string folder_;
   std::string connInfo_;
+  std::string user_;
   int guardian_ = -1;  // our end of the pipe the guardian waits on
   pid_t guardianPid_ = -1;
 };

@@ -31,6 +31,8 @@ inline constexpr int32_t kRowReturningQuery = 3065;
 inline constexpr int32_t kSyntaxError = 3075;
 inline constexpr int32_t kNoSuchTable = 3078;
 inline constexpr int32_t kInvalidName = 3125;
+// The database server cannot be reached, or the connection to it was lost.
+inline constexpr int32_t kServerUnreachable = 3151;
 inline constexpr int32_t kInvalidBookmark = 3159;
 inline constexpr int32_t kValueTooLong = 3163;
 inline constexpr int32_t kRecordDeleted = 3167;

@@ -1,7 +1,5 @@
 #include "engine/database/Database.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 
 #include "engine/DaoException.h"
@@ -13,19 +11,9 @@
 #include "engine/schema/TableRebuild.h"
 #include "engine/store/FilePaths.h"
 #include "engine/store/SqlText.h"
+#include "engine/store/Stores.h"
 
 namespace vorlix {
-namespace {
-
-// Settings of every connection: no busy timeout (SQLite's default), relations enforced, the
-// definitions of linked files out of reach.
-void Configure(SqliteDb& db) {
-  db.Exec("PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON");
-  GuardLinkedFiles(db);
-}
-
-}  // namespace
-
 CDaoDatabase::~CDaoDatabase() {
   Close();
 }
@@ -39,34 +27,11 @@ void CDaoDatabase::Open(const Bstr& name, bool exclusive, bool readOnly, const B
     ThrowDao(dao_error::kInvalidArgument, "A database is opened without a connect string.");
   }
   const std::string path = DatabasePath(name);
-  CheckExistingFile(path, !readOnly);
+  CheckExisting(path, !readOnly);
 
-  // A read-only open of a file the user may write uses a writing connection that refuses
-  // writes (query_only): SQLite cannot hold a WAL file exclusively through a read-only
-  // connection, and a read-only connection leaves the WAL and shared-memory files behind when
-  // it closes last. A user who may not write the file cannot lock it exclusively at all: such
-  // an open shares.
-  const int flags = readOnly ? ReadingFlags(path) : SQLITE_OPEN_READWRITE;
-  const bool writer = flags == SQLITE_OPEN_READWRITE;
-  std::unique_ptr<SqliteDb> db;
   try {
-    db = std::make_unique<SqliteDb>(SqliteName(path), flags);
-    if (exclusive && writer) db->Exec("PRAGMA locking_mode = EXCLUSIVE");
-    // The first read: a file that is not a database shows here, and so does a lock held by
-    // another connection. Only an open for writing turns the file to WAL.
-    if (!readOnly) {
-      db->Exec("PRAGMA journal_mode = WAL");
-    } else {
-      db->QueryInt("SELECT count(*) FROM sqlite_schema");
-    }
-    // SQLite may give a writer reading only (the user may not write the file after all):
-    // enough for a shared read-only open, not for writing or holding the file exclusively.
-    if (writer && (!readOnly || exclusive) && db->ReadsOnly()) {
-      ThrowDao(dao_error::kCannotOpen, "The user may not write " + Quoted(path) + ".");
-    }
-    if (exclusive && writer) db->Exec("BEGIN EXCLUSIVE; COMMIT");
-    Configure(*db);
-    if (readOnly && writer) db->Exec("PRAGMA query_only = ON");
+    std::unique_ptr<Store> db = OpenStore(path, exclusive, readOnly);
+    GuardLinkedFiles(*db);
     Attach(std::move(db), path, readOnly);
   } catch (const CDaoException& e) {
     if (e.Code() == dao_error::kTableInUse || e.Code() == dao_error::kEngineFailure) {
@@ -83,12 +48,10 @@ void CDaoDatabase::Create(const Bstr& name, const Bstr& locale, int32_t options)
              "This database object has " + Quoted(open_->name) + " open already.");
   }
   const std::string path = DatabasePath(name);
-  CheckNewFile(path);
+  CheckNew(path);
   try {
-    auto db =
-        std::make_unique<SqliteDb>(SqliteName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    db->Exec("PRAGMA journal_mode = WAL");
-    Configure(*db);
+    std::unique_ptr<Store> db = CreateStore(path);
+    GuardLinkedFiles(*db);
     WriteTransaction transaction(*db);
     catalog::Create(*db);
     catalog::SetProperty(*db, "Locale", locale.Utf8());
@@ -96,7 +59,7 @@ void CDaoDatabase::Create(const Bstr& name, const Bstr& locale, int32_t options)
     transaction.Commit();
     Attach(std::move(db), path, false);
   } catch (const CDaoException& e) {
-    RemoveDatabaseFiles(path);
+    RemoveCreated(path);
     if (e.Code() == dao_error::kEngineFailure) {
       ThrowDao(dao_error::kInvalidPath, "Cannot create " + Quoted(path) + ": " + e.what());
     }
@@ -104,7 +67,7 @@ void CDaoDatabase::Create(const Bstr& name, const Bstr& locale, int32_t options)
   }
 }
 
-void CDaoDatabase::Attach(std::unique_ptr<SqliteDb> db, std::string name, bool readOnly) {
+void CDaoDatabase::Attach(std::unique_ptr<Store> db, std::string name, bool readOnly) {
   bool hasCatalog = catalog::Exists(*db);
   if (!readOnly) {
     if (!hasCatalog) {
@@ -117,13 +80,16 @@ void CDaoDatabase::Attach(std::unique_ptr<SqliteDb> db, std::string name, bool r
     catalog::Prune(*db);
     catalog::SyncCounters(*db);
   }
-  std::optional<engine::FileId> file = engine::IdentifyFile(name);
-  if (!file) ThrowDao(dao_error::kFileNotFound, "The file " + Quoted(name) + " has gone.");
+  std::optional<engine::FileId> file;
+  if (NamesFile(name)) {
+    file = engine::IdentifyFile(name);
+    if (!file) ThrowDao(dao_error::kFileNotFound, "The file " + Quoted(name) + " has gone.");
+  }
   if (check_) db->WatchProgress(check_);
   open_ = std::make_unique<OpenFile>(
-      OpenFile{std::move(db), std::move(name), *file, readOnly, hasCatalog});
+      OpenFile{std::move(db), std::move(name), file, readOnly, hasCatalog});
   cache_ = Cache();
-  engine::NoteOpened(open_->file);
+  if (open_->file) engine::NoteOpened(*open_->file);
 }
 
 void CDaoDatabase::Close() {
@@ -133,10 +99,10 @@ void CDaoDatabase::Close() {
   for (Dependent* d : dependents)
     d->OnDatabaseClose();
   dependents_.clear();
-  const engine::FileId file = open_->file;
+  const std::optional<engine::FileId> file = open_->file;
   cache_ = Cache();
   open_.reset();
-  engine::NoteClosed(file);
+  if (file) engine::NoteClosed(*file);
 }
 
 Bstr CDaoDatabase::GetName() const {
@@ -188,7 +154,7 @@ void CDaoDatabase::DeleteTableDef(const Bstr& name) {
   if (t == tables.end())
     ThrowDao(dao_error::kNoSuchTable, "There is no table " + Quoted(wanted) + ".");
   const std::string table = t->name;
-  SqliteDb& db = Internal(*this).Db();
+  Store& db = Internal(*this).Db();
   if (t->isLink) {
     catalog::DeleteLink(db, table);
     Internal(*this).SchemaChanged();
@@ -241,7 +207,7 @@ void CDaoDatabase::DeleteRelation(const Bstr& name) {
   const std::string wanted = NameUtf8(name, "relation");
   RequireUpdatable();
   const RelationSchema r = FindRelation(Internal(*this).Relations(), wanted);
-  SqliteDb& db = Internal(*this).Db();
+  Store& db = Internal(*this).Db();
   const TableSchema table = ReadTableSchema(db, Internal(*this).HasCatalog(), r.foreignTable);
   std::optional<CreateTableSql> parsed = ParseCreateTable(table.sql);
   const size_t declared = parsed ? parsed->foreignKeys.size() : 0;

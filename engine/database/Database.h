@@ -1,15 +1,14 @@
-// CDaoDatabase: one database file, open through a SQLite connection of its own, so that two
-// database objects on one file behave like two users.
+// CDaoDatabase: one database, open through a store of its own (Store.h), so that two database
+// objects on one database behave like two users.
 //
-// Files opened for writing use WAL with synchronous=NORMAL: a change is in the file when the
-// call that made it returns, and survives a crash of the process. An exclusive open holds
-// SQLite's exclusive lock from the open to the close, so no other connection, in this process
-// or another, can open the file meanwhile. There is no busy timeout: a lock conflict fails at
-// once and callers decide whether to retry.
+// A change is in the database when the call that made it returns, and survives a crash of the
+// process. An exclusive open keeps every other user out from the open to the close. There is
+// no waiting on locks: a lock conflict fails at once and callers decide whether to retry.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +17,7 @@
 #include "engine/database/Engine.h"
 #include "engine/schema/ForeignKeys.h"
 #include "engine/schema/TableList.h"
-#include "engine/store/Sqlite.h"
+#include "engine/store/Store.h"
 
 namespace vorlix {
 
@@ -35,25 +34,27 @@ class CDaoDatabase {
     ~Dependent() = default;
   };
 
-  // check watches every statement on the database once it is open (SqliteDb::WatchProgress),
+  // check watches every statement on the database once it is open (Store::WatchProgress),
   // not those that open it: until the file is noted open here, clients served meanwhile could
   // compact it.
-  explicit CDaoDatabase(SqliteDb::ProgressCheck check = {}) : check_(std::move(check)) {}
+  explicit CDaoDatabase(Store::ProgressCheck check = {}) : check_(std::move(check)) {}
   ~CDaoDatabase();  // closes the database if it is open
   CDaoDatabase(const CDaoDatabase&) = delete;
   CDaoDatabase& operator=(const CDaoDatabase&) = delete;
 
-  // Opens the file name. connect must be empty. Raises 3024 when the file does not exist, 3044
-  // when the path is not valid or names no regular file, 3343 when it is not a database (an
-  // empty file is none), 3051 when another user holds it exclusively, reading is denied, or
-  // writing is denied and readOnly is false; 3219 when this object has a database open
-  // already. Opening a plain SQLite file for writing gives it the engine's catalog.
+  // Opens the database name: a file, or a database on a PostgreSQL server when name is a
+  // postgresql:// or postgres:// URI. connect must be empty. Raises 3024 when the file does
+  // not exist, 3044 when the path is not valid or names no regular file, 3343 when it is not a
+  // database (an empty file is none), 3051 when another user holds it exclusively, reading is
+  // denied, or writing is denied and readOnly is false; 3219 when this object has a database
+  // open already; 3151 when the server cannot be reached. Opening a plain SQLite file for
+  // writing gives it the engine's catalog.
   void Open(const Bstr& name, bool exclusive = false, bool readOnly = false,
             const Bstr& connect = Bstr());
 
-  // Creates the database file name and leaves it open for reading and writing. The locale and
-  // options are recorded in the file. Raises 3204 when the file exists, 3044 when the path is
-  // not valid.
+  // Creates the database name (a file, or on a server as Open reads name) and leaves it open
+  // for reading and writing. The locale and options are recorded in the database. Raises 3204
+  // when it exists, 3044 when the path is not valid.
   void Create(const Bstr& name, const Bstr& locale = Bstr(dbLangGeneral), int32_t options = 0);
 
   // Closes every dependent, then the file. Does nothing when no database is open.
@@ -93,23 +94,22 @@ class CDaoDatabase {
   friend class DatabaseInternal;
 
   struct OpenFile {
-    std::unique_ptr<SqliteDb> db;
+    std::unique_ptr<Store> db;
     std::string name;
-    engine::FileId file;
+    std::optional<engine::FileId> file;  // none for a database on a server
     bool readOnly;
     bool hasCatalog;
   };
   // Read lists stay valid while neither this connection nor another changed the database.
   struct Cache {
-    int64_t schemaVersion = -1;
-    int64_t dataVersion = -1;
+    Store::Versions versions = {-1, -1};
     std::unique_ptr<std::vector<TableEntry>> tables;
     std::unique_ptr<std::vector<RelationSchema>> relations;
   };
 
-  void Attach(std::unique_ptr<SqliteDb> db, std::string name, bool readOnly);
+  void Attach(std::unique_ptr<Store> db, std::string name, bool readOnly);
 
-  SqliteDb::ProgressCheck check_;
+  Store::ProgressCheck check_;
   std::unique_ptr<OpenFile> open_;
   Cache cache_;
   std::vector<Dependent*> dependents_;

@@ -16,7 +16,7 @@ void DatabaseInternal::RemoveDependent(CDaoDatabase::Dependent* dependent) {
                        d_.dependents_.end());
 }
 
-SqliteDb& DatabaseInternal::Db() {
+Store& DatabaseInternal::Db() {
   if (!d_.open_) ThrowDao(dao_error::kInvalidOperation, "No database is open.");
   return *d_.open_->db;
 }
@@ -27,15 +27,10 @@ void DatabaseInternal::SchemaChanged() {
 }
 
 void DatabaseInternal::Revalidate() {
-  SqliteDb& db = Db();
-  Statement schema = db.Cached("PRAGMA schema_version");
-  schema.Step();
-  Statement data = db.Cached("PRAGMA data_version");
-  data.Step();
-  if (schema.Int(0) != d_.cache_.schemaVersion || data.Int(0) != d_.cache_.dataVersion) {
+  const Store::Versions now = Db().CurrentVersions();
+  if (now != d_.cache_.versions) {
     d_.cache_ = CDaoDatabase::Cache();
-    d_.cache_.schemaVersion = schema.Int(0);
-    d_.cache_.dataVersion = data.Int(0);
+    d_.cache_.versions = now;
   }
 }
 

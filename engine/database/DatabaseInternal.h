@@ -19,7 +19,7 @@ class DatabaseInternal {
   void AddDependent(CDaoDatabase::Dependent* dependent);
   void RemoveDependent(CDaoDatabase::Dependent* dependent);
   // The connection; raises 3219 when no database is open.
-  SqliteDb& Db();
+  Store& Db();
   bool HasCatalog() const { return d_.open_ && d_.open_->hasCatalog; }
   // Forgets what was read about the schema, after this object changed it.
   void SchemaChanged();

@@ -35,14 +35,12 @@ const TableEntry* FindTable(CDaoDatabase& db, const std::string& name) {
   return nullptr;
 }
 
-// SQLite index names are global; an index of ours is stored as "table.index", made unique.
-std::string StoredIndexName(SqliteDb& db, const std::string& table, const std::string& index) {
+// Index names are global to the store; an index of ours is stored as "table.index", made unique.
+std::string StoredIndexName(Store& db, const std::string& table, const std::string& index) {
   const std::string base = table + "." + index;
   std::string name = base;
   for (int n = 2;; ++n) {
-    Statement s = db.Cached("SELECT 1 FROM sqlite_schema WHERE name = ?1 COLLATE NOCASE");
-    s.Bind(1, name);
-    if (!s.Step()) return name;
+    if (!db.NameTaken(name)) return name;
     name = base + " " + std::to_string(n);
   }
 }
@@ -104,7 +102,7 @@ void CheckIndexFits(const std::string& table, const TableShape& shape, const Ind
   }
 }
 
-void MakeIndex(SqliteDb& db, const std::string& table, const IndexSpec& index) {
+void MakeIndex(Store& db, const std::string& table, const IndexSpec& index) {
   const std::string stored = StoredIndexName(db, table, index.name);
   db.Exec(CreateIndexSql(table, stored, index));
   catalog::PutIndex(db, table, index.name, stored, index.primary);
@@ -196,7 +194,7 @@ void CDaoTableDef::Append() {
   if (FindTable(*database_, name_)) {
     ThrowDao(dao_error::kTableExists, "The table " + Quoted(name_) + " exists already.");
   }
-  SqliteDb& db = Internal(*database_).Db();
+  Store& db = Internal(*database_).Db();
   if (!connect_.empty()) {
     sourceTable_ = CheckLinkTarget(LinkPath(connect_), sourceTable_);
     catalog::PutLink(db, {name_, connect_, sourceTable_});
@@ -204,14 +202,14 @@ void CDaoTableDef::Append() {
     if (fields_.empty()) {
       ThrowDao(dao_error::kNoFields, "The table " + Quoted(name_) + " has no fields.");
     }
-    std::string sql = "CREATE TABLE " + QuoteName(name_) + " (";
-    for (size_t i = 0; i < fields_.size(); ++i)
-      sql += (i ? ", " : "") + ColumnSql(fields_[i]);
+    std::vector<std::string> columns;
+    for (const FieldSpec& f : fields_)
+      columns.push_back(ColumnSql(db, f));
     WriteTransaction transaction(db);
-    db.Exec(sql + ")");
+    db.Exec(db.CreateTableSql(QuoteName(name_), columns));
     for (const FieldSpec& f : fields_) {
       catalog::PutField(db, name_, f.name, {f.allowZeroLength, f.defaultText});
-      if (f.autoIncrement) catalog::InstallCounter(db, name_, f.name);
+      if (f.autoIncrement) db.NumberColumn(name_, f.name);
     }
     for (const IndexSpec& index : indexes_)
       MakeIndex(db, name_, index);
@@ -233,7 +231,7 @@ void CDaoTableDef::CreateField(const CDaoFieldInfo& info) {
 
 void CDaoTableDef::AddField(const FieldSpec& field) {
   database_->RequireUpdatable();
-  SqliteDb& db = Internal(*database_).Db();
+  Store& db = Internal(*database_).Db();
   const TableSchema table = ReadTableSchema(db, Internal(*database_).HasCatalog(), name_);
   CheckFieldFits(name_, ShapeOf(table), field);
   auto recordField = [&] {
@@ -248,11 +246,11 @@ void CDaoTableDef::AddField(const FieldSpec& field) {
       ThrowDao(dao_error::kEngineFailure,
                "The definition of " + Quoted(name_) + " cannot be read to add a field.");
     }
-    RebuildTable(db, table, parsed->WithColumn(ColumnSql(field), QuoteName(kRebuildName)),
+    RebuildTable(db, table, parsed->WithColumn(ColumnSql(db, field), QuoteName(kRebuildName)),
                  {{field.name, field.type->emptyValue}}, recordField);
   } else {
     WriteTransaction transaction(db);
-    db.Exec("ALTER TABLE " + quoted + " ADD COLUMN " + ColumnSql(field));
+    db.Exec("ALTER TABLE " + quoted + " ADD COLUMN " + ColumnSql(db, field));
     recordField();
     if (field.autoIncrement) {
       // Rows already there are numbered in rowid order; the counter continues after them.
@@ -260,7 +258,7 @@ void CDaoTableDef::AddField(const FieldSpec& field) {
       db.Exec("UPDATE " + quoted + " SET " + column + " = n.n FROM (SELECT rowid AS id, " +
               "row_number() OVER (ORDER BY rowid) AS n FROM " + quoted + ") AS n WHERE " + quoted +
               ".rowid = n.id");
-      catalog::InstallCounter(db, name_, field.name);
+      db.NumberColumn(name_, field.name);
     }
     transaction.Commit();
   }
@@ -277,7 +275,7 @@ void CDaoTableDef::CreateIndex(const CDaoIndexInfo& info) {
 
 void CDaoTableDef::AddIndex(const IndexSpec& index) {
   database_->RequireUpdatable();
-  SqliteDb& db = Internal(*database_).Db();
+  Store& db = Internal(*database_).Db();
   CheckIndexFits(name_, ShapeOf(ReadTableSchema(db, Internal(*database_).HasCatalog(), name_)),
                  index);
   WriteTransaction transaction(db);
@@ -305,7 +303,7 @@ void CDaoTableDef::SetName(const Bstr& name) {
 }
 
 void CDaoTableDef::Rename(const std::string& to) {
-  SqliteDb& db = Internal(*database_).Db();
+  Store& db = Internal(*database_).Db();
   WriteTransaction transaction(db);
   if (!connect_.empty()) {
     catalog::RenameLink(db, name_, to);

@@ -1,27 +1,21 @@
 #include "engine/database/Workspace.h"
 
-#include <sqlite3.h>
-
 #include "engine/DaoException.h"
 #include "engine/database/Engine.h"
 #include "engine/schema/SystemTables.h"
 #include "engine/store/FilePaths.h"
-#include "engine/store/Sqlite.h"
+#include "engine/store/Stores.h"
 
 namespace vorlix {
 namespace {
 
 void Compact(const std::string& from, const std::string& to, const std::string& locale,
              int32_t options) {
-  {
-    SqliteDb source(SqliteName(from), ReadingFlags(from));
-    source.Prepare("VACUUM INTO ?1").Bind(1, SqliteName(to)).Run();
-  }
-  SqliteDb copy(SqliteName(to), SQLITE_OPEN_READWRITE);
-  if (!catalog::Exists(copy)) return;  // a plain SQLite file stays plain
-  WriteTransaction transaction(copy);
-  catalog::SetProperty(copy, "Locale", locale);
-  catalog::SetProperty(copy, "Options", std::to_string(options));
+  std::unique_ptr<Store> copy = CompactStore(from, to);
+  if (!catalog::Exists(*copy)) return;  // a plain SQLite file stays plain
+  WriteTransaction transaction(*copy);
+  catalog::SetProperty(*copy, "Locale", locale);
+  catalog::SetProperty(*copy, "Options", std::to_string(options));
   transaction.Commit();
 }
 
@@ -31,16 +25,16 @@ void CDaoWorkspace::CompactDatabase(const Bstr& src, const Bstr& dst, const Bstr
                                     int32_t options) {
   engine::EnsureRunning();
   const std::string from = DatabasePath(src), to = DatabasePath(dst);
-  CheckExistingFile(from, false);
+  CheckExisting(from, false);
   const std::optional<engine::FileId> file = engine::IdentifyFile(from);
   if (file && engine::IsOpenHere(*file)) {
     ThrowDao(dao_error::kFileInUse, "The database " + Quoted(from) + " is open in this process.");
   }
-  CheckNewFile(to);
+  CheckNew(to);
   try {
     Compact(from, to, locale.Utf8(), options);
   } catch (const CDaoException& e) {
-    RemoveDatabaseFiles(to);
+    RemoveCreated(to);
     if (e.Code() == dao_error::kTableInUse) {
       ThrowDao(dao_error::kFileInUse, "The database " + Quoted(from) + " is in use: " + e.what());
     }

@@ -16,7 +16,7 @@
 #include "engine/database/Database.h"
 #include "engine/recordsets/PreparedSql.h"
 #include "engine/schema/FieldType.h"
-#include "engine/store/Sqlite.h"
+#include "engine/store/Store.h"
 
 namespace vorlix {
 

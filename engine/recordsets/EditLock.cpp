@@ -6,15 +6,15 @@
 namespace vorlix {
 namespace {
 
-// The statements every record write runs, prepared once for the connection instead of parsed
-// on each write; a failure raises what Exec would.
-void Run(SqliteDb& db, const char* sql) {
+// The statements every record write runs, prepared once for the store instead of parsed on
+// each write; a failure raises what Exec would.
+void Run(Store& db, const char* sql) {
   db.Cached(sql).Run();
 }
 
-void Begin(SqliteDb& db) {
+void Begin(Store& db) {
   try {
-    Run(db, "BEGIN IMMEDIATE");
+    db.BeginWrite();
   } catch (const CDaoException& e) {
     if (e.Code() != dao_error::kTableInUse) throw;
     ThrowDao(dao_error::kRecordLocked,
@@ -24,11 +24,11 @@ void Begin(SqliteDb& db) {
 
 // COMMIT keeps what was stored under the lock; when it fails the transaction is rolled back
 // rather than left holding the lock.
-void Commit(SqliteDb& db) {
+void Commit(Store& db) {
   try {
-    Run(db, "COMMIT");
+    db.Commit();
   } catch (...) {
-    db.ExecQuietly("ROLLBACK");
+    db.Rollback();
     throw;
   }
 }
@@ -46,27 +46,27 @@ void ReleaseEditLock(CDaoDatabase& db) {
 
 void AbandonEditLock(CDaoDatabase& db) noexcept {
   --Internal(db).EditLockHolders();
-  Internal(db).Db().ExecQuietly("ROLLBACK");
+  Internal(db).Db().Rollback();
 }
 
 void WriteLocked(CDaoDatabase& db, const std::function<void()>& write) {
-  SqliteDb& sqlite = Internal(db).Db();
-  const bool own = !sqlite.InTransaction();
-  if (own) Begin(sqlite);
-  Run(sqlite, "SAVEPOINT record_write");
+  Store& store = Internal(db).Db();
+  const bool own = !store.InTransaction();
+  if (own) Begin(store);
+  Run(store, "SAVEPOINT record_write");
   try {
     write();
   } catch (...) {
-    // An interrupted write (like one that meets a full disk) has SQLite roll the whole
+    // An interrupted write (like one that meets a full disk) has the store roll the whole
     // transaction back itself: then there is nothing left to undo.
-    if (sqlite.InTransaction()) {
-      sqlite.Exec("ROLLBACK TO record_write; RELEASE record_write");
-      if (own) sqlite.Exec("ROLLBACK");
+    if (store.InTransaction()) {
+      store.Exec("ROLLBACK TO record_write; RELEASE record_write");
+      if (own) store.Rollback();
     }
     throw;
   }
-  Run(sqlite, "RELEASE record_write");
-  if (own) Commit(sqlite);
+  Run(store, "RELEASE record_write");
+  if (own) Commit(store);
 }
 
 }  // namespace vorlix

@@ -29,7 +29,7 @@ bool ManagesConnection(const std::string& sql) {
 // made by SQL gets counters for its COUNTER columns; a renamed table's or field's rows move with
 // it; the rows of whatever is gone go (or a table, field or index made later under its name
 // would inherit them), however the statement named it.
-void KeepCatalog(SqliteDb& db, const std::string& sql) {
+void KeepCatalog(Store& db, const std::string& sql) {
   const std::vector<Token> t = Tokenize(sql).value_or(std::vector<Token>());
   if (t.size() >= 3 && t[0].Is("ALTER") && t[1].Is("TABLE")) {
     const QualifiedName table = ReadQualifiedName(t, 2, sql);
@@ -68,7 +68,7 @@ Statement PrepareSql(CDaoDatabase& database, const std::string& sql, const std::
   if (HasSecondStatement(sql)) {
     ThrowDao(dao_error::kSyntaxError, "The text holds more than one statement: " + asWritten);
   }
-  SqliteDb& db = Internal(database).Db();
+  Store& db = Internal(database).Db();
   const std::string resolved = ResolveLinks(database, WithEngineColumns(sql));
   std::optional<Statement> stmt;
   try {
@@ -93,7 +93,7 @@ Statement PrepareSql(CDaoDatabase& database, const std::string& sql, const std::
 
 ActionResult RunAction(CDaoDatabase& database, Statement& stmt, const std::string& sql,
                        bool definesSchema) {
-  SqliteDb& db = Internal(database).Db();
+  Store& db = Internal(database).Db();
   WriteTransaction transaction(db);
   const int64_t before = db.TotalChanges();
   try {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/database/Database.h"
-#include "engine/store/Sqlite.h"
+#include "engine/store/Store.h"
 
 namespace vorlix {
 

@@ -64,7 +64,7 @@ void CDaoQueryDef::Append() {
              "Only a new query with a name can be appended to the saved queries.");
   }
   database_->RequireUpdatable();
-  SqliteDb& db = Internal(*database_).Db();
+  Store& db = Internal(*database_).Db();
   if (catalog::FindQuery(db, name_) || !StoredTableName(db, name_).empty()) {
     ThrowDao(dao_error::kObjectExists, "An object named " + Quoted(name_) + " exists already.");
   }
@@ -89,7 +89,7 @@ void CDaoQueryDef::SetSQL(const Bstr& sql) {
   ReadQueryText(text);  // refuse a bad declaration before storing it
   if (saved_) {
     database_->RequireUpdatable();
-    SqliteDb& db = Internal(*database_).Db();
+    Store& db = Internal(*database_).Db();
     WriteTransaction transaction(db);
     catalog::SetQuerySql(db, name_, text);
     transaction.Commit();

@@ -12,15 +12,6 @@
 #include "engine/store/SqlText.h"
 
 namespace vorlix {
-namespace {
-
-int64_t SchemaVersion(SqliteDb& db) {
-  Statement s = db.Cached("PRAGMA schema_version");
-  s.Step();
-  return s.Int(0);
-}
-
-}  // namespace
 
 CDaoRecordset::~CDaoRecordset() {
   Close();
@@ -58,7 +49,7 @@ void CDaoRecordset::Open(int openType, const Bstr& source, int options) {
     ThrowDao(dao_error::kInvalidOperation,
              "The table " + Quoted(s->schema.name) + " has no rowids to keep a position by.");
   }
-  s->schemaVersion = SchemaVersion(Internal(*database_).Db());
+  s->schemaVersion = Internal(*database_).Db().SchemaVersion();
   s->schemaChanges = Internal(*database_).SchemaChanges();
   s->name = s->schema.name;
   // The catalog tables are the engine's: readable, never written through a recordset.
@@ -93,8 +84,8 @@ void CDaoRecordset::Refresh(State& s, bool askFile) {
   // Asking the file is a statement of its own, too dear for every record a caller reads.
   if (!askFile && Internal(*database_).SchemaChanges() == s.schemaChanges) return;
   s.schemaChanges = Internal(*database_).SchemaChanges();
-  SqliteDb& db = Internal(*database_).Db();
-  const int64_t version = SchemaVersion(db);
+  vorlix::Store& db = Internal(*database_).Db();
+  const int64_t version = db.SchemaVersion();
   if (version == s.schemaVersion) return;
   TableSchema schema = ReadTableSchema(db, Internal(*database_).HasCatalog(), s.schema.name);
   const std::string index =

@@ -135,7 +135,7 @@ void CDaoRecordset::Store(State& s) {
     columns.push_back(f);
   }
   const std::string table = QuoteName(s.schema.name);
-  SqliteDb& db = Internal(*database_).Db();
+  vorlix::Store& db = Internal(*database_).Db();
   int64_t rowid = s.current.rowid;
   const bool adding = s.pending == Pending::kAddNew;
   bool orphans = !adding;
@@ -161,8 +161,10 @@ void CDaoRecordset::Store(State& s) {
         }
         for (const RecordField& field : s.fields) {
           if (!field.autoIncrement) continue;
+          const std::string next = db.NextNumberSql(s.schema.name, field.name);
+          if (next.empty()) continue;
           names += ", " + QuoteName(field.name);
-          marks += ", " + catalog::NextCounterSql(s.schema.name, field.name);
+          marks += ", " + next;
         }
         sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
       } else if (!columns.empty()) {

@@ -11,7 +11,7 @@
 #include "engine/recordsets/RowSource.h"
 #include "engine/schema/FieldType.h"
 #include "engine/schema/Schema.h"
-#include "engine/store/Sqlite.h"
+#include "engine/store/Store.h"
 
 namespace vorlix {
 

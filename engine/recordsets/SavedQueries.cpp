@@ -3,15 +3,13 @@
 namespace vorlix::catalog {
 namespace {
 
-bool TableExists(SqliteDb& db) {
-  Statement s =
-      db.Cached("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'MSysQueries'");
-  return s.Step();
+bool TableExists(Store& db) {
+  return db.FindTable("MSysQueries").has_value();
 }
 
 }  // namespace
 
-std::optional<SavedQuery> FindQuery(SqliteDb& db, const std::string& name) {
+std::optional<SavedQuery> FindQuery(Store& db, const std::string& name) {
   if (!TableExists(db)) return std::nullopt;
   Statement s = db.Cached("SELECT Name, SQL FROM MSysQueries WHERE Name = ?1");
   s.Bind(1, name);
@@ -19,7 +17,7 @@ std::optional<SavedQuery> FindQuery(SqliteDb& db, const std::string& name) {
   return SavedQuery{s.Text(0), s.Text(1)};
 }
 
-void PutQuery(SqliteDb& db, const SavedQuery& query) {
+void PutQuery(Store& db, const SavedQuery& query) {
   db.Exec(
       "CREATE TABLE IF NOT EXISTS MSysQueries (Name TEXT PRIMARY KEY COLLATE NOCASE, "
       "SQL TEXT NOT NULL)");
@@ -29,7 +27,7 @@ void PutQuery(SqliteDb& db, const SavedQuery& query) {
       .Run();
 }
 
-void SetQuerySql(SqliteDb& db, const std::string& name, const std::string& sql) {
+void SetQuerySql(Store& db, const std::string& name, const std::string& sql) {
   db.Cached("UPDATE MSysQueries SET SQL = ?2 WHERE Name = ?1").Bind(1, name).Bind(2, sql).Run();
 }
 

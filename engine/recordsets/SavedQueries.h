@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/store/Sqlite.h"
+#include "engine/store/Store.h"
 
 namespace vorlix::catalog {
 
@@ -15,12 +15,12 @@ struct SavedQuery {
   std::string sql;
 };
 
-std::optional<SavedQuery> FindQuery(SqliteDb& db, const std::string& name);
+std::optional<SavedQuery> FindQuery(Store& db, const std::string& name);
 
 // Stores a new query; the caller has checked that the name is free. Needs a write transaction.
-void PutQuery(SqliteDb& db, const SavedQuery& query);
+void PutQuery(Store& db, const SavedQuery& query);
 
 // Replaces the statement of the saved query name.
-void SetQuerySql(SqliteDb& db, const std::string& name, const std::string& sql);
+void SetQuerySql(Store& db, const std::string& name, const std::string& sql);
 
 }  // namespace vorlix::catalog

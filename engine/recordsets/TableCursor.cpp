@@ -19,9 +19,19 @@ std::string SeekCollation(const FieldType& type, const std::string& indexCollati
   return " COLLATE " + (ignoresCase ? indexCollation : std::string(kTextCollation));
 }
 
+// The condition that key k holds value: "= ?" (value added to values), or "IS NULL", which
+// every store reads and serves from the index (a Null-safe "IS ?" is SQLite's own). A seek
+// compares in its key's seek collation.
+std::string EqualTo(const std::string& column, const StoredValue& value,
+                    std::vector<StoredValue>* values, const std::string& collation = "") {
+  if (value.kind == StoredValue::kNull) return column + " IS NULL";
+  values->push_back(value);
+  return column + " = ?" + collation;
+}
+
 }  // namespace
 
-TableCursor::TableCursor(SqliteDb& db, const TableSchema& table, const IndexSchema* index)
+TableCursor::TableCursor(Store& db, const TableSchema& table, const IndexSchema* index)
     : db_(db),
       table_(QuoteName(table.name)),
       fieldCount_(table.fields.size()),
@@ -65,8 +75,8 @@ std::vector<TableCursor::Probe> TableCursor::Probes(const Row& from, bool forwar
     if (level == keys_.size() && level > 0 && unique_ && !keyHasNull) continue;
     Probe prefix;
     for (size_t j = 0; j < level; ++j) {
-      prefix.where += keys_[j].column + " IS ? AND ";
-      prefix.values.push_back(from.values[keys_[j].field]);
+      prefix.where +=
+          EqualTo(keys_[j].column, from.values[keys_[j].field], &prefix.values) + " AND ";
     }
     if (level == keys_.size()) {
       Probe p = prefix;
@@ -150,10 +160,12 @@ int64_t TableCursor::Count() const {
 
 std::optional<Row> TableCursor::Seek(const std::vector<StoredValue>& keys) const {
   std::string where;
+  std::vector<StoredValue> values;
   for (size_t j = 0; j < keys.size(); ++j) {
-    where += (j ? " AND " : " WHERE ") + keys_[j].column + " IS ?" + keys_[j].seekCollation;
+    where += (j ? " AND " : " WHERE ") +
+             EqualTo(keys_[j].column, keys[j], &values, keys_[j].seekCollation);
   }
-  return Query(select_ + where + OrderBy(true) + " LIMIT 1", keys, -1);
+  return Query(select_ + where + OrderBy(true) + " LIMIT 1", values, -1);
 }
 
 }  // namespace vorlix

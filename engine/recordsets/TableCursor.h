@@ -12,14 +12,14 @@
 #include "engine/recordsets/RowSource.h"
 #include "engine/schema/FieldValue.h"
 #include "engine/schema/Schema.h"
-#include "engine/store/Sqlite.h"
+#include "engine/store/Store.h"
 
 namespace vorlix {
 
 class TableCursor final : public RowSource {
  public:
   // index nullptr: rowid order. The cursor keeps what it needs of both; db must outlive it.
-  TableCursor(SqliteDb& db, const TableSchema& table, const IndexSchema* index);
+  TableCursor(Store& db, const TableSchema& table, const IndexSchema* index);
 
   // A move is one statement whatever n is.
   std::optional<Row> First(bool fromEnd) const override;
@@ -56,7 +56,7 @@ class TableCursor final : public RowSource {
   std::optional<Row> Query(const std::string& sql, const std::vector<StoredValue>& values,
                            int64_t extra) const;
 
-  SqliteDb& db_;
+  Store& db_;
   std::string table_;   // quoted
   std::string select_;  // SELECT rowid, every column FROM table
   size_t fieldCount_;

@@ -44,9 +44,9 @@ FieldSpec CheckField(const CDaoFieldInfo& info) {
   return f;
 }
 
-std::string ColumnSql(const FieldSpec& field) {
-  std::string sql =
-      QuoteName(field.name) + " " + DeclaredTypeSql(*field.type, field.size, field.autoIncrement);
+std::string ColumnSql(Store& db, const FieldSpec& field) {
+  std::string sql = QuoteName(field.name) + " " +
+                    db.ColumnTypeSql(DeclaredTypeSql(*field.type, field.size, field.autoIncrement));
   if (field.required) sql += " NOT NULL";
   if (!field.defaultSql.empty()) sql += " DEFAULT " + field.defaultSql;
   if (field.type->noCase) sql += std::string(" COLLATE ") + kTextCollation;

@@ -8,6 +8,7 @@
 
 #include "engine/DaoInfo.h"
 #include "engine/schema/FieldType.h"
+#include "engine/store/Store.h"
 
 namespace vorlix {
 
@@ -27,9 +28,9 @@ struct FieldSpec {
 // rule; 3421 when the default does not convert to the type.
 FieldSpec CheckField(const CDaoFieldInfo& info);
 
-// The column definition for CREATE TABLE and ALTER TABLE ADD COLUMN. An auto-increment field
-// is never NOT NULL: its number is given after the row is inserted.
-std::string ColumnSql(const FieldSpec& field);
+// The column definition for CREATE TABLE and ALTER TABLE ADD COLUMN in db. An auto-increment
+// field is never NOT NULL: its number may be given after the row is inserted.
+std::string ColumnSql(Store& db, const FieldSpec& field);
 
 struct IndexSpec {
   std::string name;

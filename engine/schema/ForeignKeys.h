@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/DaoInfo.h"
-#include "engine/store/Sqlite.h"
+#include "engine/store/Store.h"
 
 namespace vorlix {
 
@@ -21,6 +21,6 @@ struct RelationSchema {
   size_t clause;  // which foreign key of the foreign table's statement, as written
 };
 
-std::vector<RelationSchema> ReadRelations(SqliteDb& db);
+std::vector<RelationSchema> ReadRelations(Store& db);
 
 }  // namespace vorlix

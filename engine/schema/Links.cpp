@@ -13,20 +13,18 @@ constexpr const char* kLinkSchemaPrefix = "MSysLink ";
 
 }  // namespace
 
-std::string AttachLink(SqliteDb& db, const TableEntry& link) {
+std::string AttachLink(Store& db, const TableEntry& link) {
   const std::string path = LinkPath(link.connect);
   const std::string schema = std::string(kLinkSchemaPrefix) + path;
-  Statement listed = db.Cached("SELECT 1 FROM pragma_database_list WHERE name = ?1");
-  listed.Bind(1, schema);
-  if (!listed.Step()) {
-    // ATTACH would make a missing file: check the target first (3024, 3078 ...).
+  if (!db.IsAttached(schema)) {
+    // Attaching would make a missing file: check the target first (3024, 3078 ...).
     CheckLinkTarget(path, link.sourceTable);
-    db.Prepare("ATTACH DATABASE ?1 AS ?2").Bind(1, path).Bind(2, schema).Run();
+    db.Attach(path, schema);
   }
   return schema;
 }
 
-void GuardLinkedFiles(SqliteDb& db) {
+void GuardLinkedFiles(Store& db) {
   db.RefuseDefinitionsIn(kLinkSchemaPrefix);
 }
 
@@ -44,8 +42,7 @@ std::string LinkPath(const std::string& connect) {
 
 std::string CheckLinkTarget(const std::string& path, const std::string& sourceTable) {
   CheckExistingFile(path, false);
-  SqliteDb db(path, ReadingFlags(path));
-  std::string stored = StoredTableName(db, sourceTable);
+  std::string stored = StoredTableName(*SqliteDb::OpenForReading(path), sourceTable);
   if (stored.empty()) {
     ThrowDao(dao_error::kNoSuchTable,
              "The database " + Quoted(path) + " has no table " + Quoted(sourceTable) + ".");

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/schema/TableList.h"
-#include "engine/store/Sqlite.h"
+#include "engine/store/Store.h"
 
 namespace vorlix {
 
@@ -22,11 +22,11 @@ std::string CheckLinkTarget(const std::string& path, const std::string& sourceTa
 // Attaches the file of link to db unless it is attached already, and returns its schema name.
 // Named after the path, so links to one file share it and a link made again to another file
 // never meets the old attachment. Raises what CheckLinkTarget raises before attaching.
-std::string AttachLink(SqliteDb& db, const TableEntry& link);
+std::string AttachLink(Store& db, const TableEntry& link);
 
 // Makes db refuse (at prepare, with SQLITE_AUTH) any statement that creates, drops or alters a
 // table, index, view or trigger in a linked file: a link lends its source table's rows, never
 // its definition, whatever name the statement reaches it by.
-void GuardLinkedFiles(SqliteDb& db);
+void GuardLinkedFiles(Store& db);
 
 }  // namespace vorlix

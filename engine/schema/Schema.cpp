@@ -22,31 +22,27 @@ std::string DefaultText(const std::string& sqlDefault) {
   return text;
 }
 
-void ReadFields(SqliteDb& db, bool hasCatalog, TableSchema& t) {
-  Statement s =
-      db.Cached("SELECT cid, name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1)");
-  s.Bind(1, t.name);
+void ReadFields(Store& db, bool hasCatalog, TableSchema& t) {
   int primaryColumns = 0;
   std::string rowidCandidate;
-  while (s.Step()) {
+  for (const StoredColumn& c : db.Columns(t.name)) {
     FieldSchema f;
-    f.name = s.Text(1);
-    const std::string declared = s.Text(2);
-    const DeclaredType dt = ParseDeclaredType(declared);
+    f.name = c.name;
+    const DeclaredType dt = ParseDeclaredType(c.declaredType);
     f.type = dt.type;
     f.autoIncrement = dt.autoIncrement;
-    if (s.Int(5) > 0) {
+    if (c.primaryKeyOrder > 0) {
       ++primaryColumns;
-      if (EqualNoCase(declared, "INTEGER")) rowidCandidate = f.name;
+      if (EqualNoCase(c.declaredType, "INTEGER")) rowidCandidate = f.name;
     }
     CDaoFieldInfo& info = f.info;
     info.m_strName = Bstr::FromUtf8Lossy(f.name);
     info.m_nType = dt.type->code;
     info.m_lSize = dt.size;
-    info.m_nOrdinalPosition = static_cast<int16_t>(s.Int(0));
-    info.m_bRequired = s.Int(3) != 0;
+    info.m_nOrdinalPosition = static_cast<int16_t>(c.position);
+    info.m_bRequired = c.notNull;
     info.m_bAllowZeroLength = dt.type->code == dbText || dt.type->code == dbMemo;
-    info.m_strDefaultValue = Bstr::FromUtf8Lossy(DefaultText(s.Text(4)));
+    info.m_strDefaultValue = Bstr::FromUtf8Lossy(DefaultText(c.defaultSql));
     info.m_strSourceField = info.m_strName;
     info.m_strSourceTable = Bstr::FromUtf8Lossy(t.name);
     t.fields.push_back(std::move(f));
@@ -78,34 +74,19 @@ void ReadFields(SqliteDb& db, bool hasCatalog, TableSchema& t) {
   }
 }
 
-void ReadIndexes(SqliteDb& db, bool hasCatalog, TableSchema& t) {
-  struct Listed {
-    std::string name, origin;
-    bool unique;
-  };
-  std::vector<Listed> listed;
-  Statement list = db.Cached("SELECT name, \"unique\", origin FROM pragma_index_list(?1)");
-  list.Bind(1, t.name);
-  while (list.Step())
-    listed.push_back({list.Text(0), list.Text(2), list.Int(1) != 0});
-
-  for (const Listed& l : listed) {
+void ReadIndexes(Store& db, bool hasCatalog, TableSchema& t) {
+  for (const StoredIndex& l : db.Indexes(t.name)) {
+    if (l.onExpression) continue;  // no field to report it by
     IndexSchema index;
     index.storedName = l.name;
-    Statement cols = db.Cached(
-        "SELECT cid, name, \"desc\", coll FROM pragma_index_xinfo(?1) WHERE key ORDER BY seqno");
-    cols.Bind(1, l.name);
-    bool onExpression = false;
-    while (cols.Step()) {
-      onExpression = onExpression || cols.Int(0) < 0;
-      index.columns.push_back(cols.Text(1));
-      index.collations.push_back(cols.Text(3));
-      index.info.m_fieldInfos.push_back({Bstr::FromUtf8Lossy(cols.Text(1)), cols.Int(2) != 0});
+    for (const StoredIndex::Column& c : l.columns) {
+      index.columns.push_back(c.name);
+      index.collations.push_back(c.collation);
+      index.info.m_fieldInfos.push_back({Bstr::FromUtf8Lossy(c.name), c.descending});
     }
-    if (onExpression) continue;  // no field to report it by
 
     std::string name = l.name;
-    bool primary = l.origin == "pk";
+    bool primary = l.origin == StoredIndex::Origin::kPrimary;
     std::optional<catalog::IndexEntry> entry;
     if (hasCatalog) entry = catalog::IndexByStoredName(db, l.name);
     if (entry) {
@@ -113,7 +94,7 @@ void ReadIndexes(SqliteDb& db, bool hasCatalog, TableSchema& t) {
       primary = entry->primary;
     } else if (primary) {
       name = "PrimaryKey";
-    } else if (l.origin == "u") {
+    } else if (l.origin == StoredIndex::Origin::kUnique) {
       // A UNIQUE constraint has no name of its own: it is called after its fields.
       name.clear();
       for (const std::string& c : index.columns)
@@ -132,21 +113,17 @@ void ReadIndexes(SqliteDb& db, bool hasCatalog, TableSchema& t) {
 
 }  // namespace
 
-std::string StoredTableName(SqliteDb& db, const std::string& table) {
-  Statement s =
-      db.Cached("SELECT name FROM sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
-  s.Bind(1, table);
-  return s.Step() ? s.Text(0) : std::string();
+std::string StoredTableName(Store& db, const std::string& table) {
+  std::optional<StoredTable> stored = db.FindTable(table);
+  return stored ? stored->name : std::string();
 }
 
-TableSchema ReadTableSchema(SqliteDb& db, bool hasCatalog, const std::string& table) {
-  Statement s = db.Cached(
-      "SELECT name, sql FROM sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
-  s.Bind(1, table);
-  if (!s.Step()) ThrowDao(dao_error::kNoSuchTable, "There is no table " + Quoted(table) + ".");
+TableSchema ReadTableSchema(Store& db, bool hasCatalog, const std::string& table) {
+  std::optional<StoredTable> stored = db.FindTable(table);
+  if (!stored) ThrowDao(dao_error::kNoSuchTable, "There is no table " + Quoted(table) + ".");
   TableSchema t;
-  t.name = s.Text(0);
-  t.sql = s.Text(1);
+  t.name = std::move(stored->name);
+  t.sql = std::move(stored->definition);
   std::optional<CreateTableSql> parsed = ParseCreateTable(t.sql);
   t.hasRowid = !parsed || !parsed->withoutRowid;
   ReadFields(db, hasCatalog, t);

@@ -8,7 +8,7 @@
 
 #include "engine/DaoInfo.h"
 #include "engine/schema/FieldType.h"
-#include "engine/store/Sqlite.h"
+#include "engine/store/Store.h"
 
 namespace vorlix {
 
@@ -36,9 +36,9 @@ struct TableSchema {
 
 // Reads table (matched without regard to case). hasCatalog says whether the MSys tables exist
 // (a plain SQLite file opened read-only has none). Raises 3078 when there is no such table.
-TableSchema ReadTableSchema(SqliteDb& db, bool hasCatalog, const std::string& table);
+TableSchema ReadTableSchema(Store& db, bool hasCatalog, const std::string& table);
 
 // The stored name of table, matched without regard to case, or "" when there is none.
-std::string StoredTableName(SqliteDb& db, const std::string& table);
+std::string StoredTableName(Store& db, const std::string& table);
 
 }  // namespace vorlix

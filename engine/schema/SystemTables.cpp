@@ -1,6 +1,10 @@
 #include "engine/schema/SystemTables.h"
 
+#include <algorithm>
+#include <map>
+
 #include "engine/store/SqlText.h"
+#include "engine/store/SqliteCounters.h"
 
 namespace vorlix::catalog {
 namespace {
@@ -20,84 +24,38 @@ constexpr const char* kTables[] = {
     "Connect TEXT NOT NULL, SourceTable TEXT NOT NULL)",
 };
 
-constexpr const char* kCounterPrefix = "MSysCounter ";
-
-// The rows of each catalog table that describe nothing any more: fields whose column is gone
-// (with its table or alone), indexes SQLite no longer has, counters whose trigger is gone.
-struct Orphans {
-  const char* table;
-  std::string where;
-};
-std::vector<Orphans> OrphanedRows() {
-  return {{"MSysFields",
-           "NOT EXISTS (SELECT 1 FROM pragma_table_info(TableName, 'main') AS c "
-           "WHERE c.name = FieldName COLLATE NOCASE)"},
-          {"MSysIndexes",
-           "StoredName NOT IN (SELECT name FROM main.sqlite_schema WHERE type = 'index')"},
-          {"MSysCounters",
-           "NOT EXISTS (SELECT 1 FROM main.sqlite_schema WHERE type = 'trigger' AND name = " +
-               QuoteText(kCounterPrefix) + " || TableName || '.' || FieldName COLLATE NOCASE)"}};
-}
-
-std::string CounterTrigger(const std::string& table, const std::string& field) {
-  return kCounterPrefix + table + "." + field;
-}
-
-std::string CounterKey(const std::string& table, const std::string& field) {
-  return "TableName = " + QuoteText(table) + " AND FieldName = " + QuoteText(field);
-}
-
 }  // namespace
 
-// After each insert: a row that brought no number gets the next one; a row that brought its
-// own moves the counter past it, so a later automatic number never repeats it.
-void InstallCounter(SqliteDb& db, const std::string& table, const std::string& field) {
-  const std::string t = QuoteName(table), f = QuoteName(field);
-  const std::string key = CounterKey(table, field);
-  db.Exec("INSERT OR IGNORE INTO MSysCounters (TableName, FieldName, LastValue) SELECT " +
-          QuoteText(table) + ", " + QuoteText(field) + ", coalesce(max(" + f + "), 0) FROM " + t +
-          ";\n" + "CREATE TRIGGER " + QuoteName(CounterTrigger(table, field)) +
-          " AFTER INSERT ON " + t + " BEGIN\n" +
-          "  UPDATE MSysCounters SET LastValue = CASE WHEN NEW." + f +
-          " IS NULL THEN LastValue + 1 WHEN typeof(NEW." + f +
-          ") = 'integer' THEN max(LastValue, NEW." + f + ") ELSE LastValue END WHERE " + key +
-          ";\n" + "  UPDATE " + t + " SET " + f + " = (SELECT LastValue FROM MSysCounters WHERE " +
-          key + ") WHERE NEW." + f + " IS NULL AND rowid = NEW.rowid;\nEND");
+bool Exists(Store& db) {
+  size_t found = 0;
+  for (const std::string& table : db.TableNames()) {
+    for (const char* name : {"MSysInfo", "MSysFields", "MSysIndexes", "MSysCounters", "MSysLinks"})
+      found += EqualNoCase(table, name);  // a server may keep the names in lower case
+  }
+  return found == std::size(kTables);
 }
 
-// Only where the trigger exists: it is what moves LastValue on, and a number taken without it
-// would be given again.
-std::string NextCounterSql(const std::string& table, const std::string& field) {
-  return "(SELECT LastValue + 1 FROM MSysCounters WHERE " + CounterKey(table, field) +
-         " AND EXISTS (SELECT 1 FROM main.sqlite_schema WHERE type = 'trigger' AND name = " +
-         QuoteText(CounterTrigger(table, field)) + "))";
-}
-
-bool Exists(SqliteDb& db) {
-  Statement s = db.Cached(
-      "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name IN "
-      "('MSysInfo', 'MSysFields', 'MSysIndexes', 'MSysCounters', 'MSysLinks')");
-  s.Step();
-  return s.Int(0) == static_cast<int64_t>(std::size(kTables));
-}
-
-void Create(SqliteDb& db) {
+void Create(Store& db) {
   for (const char* sql : kTables)
     db.Exec(sql);
 }
 
-void SetProperty(SqliteDb& db, const std::string& name, const std::string& value) {
-  db.Cached("INSERT OR REPLACE INTO MSysInfo (Name, Value) VALUES (?1, ?2)")
+void SetProperty(Store& db, const std::string& name, const std::string& value) {
+  db.Cached(
+        "INSERT INTO MSysInfo (Name, Value) VALUES (?1, ?2) "
+        "ON CONFLICT (Name) DO UPDATE SET Value = excluded.Value")
       .Bind(1, name)
       .Bind(2, value)
       .Run();
 }
 
-void PutField(SqliteDb& db, const std::string& table, const std::string& field,
+void PutField(Store& db, const std::string& table, const std::string& field,
               const FieldEntry& entry) {
   db.Cached(
-        "INSERT OR REPLACE INTO MSysFields (TableName, FieldName, AllowZeroLength, "
-        "DefaultValue) VALUES (?1, ?2, ?3, ?4)")
+        "INSERT INTO MSysFields (TableName, FieldName, AllowZeroLength, DefaultValue) "
+        "VALUES (?1, ?2, ?3, ?4) ON CONFLICT (TableName, FieldName) DO UPDATE SET "
+        "TableName = excluded.TableName, FieldName = excluded.FieldName, "
+        "AllowZeroLength = excluded.AllowZeroLength, DefaultValue = excluded.DefaultValue")
       .Bind(1, table)
       .Bind(2, field)
       .Bind(3, entry.allowZeroLength)
@@ -105,7 +63,7 @@ void PutField(SqliteDb& db, const std::string& table, const std::string& field,
       .Run();
 }
 
-std::optional<FieldEntry> Field(SqliteDb& db, const std::string& table, const std::string& field) {
+std::optional<FieldEntry> Field(Store& db, const std::string& table, const std::string& field) {
   Statement s = db.Cached(
       "SELECT AllowZeroLength, DefaultValue FROM MSysFields WHERE TableName = ?1 AND "
       "FieldName = ?2");
@@ -114,10 +72,16 @@ std::optional<FieldEntry> Field(SqliteDb& db, const std::string& table, const st
   return FieldEntry{s.Int(0) != 0, s.Text(1)};
 }
 
-void PutIndex(SqliteDb& db, const std::string& table, const std::string& indexName,
+void PutIndex(Store& db, const std::string& table, const std::string& indexName,
               const std::string& storedName, bool primary) {
+  // The row may clash on either key: the old one goes whichever it is.
+  db.Cached("DELETE FROM MSysIndexes WHERE (TableName = ?1 AND IndexName = ?2) OR StoredName = ?3")
+      .Bind(1, table)
+      .Bind(2, indexName)
+      .Bind(3, storedName)
+      .Run();
   db.Cached(
-        "INSERT OR REPLACE INTO MSysIndexes (TableName, IndexName, StoredName, IsPrimary) "
+        "INSERT INTO MSysIndexes (TableName, IndexName, StoredName, IsPrimary) "
         "VALUES (?1, ?2, ?3, ?4)")
       .Bind(1, table)
       .Bind(2, indexName)
@@ -126,14 +90,14 @@ void PutIndex(SqliteDb& db, const std::string& table, const std::string& indexNa
       .Run();
 }
 
-std::optional<IndexEntry> IndexByStoredName(SqliteDb& db, const std::string& storedName) {
+std::optional<IndexEntry> IndexByStoredName(Store& db, const std::string& storedName) {
   Statement s = db.Cached("SELECT IndexName, IsPrimary FROM MSysIndexes WHERE StoredName = ?1");
   s.Bind(1, storedName);
   if (!s.Step()) return std::nullopt;
   return IndexEntry{s.Text(0), s.Int(1) != 0};
 }
 
-std::vector<LinkEntry> Links(SqliteDb& db) {
+std::vector<LinkEntry> Links(Store& db) {
   std::vector<LinkEntry> links;
   Statement s = db.Cached("SELECT Name, Connect, SourceTable FROM MSysLinks");
   while (s.Step())
@@ -141,7 +105,7 @@ std::vector<LinkEntry> Links(SqliteDb& db) {
   return links;
 }
 
-void PutLink(SqliteDb& db, const LinkEntry& link) {
+void PutLink(Store& db, const LinkEntry& link) {
   db.Cached("INSERT INTO MSysLinks (Name, Connect, SourceTable) VALUES (?1, ?2, ?3)")
       .Bind(1, link.name)
       .Bind(2, link.connect)
@@ -149,42 +113,41 @@ void PutLink(SqliteDb& db, const LinkEntry& link) {
       .Run();
 }
 
-void RenameLink(SqliteDb& db, const std::string& from, const std::string& to) {
+void RenameLink(Store& db, const std::string& from, const std::string& to) {
   db.Cached("UPDATE MSysLinks SET Name = ?2 WHERE Name = ?1").Bind(1, from).Bind(2, to).Run();
 }
 
-void DeleteLink(SqliteDb& db, const std::string& name) {
+void DeleteLink(Store& db, const std::string& name) {
   db.Cached("DELETE FROM MSysLinks WHERE Name = ?1").Bind(1, name).Run();
 }
 
-void SyncCounters(SqliteDb& db) {
+void SyncCounters(Store& db) {
   std::vector<std::pair<std::string, std::string>> missing;
-  Statement s = db.Cached(
-      "SELECT m.name, c.name FROM sqlite_schema AS m, pragma_table_info(m.name) AS c "
-      "WHERE m.type = 'table' AND m.sql NOT LIKE '%WITHOUT%ROWID%' "
-      "AND (c.type LIKE 'COUNTER%' OR c.type LIKE 'AUTOINCREMENT%') "
-      "AND NOT EXISTS (SELECT 1 FROM sqlite_schema AS g WHERE g.type = 'trigger' "
-      "AND g.name = ?1 || m.name || '.' || c.name)");
-  s.Bind(1, kCounterPrefix);
-  while (s.Step())
-    missing.emplace_back(s.Text(0), s.Text(1));
+  for (const std::string& table : db.TableNames()) {
+    std::optional<StoredTable> stored = db.FindTable(table);
+    std::optional<CreateTableSql> parsed =
+        ParseCreateTable(stored ? stored->definition : std::string());
+    if (parsed && parsed->withoutRowid) continue;  // the trigger finds its row by rowid
+    for (const StoredColumn& c : db.Columns(table)) {
+      if (!StartsWithNoCase(c.declaredType, "COUNTER") &&
+          !StartsWithNoCase(c.declaredType, "AUTOINCREMENT")) {
+        continue;
+      }
+      if (!db.IsNumbered(table, c.name)) missing.emplace_back(table, c.name);
+    }
+  }
   if (missing.empty()) return;
   WriteTransaction transaction(db);
   for (const auto& [table, field] : missing)
-    InstallCounter(db, table, field);
+    db.NumberColumn(table, field);
   transaction.Commit();
 }
 
-void RenameTable(SqliteDb& db, const std::string& from, const std::string& to) {
-  std::vector<std::string> triggers;
-  Statement s = db.Cached(
-      "SELECT name FROM sqlite_schema WHERE type = 'trigger' AND tbl_name = ?1 "
-      "AND substr(name, 1, length(?2)) = ?2");
-  s.Bind(1, to).Bind(2, kCounterPrefix);  // ALTER TABLE has moved the triggers to the new name
-  while (s.Step())
-    triggers.push_back(s.Text(0));
-  for (const std::string& trigger : triggers)
-    db.Exec("DROP TRIGGER " + QuoteName(trigger));
+void RenameTable(Store& db, const std::string& from, const std::string& to) {
+  // ALTER TABLE has moved the triggers to the new name.
+  for (const std::string& trigger : db.Triggers(to)) {
+    if (trigger.starts_with(kCounterPrefix)) db.Exec("DROP TRIGGER " + QuoteName(trigger));
+  }
   for (const char* table : {"MSysFields", "MSysIndexes", "MSysCounters"}) {
     db.Prepare(std::string("UPDATE ") + table + " SET TableName = ?2 WHERE TableName = ?1")
         .Bind(1, from)
@@ -194,7 +157,7 @@ void RenameTable(SqliteDb& db, const std::string& from, const std::string& to) {
   SyncCounters(db);
 }
 
-void RenameField(SqliteDb& db, const std::string& table, const std::string& from,
+void RenameField(Store& db, const std::string& table, const std::string& from,
                  const std::string& to) {
   db.Exec("DROP TRIGGER IF EXISTS " + QuoteName(CounterTrigger(table, from)));
   for (const char* t : {"MSysFields", "MSysCounters"}) {
@@ -208,21 +171,56 @@ void RenameField(SqliteDb& db, const std::string& table, const std::string& from
   SyncCounters(db);  // the counter row moved above keeps its last number
 }
 
-void ForgetTable(SqliteDb& db, const std::string& table) {
+void ForgetTable(Store& db, const std::string& table) {
   for (const char* t : {"MSysFields", "MSysIndexes", "MSysCounters"}) {
     db.Prepare(std::string("DELETE FROM ") + t + " WHERE TableName = ?1").Bind(1, table).Run();
   }
 }
 
-void Prune(SqliteDb& db) {
-  const std::vector<Orphans> orphans = OrphanedRows();
-  std::string any = "SELECT 0";
-  for (const Orphans& o : orphans)
-    any += std::string(" OR EXISTS (SELECT 1 FROM ") + o.table + " WHERE " + o.where + ")";
-  if (db.QueryInt(any) == 0) return;
+void Prune(Store& db) {
+  std::vector<std::pair<std::string, std::string>> fields, counters;
+  std::vector<std::string> indexes;
+  {
+    std::map<std::string, std::vector<StoredColumn>, decltype(&LessNoCase)> columns(&LessNoCase);
+    Statement s = db.Cached("SELECT TableName, FieldName FROM MSysFields");
+    while (s.Step()) {
+      std::string table = s.Text(0), field = s.Text(1);
+      auto it = columns.find(table);
+      if (it == columns.end()) it = columns.emplace(table, db.Columns(table)).first;
+      const bool gone =
+          std::none_of(it->second.begin(), it->second.end(),
+                       [&](const StoredColumn& c) { return EqualNoCase(c.name, field); });
+      if (gone) fields.emplace_back(std::move(table), std::move(field));
+    }
+  }
+  {
+    Statement s = db.Cached("SELECT StoredName FROM MSysIndexes");
+    while (s.Step()) {
+      if (!db.NameTaken(s.Text(0))) indexes.push_back(s.Text(0));
+    }
+  }
+  {
+    Statement s = db.Cached("SELECT TableName, FieldName FROM MSysCounters");
+    while (s.Step()) {
+      if (!db.IsNumbered(s.Text(0), s.Text(1))) counters.emplace_back(s.Text(0), s.Text(1));
+    }
+  }
+  if (fields.empty() && indexes.empty() && counters.empty()) return;
   WriteTransaction transaction(db);
-  for (const Orphans& o : orphans)
-    db.Exec(std::string("DELETE FROM ") + o.table + " WHERE " + o.where);
+  for (const auto& [table, field] : fields) {
+    db.Cached("DELETE FROM MSysFields WHERE TableName = ?1 AND FieldName = ?2")
+        .Bind(1, table)
+        .Bind(2, field)
+        .Run();
+  }
+  for (const std::string& stored : indexes)
+    db.Cached("DELETE FROM MSysIndexes WHERE StoredName = ?1").Bind(1, stored).Run();
+  for (const auto& [table, field] : counters) {
+    db.Cached("DELETE FROM MSysCounters WHERE TableName = ?1 AND FieldName = ?2")
+        .Bind(1, table)
+        .Bind(2, field)
+        .Run();
+  }
   transaction.Commit();
 }
 

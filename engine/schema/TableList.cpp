@@ -7,14 +7,11 @@
 
 namespace vorlix {
 
-std::vector<TableEntry> ReadTableList(SqliteDb& db, bool hasCatalog) {
+std::vector<TableEntry> ReadTableList(Store& db, bool hasCatalog) {
   std::vector<TableEntry> list;
-  Statement s = db.Cached(
-      "SELECT name FROM sqlite_schema WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
-      "ESCAPE '\\'");
-  while (s.Step()) {
+  for (std::string& name : db.TableNames()) {
     TableEntry table;
-    table.name = s.Text(0);
+    table.name = std::move(name);
     list.push_back(std::move(table));
   }
   if (hasCatalog) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/store/Sqlite.h"
+#include "engine/store/Store.h"
 
 namespace vorlix {
 
@@ -17,6 +17,6 @@ struct TableEntry {
   std::string sourceTable;  // links only
 };
 
-std::vector<TableEntry> ReadTableList(SqliteDb& db, bool hasCatalog);
+std::vector<TableEntry> ReadTableList(Store& db, bool hasCatalog);
 
 }  // namespace vorlix

@@ -6,17 +6,11 @@
 namespace vorlix {
 namespace {
 
-void RebuildInTransaction(SqliteDb& db, const TableSchema& table, const std::string& createSql,
+void RebuildInTransaction(Store& db, const TableSchema& table, const std::string& createSql,
                           const std::vector<std::pair<std::string, std::string>>& newColumns,
                           const std::function<void()>& alsoInside) {
   WriteTransaction transaction(db);
-  std::vector<std::string> remake;
-  Statement s = db.Prepare(
-      "SELECT sql FROM sqlite_schema WHERE tbl_name = ?1 AND type IN ('index', 'trigger') "
-      "AND sql IS NOT NULL");
-  s.Bind(1, table.name);
-  while (s.Step())
-    remake.push_back(s.Text(0));
+  const std::vector<std::string> remake = db.DependentDefinitions(table.name);
 
   db.Exec(createSql);
   // The rowid is copied unless a column is the rowid already (or there is none).
@@ -40,9 +34,7 @@ void RebuildInTransaction(SqliteDb& db, const TableSchema& table, const std::str
   for (const std::string& sql : remake)
     db.Exec(sql);
 
-  Statement check = db.Prepare("SELECT 1 FROM pragma_foreign_key_check(?1)");
-  check.Bind(1, table.name);
-  if (check.Step()) {
+  if (db.LacksRelatedRecords(table.name)) {
     ThrowDao(dao_error::kRelatedRecordRequired,
              "Rows of " + Quoted(table.name) + " would lack their related records.");
   }
@@ -52,19 +44,19 @@ void RebuildInTransaction(SqliteDb& db, const TableSchema& table, const std::str
 
 }  // namespace
 
-void RebuildTable(SqliteDb& db, const TableSchema& table, const std::string& createSql,
+void RebuildTable(Store& db, const TableSchema& table, const std::string& createSql,
                   const std::vector<std::pair<std::string, std::string>>& newColumns,
                   const std::function<void()>& alsoInside) {
   // Foreign keys are switched off around the transaction (it cannot be done inside one), so
   // that dropping the old table does not act on the rows that refer to it.
-  db.Exec("PRAGMA foreign_keys = OFF");
+  db.EnforceRelations(false);
   try {
     RebuildInTransaction(db, table, createSql, newColumns, alsoInside);
   } catch (...) {
-    db.Exec("PRAGMA foreign_keys = ON");
+    db.EnforceRelations(true);
     throw;
   }
-  db.Exec("PRAGMA foreign_keys = ON");
+  db.EnforceRelations(true);
 }
 
 }  // namespace vorlix

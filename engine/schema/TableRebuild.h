@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/schema/Schema.h"
-#include "engine/store/Sqlite.h"
+#include "engine/store/Store.h"
 
 namespace vorlix {
 
@@ -22,7 +22,7 @@ inline constexpr char kRebuildName[] = "MSysRebuild";
 // (column, SQL value) of newColumns fills a column that only the new table has. Raises 3201
 // when a row would break a relation, 3262 when the table is in use. alsoInside runs in the
 // same transaction, after the rebuild (catalog rows that go with the change).
-void RebuildTable(SqliteDb& db, const TableSchema& table, const std::string& createSql,
+void RebuildTable(Store& db, const TableSchema& table, const std::string& createSql,
                   const std::vector<std::pair<std::string, std::string>>& newColumns,
                   const std::function<void()>& alsoInside = {});
 

@@ -76,40 +76,53 @@ void ThrowSqlite(sqlite3* db, int rc) {
   ThrowDao(dao_error::kEngineFailure, "The database engine failed: " + detail);
 }
 
-Statement::Statement(Statement&& other) noexcept : stmt_(other.stmt_), cached_(other.cached_) {
-  other.stmt_ = nullptr;
-}
+// A prepared SQLite statement; the store finalizes it when it goes.
+class SqliteStatement final : public StatementCore {
+ public:
+  explicit SqliteStatement(sqlite3_stmt* stmt) : stmt_(stmt) {}
+  ~SqliteStatement() override { sqlite3_finalize(stmt_); }
+  SqliteStatement(const SqliteStatement&) = delete;
+  SqliteStatement& operator=(const SqliteStatement&) = delete;
 
-Statement::~Statement() {
-  if (!stmt_) return;
-  if (cached_) {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
-  } else {
-    sqlite3_finalize(stmt_);
-  }
-}
+  void Bind(int index, int64_t value) override;
+  void Bind(int index, std::string_view text) override;
+  void Bind(int index, const StoredValue& value) override;
+  void BindNull(int index) override;
+  bool Step() override;
+  void Reset() override;
+  bool IsNull(int column) const override;
+  int64_t Int(int column) const override;
+  std::string Text(int column) const override;
+  StoredView Cell(int column) const override;
+  int ColumnCount() const override;
+  int ParameterCount() const override;
+  std::string ParameterName(int index) const override;
+  bool ReadsOnly() const override;
+  std::string ColumnName(int column) const override;
+  Origin ColumnOrigin(int column) const override;
+  bool ColumnNotNull(int column) const override;
 
-Statement& Statement::Bind(int index, int64_t value) {
+ private:
+  sqlite3_stmt* stmt_;
+};
+
+void SqliteStatement::Bind(int index, int64_t value) {
   int rc = sqlite3_bind_int64(stmt_, index, value);
   if (rc != SQLITE_OK) ThrowSqlite(sqlite3_db_handle(stmt_), rc);
-  return *this;
 }
 
-Statement& Statement::Bind(int index, std::string_view text) {
+void SqliteStatement::Bind(int index, std::string_view text) {
   int rc =
       sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
   if (rc != SQLITE_OK) ThrowSqlite(sqlite3_db_handle(stmt_), rc);
-  return *this;
 }
 
-Statement& Statement::BindNull(int index) {
+void SqliteStatement::BindNull(int index) {
   int rc = sqlite3_bind_null(stmt_, index);
   if (rc != SQLITE_OK) ThrowSqlite(sqlite3_db_handle(stmt_), rc);
-  return *this;
 }
 
-bool Statement::Step() {
+bool SqliteStatement::Step() {
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
@@ -119,31 +132,26 @@ bool Statement::Step() {
   ThrowSqlite(db, sqlite3_extended_errcode(db));
 }
 
-void Statement::Run() {
-  while (Step()) {
-  }
-}
-
-void Statement::Reset() {
+void SqliteStatement::Reset() {
   sqlite3_reset(stmt_);
   sqlite3_clear_bindings(stmt_);
 }
 
-bool Statement::IsNull(int column) const {
+bool SqliteStatement::IsNull(int column) const {
   return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
 }
 
-int64_t Statement::Int(int column) const {
+int64_t SqliteStatement::Int(int column) const {
   return sqlite3_column_int64(stmt_, column);
 }
 
-std::string Statement::Text(int column) const {
+std::string SqliteStatement::Text(int column) const {
   const unsigned char* text = sqlite3_column_text(stmt_, column);
   if (!text) return std::string();
   return std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(stmt_, column));
 }
 
-StoredView Statement::Cell(int column) const {
+StoredView SqliteStatement::Cell(int column) const {
   // One call that takes the connection's mutex per cell; the value_* readers below take none.
   // Nothing else uses the connection meanwhile: it belongs to one database object, which is
   // used by one thread at a time.
@@ -180,7 +188,7 @@ StoredView Statement::Cell(int column) const {
   return v;
 }
 
-Statement& Statement::Bind(int index, const StoredValue& value) {
+void SqliteStatement::Bind(int index, const StoredValue& value) {
   sqlite3_stmt* s = stmt_;
   int rc = SQLITE_OK;
   switch (value.kind) {
@@ -204,39 +212,38 @@ Statement& Statement::Bind(int index, const StoredValue& value) {
     }
   }
   if (rc != SQLITE_OK) ThrowSqlite(sqlite3_db_handle(s), rc);
-  return *this;
 }
 
-int Statement::ColumnCount() const {
+int SqliteStatement::ColumnCount() const {
   return sqlite3_column_count(stmt_);
 }
 
-int Statement::ParameterCount() const {
+int SqliteStatement::ParameterCount() const {
   return sqlite3_bind_parameter_count(stmt_);
 }
 
-std::string Statement::ParameterName(int index) const {
+std::string SqliteStatement::ParameterName(int index) const {
   const char* name = sqlite3_bind_parameter_name(stmt_, index);
   return name ? name : "";
 }
 
-bool Statement::ReadsOnly() const {
+bool SqliteStatement::ReadsOnly() const {
   return sqlite3_stmt_readonly(stmt_) != 0;
 }
 
-std::string Statement::ColumnName(int column) const {
+std::string SqliteStatement::ColumnName(int column) const {
   const char* name = sqlite3_column_name(stmt_, column);  // null only when memory ran out
   return name ? name : "";
 }
 
-Statement::Origin Statement::ColumnOrigin(int column) const {
+StatementCore::Origin SqliteStatement::ColumnOrigin(int column) const {
   const char* declared = sqlite3_column_decltype(stmt_, column);
   const char* name = sqlite3_column_origin_name(stmt_, column);
   if (!declared || !name) return {nullptr, nullptr, nullptr};
   return {declared, sqlite3_column_table_name(stmt_, column), name};
 }
 
-bool Statement::ColumnNotNull(int column) const {
+bool SqliteStatement::ColumnNotNull(int column) const {
   const char* schema = sqlite3_column_database_name(stmt_, column);
   const char* table = sqlite3_column_table_name(stmt_, column);
   const char* name = sqlite3_column_origin_name(stmt_, column);
@@ -275,8 +282,7 @@ SqliteDb::SqliteDb(const std::string& path, int flags) {
 }
 
 SqliteDb::~SqliteDb() {
-  for (auto& [sql, stmt] : cache_)
-    sqlite3_finalize(stmt);
+  cache_.clear();  // every statement finalized before the connection closes
   sqlite3_close(db_);
 }
 
@@ -295,34 +301,27 @@ int SqliteDb::OnProgress(void* self) {
 
 Statement SqliteDb::Cached(std::string_view sql) {
   auto it = cache_.find(std::string(sql));
-  if (it != cache_.end()) return Statement(it->second, true);
+  if (it != cache_.end()) return Statement(it->second.get(), false);
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()),
                               SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
   if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
-  cache_.emplace(std::string(sql), stmt);
-  return Statement(stmt, true);
+  // Text that held only comments prepares nothing: kept as such, it stays nothing.
+  auto core = stmt ? std::make_unique<SqliteStatement>(stmt) : nullptr;
+  StatementCore* kept = cache_.emplace(std::string(sql), std::move(core)).first->second.get();
+  return Statement(kept, false);
 }
 
 Statement SqliteDb::Prepare(std::string_view sql) {
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr);
   if (rc != SQLITE_OK) ThrowSqlite(db_, rc);
-  return Statement(stmt, false);
+  return Statement(stmt ? new SqliteStatement(stmt) : nullptr, true);
 }
 
 void SqliteDb::Exec(const std::string& sql) {
   int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) ThrowSqlite(db_, sqlite3_extended_errcode(db_));
-}
-
-int64_t SqliteDb::QueryInt(const std::string& sql) {
-  Statement stmt = Prepare(sql);
-  return stmt.Step() ? stmt.Int(0) : 0;
-}
-
-bool SqliteDb::InTransaction() const {
-  return !sqlite3_get_autocommit(db_);
 }
 
 int64_t SqliteDb::Changes() const {
@@ -337,15 +336,8 @@ int64_t SqliteDb::LastInsertRowid() const {
   return sqlite3_last_insert_rowid(db_);
 }
 
-bool SqliteDb::ReadsOnly() const {
+bool SqliteDb::ReadsOnlyMain() const {
   return sqlite3_db_readonly(db_, "main") == 1;
-}
-
-bool SqliteDb::IsAutoIncrement(const std::string& table, const std::string& column) const {
-  int autoinc = 0;
-  sqlite3_table_column_metadata(db_, "main", table.c_str(), column.c_str(), nullptr, nullptr,
-                                nullptr, nullptr, &autoinc);
-  return autoinc != 0;
 }
 
 void SqliteDb::ExecQuietly(const char* sql) noexcept {
@@ -364,18 +356,21 @@ bool SqliteDb::WasRefused() const {
   return sqlite3_errcode(db_) == SQLITE_AUTH;
 }
 
-WriteTransaction::WriteTransaction(SqliteDb& db) : db_(db), done_(db.InTransaction()) {
-  if (!done_) db_.Exec("BEGIN IMMEDIATE");
+bool SqliteDb::InTransaction() const {
+  return !sqlite3_get_autocommit(db_);
 }
 
-WriteTransaction::~WriteTransaction() {
-  if (!done_) sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+// IMMEDIATE: the write lock is taken by BEGIN itself, so a conflict shows before any work.
+void SqliteDb::BeginWrite() {
+  Cached("BEGIN IMMEDIATE").Run();
 }
 
-void WriteTransaction::Commit() {
-  if (done_) return;
-  db_.Exec("COMMIT");
-  done_ = true;
+void SqliteDb::Commit() {
+  Cached("COMMIT").Run();
+}
+
+void SqliteDb::Rollback() noexcept {
+  ExecQuietly("ROLLBACK");
 }
 
 }  // namespace vorlix

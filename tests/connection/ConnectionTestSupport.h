@@ -86,6 +86,33 @@ class ConnectionTest : public ::testing::Test {
   CDBConnection db_{[this](std::chrono::milliseconds pause) { sleep_(pause); }};
 };
 
+// Which store a suite that runs on both keeps its database in.
+enum class StoreKind { kFile, kServer };
+
+// The name of a new database on this test program's private PostgreSQL cluster (started on
+// first use, stopped when the program ends), holding People and Empty as ConnectionTest's
+// file does: made through the engine's table definitions, since a server takes no SQLite
+// statements, and filled through its recordsets.
+std::string NewServerDatabase();
+
+// ConnectionTest on the store of its parameter, at path_ (a file's path or a server's URI).
+class BothStoresTest : public ConnectionTest, public ::testing::WithParamInterface<StoreKind> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == StoreKind::kFile) return ConnectionTest::SetUp();
+    path_ = NewServerDatabase();
+  }
+};
+
+inline std::string StoreName(const ::testing::TestParamInfo<StoreKind>& info) {
+  return info.param == StoreKind::kFile ? "File" : "Server";
+}
+
+// Runs the cases of fixture on both stores.
+#define VORLIX_ON_BOTH_STORES(fixture)          \
+  INSTANTIATE_TEST_SUITE_P(BothStores, fixture, \
+                           ::testing::Values(StoreKind::kFile, StoreKind::kServer), StoreName)
+
 // A VT_ARRAY|VT_VARIANT of elements from lower upwards: values, field records or parameter
 // pairs as clients send them.
 inline Variant VariantArray(std::vector<Variant> elements, int32_t lower = 0) {

@@ -4,15 +4,19 @@
 namespace vorlix::test {
 namespace {
 
-class NavigationTest : public ConnectionTest {
+template <typename Base>
+class Navigation : public Base {
  protected:
   void SetUp() override {
-    ConnectionTest::SetUp();
-    OpenDatabase();
-    ASSERT_TRUE(Table(u"People"));
+    Base::SetUp();
+    this->OpenDatabase();
+    ASSERT_TRUE(this->Table(u"People"));
   }
   Variant array_ = Untouched();
 };
+using NavigationTest = Navigation<ConnectionTest>;
+using NavigationOnBothStores = Navigation<BothStoresTest>;
+VORLIX_ON_BOTH_STORES(NavigationOnBothStores);
 
 TEST_F(NavigationTest, RecordArrayAlternatesNamesAndValuesFromZero) {
   Sql(path_, "INSERT INTO People VALUES (4, '  Dee  ', NULL)");
@@ -35,7 +39,7 @@ TEST_F(NavigationTest, RecordArrayAlternatesNamesAndValuesFromZero) {
   EXPECT_EQ(array_.AsArray().At(5).vt(), VT_NULL);
 }
 
-TEST_F(NavigationTest, EmptyTableIsAtBothEndsAndYieldsNoRecord) {
+TEST_P(NavigationOnBothStores, EmptyTableIsAtBothEndsAndYieldsNoRecord) {
   ASSERT_TRUE(Table(u"Empty"));
   EXPECT_FALSE(Move(&CDBConnection::Top, &array_));
   EXPECT_FALSE(Move(&CDBConnection::Bottom, &array_));
@@ -46,7 +50,7 @@ TEST_F(NavigationTest, EmptyTableIsAtBothEndsAndYieldsNoRecord) {
   EXPECT_TRUE(Ask(&CDBConnection::IsBOF));
 }
 
-TEST_F(NavigationTest, SkipStopsAtEitherEndWithoutAnError) {
+TEST_P(NavigationOnBothStores, SkipStopsAtEitherEndWithoutAnError) {
   EXPECT_FALSE(Skip(0, &array_));
   Variant record;
   ASSERT_TRUE(Skip(2, &record));

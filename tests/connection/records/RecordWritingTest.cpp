@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "engine/database/TableDef.h"
+#include "engine/recordsets/Recordset.h"
 #include "tests/connection/ConnectionTestSupport.h"
 
 namespace vorlix::test {
@@ -238,6 +239,70 @@ TEST_F(RecordWritingTest, ALockOfAnotherUserIsWaitedForTwentyAttemptsAtMost) {
   }
   theirs.CancelUpdate();
   EXPECT_EQ(Notes(), (std::vector<std::string>{"1|old|text|1", "2|mine|NULL|NULL"}));
+}
+
+// Another user is another database object with a connection of its own: on a server, a
+// session as a second machine would have.
+class WritingOnBothStores : public BothStoresTest {
+ protected:
+  void SetUp() override {
+    BothStoresTest::SetUp();
+    OpenDatabase();
+    ASSERT_TRUE(Table(u"People", u"ByName"));
+  }
+  bool Write(const std::function<HRESULT(VARIANT_BOOL*)>& call) { return Ok(call); }
+  Variant array_ = Untouched();
+};
+VORLIX_ON_BOTH_STORES(WritingOnBothStores);
+
+TEST_P(WritingOnBothStores, WritesAreSeenByAnotherUserWhoseLockIsRetriedAndBySql) {
+  ASSERT_TRUE(Write([&](VARIANT_BOOL* r) {
+    return db_.Append(VariantArray({S(u"Name"), S(u"Dee")}), 0, &array_, r);
+  }));
+  EXPECT_EQ(array_.AsArray().At(1), Variant::I4(4));  // numbered after Cy
+  CDaoDatabase other;
+  other.Open(B(path_));
+  CDaoRecordset theirs(&other);
+  theirs.Open(dbOpenTable, u"People");
+  theirs.SetCurrentIndex(u"ByName");
+  const Variant key = S(u"DEE");  // found without regard to case
+  ASSERT_TRUE(theirs.Seek("=", &key));
+  EXPECT_EQ(theirs.GetFieldValue(u"Name"), S(u"Dee"));
+
+  ASSERT_TRUE(Write([&](VARIANT_BOOL* r) {
+    return db_.Replace(VariantArray({S(u"Name"), S(u"Dora")}), &array_, r);
+  }));
+  EXPECT_FALSE(theirs.Seek("=", &key));
+
+  theirs.AddNew();  // holds the database's write lock until it ends
+  std::vector<milliseconds> pauses;
+  sleep_ = [&](milliseconds pause) { pauses.push_back(pause); };
+  EXPECT_FALSE(Ask(&CDBConnection::Delete));
+  EXPECT_FALSE(Error());
+  EXPECT_EQ(pauses.size(), 20u);
+  pauses.clear();
+  sleep_ = [&](milliseconds pause) {
+    pauses.push_back(pause);
+    if (pauses.size() == 3) theirs.CancelUpdate();
+  };
+  EXPECT_TRUE(Ask(&CDBConnection::Delete));
+  EXPECT_EQ(pauses.size(), 3u);
+  EXPECT_EQ(theirs.GetRecordCount(), 3);
+  const Variant dora = S(u"dora");
+  EXPECT_FALSE(theirs.Seek("=", &dora));
+
+  // SQL reads the same rows (a server folds names it is given unquoted to lower case); a missing
+  // table is the engine's no-such-table on either store.
+  Variant rows;
+  ASSERT_TRUE(Write([&](VARIANT_BOOL* r) {
+    return db_.SQL(u"SELECT \"Name\" FROM \"People\" ORDER BY \"ID\"", &rows, r);
+  }));
+  EXPECT_EQ(rows.AsArray().Elements(), (std::vector<Variant>{S(u"Ann"), S(u"Bob"), S(u"Cy")}));
+  VARIANT_BOOL exists = 0;
+  ASSERT_TRUE(Write([&](VARIANT_BOOL* r) { return db_.Exist(u"People", &exists, r); }));
+  EXPECT_TRUE(exists);
+  EXPECT_FALSE(Write([&](VARIANT_BOOL* r) { return db_.SQL(u"SELECT * FROM Nowhere", &rows, r); }));
+  EXPECT_EQ(LastCode(), dao_error::kNoSuchTable);
 }
 
 }  // namespace

@@ -4,23 +4,27 @@
 namespace vorlix::test {
 namespace {
 
-class SeekTest : public ConnectionTest {
+template <typename Base>
+class Seeking : public Base {
  protected:
   void SetUp() override {
-    ConnectionTest::SetUp();
-    OpenDatabase();
+    Base::SetUp();
+    this->OpenDatabase();
   }
   bool Seek(const Variant& key) {
-    return Ok([&](VARIANT_BOOL* result) { return db_.Seek(key, &array_, result); });
+    return Ok([&](VARIANT_BOOL* result) { return this->db_.Seek(key, &array_, result); });
   }
   std::string Current() {
     Variant record;
-    return Move(&CDBConnection::GetRecord, &record) ? NameIn(record) : "none";
+    return this->Move(&CDBConnection::GetRecord, &record) ? this->NameIn(record) : "none";
   }
   Variant array_ = Untouched();
 };
+using SeekTest = Seeking<ConnectionTest>;
+using SeekOnBothStores = Seeking<BothStoresTest>;
+VORLIX_ON_BOTH_STORES(SeekOnBothStores);
 
-TEST_F(SeekTest, OnlyAMatchMovesAndOnlyTheEngineRefusingKeysIsRecorded) {
+TEST_P(SeekOnBothStores, OnlyAMatchMovesAndOnlyTheEngineRefusingKeysIsRecorded) {
   ASSERT_TRUE(Table(u"People", u"ByName"));
   ASSERT_TRUE(Seek(S(u"Bob")));
   EXPECT_EQ(NameIn(array_), "Bob");

@@ -219,7 +219,7 @@ TEST_F(TableDefTest, RequiredFieldAddedToATableWithRowsKeepsRowsIndexesAndRelati
 
 TEST_F(TableDefTest, AutoIncrementNumbersIncreaseAndAreNeverReusedEvenForSqlInserts) {
   MakeTable();
-  SqliteDb& db = Internal(db_).Db();
+  Store& db = Internal(db_).Db();
   db.Exec("INSERT INTO People (Name) VALUES ('a'), ('b'), ('c')");
   db.Exec("DELETE FROM People WHERE ID = 3; INSERT INTO People (Name) VALUES ('d')");
   db.Exec("INSERT INTO People (ID, Name) VALUES (10, 'e'); INSERT INTO People (Name) VALUES ('f')");

@@ -1,0 +1,450 @@
+#include "engine/store/Postgres.h"
+
+#include <libpq-fe.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "engine/DaoException.h"
+#include "engine/store/SqlText.h"
+
+namespace vorlix {
+namespace {
+
+// Type OIDs of the values the store reads (pg_type.h).
+constexpr Oid kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700,
+              kFloat8 = 701, kNumeric = 1700;
+
+// The key of the engine's write lock among the database's advisory locks, and of the lock an
+// exclusive open holds (both taken by engine connections only).
+constexpr int64_t kWriteLockKey = 0x566f726c69780001;
+constexpr int64_t kExclusiveKey = 0x566f726c69780002;
+
+using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
+
+std::string Message(PGconn* conn, const PGresult* result) {
+  const char* text = result ? PQresultErrorMessage(result) : PQerrorMessage(conn);
+  std::string message = text ? text : "";
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+    message.pop_back();
+  return message;
+}
+
+// The engine's code for a failure the server reported with state (SQLSTATE).
+[[noreturn]] void ThrowState(const std::string& state, const std::string& message) {
+  const std::string_view klass = std::string_view(state).substr(0, 2);
+  if (state == "23505") {
+    ThrowDao(dao_error::kDuplicateValue, "A unique index would hold duplicates: " + message);
+  }
+  if (state == "23503") {
+    ThrowDao(dao_error::kRelatedRecordRequired, "A related record is required: " + message);
+  }
+  if (state == "23502")
+    ThrowDao(dao_error::kRequiredIsNull, "A required field is Null: " + message);
+  if (state == "42P01") ThrowDao(dao_error::kNoSuchTable, "There is no such table: " + message);
+  if (state == "22001") ThrowDao(dao_error::kValueTooLong, "The value is too long: " + message);
+  if (state == "55P03" || state == "40001" || state == "40P01") {
+    ThrowDao(dao_error::kTableInUse, "The database is in use by another user: " + message);
+  }
+  if (state == "25006") ThrowDao(dao_error::kReadOnly, "The database is read-only: " + message);
+  if (state == "57014") ThrowDao(dao_error::kCancelled, "The statement was cancelled.");
+  if (state == "3D000") ThrowDao(dao_error::kFileNotFound, "There is no such database: " + message);
+  if (state == "42P04") ThrowDao(dao_error::kDatabaseExists, "The database exists: " + message);
+  if (klass == "08" || klass == "57") {
+    ThrowDao(dao_error::kServerUnreachable, "The database server is lost: " + message);
+  }
+  if (klass == "28" || state == "42501") {
+    ThrowDao(dao_error::kCannotOpen, "The user may not use the database: " + message);
+  }
+  ThrowDao(dao_error::kEngineFailure, "The database server failed: " + message);
+}
+
+// A connection that is gone makes every call fail the same way, whatever state it reports.
+[[noreturn]] void ThrowFailure(PGconn* conn, const PGresult* result) {
+  const std::string message = Message(conn, result);
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  if (PQstatus(conn) == CONNECTION_BAD || !state) {
+    ThrowDao(dao_error::kServerUnreachable, "The database server is lost: " + message);
+  }
+  ThrowState(state, message);
+}
+
+// The engine writes parameters as "?" and "?N" (as SQLite reads them); the server reads "$N".
+// A bare "?" takes the number after the largest one so far. Quoted text is left alone.
+struct Translated {
+  std::string sql;
+  int parameters = 0;
+  std::vector<std::string> names;  // per parameter from 1: "?N" as written, "" for a bare "?"
+};
+Translated Translate(std::string_view sql) {
+  Translated out;
+  std::optional<std::vector<Token>> tokens = Tokenize(sql);
+  if (!tokens) {
+    out.sql = sql;
+    return out;
+  }
+  size_t copied = 0;
+  for (size_t i = 0; i < tokens->size(); ++i) {
+    const Token& t = (*tokens)[i];
+    if (!t.IsPunct('?', sql)) continue;
+    int number = out.parameters + 1;
+    size_t end = t.end;
+    std::string name;
+    if (i + 1 < tokens->size() && (*tokens)[i + 1].begin == t.end &&
+        (*tokens)[i + 1].kind == Token::kWord) {
+      const Token& digits = (*tokens)[i + 1];
+      const std::string word(sql.substr(digits.begin, digits.end - digits.begin));
+      if (word.find_first_not_of("0123456789") == std::string::npos) {
+        number = std::atoi(word.c_str());
+        end = digits.end;
+        name = "?" + word;
+        ++i;
+      }
+    }
+    out.sql.append(sql.substr(copied, t.begin - copied));
+    out.sql += "$" + std::to_string(number);
+    copied = end;
+    if (number > out.parameters) {
+      out.parameters = number;
+      out.names.resize(number);
+    }
+    out.names[number - 1] = name;
+  }
+  out.sql.append(sql.substr(copied));
+  return out;
+}
+
+// The quoted table an INSERT names: its rows are the ones LastInsertRowid asks about.
+std::string InsertTable(std::string_view sql) {
+  std::optional<std::vector<Token>> t = Tokenize(sql);
+  if (!t || t->size() < 3 || !(*t)[0].Is("INSERT") || !(*t)[1].Is("INTO")) return "";
+  return std::string(sql.substr((*t)[2].begin, (*t)[2].end - (*t)[2].begin));
+}
+
+std::vector<char> Unhex(const char* text) {
+  size_t length = 0;
+  unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &length);
+  if (!bytes) throw std::bad_alloc();
+  std::vector<char> out(bytes, bytes + length);
+  PQfreemem(bytes);
+  return out;
+}
+
+// A statement prepared on the server under a name of its own, run with its parameters as
+// text (blobs as bytes), its rows read as text and converted to stored values by their type.
+class PostgresStatement final : public StatementCore {
+ public:
+  PostgresStatement(PostgresDb& db, std::string_view sql)
+      : db_(db), translated_(Translate(sql)), name_(db.NextStatementName()) {
+    Result prepared(
+        db_.Check(PQprepare(db_.conn(), name_.c_str(), translated_.sql.c_str(), 0, nullptr), sql),
+        PQclear);
+    description_.reset(db_.Check(PQdescribePrepared(db_.conn(), name_.c_str()), sql));
+    values_.resize(translated_.parameters);
+    formats_.resize(translated_.parameters);
+    insertTable_ = InsertTable(sql);
+    sql_ = sql;
+  }
+  ~PostgresStatement() override {
+    if (PQstatus(db_.conn()) != CONNECTION_OK) return;
+    PQclear(PQexec(db_.conn(), ("DEALLOCATE " + name_).c_str()));
+  }
+
+  void Bind(int index, int64_t value) override { Set(index, std::to_string(value), 0); }
+  void Bind(int index, std::string_view text) override { Set(index, std::string(text), 0); }
+  void BindNull(int index) override {
+    Place(index);
+    values_[index - 1].reset();
+  }
+  void Bind(int index, const StoredValue& value) override {
+    switch (value.kind) {
+      case StoredValue::kNull:
+        return BindNull(index);
+      case StoredValue::kInteger:
+        return Bind(index, value.integer);
+      case StoredValue::kReal: {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", value.real);
+        return Set(index, text, 0);
+      }
+      case StoredValue::kText:
+        return Set(index, value.bytes, 0);
+      case StoredValue::kBlob:
+        return Set(index, value.bytes, 1);
+    }
+  }
+
+  bool Step() override {
+    if (!result_) {
+      std::vector<const char*> values;
+      std::vector<int> lengths;
+      for (const std::optional<std::string>& v : values_) {
+        values.push_back(v ? v->data() : nullptr);
+        lengths.push_back(v ? static_cast<int>(v->size()) : 0);
+      }
+      result_.reset(db_.Check(PQexecPrepared(db_.conn(), name_.c_str(), translated_.parameters,
+                                             values.data(), lengths.data(), formats_.data(), 0),
+                              sql_));
+      row_ = -1;
+    }
+    return ++row_ < PQntuples(result_.get());
+  }
+  void Reset() override {
+    result_.reset();
+    for (std::optional<std::string>& v : values_)
+      v.reset();
+  }
+
+  bool IsNull(int column) const override { return PQgetisnull(result_.get(), row_, column); }
+  int64_t Int(int column) const override {
+    const char* text = PQgetvalue(result_.get(), row_, column);
+    if (PQftype(result_.get(), column) == kBool) return text[0] == 't' ? 1 : 0;
+    return std::strtoll(text, nullptr, 10);
+  }
+  std::string Text(int column) const override {
+    return std::string(PQgetvalue(result_.get(), row_, column),
+                       PQgetlength(result_.get(), row_, column));
+  }
+  StoredView Cell(int column) const override {
+    StoredView v;
+    if (IsNull(column)) return v;
+    const char* text = PQgetvalue(result_.get(), row_, column);
+    switch (PQftype(result_.get(), column)) {
+      case kBool:
+      case kInt2:
+      case kInt4:
+      case kInt8:
+        v.kind = StoredValue::kInteger;
+        v.integer = Int(column);
+        break;
+      case kFloat4:
+      case kFloat8:
+      case kNumeric:
+        v.kind = StoredValue::kReal;
+        v.real = std::strtod(text, nullptr);
+        break;
+      case kBytea:
+        v.kind = StoredValue::kBlob;
+        blob_ = Unhex(text);
+        v.bytes = {blob_.data(), blob_.size()};
+        break;
+      default:
+        v.kind = StoredValue::kText;
+        v.bytes = {text, static_cast<size_t>(PQgetlength(result_.get(), row_, column))};
+        break;
+    }
+    return v;
+  }
+
+  int ColumnCount() const override { return PQnfields(description_.get()); }
+  int ParameterCount() const override { return translated_.parameters; }
+  std::string ParameterName(int index) const override { return translated_.names[index - 1]; }
+  // The server says only once it has run a statement whether it wrote; a statement that
+  // returns rows and is not a data-changing one reads.
+  bool ReadsOnly() const override {
+    std::optional<std::vector<Token>> t = Tokenize(sql_);
+    return t && !t->empty() && ((*t)[0].Is("SELECT") || (*t)[0].Is("VALUES"));
+  }
+  std::string ColumnName(int column) const override { return PQfname(description_.get(), column); }
+  Origin ColumnOrigin(int) const override { return {nullptr, nullptr, nullptr}; }
+  bool ColumnNotNull(int) const override { return false; }
+
+ private:
+  void Place(int index) {
+    if (index < 1 || index > translated_.parameters) {
+      ThrowDao(dao_error::kEngineFailure, "There is no parameter " + std::to_string(index) + ".");
+    }
+  }
+  void Set(int index, std::string value, int format) {
+    Place(index);
+    values_[index - 1] = std::move(value);
+    formats_[index - 1] = format;
+  }
+
+  PostgresDb& db_;
+  Translated translated_;
+  std::string name_;
+  std::string sql_;
+  std::string insertTable_;
+  Result description_{nullptr, PQclear};
+  Result result_{nullptr, PQclear};
+  int row_ = -1;
+  std::vector<std::optional<std::string>> values_;
+  std::vector<int> formats_;
+  mutable std::vector<char> blob_;
+};
+
+// The URI of the server's database "postgres", through which databases are made: uri with its
+// path replaced.
+std::string MaintenanceUri(const std::string& uri, std::string* database) {
+  const size_t scheme = uri.find("://");
+  const size_t path = uri.find('/', scheme + 3);
+  if (path == std::string::npos) {
+    ThrowDao(dao_error::kInvalidPath, "The URI " + Quoted(uri) + " names no database.");
+  }
+  const size_t query = uri.find('?', path);
+  *database =
+      uri.substr(path + 1, query == std::string::npos ? std::string::npos : query - path - 1);
+  if (database->empty()) {
+    ThrowDao(dao_error::kInvalidPath, "The URI " + Quoted(uri) + " names no database.");
+  }
+  return uri.substr(0, path) + "/postgres" +
+         (query == std::string::npos ? std::string() : uri.substr(query));
+}
+
+PGconn* ConnectTo(const std::string& uri) {
+  PGconn* conn = PQconnectdb(uri.c_str());
+  if (PQstatus(conn) == CONNECTION_OK) return conn;
+  const std::string message = Message(conn, nullptr);
+  PQfinish(conn);
+  if (message.find("does not exist") != std::string::npos) {
+    ThrowDao(dao_error::kFileNotFound, "There is no database " + Quoted(uri) + ": " + message);
+  }
+  if (message.find("authentication") != std::string::npos ||
+      message.find("permission denied") != std::string::npos) {
+    ThrowDao(dao_error::kCannotOpen, "The user may not use " + Quoted(uri) + ": " + message);
+  }
+  ThrowDao(dao_error::kServerUnreachable,
+           "The database server of " + Quoted(uri) + " cannot be reached: " + message);
+}
+
+// Types and collations every database of the store declares columns with: Text and Memo in
+// the general order (GENERAL, and NOCASE for the catalog tables, both ignoring case), and a
+// Byte that holds 0 to 255.
+constexpr const char* kDatabaseSetup =
+    "CREATE COLLATION general (provider = icu, locale = 'und-u-ks-level2', "
+    "deterministic = false);"
+    "CREATE COLLATION nocase (provider = icu, locale = 'und-u-ks-level2', deterministic = false);"
+    "CREATE DOMAIN byte AS smallint CHECK (VALUE BETWEEN 0 AND 255)";
+
+}  // namespace
+
+bool IsPostgresUri(std::string_view name) {
+  return StartsWithNoCase(name, "postgresql://") || StartsWithNoCase(name, "postgres://");
+}
+
+std::unique_ptr<PostgresDb> PostgresDb::Connect(const std::string& uri, bool exclusive,
+                                                bool readOnly) {
+  std::unique_ptr<PostgresDb> db(new PostgresDb(ConnectTo(uri)));
+  // No waiting on another user's row or table lock: a conflict fails at once (55P03, 3262)
+  // and the callers' retry policy does the waiting.
+  db->Exec("SET lock_timeout = '1ms'; SET DateStyle = 'ISO'");
+  if (readOnly) db->Exec("SET default_transaction_read_only = on");
+  if (exclusive) {
+    Statement s = db->Prepare("SELECT pg_try_advisory_lock(?1)");
+    s.Bind(1, kExclusiveKey);
+    if (!s.Step() || s.Int(0) == 0) {
+      ThrowDao(dao_error::kCannotOpen, Quoted(uri) + " is open exclusively by another user.");
+    }
+  } else {
+    // A shared open meets an exclusive one.
+    Statement s = db->Prepare("SELECT pg_try_advisory_lock_shared(?1)");
+    s.Bind(1, kExclusiveKey);
+    if (!s.Step() || s.Int(0) == 0) {
+      ThrowDao(dao_error::kCannotOpen, Quoted(uri) + " is open exclusively by another user.");
+    }
+  }
+  return db;
+}
+
+std::unique_ptr<PostgresDb> PostgresDb::CreateDatabase(const std::string& uri) {
+  std::string name;
+  {
+    PostgresDb server(ConnectTo(MaintenanceUri(uri, &name)));
+    server.Exec("CREATE DATABASE " + QuoteName(name));
+  }
+  std::unique_ptr<PostgresDb> db = Connect(uri, false, false);
+  db->Exec(kDatabaseSetup);
+  return db;
+}
+
+void PostgresDb::Vacuum(const std::string& uri) {
+  PostgresDb db(ConnectTo(uri));
+  db.Exec("VACUUM");
+}
+
+PostgresDb::~PostgresDb() {
+  cache_.clear();  // deallocated while the connection lasts
+  PQfinish(conn_);
+}
+
+// A statement on the server runs to its end: libpq's synchronous calls cannot hand the thread
+// over meanwhile.
+void PostgresDb::WatchProgress(ProgressCheck) {}
+
+PGresult* PostgresDb::Check(PGresult* result, std::string_view sql) {
+  const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+    const char* tuples = PQcmdTuples(result);
+    if (tuples && *tuples) {
+      changes_ = std::strtoll(tuples, nullptr, 10);
+      const char* command = PQcmdStatus(result);
+      if (std::strncmp(command, "SELECT", 6) != 0) totalChanges_ += changes_;
+      if (std::strncmp(command, "INSERT", 6) == 0) lastInsertTable_ = InsertTable(sql);
+    }
+    return result;
+  }
+  lastError_ = Message(conn_, result);
+  Result owned(result, PQclear);
+  ThrowFailure(conn_, result);
+}
+
+Statement PostgresDb::Cached(std::string_view sql) {
+  auto it = cache_.find(std::string(sql));
+  if (it != cache_.end()) return Statement(it->second.get(), false);
+  auto core = std::make_unique<PostgresStatement>(*this, sql);
+  StatementCore* kept = cache_.emplace(std::string(sql), std::move(core)).first->second.get();
+  return Statement(kept, false);
+}
+
+Statement PostgresDb::Prepare(std::string_view sql) {
+  return Statement(new PostgresStatement(*this, sql), true);
+}
+
+void PostgresDb::Exec(const std::string& sql) {
+  Result result(Check(PQexec(conn_, sql.c_str()), sql), PQclear);
+}
+
+// The identity the server gave the last row an INSERT of this connection made, read from the
+// table's own sequence: other sessions' inserts do not move it.
+int64_t PostgresDb::LastInsertRowid() const {
+  if (lastInsertTable_.empty()) return 0;
+  const std::string sql =
+      "SELECT currval(pg_get_serial_sequence(" + QuoteText(lastInsertTable_) + ", 'rowid'))";
+  Result result(PQexec(conn_, sql.c_str()), PQclear);
+  if (PQresultStatus(result.get()) != PGRES_TUPLES_OK || PQntuples(result.get()) != 1) return 0;
+  return std::strtoll(PQgetvalue(result.get(), 0, 0), nullptr, 10);
+}
+
+bool PostgresDb::InTransaction() const {
+  return PQtransactionStatus(conn_) != PQTRANS_IDLE;
+}
+
+void PostgresDb::BeginWrite() {
+  Exec("BEGIN");
+  Statement s = Cached("SELECT pg_try_advisory_xact_lock(?1)");
+  s.Bind(1, kWriteLockKey);
+  if (!s.Step() || s.Int(0) == 0) {
+    Rollback();
+    ThrowDao(dao_error::kTableInUse,
+             "The database is in use by another user: it is being written.");
+  }
+}
+
+// A transaction in which a statement failed ends with COMMIT rolled back: that is a failure,
+// not the success the command's answer would look like.
+void PostgresDb::Commit() {
+  Result result(Check(PQexec(conn_, "COMMIT"), "COMMIT"), PQclear);
+  if (std::strcmp(PQcmdStatus(result.get()), "ROLLBACK") == 0) {
+    ThrowDao(dao_error::kEngineFailure, "The transaction failed and was rolled back.");
+  }
+}
+
+void PostgresDb::Rollback() noexcept {
+  PQclear(PQexec(conn_, "ROLLBACK"));
+}
+
+}  // namespace vorlix

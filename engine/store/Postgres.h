@@ -1,0 +1,109 @@
+// The store of a database on a PostgreSQL server, through libpq. A database is named by a
+// libpq URI (postgresql:// or postgres://); credentials come from the URI, ~/.pgpass or the
+// environment as libpq reads them.
+//
+// Each record has a hidden identity column "rowid" (bigint, never reused), the record's
+// bookmark and the tie-break of the table cursor's probes. Text and Memo columns use the
+// collation "general" that the store creates in each database it makes: ICU's root order at
+// the secondary strength, so case is ignored and accents count, as in files. The engine's
+// write lock is a transaction-level advisory lock of the database, taken without waiting: a
+// second writer fails at once with 3262, and the server frees the lock when the transaction
+// ends or the connection is lost (a killed server included).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "engine/store/Store.h"
+
+struct pg_conn;
+struct pg_result;
+
+namespace vorlix {
+
+// True when name is a PostgreSQL URI rather than a file name.
+bool IsPostgresUri(std::string_view name);
+
+class PostgresDb final : public Store {
+ public:
+  // Connects to the database uri names. exclusive: no other engine connection has it open
+  // (a session advisory lock, 3051 when it is taken); readOnly: every transaction reads only.
+  // Raises 3151 when the server cannot be reached, 3024 when it has no such database, 3051
+  // when the user may not connect.
+  static std::unique_ptr<PostgresDb> Connect(const std::string& uri, bool exclusive, bool readOnly);
+  // Creates the database uri names (through the server's database "postgres"), with the
+  // collations and types the store declares columns with, and connects to it. Raises 3204
+  // when it exists, what Connect raises otherwise.
+  static std::unique_ptr<PostgresDb> CreateDatabase(const std::string& uri);
+  // Runs VACUUM on the database uri names: the compaction of a database on a server, which
+  // stays where it is.
+  static void Vacuum(const std::string& uri);
+
+  ~PostgresDb() override;
+  PostgresDb(const PostgresDb&) = delete;
+  PostgresDb& operator=(const PostgresDb&) = delete;
+
+  void WatchProgress(ProgressCheck check) override;
+  Statement Cached(std::string_view sql) override;
+  Statement Prepare(std::string_view sql) override;
+  void Exec(const std::string& sql) override;
+  int64_t Changes() const override { return changes_; }
+  int64_t TotalChanges() const override { return totalChanges_; }
+  int64_t LastInsertRowid() const override;
+  std::string ErrorMessage() const override { return lastError_; }
+  bool WasRefused() const override { return false; }
+
+  bool InTransaction() const override;
+  void BeginWrite() override;
+  void Commit() override;
+  void Rollback() noexcept override;
+
+  std::optional<StoredTable> FindTable(const std::string& name) override;
+  std::vector<std::string> TableNames() override;
+  std::vector<StoredColumn> Columns(const std::string& table) override;
+  std::vector<StoredIndex> Indexes(const std::string& table) override;
+  std::vector<StoredForeignKey> ForeignKeys(const std::string& table) override;
+  bool IsAutoIncrement(const std::string& table, const std::string& column) override;
+  bool NameTaken(const std::string& name) override;
+  std::vector<std::string> Triggers(const std::string& table) override;
+  std::vector<std::string> DependentDefinitions(const std::string& table) override;
+  void EnforceRelations(bool on) override;
+  bool LacksRelatedRecords(const std::string& table) override;
+  Versions CurrentVersions() override;
+  int64_t SchemaVersion() override;
+
+  std::string CreateTableSql(const std::string& table,
+                             const std::vector<std::string>& columns) override;
+  std::string ColumnTypeSql(const std::string& declared) override;
+  bool IsNumbered(const std::string& table, const std::string& field) override;
+  void NumberColumn(const std::string& table, const std::string& field) override;
+  std::string NextNumberSql(const std::string& table, const std::string& field) override;
+
+  bool IsAttached(const std::string& schema) override;
+  void Attach(const std::string& path, const std::string& schema) override;
+  void RefuseDefinitionsIn(const char*) override {}
+
+  // For the statements of this store: a statement's result, raising what its failure means
+  // (and keeping the counts of changed rows and the table of an INSERT).
+  pg_result* Check(pg_result* result, std::string_view sql);
+  pg_conn* conn() const { return conn_; }
+  // A new name for a statement prepared on the server.
+  std::string NextStatementName() { return "s" + std::to_string(++statements_); }
+
+ private:
+  explicit PostgresDb(pg_conn* conn) : conn_(conn) {}
+
+  pg_conn* conn_;
+  std::unordered_map<std::string, std::unique_ptr<StatementCore>> cache_;
+  int64_t changes_ = 0;
+  int64_t totalChanges_ = 0;
+  std::string lastInsertTable_;  // the table the last INSERT named, as written
+  std::string lastError_;
+  int64_t dataVersion_ = 0;
+  uint64_t statements_ = 0;
+};
+
+}  // namespace vorlix
