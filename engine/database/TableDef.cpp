@@ -196,6 +196,7 @@ void CDaoTableDef::Append() {
   }
   Store& db = Internal(*database_).Db();
   if (!connect_.empty()) {
+    db.RequireLinks();
     sourceTable_ = CheckLinkTarget(LinkPath(connect_), sourceTable_);
     catalog::PutLink(db, {name_, connect_, sourceTable_});
   } else {

@@ -5,6 +5,7 @@
 #include "engine/store/FilePaths.h"
 #include "engine/store/SqlText.h"
 #include "engine/store/Sqlite.h"
+#include "engine/store/Stores.h"
 
 namespace vorlix {
 namespace {
@@ -41,6 +42,10 @@ std::string LinkPath(const std::string& connect) {
 }
 
 std::string CheckLinkTarget(const std::string& path, const std::string& sourceTable) {
+  if (!NamesFile(path)) {
+    ThrowDao(dao_error::kInvalidOperation,
+             "A link between a database file and a database on a server is not carried yet.");
+  }
   CheckExistingFile(path, false);
   std::string stored = StoredTableName(*SqliteDb::OpenForReading(path), sourceTable);
   if (stored.empty()) {

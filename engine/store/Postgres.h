@@ -82,6 +82,7 @@ class PostgresDb final : public Store {
   void NumberColumn(const std::string& table, const std::string& field) override;
   std::string NextNumberSql(const std::string& table, const std::string& field) override;
 
+  void RequireLinks() const override;
   bool IsAttached(const std::string& schema) override;
   void Attach(const std::string& path, const std::string& schema) override;
   void RefuseDefinitionsIn(const char*) override {}

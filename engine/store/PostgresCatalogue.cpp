@@ -249,6 +249,10 @@ std::string PostgresDb::NextNumberSql(const std::string&, const std::string&) {
   return "";
 }
 
+void PostgresDb::RequireLinks() const {
+  NotCarried("A link between a database file and a database on a server");
+}
+
 bool PostgresDb::IsAttached(const std::string&) {
   return false;
 }

@@ -240,6 +240,9 @@ class Store {
   virtual void NumberColumn(const std::string& table, const std::string& field) = 0;
   virtual std::string NextNumberSql(const std::string& table, const std::string& field) = 0;
 
+  // Raises 3219 when this store cannot lend its tables links to other databases; before a link
+  // is recorded, so that none is made that could never be read.
+  virtual void RequireLinks() const {}
   // Other databases reached by SQL as schema.table: whether one is attached under schema, and
   // attaching path under it.
   virtual bool IsAttached(const std::string& schema) = 0;

@@ -103,5 +103,24 @@ TEST_F(TableDefinitionTest, LinkTableReportsItsOutcomeInCreated) {
             std::vector<std::string>{"L|;DATABASE=" + other + "|Stock"});
 }
 
+// A link between a file and a database on a server is refused either way, before anything is
+// recorded: a link that could never be read is not made.
+TEST_F(TableDefinitionTest, LinksBetweenAFileAndAServerDatabaseAreRefused) {
+  const std::string file = path_, server = NewServerDatabase();
+  VARIANT_BOOL created = 7, exists = 7;
+  // The method answers; whether the link was made is its out-parameter.
+  EXPECT_TRUE(LinkTable(server, u"People", &created));
+  EXPECT_EQ(created, VARIANT_FALSE);
+  EXPECT_EQ(LastCode(), dao_error::kInvalidOperation);
+  path_ = server;
+  OpenDatabase();
+  created = 7;
+  EXPECT_TRUE(LinkTable(file, u"People", &created));
+  EXPECT_EQ(created, VARIANT_FALSE);
+  EXPECT_EQ(LastCode(), dao_error::kInvalidOperation);
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.Exist(u"L", &exists, r); }));
+  EXPECT_EQ(exists, VARIANT_FALSE);
+}
+
 }  // namespace
 }  // namespace vorlix::test
