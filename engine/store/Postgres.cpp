@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "automation/Guid.h"
 #include "engine/DaoException.h"
 #include "engine/store/SqlText.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 // Type OIDs of the values the store reads (pg_type.h).
 constexpr Oid kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700,
-              kFloat8 = 701, kNumeric = 1700;
+              kFloat8 = 701, kNumeric = 1700, kUuid = 2950;
 
 // The key of the engine's write lock among the database's advisory locks, and of the lock an
 // exclusive open holds (both taken by engine connections only).
@@ -231,6 +232,15 @@ class PostgresStatement final : public StatementCore {
         blob_ = Unhex(text);
         v.bytes = {blob_.data(), blob_.size()};
         break;
+      case kUuid: {
+        // In the form the engine writes a GUID in, braces and all, as a file gives it back.
+        const std::string guid =
+            Guid::Parse("{" + std::string(text) + "}").value_or(Guid()).ToString();
+        blob_.assign(guid.begin(), guid.end());
+        v.kind = StoredValue::kText;
+        v.bytes = {blob_.data(), blob_.size()};
+        break;
+      }
       default:
         v.kind = StoredValue::kText;
         v.bytes = {text, static_cast<size_t>(PQgetlength(result_.get(), row_, column))};

@@ -305,5 +305,26 @@ TEST_P(WritingOnBothStores, WritesAreSeenByAnotherUserWhoseLockIsRetriedAndBySql
   EXPECT_EQ(LastCode(), dao_error::kNoSuchTable);
 }
 
+TEST_P(WritingOnBothStores, AGuidComesBackInTheFormItWasWritten) {
+  {  // field records have no word for GUID: the table is defined through the engine
+    CDaoDatabase other;
+    other.Open(B(path_));
+    CDaoTableDef ids(&other);
+    ids.Create(u"Ids");
+    CDaoFieldInfo g;
+    g.m_strName = u"G";
+    g.m_nType = dbGUID;
+    ids.CreateField(g);
+    ids.Append();
+  }
+  ASSERT_TRUE(Table(u"Ids"));
+  const Variant guid = S(u"{0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}");
+  ASSERT_TRUE(Write([&](VARIANT_BOOL* r) {
+    return db_.Append(VariantArray({S(u"G"), S(u"{0a1b2c3d-4e5f-6071-8293-a4b5c6d7e8f9}")}), 0,
+                      &array_, r);
+  }));
+  EXPECT_EQ(array_.AsArray().At(1), guid);
+}
+
 }  // namespace
 }  // namespace vorlix::test
