@@ -148,6 +148,15 @@ class DbApiTest(ServerTestCase):
         with self.assertRaises(dbapi.ProgrammingError):
             self.cur.fetchone()
 
+    def test_a_server_uri_is_opened_not_made_into_a_file(self):
+        # Nothing listens on port 1: the server is out of reach, and no file by that name
+        # appears in the working folder.
+        before = set(os.listdir("."))
+        with self.assertRaises(dbapi.OperationalError) as raised:
+            vorlix.connect("postgresql://nobody@127.0.0.1:1/none?connect_timeout=2")
+        self.assertEqual(raised.exception.code, 3151)
+        self.assertEqual(set(os.listdir(".")), before)
+
     def test_rows_are_read_in_batches_however_they_are_fetched(self):
         count = 5000  # more than one batch of the driver
         self.cur.executemany("INSERT INTO T (Name, N) VALUES (?, ?)",

@@ -97,10 +97,10 @@ _ERRORS = {
                        3191, 3219, 3264, 3265, 3283, 3284, 3800),
     # the database, its file or other users: engine and file failures, read-only, locks held
     # by others (the codes that writers retry on among them), a record deleted meanwhile, a
-    # statement cancelled
-    OperationalError: (3000, 3009, 3024, 3027, 3044, 3046, 3051, 3059, 3158, 3164, 3167, 3186,
-                       3187, 3188, 3189, 3202, 3204, 3211, 3212, 3218, 3225, 3260, 3261, 3262,
-                       3343, 3356, 3624),
+    # statement cancelled, a database server out of reach
+    OperationalError: (3000, 3009, 3024, 3027, 3044, 3046, 3051, 3059, 3151, 3158, 3164, 3167,
+                       3186, 3187, 3188, 3189, 3202, 3204, 3211, 3212, 3218, 3225, 3260, 3261,
+                       3262, 3343, 3356, 3624),
 }
 _ERROR_BY_CODE = {code: kind for kind, codes in _ERRORS.items() for code in codes}
 
@@ -380,12 +380,14 @@ class Cursor:
 
 def connect(database):
     """A connection to the database file database, which is created when it does not exist
-    yet. OperationalError when it cannot be created or opened. A file that may only be read
+    yet, or to a database on a PostgreSQL server named by a postgresql:// URI, which must
+    exist. OperationalError when it cannot be created or opened. A file that may only be read
     opens read-only, and writes then fail with OperationalError."""
     server_object = DispatchObject(*activate("Vorlix.DBConnection"))
     try:
-        path = os.path.abspath(database)
-        if not os.path.exists(path) and not server_object.CreateDatabase(path):
+        on_server = database.startswith(("postgresql://", "postgres://"))
+        path = database if on_server else os.path.abspath(database)
+        if not on_server and not os.path.exists(path) and not server_object.CreateDatabase(path):
             code, description = server_object.GetLastDAOError()
             raise OperationalError(description or "cannot create " + path, code)
         if server_object.Open(path, False, False) in ("", "*REPAIR*"):
