@@ -5,27 +5,10 @@
 #include "engine/database/TableDef.h"
 #include "engine/recordsets/Recordset.h"
 #include "tests/connection/ConnectionTestSupport.h"
+#include "tests/support/Definitions.h"
 
 namespace vorlix::test {
 namespace {
-
-CDaoFieldInfo Field(const char16_t* name, int16_t type, int32_t size, int32_t attributes) {
-  CDaoFieldInfo f;
-  f.m_strName = name;
-  f.m_nType = type;
-  f.m_lSize = size;
-  f.m_lAttributes = attributes;
-  f.m_bAllowZeroLength = true;
-  return f;
-}
-
-CDaoIndexInfo Index(const char16_t* name, const char16_t* field, bool primary) {
-  CDaoIndexInfo i;
-  i.m_strName = name;
-  i.m_fieldInfos = {{field, false}};
-  i.m_bPrimary = i.m_bUnique = primary;
-  return i;
-}
 
 PrivatePostgres& Cluster() {
   static PrivatePostgres cluster;
@@ -42,15 +25,15 @@ std::string NewServerDatabase() {
   CDaoTableDef people(&db);
   people.Create(u"People");
   people.CreateField(Field(u"ID", dbLong, 0, dbAutoIncrField));
-  people.CreateField(Field(u"Name", dbText, 20, 0));
+  people.CreateField(Field(u"Name", dbText, 20, 0, false, true));
   people.CreateField(Field(u"Born", dbDate, 0, 0));
-  people.CreateIndex(Index(u"PrimaryKey", u"ID", true));
-  people.CreateIndex(Index(u"ByName", u"Name", false));
+  people.CreateIndex(Index(u"PrimaryKey", {{u"ID", false}}, true, true));
+  people.CreateIndex(Index(u"ByName", {{u"Name", false}}));
   people.Append();
   CDaoTableDef empty(&db);
   empty.Create(u"Empty");
   empty.CreateField(Field(u"ID", dbLong, 0, dbAutoIncrField));
-  empty.CreateIndex(Index(u"PrimaryKey", u"ID", true));
+  empty.CreateIndex(Index(u"PrimaryKey", {{u"ID", false}}, true, true));
   empty.Append();
 
   CDaoRecordset rows(&db);

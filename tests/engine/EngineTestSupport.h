@@ -12,6 +12,7 @@
 #include "engine/database/TableDef.h"
 #include "engine/recordsets/QueryDef.h"
 #include "engine/recordsets/Recordset.h"
+#include "tests/support/Definitions.h"
 #include "tests/support/TestFiles.h"
 
 namespace vorlix::test {
@@ -20,11 +21,6 @@ using Lines = std::vector<std::string>;
 
 // The code of the CDaoException that f raises; 0 when it raises none.
 int32_t DaoCode(const std::function<void()>& f);
-
-CDaoFieldInfo Field(const char16_t* name, int16_t type, int32_t size = 0, int32_t attributes = 0,
-                    bool required = false, bool zeroLength = false, const char16_t* dflt = u"");
-CDaoIndexInfo Index(const char16_t* name, std::vector<CDaoIndexFieldInfo> fields,
-                    bool primary = false, bool unique = false);
 
 // A Variant as text for comparisons ("Null" for Null).
 std::string Text(const Variant& v);

@@ -5,6 +5,7 @@
 #include "engine/database/TableDef.h"
 #include "engine/recordsets/Recordset.h"
 #include "tests/connection/ConnectionTestSupport.h"
+#include "tests/support/Definitions.h"
 
 namespace vorlix::test {
 namespace {
@@ -311,10 +312,7 @@ TEST_P(WritingOnBothStores, AGuidComesBackInTheFormItWasWritten) {
     other.Open(B(path_));
     CDaoTableDef ids(&other);
     ids.Create(u"Ids");
-    CDaoFieldInfo g;
-    g.m_strName = u"G";
-    g.m_nType = dbGUID;
-    ids.CreateField(g);
+    ids.CreateField(Field(u"G", dbGUID));
     ids.Append();
   }
   ASSERT_TRUE(Table(u"Ids"));
