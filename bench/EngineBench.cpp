@@ -2,7 +2,8 @@
 // seeks on tables of 1,000 and 1,000,000 rows, by a number and by text, moves to the next
 // record in index order, appending records, reading a 100,000-row query result, and building
 // an index on text. The plain SQLite side keeps no statement open between operations either,
-// since the engine may hold no lock between calls.
+// since the engine may hold no lock between calls, except for the walk: that is measured
+// against stepping one open statement, the fastest a walk could be.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -228,24 +229,23 @@ void EngineMoveNext(benchmark::State& state) {
   }
 }
 
-void SqliteMoveNext(benchmark::State& state) {
+// What a walk through the index would cost with a statement kept open from one row to the
+// next: the floor the engine's walk, which keeps none between calls, is measured against.
+void SqliteStep(benchmark::State& state) {
   Plain plain(Database(state.range(0)));
-  int64_t key = -1;
+  sqlite3_stmt* s = plain.Statement("SELECT rowid, K, Name, V FROM T ORDER BY K");
   for (auto _ : state) {
-    sqlite3_stmt* s =
-        plain.Statement("SELECT rowid, K, Name, V FROM T WHERE K > ?1 ORDER BY K LIMIT 1");
-    sqlite3_bind_int64(s, 1, key);
-    if (sqlite3_step(s) == SQLITE_ROW) {
-      key = sqlite3_column_int64(s, 1);
-      benchmark::DoNotOptimize(sqlite3_column_int64(s, 0));
-      benchmark::DoNotOptimize(std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, 2)),
-                                           sqlite3_column_bytes(s, 2)));
-      benchmark::DoNotOptimize(sqlite3_column_double(s, 3));
-    } else {
-      key = -1;  // past the end: start again, as the engine's loop does
+    if (sqlite3_step(s) != SQLITE_ROW) {
+      sqlite3_reset(s);  // past the end: start again, as the engine's loop does
+      continue;
     }
-    sqlite3_reset(s);
+    benchmark::DoNotOptimize(sqlite3_column_int64(s, 0));
+    benchmark::DoNotOptimize(sqlite3_column_int64(s, 1));
+    benchmark::DoNotOptimize(std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, 2)),
+                                         sqlite3_column_bytes(s, 2)));
+    benchmark::DoNotOptimize(sqlite3_column_double(s, 3));
   }
+  sqlite3_reset(s);
 }
 
 void EngineAppend(benchmark::State& state) {
@@ -315,7 +315,7 @@ BENCHMARK(IndexBuildText)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 BENCHMARK(EngineMoveNext)->Arg(1000000);
-BENCHMARK(SqliteMoveNext)->Arg(1000000);
+BENCHMARK(SqliteStep)->Arg(1000000);
 BENCHMARK(EngineAppend);
 BENCHMARK(SqliteAppend);
 BENCHMARK(EngineSnapshot)->Unit(benchmark::kMillisecond);

@@ -1,5 +1,7 @@
 #include "engine/recordsets/TableCursor.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdlib>
 
 #include "engine/recordsets/ColumnValue.h"
@@ -27,6 +29,16 @@ std::string EqualTo(const std::string& column, const StoredValue& value,
   if (value.kind == StoredValue::kNull) return column + " IS NULL";
   values->push_back(value);
   return column + " = ?" + collation;
+}
+
+// Records a walk reads ahead at most at once, and bytes: past either, the reading stops (after
+// one record at least), so a table of large values is not held many records deep.
+constexpr size_t kAheadRows = 256;
+constexpr size_t kAheadBytes = 256 * 1024;
+
+bool SameValue(const StoredValue& a, const StoredValue& b) {
+  return a.kind == b.kind && a.integer == b.integer &&
+         std::bit_cast<uint64_t>(a.real) == std::bit_cast<uint64_t>(b.real) && a.bytes == b.bytes;
 }
 
 }  // namespace
@@ -113,45 +125,97 @@ std::vector<TableCursor::Probe> TableCursor::Probes(const Row& from, bool forwar
   return probes;
 }
 
-std::optional<Row> TableCursor::Query(const std::string& sql,
-                                      const std::vector<StoredValue>& values, int64_t extra) const {
+std::vector<Row> TableCursor::Query(const std::string& sql, const std::vector<StoredValue>& values,
+                                    std::initializer_list<int64_t> tail, size_t limit) const {
   Statement s = db_.Cached(sql);
   int index = 1;
   for (const StoredValue& v : values)
     s.Bind(index++, v);
-  if (extra >= 0) s.Bind(index, extra);
-  if (!s.Step()) return std::nullopt;
-  Row row;
-  row.rowid = s.Int(0);
-  row.values.reserve(fieldCount_);
-  for (size_t f = 0; f < fieldCount_; ++f)
-    row.values.push_back(Owned(s.Cell(static_cast<int>(f) + 1)));
-  return row;
+  for (int64_t v : tail)
+    s.Bind(index++, v);
+  std::vector<Row> rows;
+  size_t bytes = 0;
+  while (rows.size() < limit && bytes < kAheadBytes && s.Step()) {
+    Row& row = rows.emplace_back();
+    row.rowid = s.Int(0);
+    row.values.reserve(fieldCount_);
+    for (size_t f = 0; f < fieldCount_; ++f) {
+      row.values.push_back(Owned(s.Cell(static_cast<int>(f) + 1)));
+      bytes += row.values.back().bytes.size();
+    }
+  }
+  return rows;
+}
+
+std::optional<Row> TableCursor::QueryOne(const std::string& sql,
+                                         const std::vector<StoredValue>& values,
+                                         std::initializer_list<int64_t> tail) const {
+  std::vector<Row> rows = Query(sql, values, tail, 1);
+  if (rows.empty()) return std::nullopt;
+  return std::move(rows.front());
 }
 
 std::optional<Row> TableCursor::First(bool fromEnd) const {
-  return Query(select_ + OrderBy(!fromEnd) + " LIMIT 1", {}, -1);
+  return QueryOne(select_ + OrderBy(!fromEnd) + " LIMIT 1", {});
 }
 
 // One statement: the probes joined by UNION ALL under the cursor's ORDER BY, which SQLite runs
-// as a merge of index ranges that are already in order, so it stops after n records.
-std::optional<Row> TableCursor::Move(const Row& from, int64_t n) const {
-  const bool forward = n > 0;
+// as a merge of index ranges that are already in order, so it stops after the records asked for.
+std::string TableCursor::MoveSql(const Row& from, bool forward,
+                                 std::vector<StoredValue>* values) const {
   std::string sql;
-  std::vector<StoredValue> values;
   for (Probe& p : Probes(from, forward)) {
     sql += (sql.empty() ? "" : " UNION ALL ") + select_ + " WHERE " + p.where;
     for (StoredValue& v : p.values)
-      values.push_back(std::move(v));
+      values->push_back(std::move(v));
   }
-  return Query(sql + OrderBy(forward) + " LIMIT 1 OFFSET ?", values, std::llabs(n) - 1);
+  return sql + OrderBy(forward);
+}
+
+std::optional<Row> TableCursor::Move(const Row& from, int64_t n) const {
+  const bool forward = n > 0;
+  if (n == 1 || n == -1) return Step(from, forward);
+  std::vector<StoredValue> values;
+  const std::string sql = MoveSql(from, forward, &values);
+  return QueryOne(sql + " LIMIT 1 OFFSET ?", values, {std::llabs(n) - 1});
+}
+
+// The records read ahead follow `from` when it is the record handed out last: the same record
+// with the same key, so the probe from it would start where they do.
+std::optional<Row> TableCursor::Step(const Row& from, bool forward) const {
+  ReadAhead& a = ahead_;
+  bool follows = a.forward == forward && a.next > 0 && a.lastRowid == from.rowid;
+  for (size_t k = 0; k < keys_.size() && follows; ++k)
+    follows = SameValue(a.lastKeys[k], from.values[keys_[k].field]);
+  const uint64_t version = db_.ReadVersion();
+  if (follows && version == a.version && a.next < a.rows.size()) return HandOut();
+
+  a.batch = follows && a.next == a.rows.size() ? std::min(a.batch * 4, kAheadRows) : 1;
+  std::vector<StoredValue> values;
+  const std::string sql = MoveSql(from, forward, &values);
+  a.rows = Query(sql + " LIMIT ?", values, {static_cast<int64_t>(a.batch)}, a.batch);
+  a.next = 0;
+  a.forward = forward;
+  a.version = version;
+  if (a.rows.empty()) return std::nullopt;
+  return HandOut();
+}
+
+Row TableCursor::HandOut() const {
+  ReadAhead& a = ahead_;
+  Row row = std::move(a.rows[a.next++]);
+  a.lastRowid = row.rowid;
+  a.lastKeys.clear();
+  for (const Key& k : keys_)
+    a.lastKeys.push_back(row.values[k.field]);
+  return row;
 }
 
 std::optional<Row> TableCursor::Fetch(int64_t rowid) const {
   StoredValue key;
   key.kind = StoredValue::kInteger;
   key.integer = rowid;
-  return Query(select_ + " WHERE rowid = ?", {key}, -1);
+  return QueryOne(select_ + " WHERE rowid = ?", {key});
 }
 
 int64_t TableCursor::Count() const {
@@ -165,7 +229,7 @@ std::optional<Row> TableCursor::Seek(const std::vector<StoredValue>& keys) const
     where += (j ? " AND " : " WHERE ") +
              EqualTo(keys_[j].column, keys[j], &values, keys_[j].seekCollation);
   }
-  return Query(select_ + where + OrderBy(true) + " LIMIT 1", values, -1);
+  return QueryOne(select_ + where + OrderBy(true) + " LIMIT 1", values);
 }
 
 }  // namespace vorlix

@@ -1,10 +1,13 @@
 // The statements that move through one table in the order of one of its indexes, or in rowid
 // order. The table is never loaded: every move is an indexed probe that starts from the key
 // of the record it moves from, so it works whether that record still exists or not, and sees
-// what other users changed. No statement stays open after a call returns.
+// what other users changed. No statement stays open after a call returns. A walk one record
+// at a time reads the records ahead of it with the same probe, and hands them out for as long
+// as the store vouches that nothing changed since they were read.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +24,8 @@ class TableCursor final : public RowSource {
   // index nullptr: rowid order. The cursor keeps what it needs of both; db must outlive it.
   TableCursor(Store& db, const TableSchema& table, const IndexSchema* index);
 
-  // A move is one statement whatever n is.
+  // A move is one statement whatever n is, or none when a move by one finds the record read
+  // ahead already.
   std::optional<Row> First(bool fromEnd) const override;
   std::optional<Row> Move(const Row& from, int64_t n) const override;
   std::optional<Row> Fetch(int64_t rowid) const override;
@@ -51,10 +55,33 @@ class TableCursor final : public RowSource {
     std::vector<StoredValue> values;
   };
 
+  // Records read by the last probe of a move by one, in its direction, from rows[next] on;
+  // version is the store's ReadVersion taken before they were read. The probe after a batch
+  // used up reads a larger one, so a walk costs one probe per batch while a lone move reads
+  // one record.
+  struct ReadAhead {
+    std::vector<Row> rows;
+    size_t next = 0;
+    bool forward = true;
+    uint64_t version = 0;
+    size_t batch = 1;
+    int64_t lastRowid = 0;              // of the record handed out last
+    std::vector<StoredValue> lastKeys;  // its key values
+  };
+
   std::vector<Probe> Probes(const Row& from, bool forward) const;
   std::string OrderBy(bool forward) const;
-  std::optional<Row> Query(const std::string& sql, const std::vector<StoredValue>& values,
-                           int64_t extra) const;
+  // Runs sql with values, then tail, bound; up to limit rows, fewer when they grow large.
+  std::vector<Row> Query(const std::string& sql, const std::vector<StoredValue>& values,
+                         std::initializer_list<int64_t> tail, size_t limit) const;
+  std::optional<Row> QueryOne(const std::string& sql, const std::vector<StoredValue>& values,
+                              std::initializer_list<int64_t> tail = {}) const;
+  // The SQL of a move from `from` and its values (the probes joined), without the limit.
+  std::string MoveSql(const Row& from, bool forward, std::vector<StoredValue>* values) const;
+  // A move by one: from the records read ahead when they follow `from` and are still true.
+  std::optional<Row> Step(const Row& from, bool forward) const;
+  // Hands out ahead_.rows[ahead_.next], remembering which record it was.
+  Row HandOut() const;
 
   Store& db_;
   std::string table_;   // quoted
@@ -62,6 +89,7 @@ class TableCursor final : public RowSource {
   size_t fieldCount_;
   std::vector<Key> keys_;
   bool unique_;
+  mutable ReadAhead ahead_;
 };
 
 }  // namespace vorlix

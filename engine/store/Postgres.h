@@ -74,6 +74,8 @@ class PostgresDb final : public Store {
   bool LacksRelatedRecords(const std::string& table) override;
   Versions CurrentVersions() override;
   int64_t SchemaVersion() override;
+  // Other sessions' commits cannot be seen without asking the server: never the same twice.
+  uint64_t ReadVersion() override { return static_cast<uint64_t>(++dataVersion_); }
 
   std::string CreateTableSql(const std::string& table,
                              const std::vector<std::string>& columns) override;

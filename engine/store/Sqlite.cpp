@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <new>
 #include <string_view>
 
@@ -371,6 +372,46 @@ void SqliteDb::Commit() {
 
 void SqliteDb::Rollback() noexcept {
   ExecQuietly("ROLLBACK");
+}
+
+bool SqliteDb::JournalIsWal() {
+  Statement mode = Cached("PRAGMA journal_mode");
+  return mode.Step() && mode.Text(0) == "wal";
+}
+
+// The WAL index begins with two copies of a 48-byte header (SQLite's documented file format)
+// that every commit rewrites, its change counter included: the second copy first, then the
+// first. Reading the first, then the second, and finding them equal is reading a header no
+// writer is between copies of, as SQLite's own readers do.
+uint64_t SqliteDb::ReadVersion() {
+  std::array<uint32_t, 12> header;
+  sqlite3_file* file = nullptr;
+  volatile void* region = nullptr;
+  // Outside a transaction only: inside one, this connection's own writes are not in the
+  // header yet, and a rollback takes them back without touching it.
+  bool known = sharedWalIndex_ && sqlite3_get_autocommit(db_) &&
+               sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK &&
+               file && file->pMethods && file->pMethods->iVersion >= 2 &&
+               file->pMethods->xShmMap(file, 0, 32 * 1024, 0, &region) == SQLITE_OK && region;
+  if (known) {
+    const auto* words = static_cast<const volatile uint32_t*>(region);
+    for (size_t i = 0; i < header.size(); ++i)
+      header[i] = words[i];
+    std::atomic_thread_fence(std::memory_order_acquire);
+    for (size_t i = 0; i < header.size() && known; ++i)
+      known = words[header.size() + i] == header[i];
+  }
+  if (!known) {
+    // Whatever is read now is not to be trusted later either, even when the header it is
+    // next compared with has not moved.
+    walHeaderSeen_.reset();
+    return ++readVersion_;
+  }
+  if (walHeaderSeen_ != header) {
+    walHeaderSeen_ = header;
+    ++readVersion_;
+  }
+  return readVersion_;
 }
 
 }  // namespace vorlix

@@ -2,8 +2,10 @@
 // failures into CDaoException.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -83,6 +85,7 @@ class SqliteDb final : public Store {
   bool LacksRelatedRecords(const std::string& table) override;
   Versions CurrentVersions() override;
   int64_t SchemaVersion() override;
+  uint64_t ReadVersion() override;
 
   std::string CreateTableSql(const std::string& table,
                              const std::vector<std::string>& columns) override;
@@ -102,9 +105,16 @@ class SqliteDb final : public Store {
   // Runs sql, which returns no rows, ignoring any failure.
   void ExecQuietly(const char* sql) noexcept;
 
+  // True when the file's WAL index is in shared memory (WAL, not held exclusively): every
+  // commit by anyone rewrites its header, which is how ReadVersion sees changes.
+  bool JournalIsWal();
+
   sqlite3* db_ = nullptr;
   std::unordered_map<std::string, std::unique_ptr<StatementCore>> cache_;
   ProgressCheck check_;
+  bool sharedWalIndex_ = false;
+  uint64_t readVersion_ = 0;
+  std::optional<std::array<uint32_t, 12>> walHeaderSeen_;  // as ReadVersion last read it
 };
 
 }  // namespace vorlix

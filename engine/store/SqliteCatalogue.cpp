@@ -61,6 +61,7 @@ std::unique_ptr<SqliteDb> SqliteDb::OpenFile(const std::string& path, bool exclu
   if (exclusive && writer) db->Exec("BEGIN EXCLUSIVE; COMMIT");
   Configure(*db);
   if (readOnly && writer) db->Exec("PRAGMA query_only = ON");
+  db->sharedWalIndex_ = writer && !exclusive && db->JournalIsWal();
   return db;
 }
 
@@ -69,6 +70,7 @@ std::unique_ptr<SqliteDb> SqliteDb::CreateFile(const std::string& path) {
       std::make_unique<SqliteDb>(SqliteName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
   db->Exec("PRAGMA journal_mode = WAL");
   Configure(*db);
+  db->sharedWalIndex_ = db->JournalIsWal();
   return db;
 }
 

@@ -224,6 +224,11 @@ class Store {
   virtual Versions CurrentVersions() = 0;
   // The schema's counter alone.
   virtual int64_t SchemaVersion() = 0;
+  // A counter for rows kept between reads: two equal answers mean that nothing visible to this
+  // connection changed between the two calls, whoever wrote it. It moves on at every call when
+  // the store cannot tell without a statement of its own (inside a transaction, say), so that
+  // nothing read before is ever trusted then. Costs no statement and no system call.
+  virtual uint64_t ReadVersion() = 0;
 
   // Tables made through a table definition. The statement that makes table (a quoted name)
   // with columns (column definitions as ColumnTypeSql gives their types), and the column type

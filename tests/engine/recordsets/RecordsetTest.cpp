@@ -1,6 +1,7 @@
 // Table-type recordsets: positions, moves in rowid and index order, field information and
 // values, seeks; and a snapshot's values against a table-type recordset's.
 #include "automation/SafeArray.h"
+#include "engine/recordsets/Transaction.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace vorlix::test {
@@ -56,6 +57,47 @@ TEST_F(RecordsetTest, MovesStopAtTheEndsWithoutFailingAndMoveZeroRereads) {
   EXPECT_EQ(DaoCode([&] { rs.Move(0); }), dao_error::kRecordDeleted);
   rs.MoveNext();
   EXPECT_EQ(Text(rs.GetFieldValue(0)), "2");
+}
+
+// A walk reads records ahead of it; whatever anyone writes between two of its moves, another
+// connection or this one, in a transaction or not, shows at the next move.
+TEST_F(RecordsetTest, AWalkSeesEveryChangeMadeBetweenItsMoves) {
+  std::string rows;
+  for (int n = 1; n <= 300; ++n)
+    rows += (n > 1 ? "), (" : "(") + std::to_string(n);
+  Sql(path_,
+      "CREATE TABLE T (N LONG); CREATE INDEX ByN ON T (N); INSERT INTO T VALUES " + rows + ")");
+  CDaoRecordset rs(&db_);
+  rs.Open(dbOpenTable, u"T");
+  rs.SetCurrentIndex(u"ByN");
+  const auto next = [&](int by = 1) {
+    by > 0 ? rs.MoveNext() : rs.MovePrev();
+    return rs.IsEOF() || rs.IsBOF() ? "end" : Text(rs.GetFieldValue(0));
+  };
+  for (int n = 2; n <= 30; ++n)
+    ASSERT_EQ(next(), std::to_string(n));
+  Sql(path_, "DELETE FROM T WHERE N = 31");
+  EXPECT_EQ(next(), "32");
+  Sql(path_, "INSERT INTO T VALUES (32)");  // after the current one: equal keys go by rowid
+  EXPECT_EQ(next(), "32");
+  EXPECT_EQ(next(), "33");
+  Exec("UPDATE T SET N = 1000 WHERE N = 34");
+  EXPECT_EQ(next(), "35");
+  {
+    CDaoTransaction transaction(&db_);
+    transaction.Begin();
+    Exec("DELETE FROM T WHERE N = 36");
+    EXPECT_EQ(next(), "37");
+    transaction.Rollback();
+  }
+  EXPECT_EQ(next(-1), "36");  // back again after the rollback
+  EXPECT_EQ(next(-1), "35");
+  Sql(path_, "UPDATE T SET N = 33 WHERE N = 1000");
+  EXPECT_EQ(next(-1), "33");
+  int walked = 0;
+  while (next() != "end")
+    ++walked;
+  EXPECT_EQ(walked, 300 - 35 + 1);  // 35 to 300: 34 is the 33 the walk is at
 }
 
 // Every index order, walked both ways and by jumps, against SQLite's own ORDER BY over the
