@@ -66,13 +66,11 @@ bool CDBConnection::WriteRecord(const Variant& values, bool adding, bool preset,
       table.CancelUpdate();
       return false;
     }
-    table.Update();
+    // A new record does not become current by itself: it is made so as it is stored.
+    table.Update(adding);
     return true;
   };
   if (!Capture([&] { return RetryOnLock(attempt, sleep_); })) return false;
-  // Outside the attempts: the record is stored, and another attempt would store it twice. A
-  // new record does not become current by itself.
-  if (adding && !Capture([&] { table.SetBookmark(table.GetLastModifiedBookmark()); })) return false;
   return BuildRecordArray(out);
 }
 

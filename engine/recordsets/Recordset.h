@@ -116,8 +116,10 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   // strings are not allowed 3315, a duplicate in a unique index 3022, a missing related
   // record 3201, a change that would orphan related records 3200; 3260 when another user
   // holds the lock. After AddNew the position stays where it was (GetLastModifiedBookmark
-  // names the new record); after Edit the edited record stays current.
-  void Update();
+  // names the new record) unless moveToNew, when the new record becomes current, read back
+  // under the lock that stored it (which spares a transaction of its own); after Edit the
+  // edited record stays current.
+  void Update(bool moveToNew = false);
   // Drops the pending record and releases the lock; 3020 when there is none.
   void CancelUpdate();
   // Deletes the current record. The position stays on it (reading it raises 3167) until a
@@ -195,7 +197,7 @@ class CDaoRecordset : public CDaoDatabase::Dependent {
   // Walks the table s holds in the order of its current index (rowid order when none).
   void NewCursor(State& s);
   State& RequireWritable() const;
-  void Store(State& s);
+  void Store(State& s, bool moveToNew);
 
   CDaoDatabase* database_;
   std::unique_ptr<State> open_;

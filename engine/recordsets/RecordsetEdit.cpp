@@ -97,13 +97,13 @@ void CDaoRecordset::Edit() {
   s.written.assign(s.fields.size(), false);
 }
 
-void CDaoRecordset::Update() {
+void CDaoRecordset::Update(bool moveToNew) {
   State& s = Require();
   if (s.pending == Pending::kNone) {
     ThrowDao(dao_error::kNoPendingUpdate, "There is no AddNew or Edit to update.");
   }
   try {
-    Store(s);
+    Store(s, moveToNew);
     if (s.holdsLock) {
       s.holdsLock = false;
       ReleaseEditLock(*database_);  // commits what Store wrote
@@ -121,7 +121,7 @@ void CDaoRecordset::Update() {
   s.written.clear();
 }
 
-void CDaoRecordset::Store(State& s) {
+void CDaoRecordset::Store(State& s, bool moveToNew) {
   std::vector<size_t> columns;
   for (size_t f = 0; f < s.fields.size(); ++f) {
     if (!s.written[f]) continue;
@@ -137,6 +137,7 @@ void CDaoRecordset::Store(State& s) {
   const std::string table = QuoteName(s.schema.name);
   vorlix::Store& db = Internal(*database_).Db();
   int64_t rowid = s.current.rowid;
+  std::optional<Row> stored;  // the new record, when it is to become current
   const bool adding = s.pending == Pending::kAddNew;
   bool orphans = !adding;
   if (!adding) {
@@ -182,6 +183,10 @@ void CDaoRecordset::Store(State& s) {
       stmt.Run();
       if (adding) {
         rowid = db.LastInsertRowid();
+        // Read back inside the write, so that a failure to read it undoes the record too.
+        if (moveToNew && !(stored = s.source->Fetch(rowid))) {
+          ThrowDao(dao_error::kRecordDeleted, "The new record cannot be read back.");
+        }
       } else if (db.Changes() == 0) {
         ThrowDao(dao_error::kRecordDeleted, "The record has been deleted by another user.");
       }
@@ -190,7 +195,9 @@ void CDaoRecordset::Store(State& s) {
     RethrowRelation(e, orphans);
   }
   s.lastModified = rowid;
-  if (!adding) {
+  if (stored) {
+    Land(std::move(stored), true);
+  } else if (!adding) {
     // The edited record stays current, with what it now holds (its number included).
     if (std::optional<Row> row = s.source->Fetch(rowid)) s.current = std::move(*row);
   }
