@@ -1,10 +1,11 @@
 #include "server/PausableCalls.h"
 
 #include <sys/mman.h>
-#include <ucontext.h>
 #include <unistd.h>
 
 #include <thread>
+
+#include "server/StackSwitch.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/common_interface_defs.h>
@@ -36,20 +37,6 @@ void StartSwitch(void**, const void*, size_t) {}
 void FinishSwitch(void*, const void**, size_t*) {}
 #endif
 
-// Makes context start at entry on stack. getcontext is declared to return twice, yet this
-// context is only ever entered at entry (makecontext), never where getcontext returned: no
-// variable can be clobbered, whatever the optimiser fears.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wclobbered"
-void MakeContext(ucontext_t* context, void* stack, void (*entry)()) {
-  getcontext(context);
-  context->uc_stack.ss_sp = stack;
-  context->uc_stack.ss_size = kStackSize;
-  context->uc_link = nullptr;
-  makecontext(context, entry, 0);
-}
-#pragma GCC diagnostic pop
-
 // The loop's stack, as the sanitizer last saw it when a call took over.
 const void* loopBottom = nullptr;
 size_t loopSize = 0;
@@ -65,8 +52,8 @@ struct PausableCalls::Fiber {
 
   PausableCalls* owner;
   void* memory = MAP_FAILED;  // the stack, its lowest page a guard
-  ucontext_t context{};       // the call's, while it is paused
-  ucontext_t loop{};          // the loop's, while the call runs
+  StackPoint context;         // the call's, while it is paused
+  StackPoint loop;            // the loop's, while the call runs
   void* fake = nullptr;       // the sanitizer's state of the call's stack
   sd_event_source* timer = nullptr;
   Call call;
@@ -108,7 +95,7 @@ void PausableCalls::Start(Call call) {
     mprotect(made->memory, static_cast<size_t>(sysconf(_SC_PAGESIZE)), PROT_NONE);
     // A new stack starts at Enter; a kept one goes on in Enter's loop, where its last call
     // ended.
-    MakeContext(&made->context, made->memory, Enter);
+    PrepareStack(&made->context, made->memory, kStackSize, Enter);
     fiber = made.get();
     fibers_.push_back(std::move(made));
   }
@@ -120,8 +107,7 @@ void PausableCalls::Start(Call call) {
 
 void PausableCalls::Enter() {
   // One call a turn, on the same stack: a call started on a kept stack costs a single switch
-  // there and one back, where a fresh context would cost making it too (each of these context
-  // operations is a system call, for the signal mask).
+  // there and one back, where a fresh stack would cost preparing it too.
   for (;;) {
     Fiber* fiber = running_;
     FinishSwitch(fiber->fake, &loopBottom, &loopSize);
@@ -133,7 +119,7 @@ void PausableCalls::Enter() {
     }
     fiber->ended = true;
     StartSwitch(&fiber->fake, loopBottom, loopSize);
-    swapcontext(&fiber->context, &fiber->loop);
+    SwitchStack(&fiber->context, &fiber->loop);
   }
 }
 
@@ -143,7 +129,7 @@ void PausableCalls::Resume(Fiber* fiber) {
   fiber->since = std::chrono::steady_clock::now();
   void* fake = nullptr;
   StartSwitch(&fake, fiber->memory, kStackSize);
-  swapcontext(&fiber->loop, &fiber->context);
+  SwitchStack(&fiber->loop, &fiber->context);
   FinishSwitch(fake, nullptr, nullptr);
   running_ = outer;
   if (!fiber->ended) return;
@@ -229,7 +215,7 @@ bool PausableCalls::Suspend(Fiber& fiber, uint64_t usec) {
   }
   if (r < 0) return false;
   StartSwitch(&fiber.fake, loopBottom, loopSize);
-  swapcontext(&fiber.context, &fiber.loop);
+  SwitchStack(&fiber.context, &fiber.loop);
   FinishSwitch(fiber.fake, &loopBottom, &loopSize);
   if (fiber.call.resumed) fiber.call.resumed();
   return true;
