@@ -1,7 +1,9 @@
 #include "engine/store/Postgres.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +25,12 @@ constexpr Oid kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloa
 // exclusive open holds (both taken by engine connections only).
 constexpr int64_t kWriteLockKey = 0x566f726c69780001;
 constexpr int64_t kExclusiveKey = 0x566f726c69780002;
+
+// Seconds a connection may take to be made, unless the URI says otherwise.
+constexpr char kConnectTimeout[] = "10";
+// How often a wait for the server calls the progress check: a stop asked for, and the other
+// work the check lets in, are not kept waiting longer.
+constexpr int kCheckEveryMs = 5;
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
@@ -140,10 +148,12 @@ class PostgresStatement final : public StatementCore {
  public:
   PostgresStatement(PostgresDb& db, std::string_view sql)
       : db_(db), translated_(Translate(sql)), name_(db.NextStatementName()) {
-    Result prepared(
-        db_.Check(PQprepare(db_.conn(), name_.c_str(), translated_.sql.c_str(), 0, nullptr), sql),
-        PQclear);
-    description_.reset(db_.Check(PQdescribePrepared(db_.conn(), name_.c_str()), sql));
+    Result prepared(db_.Check(db_.Await(PQsendPrepare(db_.conn(), name_.c_str(),
+                                                      translated_.sql.c_str(), 0, nullptr)),
+                              sql),
+                    PQclear);
+    description_.reset(
+        db_.Check(db_.Await(PQsendDescribePrepared(db_.conn(), name_.c_str())), sql));
     values_.resize(translated_.parameters);
     formats_.resize(translated_.parameters);
     insertTable_ = InsertTable(sql);
@@ -186,9 +196,10 @@ class PostgresStatement final : public StatementCore {
         values.push_back(v ? v->data() : nullptr);
         lengths.push_back(v ? static_cast<int>(v->size()) : 0);
       }
-      result_.reset(db_.Check(PQexecPrepared(db_.conn(), name_.c_str(), translated_.parameters,
-                                             values.data(), lengths.data(), formats_.data(), 0),
-                              sql_));
+      result_.reset(db_.Check(
+          db_.Await(PQsendQueryPrepared(db_.conn(), name_.c_str(), translated_.parameters,
+                                        values.data(), lengths.data(), formats_.data(), 0)),
+          sql_));
       row_ = -1;
     }
     return ++row_ < PQntuples(result_.get());
@@ -306,7 +317,11 @@ std::string MaintenanceUri(const std::string& uri, std::string* database) {
 }
 
 PGconn* ConnectTo(const std::string& uri) {
-  PGconn* conn = PQconnectdb(uri.c_str());
+  // A server that never answers would hold the engine (and every client of a server process)
+  // for the system's connection time-out, minutes; the URI may still ask for another bound.
+  const char* keywords[] = {"connect_timeout", "dbname", nullptr};
+  const char* values[] = {kConnectTimeout, uri.c_str(), nullptr};
+  PGconn* conn = PQconnectdbParams(keywords, values, 1);
   if (PQstatus(conn) == CONNECTION_OK) return conn;
   const std::string message = Message(conn, nullptr);
   PQfinish(conn);
@@ -381,9 +396,39 @@ PostgresDb::~PostgresDb() {
   PQfinish(conn_);
 }
 
-// A statement on the server runs to its end: libpq's synchronous calls cannot hand the thread
-// over meanwhile.
-void PostgresDb::WatchProgress(ProgressCheck) {}
+void PostgresDb::WatchProgress(ProgressCheck check) {
+  check_ = std::move(check);
+}
+
+PGresult* PostgresDb::Await(int sent) {
+  if (!sent) return nullptr;
+  // A cancelled statement still answers: its failure (57014), read as any other.
+  bool cancelled = false;
+  PGresult* kept = nullptr;
+  for (;;) {
+    while (PQisBusy(conn_)) {
+      pollfd socket{PQsocket(conn_), POLLIN, 0};
+      const int ready = poll(&socket, 1, check_ ? kCheckEveryMs : -1);
+      if (ready < 0 && errno != EINTR) break;  // PQgetResult says what failed
+      if (ready > 0 && !PQconsumeInput(conn_)) break;
+      if (ready == 0 && !cancelled && check_()) {
+        cancelled = true;
+        char error[256];
+        std::unique_ptr<PGcancel, void (*)(PGcancel*)> cancel(PQgetCancel(conn_), PQfreeCancel);
+        if (cancel) PQcancel(cancel.get(), error, sizeof error);
+      }
+    }
+    PGresult* result = PQgetResult(conn_);
+    if (!result) return kept;
+    // As PQexec: the last result, or the failure that stopped the statements.
+    if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
+      PQclear(result);
+    } else {
+      PQclear(kept);
+      kept = result;
+    }
+  }
+}
 
 PGresult* PostgresDb::Check(PGresult* result, std::string_view sql) {
   const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
@@ -415,7 +460,7 @@ Statement PostgresDb::Prepare(std::string_view sql) {
 }
 
 void PostgresDb::Exec(const std::string& sql) {
-  Result result(Check(PQexec(conn_, sql.c_str()), sql), PQclear);
+  Result result(Check(Await(PQsendQuery(conn_, sql.c_str())), sql), PQclear);
 }
 
 // The identity the server gave the last row an INSERT of this connection made, read from the
@@ -447,7 +492,7 @@ void PostgresDb::BeginWrite() {
 // A transaction in which a statement failed ends with COMMIT rolled back: that is a failure,
 // not the success the command's answer would look like.
 void PostgresDb::Commit() {
-  Result result(Check(PQexec(conn_, "COMMIT"), "COMMIT"), PQclear);
+  Result result(Check(Await(PQsendQuery(conn_, "COMMIT")), "COMMIT"), PQclear);
   if (std::strcmp(PQcmdStatus(result.get()), "ROLLBACK") == 0) {
     ThrowDao(dao_error::kEngineFailure, "The transaction failed and was rolled back.");
   }

@@ -92,6 +92,11 @@ class PostgresDb final : public Store {
   // For the statements of this store: a statement's result, raising what its failure means
   // (and keeping the counts of changed rows and the table of an INSERT).
   pg_result* Check(pg_result* result, std::string_view sql);
+  // The result of what was just sent on the connection (sent: what PQsend... answered; a null
+  // result when it failed), as PQexec would give it. While the server works the thread is not
+  // held: the check given to WatchProgress is called every few milliseconds, and may hand the
+  // thread to other work; when it answers true, the server is asked to cancel the statement.
+  pg_result* Await(int sent);
   pg_conn* conn() const { return conn_; }
   // A new name for a statement prepared on the server.
   std::string NextStatementName() { return "s" + std::to_string(++statements_); }
@@ -105,6 +110,7 @@ class PostgresDb final : public Store {
   int64_t totalChanges_ = 0;
   std::string lastInsertTable_;  // the table the last INSERT named, as written
   std::string lastError_;
+  ProgressCheck check_;
   int64_t dataVersion_ = 0;
   uint64_t statements_ = 0;
 };
