@@ -222,14 +222,26 @@ int64_t TableCursor::Count() const {
   return db_.QueryInt("SELECT count(*) FROM " + table_);
 }
 
-std::optional<Row> TableCursor::Seek(const std::vector<StoredValue>& keys) const {
+std::string TableCursor::SeekSql(const std::vector<StoredValue>& keys,
+                                 std::vector<StoredValue>* values) const {
   std::string where;
-  std::vector<StoredValue> values;
   for (size_t j = 0; j < keys.size(); ++j) {
     where += (j ? " AND " : " WHERE ") +
-             EqualTo(keys_[j].column, keys[j], &values, keys_[j].seekCollation);
+             EqualTo(keys_[j].column, keys[j], values, keys_[j].seekCollation);
   }
-  return QueryOne(select_ + where + OrderBy(true) + " LIMIT 1", values);
+  return select_ + where + OrderBy(true) + " LIMIT 1";
+}
+
+std::optional<Row> TableCursor::Seek(const std::vector<StoredValue>& keys) const {
+  const bool anyNull = std::any_of(
+      keys.begin(), keys.end(), [](const StoredValue& k) { return k.kind == StoredValue::kNull; });
+  std::vector<StoredValue> values;
+  if (anyNull) return QueryOne(SeekSql(keys, &values), values);
+  // Keys with no Null, the usual seek, bind as they are, under a text made once per count.
+  if (seekSql_.size() <= keys.size()) seekSql_.resize(keys.size() + 1);
+  std::string& sql = seekSql_[keys.size()];
+  if (sql.empty()) sql = SeekSql(keys, &values);
+  return QueryOne(sql, keys);
 }
 
 }  // namespace vorlix

@@ -78,6 +78,8 @@ class TableCursor final : public RowSource {
                               std::initializer_list<int64_t> tail = {}) const;
   // The SQL of a move from `from` and its values (the probes joined), without the limit.
   std::string MoveSql(const Row& from, bool forward, std::vector<StoredValue>* values) const;
+  // The statement of a seek by keys, with the values it binds added to values.
+  std::string SeekSql(const std::vector<StoredValue>& keys, std::vector<StoredValue>* values) const;
   // A move by one: from the records read ahead when they follow `from` and are still true.
   std::optional<Row> Step(const Row& from, bool forward) const;
   // Hands out ahead_.rows[ahead_.next], remembering which record it was.
@@ -90,6 +92,8 @@ class TableCursor final : public RowSource {
   std::vector<Key> keys_;
   bool unique_;
   mutable ReadAhead ahead_;
+  // The text of a seek by n keys none of which is Null, at n, once it was made.
+  mutable std::vector<std::string> seekSql_;
 };
 
 }  // namespace vorlix
