@@ -85,11 +85,20 @@ class ConnectionTest : public ::testing::Test {
     for (const CDaoIndexInfo& index : indexes)
       def.CreateIndex(index);
     def.Append();
-    for (const std::u16string& sql : rows) {
-      CDaoQueryDef run(&db);
-      run.Create(Bstr(), Bstr(sql));
-      run.Execute();
-    }
+    for (const std::u16string& sql : rows)
+      Run(db, sql);
+  }
+  // Runs the action statement sql on the database at path_ through a database object of its
+  // own.
+  void Run(const std::u16string& sql) {
+    CDaoDatabase db;
+    db.Open(B(path_));
+    Run(db, sql);
+  }
+  static void Run(CDaoDatabase& db, const std::u16string& sql) {
+    CDaoQueryDef statement(&db);
+    statement.Create(Bstr(), Bstr(sql));
+    statement.Execute();
   }
 
   // A navigation method; *array stays as it was when the method does not write it.
