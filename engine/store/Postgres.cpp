@@ -197,8 +197,8 @@ class PostgresStatement final : public StatementCore {
                                                       translated_.sql.c_str(), 0, nullptr)),
                               translated_.sql),
                     PQclear);
-    description_.reset(db_.Check(db_.Await(PQsendDescribePrepared(db_.conn(), name_.c_str())),
-                                 translated_.sql));
+    description_.reset(
+        db_.Check(db_.Await(PQsendDescribePrepared(db_.conn(), name_.c_str())), translated_.sql));
     values_.resize(translated_.parameters);
     formats_.resize(translated_.parameters);
     sql_ = translated_.sql;
@@ -307,11 +307,17 @@ class PostgresStatement final : public StatementCore {
   int ColumnCount() const override { return PQnfields(description_.get()); }
   int ParameterCount() const override { return translated_.parameters; }
   std::string ParameterName(int index) const override { return translated_.names[index - 1]; }
-  // The server says only once it has run a statement whether it wrote; a statement that
-  // returns rows and is not a data-changing one reads.
+  // The server says only once it has run a statement whether it wrote: a SELECT or VALUES,
+  // or a WITH that leads to one, reads, unless a word that writes or locks comes in it (a
+  // data-changing WITH, FOR UPDATE: a read taken for a write is refused, never the reverse).
   bool ReadsOnly() const override {
     std::optional<std::vector<Token>> t = Tokenize(sql_);
-    return t && !t->empty() && ((*t)[0].Is("SELECT") || (*t)[0].Is("VALUES"));
+    if (!t || t->empty() || !((*t)[0].Is("SELECT") || (*t)[0].Is("VALUES") || (*t)[0].Is("WITH")))
+      return false;
+    return std::none_of(t->begin(), t->end(), [](const Token& word) {
+      return word.Is("INSERT") || word.Is("UPDATE") || word.Is("DELETE") || word.Is("MERGE") ||
+             word.Is("SHARE") || word.Is("INTO");
+    });
   }
   std::string ColumnName(int column) const override { return PQfname(description_.get(), column); }
   Origin ColumnOrigin(int column) const override {

@@ -50,6 +50,9 @@ TEST_P(QueriesTest, ResultSetLayout) {
   // One field: bare values.
   EXPECT_EQ(Rows(uR"(SELECT "Name" FROM "People" ORDER BY "ID")"),
             (Strings{"VT_BSTR Ann", "VT_BSTR Bob", "VT_BSTR Cy"}));
+  // A statement that begins with WITH may read too.
+  EXPECT_EQ(Rows(uR"(WITH t AS (SELECT "Name" FROM "People" WHERE "ID" = 2) SELECT "Name" FROM t)"),
+            Strings{"VT_BSTR Bob"});
   // Other counts: a marker, then name and value pairs; a Null keeps its place, and a value
   // that looks like the marker is passed on as it is.
   EXPECT_EQ(Rows(uR"(SELECT "ID", "Born", '*NewRecord*' AS "Note" FROM "People" WHERE "ID" > 1

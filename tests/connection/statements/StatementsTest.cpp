@@ -341,7 +341,8 @@ TEST_P(StatementsTest, ExecuteManyKeepsEveryRowOrNone) {
   EXPECT_EQ(affected, 0);
 }
 
-// A server's statement runs to its end.
+// On a server any failure ends the transaction (a stop on a server: ServerWaitTest); SQLite
+// ends it only for a write it interrupts.
 TEST_P(StatementsOnFiles, AStatementAskedToStopFailsAndTheTransactionItEndsIsOver) {
   // The server's part: asked now and then, while a statement runs, whether it is to stop.
   bool stop = false;
