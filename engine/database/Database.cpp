@@ -208,6 +208,10 @@ void CDaoDatabase::DeleteRelation(const Bstr& name) {
   RequireUpdatable();
   const RelationSchema r = FindRelation(Internal(*this).Relations(), wanted);
   Store& db = Internal(*this).Db();
+  if (db.DropForeignKey(r.foreignTable, r.clause)) {
+    Internal(*this).SchemaChanged();
+    return;
+  }
   const TableSchema table = ReadTableSchema(db, Internal(*this).HasCatalog(), r.foreignTable);
   std::optional<CreateTableSql> parsed = ParseCreateTable(table.sql);
   const size_t declared = parsed ? parsed->foreignKeys.size() : 0;

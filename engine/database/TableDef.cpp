@@ -241,7 +241,12 @@ void CDaoTableDef::AddField(const FieldSpec& field) {
   const std::string quoted = QuoteName(name_);
   const bool hasRows = db.QueryInt("SELECT EXISTS (SELECT 1 FROM " + quoted + ")") != 0;
   if (field.required && field.defaultSql.empty() && hasRows) {
-    // ALTER TABLE cannot add a NOT NULL column without a default to a table with rows.
+    // A plain ADD COLUMN cannot give rows that exist a NOT NULL column without a default: the
+    // store fills it in place, or the table is rebuilt with it.
+    if (db.AddRequiredColumn(name_, field.name, ColumnSql(db, field), field.type->emptyValue,
+                             recordField)) {
+      return Internal(*database_).SchemaChanged();
+    }
     std::optional<CreateTableSql> parsed = ParseCreateTable(table.sql);
     if (!parsed) {
       ThrowDao(dao_error::kEngineFailure,

@@ -18,9 +18,10 @@ std::optional<SavedQuery> FindQuery(Store& db, const std::string& name) {
 }
 
 void PutQuery(Store& db, const SavedQuery& query) {
-  db.Exec(
-      "CREATE TABLE IF NOT EXISTS MSysQueries (Name TEXT PRIMARY KEY COLLATE NOCASE, "
-      "SQL TEXT NOT NULL)");
+  if (!TableExists(db)) {
+    db.Exec(db.CreateTableSql("MSysQueries",
+                              {"Name TEXT PRIMARY KEY COLLATE NOCASE", "SQL TEXT NOT NULL"}));
+  }
   db.Cached("INSERT INTO MSysQueries (Name, SQL) VALUES (?1, ?2)")
       .Bind(1, query.name)
       .Bind(2, query.sql)

@@ -27,7 +27,7 @@ std::vector<RelationSchema> ReadRelations(Store& db) {
       r.primaryTable = storedName(keys[i].table);
       r.foreignTable = table.name;
       r.clause = i;
-      if (clausesKnown) r.name = parsed->foreignKeys[i].name;
+      r.name = clausesKnown ? parsed->foreignKeys[i].name : keys[i].name;
       r.info.m_strTable = Bstr::FromUtf8Lossy(r.primaryTable);
       r.info.m_strForeignTable = Bstr::FromUtf8Lossy(r.foreignTable);
       if (keys[i].onUpdate == "CASCADE") r.info.m_lAttributes |= dbRelationUpdateCascade;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "engine/store/SqlText.h"
 #include "engine/store/SqliteCounters.h"
@@ -9,19 +11,28 @@
 namespace vorlix::catalog {
 namespace {
 
-constexpr const char* kTables[] = {
-    "CREATE TABLE IF NOT EXISTS MSysInfo (Name TEXT PRIMARY KEY, Value TEXT NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS MSysFields (TableName TEXT NOT NULL COLLATE NOCASE, "
-    "FieldName TEXT NOT NULL COLLATE NOCASE, AllowZeroLength INTEGER NOT NULL, "
-    "DefaultValue TEXT NOT NULL, PRIMARY KEY (TableName, FieldName))",
-    "CREATE TABLE IF NOT EXISTS MSysIndexes (TableName TEXT NOT NULL COLLATE NOCASE, "
-    "IndexName TEXT NOT NULL COLLATE NOCASE, StoredName TEXT NOT NULL UNIQUE, "
-    "IsPrimary INTEGER NOT NULL, PRIMARY KEY (TableName, IndexName))",
-    "CREATE TABLE IF NOT EXISTS MSysCounters (TableName TEXT NOT NULL COLLATE NOCASE, "
-    "FieldName TEXT NOT NULL COLLATE NOCASE, LastValue INTEGER NOT NULL, "
-    "PRIMARY KEY (TableName, FieldName))",
-    "CREATE TABLE IF NOT EXISTS MSysLinks (Name TEXT PRIMARY KEY COLLATE NOCASE, "
-    "Connect TEXT NOT NULL, SourceTable TEXT NOT NULL)",
+// Each made through the store, as a table definition's table is, so that a store's hidden
+// columns (a server's record identity) are there too and the table opens like any other.
+struct CatalogTable {
+  const char* name;
+  std::vector<std::string> columns;
+};
+const CatalogTable kTables[] = {
+    {"MSysInfo", {"Name TEXT PRIMARY KEY", "Value TEXT NOT NULL"}},
+    {"MSysFields",
+     {"TableName TEXT NOT NULL COLLATE NOCASE", "FieldName TEXT NOT NULL COLLATE NOCASE",
+      "AllowZeroLength INTEGER NOT NULL", "DefaultValue TEXT NOT NULL",
+      "PRIMARY KEY (TableName, FieldName)"}},
+    {"MSysIndexes",
+     {"TableName TEXT NOT NULL COLLATE NOCASE", "IndexName TEXT NOT NULL COLLATE NOCASE",
+      "StoredName TEXT NOT NULL UNIQUE", "IsPrimary INTEGER NOT NULL",
+      "PRIMARY KEY (TableName, IndexName)"}},
+    {"MSysCounters",
+     {"TableName TEXT NOT NULL COLLATE NOCASE", "FieldName TEXT NOT NULL COLLATE NOCASE",
+      "LastValue INTEGER NOT NULL", "PRIMARY KEY (TableName, FieldName)"}},
+    {"MSysLinks",
+     {"Name TEXT PRIMARY KEY COLLATE NOCASE", "Connect TEXT NOT NULL",
+      "SourceTable TEXT NOT NULL"}},
 };
 
 }  // namespace
@@ -36,8 +47,9 @@ bool Exists(Store& db) {
 }
 
 void Create(Store& db) {
-  for (const char* sql : kTables)
-    db.Exec(sql);
+  for (const CatalogTable& table : kTables) {
+    if (!db.FindTable(table.name)) db.Exec(db.CreateTableSql(table.name, table.columns));
+  }
 }
 
 void SetProperty(Store& db, const std::string& name, const std::string& value) {

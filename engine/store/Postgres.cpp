@@ -3,6 +3,8 @@
 #include <libpq-fe.h>
 #include <poll.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "automation/AsciiCase.h"
 #include "automation/Guid.h"
 #include "engine/DaoException.h"
 #include "engine/store/SqlText.h"
@@ -55,6 +58,7 @@ std::string Message(PGconn* conn, const PGresult* result) {
     ThrowDao(dao_error::kRequiredIsNull, "A required field is Null: " + message);
   if (state == "42P01") ThrowDao(dao_error::kNoSuchTable, "There is no such table: " + message);
   if (state == "22001") ThrowDao(dao_error::kValueTooLong, "The value is too long: " + message);
+  if (state == "42601") ThrowDao(dao_error::kSyntaxError, "Syntax error: " + message);
   if (state == "55P03" || state == "40001" || state == "40P01") {
     ThrowDao(dao_error::kTableInUse, "The database is in use by another user: " + message);
   }
@@ -81,13 +85,39 @@ std::string Message(PGconn* conn, const PGresult* result) {
   ThrowState(state, message);
 }
 
-// The engine writes parameters as "?" and "?N" (as SQLite reads them); the server reads "$N".
-// A bare "?" takes the number after the largest one so far. Quoted text is left alone.
+// The engine's catalog tables, kept in the schema msys (SystemTables.h, SavedQueries.h).
+constexpr const char* kCatalogTables[] = {"MSysInfo",     "MSysFields", "MSysIndexes",
+                                          "MSysCounters", "MSysLinks",  "MSysQueries"};
+
+const char* CatalogTable(const std::string& name) {
+  for (const char* table : kCatalogTables) {
+    if (EqualNoCase(name, table)) return table;
+  }
+  return nullptr;
+}
+
+// The engine and its clients write parameters as SQLite reads them: "?", "?N", ":name" and
+// "@name"; the server reads "$N". A bare "?" takes the number after the largest one so far, a
+// name the number it had when it came before ("::" is a cast, not a name). A catalog table's
+// name, in any case and quoted or not, becomes its name in the schema msys. Quoted text is
+// left alone.
 struct Translated {
   std::string sql;
   int parameters = 0;
-  std::vector<std::string> names;  // per parameter from 1: "?N" as written, "" for a bare "?"
+  // per parameter from 1: "?N" or ":name" as written, "" for a bare "?"
+  std::vector<std::string> names;
 };
+
+// True when tokens[i] begins a named parameter: ':' or '@' with a name straight after it.
+bool NamesParameter(const std::vector<Token>& tokens, size_t i, std::string_view sql) {
+  const Token& t = tokens[i];
+  if (!t.IsPunct(':', sql) && !t.IsPunct('@', sql)) return false;
+  if (i > 0 && tokens[i - 1].IsPunct(':', sql) && tokens[i - 1].end == t.begin) return false;
+  if (i + 1 >= tokens.size() || tokens[i + 1].begin != t.end) return false;
+  const Token& name = tokens[i + 1];
+  return name.kind == Token::kWord && !std::isdigit(static_cast<unsigned char>(sql[name.begin])) &&
+         sql[name.begin] != '$';
+}
 Translated Translate(std::string_view sql) {
   Translated out;
   std::optional<std::vector<Token>> tokens = Tokenize(sql);
@@ -98,12 +128,27 @@ Translated Translate(std::string_view sql) {
   size_t copied = 0;
   for (size_t i = 0; i < tokens->size(); ++i) {
     const Token& t = (*tokens)[i];
-    if (!t.IsPunct('?', sql)) continue;
+    if (t.kind == Token::kWord || t.kind == Token::kQuotedName) {
+      const char* table = CatalogTable(NameOf(t, sql));
+      if (table && !(i > 0 && (*tokens)[i - 1].IsPunct('.', sql))) {
+        out.sql.append(sql.substr(copied, t.begin - copied));
+        out.sql += std::string("msys.") + QuoteName(table);
+        copied = t.end;
+      }
+      continue;
+    }
     int number = out.parameters + 1;
     size_t end = t.end;
     std::string name;
-    if (i + 1 < tokens->size() && (*tokens)[i + 1].begin == t.end &&
-        (*tokens)[i + 1].kind == Token::kWord) {
+    if (NamesParameter(*tokens, i, sql)) {
+      end = (*tokens)[++i].end;
+      name = std::string(sql.substr(t.begin, end - t.begin));
+      auto known = std::find(out.names.begin(), out.names.end(), name);
+      if (known != out.names.end()) number = static_cast<int>(known - out.names.begin()) + 1;
+    } else if (!t.IsPunct('?', sql)) {
+      continue;
+    } else if (i + 1 < tokens->size() && (*tokens)[i + 1].begin == t.end &&
+               (*tokens)[i + 1].kind == Token::kWord) {
       const Token& digits = (*tokens)[i + 1];
       const std::string word(sql.substr(digits.begin, digits.end - digits.begin));
       if (word.find_first_not_of("0123456789") == std::string::npos) {
@@ -150,14 +195,13 @@ class PostgresStatement final : public StatementCore {
       : db_(db), translated_(Translate(sql)), name_(db.NextStatementName()) {
     Result prepared(db_.Check(db_.Await(PQsendPrepare(db_.conn(), name_.c_str(),
                                                       translated_.sql.c_str(), 0, nullptr)),
-                              sql),
+                              translated_.sql),
                     PQclear);
     description_.reset(
-        db_.Check(db_.Await(PQsendDescribePrepared(db_.conn(), name_.c_str())), sql));
+        db_.Check(db_.Await(PQsendDescribePrepared(db_.conn(), name_.c_str())), translated_.sql));
     values_.resize(translated_.parameters);
     formats_.resize(translated_.parameters);
-    insertTable_ = InsertTable(sql);
-    sql_ = sql;
+    sql_ = translated_.sql;
   }
   ~PostgresStatement() override {
     if (PQstatus(db_.conn()) != CONNECTION_OK) return;
@@ -263,17 +307,35 @@ class PostgresStatement final : public StatementCore {
   int ColumnCount() const override { return PQnfields(description_.get()); }
   int ParameterCount() const override { return translated_.parameters; }
   std::string ParameterName(int index) const override { return translated_.names[index - 1]; }
-  // The server says only once it has run a statement whether it wrote; a statement that
-  // returns rows and is not a data-changing one reads.
+  // The server says only once it has run a statement whether it wrote: a SELECT or VALUES,
+  // or a WITH that leads to one, reads, unless a word that writes or locks comes in it (a
+  // data-changing WITH, FOR UPDATE: a read taken for a write is refused, never the reverse).
   bool ReadsOnly() const override {
     std::optional<std::vector<Token>> t = Tokenize(sql_);
-    return t && !t->empty() && ((*t)[0].Is("SELECT") || (*t)[0].Is("VALUES"));
+    if (!t || t->empty() || !((*t)[0].Is("SELECT") || (*t)[0].Is("VALUES") || (*t)[0].Is("WITH")))
+      return false;
+    return std::none_of(t->begin(), t->end(), [](const Token& word) {
+      return word.Is("INSERT") || word.Is("UPDATE") || word.Is("DELETE") || word.Is("MERGE") ||
+             word.Is("SHARE") || word.Is("INTO");
+    });
   }
   std::string ColumnName(int column) const override { return PQfname(description_.get(), column); }
-  Origin ColumnOrigin(int) const override { return {nullptr, nullptr, nullptr}; }
-  bool ColumnNotNull(int) const override { return false; }
+  Origin ColumnOrigin(int column) const override {
+    const std::optional<PostgresDb::ColumnSource>& source = Sources()[column];
+    if (!source) return {nullptr, nullptr, nullptr};
+    return {source->declaredType.c_str(), source->table.c_str(), source->column.c_str()};
+  }
+  bool ColumnNotNull(int column) const override {
+    const std::optional<PostgresDb::ColumnSource>& source = Sources()[column];
+    return source && source->notNull;
+  }
 
  private:
+  // Read from the server's catalogue on first use: most statements are never asked.
+  const std::vector<std::optional<PostgresDb::ColumnSource>>& Sources() const {
+    if (!sources_) sources_ = db_.ColumnSources(description_.get());
+    return *sources_;
+  }
   void Place(int index) {
     if (index < 1 || index > translated_.parameters) {
       ThrowDao(dao_error::kEngineFailure, "There is no parameter " + std::to_string(index) + ".");
@@ -289,13 +351,13 @@ class PostgresStatement final : public StatementCore {
   Translated translated_;
   std::string name_;
   std::string sql_;
-  std::string insertTable_;
   Result description_{nullptr, PQclear};
   Result result_{nullptr, PQclear};
   int row_ = -1;
   std::vector<std::optional<std::string>> values_;
   std::vector<int> formats_;
   mutable std::vector<char> blob_;
+  mutable std::optional<std::vector<std::optional<PostgresDb::ColumnSource>>> sources_;
 };
 
 // The URI of the server's database "postgres", through which databases are made: uri with its
@@ -338,12 +400,13 @@ PGconn* ConnectTo(const std::string& uri) {
 
 // Types and collations every database of the store declares columns with: Text and Memo in
 // the general order (GENERAL, and NOCASE for the catalog tables, both ignoring case), and a
-// Byte that holds 0 to 255.
+// Byte that holds 0 to 255; and the schema of the catalog tables.
 constexpr const char* kDatabaseSetup =
     "CREATE COLLATION general (provider = icu, locale = 'und-u-ks-level2', "
     "deterministic = false);"
     "CREATE COLLATION nocase (provider = icu, locale = 'und-u-ks-level2', deterministic = false);"
-    "CREATE DOMAIN byte AS smallint CHECK (VALUE BETWEEN 0 AND 255)";
+    "CREATE DOMAIN byte AS smallint CHECK (VALUE BETWEEN 0 AND 255);"
+    "CREATE SCHEMA msys";
 
 }  // namespace
 
@@ -460,16 +523,23 @@ Statement PostgresDb::Prepare(std::string_view sql) {
 }
 
 void PostgresDb::Exec(const std::string& sql) {
-  Result result(Check(Await(PQsendQuery(conn_, sql.c_str())), sql), PQclear);
+  const std::string translated = Translate(sql).sql;
+  Result result(Check(Await(PQsendQuery(conn_, translated.c_str())), translated), PQclear);
 }
 
 // The identity the server gave the last row an INSERT of this connection made, read from the
-// table's own sequence: other sessions' inserts do not move it.
+// table's own sequence: other sessions' inserts do not move it. A table without the hidden
+// identity column (a catalog table, one made by plain SQL) answers 0: the question must not
+// fail, since a failure would end the transaction the INSERT ran in.
 int64_t PostgresDb::LastInsertRowid() const {
   if (lastInsertTable_.empty()) return 0;
-  const std::string sql =
-      "SELECT currval(pg_get_serial_sequence(" + QuoteText(lastInsertTable_) + ", 'rowid'))";
-  Result result(PQexec(conn_, sql.c_str()), PQclear);
+  const char* table = lastInsertTable_.c_str();
+  Result result(PQexecParams(conn_,
+                             "SELECT currval(pg_get_serial_sequence(a.attrelid::regclass::text, "
+                             "'rowid')) FROM pg_attribute a WHERE a.attrelid = to_regclass($1) "
+                             "AND a.attname = 'rowid' AND a.attidentity <> ''",
+                             1, nullptr, &table, nullptr, nullptr, 0),
+                PQclear);
   if (PQresultStatus(result.get()) != PGRES_TUPLES_OK || PQntuples(result.get()) != 1) return 0;
   return std::strtoll(PQgetvalue(result.get(), 0, 0), nullptr, 10);
 }

@@ -9,6 +9,10 @@
 // write lock is a transaction-level advisory lock of the database, taken without waiting: a
 // second writer fails at once with 3262, and the server frees the lock when the transaction
 // ends or the connection is lost (a killed server included).
+//
+// The engine's catalog tables (MSysInfo ...) live in the schema "msys", the user's tables in
+// "public": every statement given to the store names a catalog table there, whatever case it
+// is written in, and the catalogue reads both schemas.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "engine/store/Store.h"
 
@@ -70,6 +75,10 @@ class PostgresDb final : public Store {
   bool NameTaken(const std::string& name) override;
   std::vector<std::string> Triggers(const std::string& table) override;
   std::vector<std::string> DependentDefinitions(const std::string& table) override;
+  bool DropForeignKey(const std::string& table, size_t key) override;
+  bool AddRequiredColumn(const std::string& table, const std::string& field,
+                         const std::string& columnSql, const std::string& fill,
+                         const std::function<void()>& alsoInside) override;
   void EnforceRelations(bool on) override;
   bool LacksRelatedRecords(const std::string& table) override;
   Versions CurrentVersions() override;
@@ -98,6 +107,14 @@ class PostgresDb final : public Store {
   // thread to other work; when it answers true, the server is asked to cancel the statement.
   pg_result* Await(int sent);
   pg_conn* conn() const { return conn_; }
+  // Where the result columns a statement's description names come from: per column, the
+  // declared type, table and column of the table's column it is taken straight from, nothing
+  // for a computed one.
+  struct ColumnSource {
+    std::string declaredType, table, column;
+    bool notNull;
+  };
+  std::vector<std::optional<ColumnSource>> ColumnSources(const pg_result* description);
   // A new name for a statement prepared on the server.
   std::string NextStatementName() { return "s" + std::to_string(++statements_); }
 

@@ -1,5 +1,8 @@
 // What the PostgreSQL store reads from the server's catalogue (pg_class, pg_attribute,
-// pg_index, pg_constraint) for the tables of the schema "public", and how it declares columns.
+// pg_index, pg_constraint) for the tables of the schemas "public" and "msys", how it declares
+// columns, and the changes of a table it makes in place.
+#include <libpq-fe.h>
+
 #include <cstdlib>
 #include <map>
 
@@ -11,11 +14,15 @@
 namespace vorlix {
 namespace {
 
+// The relations of pg_class c that belong to the database's tables: the user's and the
+// catalog's (a database made before the catalog had a schema of its own has no msys).
+#define VORLIX_OUR_SCHEMAS \
+  "(c.relnamespace = 'public'::regnamespace OR c.relnamespace = to_regnamespace('msys'))"
+
 // The oid of table, matched without regard to case (a spelling that matches exactly first).
-constexpr const char* kTableOid =
-    "(SELECT c.oid FROM pg_class c WHERE c.relnamespace = 'public'::regnamespace "
-    "AND c.relkind IN ('r', 'p') AND lower(c.relname) = lower(?1) "
-    "ORDER BY c.relname = ?1 DESC LIMIT 1)";
+constexpr const char* kTableOid = "(SELECT c.oid FROM pg_class c WHERE " VORLIX_OUR_SCHEMAS
+                                  " AND c.relkind IN ('r', 'p') AND lower(c.relname) = lower(?1) "
+                                  "ORDER BY c.relname = ?1 DESC LIMIT 1)";
 
 // The engine's declared type for a column type as the server formats it, so that a table
 // reads back as the types it was made with.
@@ -60,9 +67,8 @@ std::optional<StoredTable> PostgresDb::FindTable(const std::string& name) {
 
 std::vector<std::string> PostgresDb::TableNames() {
   std::vector<std::string> names;
-  Statement s = Cached(
-      "SELECT relname FROM pg_class WHERE relnamespace = 'public'::regnamespace "
-      "AND relkind IN ('r', 'p')");
+  Statement s = Cached("SELECT relname FROM pg_class c WHERE " VORLIX_OUR_SCHEMAS
+                       " AND relkind IN ('r', 'p')");
   while (s.Step())
     names.push_back(s.Text(0));
   return names;
@@ -96,10 +102,11 @@ std::vector<StoredIndex> PostgresDb::Indexes(const std::string& table) {
   std::vector<StoredIndex> indexes;
   Statement list =
       Cached(std::string("SELECT ic.relname, i.indisunique, i.indisprimary, EXISTS (SELECT 1 FROM "
-                         "pg_constraint k WHERE k.conindid = i.indexrelid AND k.contype = 'u') "
-                         "FROM pg_index i JOIN pg_class ic ON ic.oid = i.indexrelid "
+                         "pg_constraint k WHERE k.conindid = i.indexrelid AND k.contype = 'u'), "
+                         "i.indexrelid FROM pg_index i JOIN pg_class ic ON ic.oid = i.indexrelid "
                          "WHERE i.indrelid = ") +
              kTableOid + " ORDER BY ic.relname");
+  std::vector<int64_t> oids;
   list.Bind(1, table);
   while (list.Step()) {
     indexes.push_back({list.Text(0),
@@ -109,17 +116,18 @@ std::vector<StoredIndex> PostgresDb::Indexes(const std::string& table) {
                                           : StoredIndex::Origin::kCreated,
                        false,
                        {}});
+    oids.push_back(list.Int(4));
   }
   std::vector<StoredIndex> shown;
-  for (StoredIndex& index : indexes) {
+  for (size_t n = 0; n < indexes.size(); ++n) {
+    StoredIndex& index = indexes[n];
     Statement cols = Cached(
         "SELECT a.attname, (i.indoption[k.n - 1] & 1) <> 0, coalesce(co.collname, '') "
         "FROM pg_index i CROSS JOIN LATERAL generate_series(1, i.indnkeyatts) AS k(n) "
         "LEFT JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = i.indkey[k.n - 1] "
         "LEFT JOIN pg_collation co ON co.oid = i.indcollation[k.n - 1] "
-        "WHERE i.indexrelid = (SELECT c.oid FROM pg_class c WHERE c.relname = ?1 "
-        "AND c.relnamespace = 'public'::regnamespace) ORDER BY k.n");
-    cols.Bind(1, index.name);
+        "WHERE i.indexrelid = ?1 ORDER BY k.n");
+    cols.Bind(1, oids[n]);
     while (cols.Step()) {
       index.onExpression = index.onExpression || cols.IsNull(0);
       index.columns.push_back({cols.Text(0), cols.Int(1) != 0, cols.Text(2)});
@@ -134,7 +142,8 @@ std::vector<StoredIndex> PostgresDb::Indexes(const std::string& table) {
 std::vector<StoredForeignKey> PostgresDb::ForeignKeys(const std::string& table) {
   std::map<int64_t, StoredForeignKey> byOid;
   Statement s = Cached(
-      std::string("SELECT c.oid, rc.relname, pa.attname, fa.attname, c.confupdtype, c.confdeltype "
+      std::string("SELECT c.oid, rc.relname, pa.attname, fa.attname, c.confupdtype, c.confdeltype, "
+                  "c.conname, (SELECT relname FROM pg_class WHERE oid = c.conrelid) "
                   "FROM pg_constraint c, pg_class rc, generate_subscripts(c.conkey, 1) AS k(n), "
                   "pg_attribute fa, pg_attribute pa "
                   "WHERE c.contype = 'f' AND rc.oid = c.confrelid "
@@ -144,16 +153,30 @@ std::vector<StoredForeignKey> PostgresDb::ForeignKeys(const std::string& table) 
       kTableOid + " ORDER BY c.oid, k.n");
   s.Bind(1, table);
   auto action = [](const std::string& code) { return code == "c" ? "CASCADE" : "NO ACTION"; };
+  std::string stored;
   while (s.Step()) {
     StoredForeignKey& key = byOid[s.Int(0)];
     key.table = s.Text(1);
     key.columns.emplace_back(s.Text(2), s.Text(3));
     key.onUpdate = action(s.Text(4));
     key.onDelete = action(s.Text(5));
+    key.name = s.Text(6);
+    stored = s.Text(7);
   }
   std::vector<StoredForeignKey> keys;
-  for (auto& [oid, key] : byOid)
+  for (auto& [oid, key] : byOid) {
+    // A key made without a name gets one from the server: table_columns_fkey, a number after
+    // it when that is taken. It is unnamed to the engine, which names it as files do.
+    std::string made = stored;
+    for (const auto& [primary, foreign] : key.columns)
+      made += "_" + foreign;
+    made += "_fkey";
+    if (key.name.starts_with(made) &&
+        key.name.find_first_not_of("0123456789", made.size()) == std::string::npos) {
+      key.name.clear();
+    }
     keys.push_back(std::move(key));
+  }
   return keys;
 }
 
@@ -165,9 +188,8 @@ bool PostgresDb::IsAutoIncrement(const std::string& table, const std::string& co
 }
 
 bool PostgresDb::NameTaken(const std::string& name) {
-  Statement s = Cached(
-      "SELECT 1 FROM pg_class WHERE relnamespace = 'public'::regnamespace "
-      "AND lower(relname) = lower(?1)");
+  Statement s = Cached("SELECT 1 FROM pg_class c WHERE " VORLIX_OUR_SCHEMAS
+                       " AND lower(relname) = lower(?1)");
   s.Bind(1, name);
   return s.Step();
 }
@@ -177,8 +199,47 @@ std::vector<std::string> PostgresDb::Triggers(const std::string&) {
   return {};
 }
 
+// Keys are numbered as ForeignKeys lists them: in the order they were made.
+bool PostgresDb::DropForeignKey(const std::string& table, size_t key) {
+  Statement s = Cached(std::string("SELECT conname FROM pg_constraint WHERE contype = 'f' AND "
+                                   "conrelid = ") +
+                       kTableOid + " ORDER BY oid");
+  s.Bind(1, table);
+  for (size_t n = 0; s.Step(); ++n) {
+    if (n != key) continue;
+    const std::string name = s.Text(0);
+    s.Reset();
+    WriteTransaction transaction(*this);
+    Exec("ALTER TABLE " + QuoteName(table) + " DROP CONSTRAINT " + QuoteName(name));
+    transaction.Commit();
+    return true;
+  }
+  ThrowDao(dao_error::kItemNotFound, "The table " + Quoted(table) + " has no such foreign key.");
+}
+
+// The rows take fill as the new column's default, which then goes: what the column's own
+// definition says is what stays. The engine's literal goes as text, which the server reads as
+// the column's type (a number into a Boolean, x'' as an empty bytea).
+bool PostgresDb::AddRequiredColumn(const std::string& table, const std::string& field,
+                                   const std::string& columnSql, const std::string& fill,
+                                   const std::function<void()>& alsoInside) {
+  std::string literal = fill;
+  if (StartsWithNoCase(fill, "x'")) {
+    literal = "'\\x" + fill.substr(2);
+  } else if (!fill.starts_with('\'')) {
+    literal = QuoteText(fill);
+  }
+  const std::string quoted = QuoteName(table);
+  WriteTransaction transaction(*this);
+  Exec("ALTER TABLE " + quoted + " ADD COLUMN " + columnSql + " DEFAULT " + literal +
+       ";ALTER TABLE " + quoted + " ALTER COLUMN " + QuoteName(field) + " DROP DEFAULT");
+  if (alsoInside) alsoInside();
+  transaction.Commit();
+  return true;
+}
+
 // Rebuilding a table is how files drop a foreign key or add a required field to a table with
-// rows; on a server those are an ALTER TABLE of their own, not carried yet.
+// rows; a server makes those changes in place (above), so it never rebuilds.
 std::vector<std::string> PostgresDb::DependentDefinitions(const std::string&) {
   NotCarried("Rebuilding a table");
 }
@@ -195,10 +256,10 @@ bool PostgresDb::LacksRelatedRecords(const std::string&) {
 // columns gives that row a new xmin, and a table made or dropped changes the count.
 int64_t PostgresDb::SchemaVersion() {
   Statement s = Cached(
-      "SELECT (SELECT count(*) * 1000003 + coalesce(sum(xmin::text::bigint), 0) FROM pg_class "
-      "WHERE relnamespace = 'public'::regnamespace) + (SELECT coalesce(sum(a.xmin::text::bigint), "
-      "0) FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
-      "WHERE c.relnamespace = 'public'::regnamespace)");
+      "SELECT (SELECT count(*) * 1000003 + coalesce(sum(xmin::text::bigint), 0) FROM pg_class c "
+      "WHERE " VORLIX_OUR_SCHEMAS
+      ") + (SELECT coalesce(sum(a.xmin::text::bigint), "
+      "0) FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid WHERE " VORLIX_OUR_SCHEMAS ")");
   s.Step();
   return s.Int(0);
 }
@@ -259,6 +320,26 @@ bool PostgresDb::IsAttached(const std::string&) {
 
 void PostgresDb::Attach(const std::string&, const std::string&) {
   NotCarried("A link between a database file and a database on a server");
+}
+
+std::vector<std::optional<PostgresDb::ColumnSource>> PostgresDb::ColumnSources(
+    const PGresult* description) {
+  std::vector<std::optional<ColumnSource>> sources(PQnfields(description));
+  for (int c = 0; c < PQnfields(description); ++c) {
+    const Oid table = PQftable(description, c);
+    if (table == InvalidOid) continue;
+    Statement s = Cached(
+        "SELECT c.relname, a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull, "
+        "a.attidentity <> '' FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+        "WHERE a.attrelid = ?1 AND a.attnum = ?2");
+    s.Bind(1, static_cast<int64_t>(table))
+        .Bind(2, static_cast<int64_t>(PQftablecol(description, c)));
+    if (!s.Step()) continue;
+    const bool identity = s.Int(4) != 0;
+    sources[c] = ColumnSource{DeclaredFor(s.Text(2), identity), s.Text(0), s.Text(1),
+                              s.Int(3) != 0 && !identity};
+  }
+  return sources;
 }
 
 }  // namespace vorlix

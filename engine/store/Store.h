@@ -154,6 +154,9 @@ struct StoredForeignKey {
   std::string table;  // the referenced table, as the key names it
   std::vector<std::pair<std::string, std::string>> columns;
   std::string onUpdate, onDelete;  // "CASCADE", "NO ACTION" ...
+  // The name the key was given where the store keeps it apart from the statement that made
+  // the table; "" when unnamed, or when the store reads names from that statement only.
+  std::string name;
 };
 
 class Store {
@@ -209,6 +212,17 @@ class Store {
   virtual std::vector<std::string> Triggers(const std::string& table) = 0;
   // The statements that make table's indexes and triggers again, after the table was rebuilt.
   virtual std::vector<std::string> DependentDefinitions(const std::string& table) = 0;
+  // Changes a store may make to a table where it stands, keeping its rows; each answers false,
+  // having done nothing, when the store cannot (the caller then rebuilds the table). Dropping
+  // the foreign key of table at position key (as ForeignKeys lists them); adding the required
+  // column field (columnSql, its definition) to table, its rows given the SQL value fill, with
+  // alsoInside run in the same write transaction.
+  virtual bool DropForeignKey(const std::string& /*table*/, size_t /*key*/) { return false; }
+  virtual bool AddRequiredColumn(const std::string& /*table*/, const std::string& /*field*/,
+                                 const std::string& /*columnSql*/, const std::string& /*fill*/,
+                                 const std::function<void()>& /*alsoInside*/) {
+    return false;
+  }
   // Relations enforced or not (only outside a transaction), and whether a row of table lacks
   // its related record.
   virtual void EnforceRelations(bool on) = 0;

@@ -9,6 +9,9 @@
 
 #include "automation/SafeArray.h"
 #include "connection/Connection.h"
+#include "engine/database/TableDef.h"
+#include "engine/recordsets/QueryDef.h"
+#include "tests/support/Definitions.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/Values.h"
 
@@ -67,6 +70,37 @@ class ConnectionTest : public ::testing::Test {
     return names;
   }
 
+  // Defines a table in the database at path_ through the engine's table definitions, which
+  // either store takes (a server takes no SQLite statements), and runs the action statements
+  // of rows on it (names quoted, as a server needs them).
+  void Define(const char16_t* table, const std::vector<CDaoFieldInfo>& fields,
+              const std::vector<CDaoIndexInfo>& indexes = {},
+              const std::vector<std::u16string>& rows = {}) {
+    CDaoDatabase db;
+    db.Open(B(path_));
+    CDaoTableDef def(&db);
+    def.Create(table);
+    for (const CDaoFieldInfo& field : fields)
+      def.CreateField(field);
+    for (const CDaoIndexInfo& index : indexes)
+      def.CreateIndex(index);
+    def.Append();
+    for (const std::u16string& sql : rows)
+      Run(db, sql);
+  }
+  // Runs the action statement sql on the database at path_ through a database object of its
+  // own.
+  void Run(const std::u16string& sql) {
+    CDaoDatabase db;
+    db.Open(B(path_));
+    Run(db, sql);
+  }
+  static void Run(CDaoDatabase& db, const std::u16string& sql) {
+    CDaoQueryDef statement(&db);
+    statement.Create(Bstr(), Bstr(sql));
+    statement.Execute();
+  }
+
   // A navigation method; *array stays as it was when the method does not write it.
   bool Move(HRESULT (CDBConnection::*method)(Variant*, VARIANT_BOOL*), Variant* array) {
     return Ok([&](VARIANT_BOOL* result) { return (db_.*method)(array, result); });
@@ -112,6 +146,10 @@ inline std::string StoreName(const ::testing::TestParamInfo<StoreKind>& info) {
 #define VORLIX_ON_BOTH_STORES(fixture)          \
   INSTANTIATE_TEST_SUITE_P(BothStores, fixture, \
                            ::testing::Values(StoreKind::kFile, StoreKind::kServer), StoreName)
+// Runs the cases of fixture, a BothStoresTest, on a file alone: for what only a file has (a
+// path, its bytes, a link to another file), so that one fixture serves both kinds of case.
+#define VORLIX_ON_FILES(fixture) \
+  INSTANTIATE_TEST_SUITE_P(File, fixture, ::testing::Values(StoreKind::kFile), StoreName)
 
 // A VT_ARRAY|VT_VARIANT of elements from lower upwards: values, field records or parameter
 // pairs as clients send them.

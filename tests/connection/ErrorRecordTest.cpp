@@ -6,9 +6,10 @@
 namespace vorlix::test {
 namespace {
 
-using ErrorRecordTest = ConnectionTest;
+using ErrorRecordTest = BothStoresTest;
+VORLIX_ON_BOTH_STORES(ErrorRecordTest);
 
-TEST_F(ErrorRecordTest, OnlySomeMethodsClearTheFlagAndNoneTheRecord) {
+TEST_P(ErrorRecordTest, OnlySomeMethodsClearTheFlagAndNoneTheRecord) {
   VARIANT_BOOL b;
   int16_t n;
   int32_t l;
@@ -67,7 +68,7 @@ TEST_F(ErrorRecordTest, OnlySomeMethodsClearTheFlagAndNoneTheRecord) {
 // A client tells what was missing by the code: a table or saved query 3078, a field, index or
 // relation of a collection 3265, an index of the current table 3800 (Table's own codes are in
 // OpenTablesTest, a missing field read by name in FieldAccessTest, SQL's in QueriesTest).
-TEST_F(ErrorRecordTest, EachKindOfMissingNameHasItsCode) {
+TEST_P(ErrorRecordTest, EachKindOfMissingNameHasItsCode) {
   OpenDatabase();
   Variant v;
   const std::vector<std::pair<int32_t, std::function<bool(VARIANT_BOOL*)>>> calls = {

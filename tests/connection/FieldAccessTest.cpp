@@ -4,10 +4,10 @@
 namespace vorlix::test {
 namespace {
 
-class FieldAccessTest : public ConnectionTest {
+class FieldAccessTest : public BothStoresTest {
  protected:
   void SetUp() override {
-    ConnectionTest::SetUp();
+    BothStoresTest::SetUp();
     OpenDatabase();
   }
   int16_t count_ = 77;
@@ -15,8 +15,9 @@ class FieldAccessTest : public ConnectionTest {
   Variant value_ = Untouched();
   VARIANT_BOOL ok_ = 7;
 };
+VORLIX_ON_BOTH_STORES(FieldAccessTest);
 
-TEST_F(FieldAccessTest, FieldsMatchTheRecordArray) {
+TEST_P(FieldAccessTest, FieldsMatchTheRecordArray) {
   ASSERT_TRUE(Table(u"People"));
   Variant record;
   ASSERT_TRUE(Skip(1, &record));
@@ -34,7 +35,7 @@ TEST_F(FieldAccessTest, FieldsMatchTheRecordArray) {
   EXPECT_EQ(value_.vt(), VT_NULL);  // Bob's birth date
 }
 
-TEST_F(FieldAccessTest, ReadByNameGivesNullWheneverItFails) {
+TEST_P(FieldAccessTest, ReadByNameGivesNullWheneverItFails) {
   auto read = [&](const char16_t* name) {
     value_ = Untouched();
     return Ok([&](VARIANT_BOOL* ok) { return db_.GetFieldValueFromName(name, &value_, ok); });
@@ -53,7 +54,7 @@ TEST_F(FieldAccessTest, ReadByNameGivesNullWheneverItFails) {
   EXPECT_EQ(LastCode(), dao_error::kNoCurrentRecord);
 }
 
-TEST_F(FieldAccessTest, PositionalReadsWriteNothingButTheResultOnFailure) {
+TEST_P(FieldAccessTest, PositionalReadsWriteNothingButTheResultOnFailure) {
   // No table: the result is written, as false.
   EXPECT_EQ(db_.GetFieldCount(&count_, &ok_), S_OK);
   EXPECT_EQ(ok_, VARIANT_FALSE);

@@ -4,11 +4,12 @@
 namespace vorlix::test {
 namespace {
 
-class OpenTablesTest : public ConnectionTest {
+class OpenTablesTest : public BothStoresTest {
  protected:
   void SetUp() override {
-    ConnectionTest::SetUp();
-    Sql(path_, "CREATE TABLE P (x LONG); CREATE TABLE Q (x LONG); CREATE TABLE R (x LONG)");
+    BothStoresTest::SetUp();
+    for (const char16_t* name : {u"P", u"Q", u"R"})
+      Define(name, {Field(u"x", dbLong)});
     OpenDatabase();
   }
   void OpenTables(std::initializer_list<const char16_t*> names) {
@@ -16,8 +17,9 @@ class OpenTablesTest : public ConnectionTest {
       EXPECT_TRUE(Table(name));
   }
 };
+VORLIX_ON_BOTH_STORES(OpenTablesTest);
 
-TEST_F(OpenTablesTest, MakingATableCurrentAgainSwapsItWithTheHead) {
+TEST_P(OpenTablesTest, MakingATableCurrentAgainSwapsItWithTheHead) {
   OpenTables({u"People", u"R", u"Q", u"P"});
   // P, Q, R, People with P current: R changes places with P.
   EXPECT_TRUE(Table(u"R"));
@@ -28,7 +30,7 @@ TEST_F(OpenTablesTest, MakingATableCurrentAgainSwapsItWithTheHead) {
   EXPECT_EQ(DrainTables(), (std::vector<std::string>{"People", "People", "Q", "R", "P"}));
 }
 
-TEST_F(OpenTablesTest, EachTableKeepsItsPositionAndIndex) {
+TEST_P(OpenTablesTest, EachTableKeepsItsPositionAndIndex) {
   EXPECT_TRUE(Table(u"People", u"ByName"));
   Variant record;
   EXPECT_TRUE(Skip(2, &record));
@@ -40,7 +42,7 @@ TEST_F(OpenTablesTest, EachTableKeepsItsPositionAndIndex) {
   EXPECT_EQ(CurrentIndex(), "ByName");
 }
 
-TEST_F(OpenTablesTest, EngineFailuresAreRecorded) {
+TEST_P(OpenTablesTest, EngineFailuresAreRecorded) {
   OpenTables({u"P"});
   EXPECT_FALSE(Table(u"Nowhere"));
   EXPECT_EQ(LastCode(), dao_error::kNoSuchTable);
@@ -50,7 +52,7 @@ TEST_F(OpenTablesTest, EngineFailuresAreRecorded) {
   EXPECT_EQ(DrainTables(), (std::vector<std::string>{"People", "P"}));
 }
 
-TEST_F(OpenTablesTest, ClosingTablesAndTablesWithoutADatabase) {
+TEST_P(OpenTablesTest, ClosingTablesAndTablesWithoutADatabase) {
   EXPECT_FALSE(Ask(&CDBConnection::CloseCurrentTable));
   OpenTables({u"R", u"Q", u"P"});
   db_.CloseTable(u"Q");

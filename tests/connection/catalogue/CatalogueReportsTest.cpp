@@ -7,7 +7,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-class CatalogueReportsTest : public ConnectionTest {
+class CatalogueReportsTest : public BothStoresTest {
  protected:
   // Reports for Variant-returning methods; *out stays Untouched() unless written.
   bool Report(HRESULT (CDBConnection::*method)(Variant*, VARIANT_BOOL*), Variant* out) {
@@ -35,29 +35,31 @@ class CatalogueReportsTest : public ConnectionTest {
                                                           : "unwritten";
     return ok ? value : "failed, " + value;
   }
-};
-
-TEST_F(CatalogueReportsTest, TheListLeavesOutNamesBeginningWithUpperCaseMSWhichExistStillSees) {
-  Sql(path_,
-      "CREATE TABLE MSales (x LONG); CREATE TABLE MS (x LONG); CREATE TABLE Ms_Data (x LONG);"
-      "CREATE TABLE msData (x LONG); CREATE TABLE M (x LONG)");
-  {
-    // A link to a table of another file, listed and seen like a table.
-    const std::string other = dir_.Path("other.vdb");
-    Sql(other, "CREATE TABLE Source (x LONG)");
-    CDaoDatabase linking;
-    linking.Open(B(path_));
-    CDaoTableDef link(&linking);
-    link.Create(u"Remote", 0, u"Source", B(";DATABASE=" + other));
-    link.Append();
+  // Staff (ID auto-increment and primary, Name required, text of 30 with a default) holding
+  // Ann.
+  void DefineStaff() {
+    Define(u"Staff",
+           {Field(u"ID", dbLong, 0, dbAutoIncrField),
+            Field(u"Name", dbText, 30, 0, true, true, u"none")},
+           {Index(u"PrimaryKey", {{u"ID", false}}, true, true)},
+           {uR"(INSERT INTO "Staff" ("Name") VALUES ('Ann'))"});
   }
+};
+VORLIX_ON_BOTH_STORES(CatalogueReportsTest);
+class CatalogueReportsOfFiles : public CatalogueReportsTest {};
+VORLIX_ON_FILES(CatalogueReportsOfFiles);
+
+TEST_P(CatalogueReportsTest, TheListLeavesOutNamesBeginningWithUpperCaseMSWhichExistStillSees) {
+  for (const char16_t* name : {u"MSales", u"MS", u"Ms_Data", u"msData", u"M"})
+    Define(name, {Field(u"x", dbLong)});
   OpenDatabase();
   EXPECT_EQ(Report(&CDBConnection::ListTables),
             (Strings{"VT_BSTR Empty", "VT_BSTR M", "VT_BSTR Ms_Data", "VT_BSTR msData",
-                     "VT_BSTR People", "VT_BSTR Remote"}));
-  for (const char16_t* name : {u"MSales", u"MSysInfo", u"Remote", u"People"})
+                     "VT_BSTR People"}));
+  // The engine's catalog tables are there, by the names a file gives them.
+  for (const char16_t* name : {u"MSales", u"MSysInfo", u"People"})
     EXPECT_EQ(Exist(name), "exists") << Bstr(name).Utf8();
-  for (const char16_t* name : {u"people", u"Peopl"})
+  for (const char16_t* name : {u"people", u"Peopl", u"msysinfo"})
     EXPECT_EQ(Exist(name), "missing") << Bstr(name).Utf8();
 
   EXPECT_TRUE(Ask(&CDBConnection::Close));
@@ -67,10 +69,28 @@ TEST_F(CatalogueReportsTest, TheListLeavesOutNamesBeginningWithUpperCaseMSWhichE
   EXPECT_EQ(out, Untouched());
 }
 
-TEST_F(CatalogueReportsTest, StructureGivesABlankValueByTypeAndNeedsNoRecord) {
-  Sql(path_,
-      "CREATE TABLE Kinds (B BIT, Y BYTE, I SHORT, L LONG, C CURRENCY, S SINGLE, D DOUBLE,"
-      " T DATETIME, X TEXT(10), M MEMO, N BINARY(8), O LONGBINARY, G GUID)");
+TEST_P(CatalogueReportsOfFiles, ALinkToATableOfAnotherFileIsListedAndSeenLikeATable) {
+  const std::string other = dir_.Path("other.vdb");
+  Sql(other, "CREATE TABLE Source (x LONG)");
+  {
+    CDaoDatabase linking;
+    linking.Open(B(path_));
+    CDaoTableDef link(&linking);
+    link.Create(u"Remote", 0, u"Source", B(";DATABASE=" + other));
+    link.Append();
+  }
+  OpenDatabase();
+  EXPECT_EQ(Report(&CDBConnection::ListTables),
+            (Strings{"VT_BSTR Empty", "VT_BSTR People", "VT_BSTR Remote"}));
+  EXPECT_EQ(Exist(u"Remote"), "exists");
+}
+
+TEST_P(CatalogueReportsTest, StructureGivesABlankValueByTypeAndNeedsNoRecord) {
+  Define(u"Kinds",
+         {Field(u"B", dbBoolean), Field(u"Y", dbByte), Field(u"I", dbInteger), Field(u"L", dbLong),
+          Field(u"C", dbCurrency), Field(u"S", dbSingle), Field(u"D", dbDouble),
+          Field(u"T", dbDate), Field(u"X", dbText, 10), Field(u"M", dbMemo),
+          Field(u"N", dbBinary, 8), Field(u"O", dbLongBinary), Field(u"G", dbGUID)});
   OpenDatabase();
   EXPECT_TRUE(Table(u"Kinds"));
   EXPECT_EQ(Report(&CDBConnection::Structure),
@@ -88,10 +108,8 @@ TEST_F(CatalogueReportsTest, StructureGivesABlankValueByTypeAndNeedsNoRecord) {
   EXPECT_EQ(out, Untouched());
 }
 
-TEST_F(CatalogueReportsTest, AttributesDescribeOneFieldOfTheCurrentRecord) {
-  Sql(path_,
-      "CREATE TABLE Staff (ID COUNTER PRIMARY KEY, Name TEXT(30) NOT NULL DEFAULT 'none');"
-      "INSERT INTO Staff (Name) VALUES ('Ann')");
+TEST_P(CatalogueReportsTest, AttributesDescribeOneFieldOfTheCurrentRecord) {
+  DefineStaff();
   OpenDatabase();
   EXPECT_TRUE(Table(u"People"));
   EXPECT_EQ(Report(&CDBConnection::ListIndexes), (Strings{"VT_BSTR ByName", "VT_BSTR PrimaryKey"}));
@@ -117,8 +135,8 @@ TEST_F(CatalogueReportsTest, AttributesDescribeOneFieldOfTheCurrentRecord) {
   }
 }
 
-TEST_F(CatalogueReportsTest, RequiredMakesItsTableCurrentLikeTableButSetsNoIndex) {
-  Sql(path_, "CREATE TABLE Staff (ID COUNTER PRIMARY KEY, Name TEXT(30) NOT NULL)");
+TEST_P(CatalogueReportsTest, RequiredMakesItsTableCurrentLikeTableButSetsNoIndex) {
+  DefineStaff();
   EXPECT_EQ(Required(u"Staff", u"Name"), "unwritten");  // no database: success
   OpenDatabase();
   EXPECT_TRUE(Table(u"People", u"ByName"));

@@ -1,5 +1,5 @@
-// Reading the field specification array: what each record makes in the file, and where the
-// walk stops.
+// Reading the field specification array: what each record makes in the database, and where
+// the walk stops.
 #include "SchemaTestSupport.h"
 
 namespace vorlix::test {
@@ -8,8 +8,9 @@ namespace {
 using FieldRecordsTest = SchemaTest;
 constexpr auto kCreate = &CDBConnection::CreateTable;
 constexpr auto kModify = &CDBConnection::ModifyTable;
+VORLIX_ON_BOTH_STORES(FieldRecordsTest);
 
-TEST_F(FieldRecordsTest, RecordsOfEveryShapeMakeTheirFieldsAndIndexes) {
+TEST_P(FieldRecordsTest, RecordsOfEveryShapeMakeTheirFieldsAndIndexes) {
   const Variant null = Variant::Null(), yes = Variant::Bool(true), no = Variant::Bool(false);
   const Variant B = S(u"*RTLB*"), E = S(u"*RTLE*"), e = S(u"*rtle*");
   const Variant records = Records(
@@ -38,7 +39,7 @@ TEST_F(FieldRecordsTest, RecordsOfEveryShapeMakeTheirFieldsAndIndexes) {
                                                   "F(F desc)", "K(K) unique primary", "S(S)"}));
 }
 
-TEST_F(FieldRecordsTest, AMalformedElementStopsTheWalkUnrecordedAndKeepsWhatWasMade) {
+TEST_P(FieldRecordsTest, AMalformedElementStopsTheWalkUnrecordedAndKeepsWhatWasMade) {
   const std::vector<Variant> a = {S(u"*RTLB*"), S(u"A"), S(u"LONG"), {}, {}, S(u"*RTLE*")};
   const std::vector<std::vector<Variant>> tails = {
       {S(u"*RTLB*"), S(u"N"), S(u"TEXT"), Variant::I2(50), {}, {}, S(u"*RTLE*")},
@@ -65,7 +66,7 @@ TEST_F(FieldRecordsTest, AMalformedElementStopsTheWalkUnrecordedAndKeepsWhatWasM
             (std::vector<std::string>{"ID 4 4 auto", "A 4 4", "PrimaryKey(ID) unique primary"}));
 }
 
-TEST_F(FieldRecordsTest, AnythingButAOneDimensionalVariantArrayIsRefusedBeforeAnyWork) {
+TEST_P(FieldRecordsTest, AnythingButAOneDimensionalVariantArrayIsRefusedBeforeAnyWork) {
   EXPECT_TRUE(Table(u"People"));
   EXPECT_FALSE(Table(u"Nowhere"));
   const Variant refused[] = {
@@ -78,6 +79,29 @@ TEST_F(FieldRecordsTest, AnythingButAOneDimensionalVariantArrayIsRefusedBeforeAn
   // The earlier failure's flag stands, and People is still open.
   EXPECT_TRUE(Error());
   EXPECT_EQ(DrainTables(), std::vector<std::string>{"People"});
+}
+
+// Rows there already take the field's empty value, and the field stays required, with no
+// default.
+TEST_P(FieldRecordsTest, ARequiredFieldAddedToATableWithRowsGivesThemItsEmptyValue) {
+  const Variant yes = Variant::Bool(true);
+  EXPECT_TRUE(Define(
+      kModify, "People",
+      Records({{S(u"*RTLB*"), S(u"Note"), S(u"TEXT"), Variant::I4(10), yes, S(u""), S(u"*RTLE*")},
+               {S(u"*RTLB*"), S(u"Rank"), S(u"LONG"), yes, S(u""), S(u"*RTLE*")}})));
+  EXPECT_FALSE(Error());
+  const std::vector<std::string> shape = Shape("People");
+  EXPECT_EQ(std::vector<std::string>(shape.begin() + 3, shape.begin() + 5),
+            (std::vector<std::string>{"Note 10 10 required zero-length", "Rank 4 4 required"}));
+  EXPECT_EQ(Rows(uR"(SELECT count(*) FROM "People" WHERE "Note" = '' AND "Rank" = 0)"),
+            std::vector<std::string>{"VT_I4 3"});
+  ASSERT_TRUE(Table(u"People"));
+  Variant record;
+  EXPECT_FALSE(Ok([&](VARIANT_BOOL* r) {
+    return db_.Append(VariantArray({S(u"Name"), S(u"Dee"), S(u"Rank"), Variant::I4(1)}), 0, &record,
+                      r);
+  }));
+  EXPECT_EQ(LastCode(), dao_error::kRequiredIsNull);
 }
 
 }  // namespace

@@ -1,21 +1,22 @@
-// The schema tests' fixture: a connection with db.vdb open (see ConnectionTest), arrays of
-// field records as clients send them, and what the file says about a table, read by a
-// database object of its own.
+// The schema tests' fixture: a connection with its database open on either store (see
+// BothStoresTest), arrays of field records as clients send them, and what the database says
+// about a table and its tables, read by a database object of its own.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "engine/database/DatabaseInternal.h"
+#include "engine/schema/Names.h"
 #include "engine/schema/Schema.h"
 #include "tests/connection/ConnectionTestSupport.h"
 
 namespace vorlix::test {
 
-class SchemaTest : public ConnectionTest {
+class SchemaTest : public BothStoresTest {
  protected:
   void SetUp() override {
-    ConnectionTest::SetUp();
+    BothStoresTest::SetUp();
     OpenDatabase();
   }
   // The records' elements in one array from lower upwards, as CreateTable takes them.
@@ -25,7 +26,8 @@ class SchemaTest : public ConnectionTest {
       elements.insert(elements.end(), record.begin(), record.end());
     return VariantArray(std::move(elements), lower);
   }
-  // CreateTable or ModifyTable.
+  // A table defined through the engine (ConnectionTest), or through CreateTable or ModifyTable.
+  using BothStoresTest::Define;
   bool Define(HRESULT (CDBConnection::*method)(const Bstr&, const Variant&, VARIANT_BOOL*),
               const std::string& table, const Variant& records) {
     return Ok([&](VARIANT_BOOL* result) { return (db_.*method)(B(table), records, result); });
@@ -53,6 +55,24 @@ class SchemaTest : public ConnectionTest {
                     (x.info.m_bPrimary ? " primary" : ""));
     }
     return out;
+  }
+  // The names of the tables but the engine's catalog, in the engine's order.
+  std::vector<std::string> TableNames() {
+    CDaoDatabase db;
+    db.Open(B(path_), false, true);
+    std::vector<std::string> names;
+    for (int i = 0; i < db.GetTableDefCount(); ++i) {
+      CDaoTableDefInfo info;
+      db.GetTableDefInfo(i, info);
+      if (!IsSystemName(info.m_strName.Utf8())) names.push_back(info.m_strName.Utf8());
+    }
+    return names;
+  }
+  // What SQL answers for sql on the open database, each element shown.
+  std::vector<std::string> Rows(const char16_t* sql) {
+    Variant rows;
+    EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.SQL(sql, &rows, r); }));
+    return rows.IsArray() ? Elements(rows) : std::vector<std::string>{};
   }
 };
 
