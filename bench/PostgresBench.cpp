@@ -39,10 +39,10 @@
 
 #include "automation/SafeArray.h"
 #include "bench/Pin.h"
-#include "bench/PrivatePostgres.h"
 #include "bench/PrivateServer.h"
 #include "client/CreateObject.h"
 #include "client/TypedProxies.h"
+#include "tests/support/PrivatePostgres.h"
 
 namespace vorlix {
 namespace {

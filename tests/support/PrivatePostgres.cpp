@@ -1,4 +1,4 @@
-#include "bench/PrivatePostgres.h"
+#include "tests/support/PrivatePostgres.h"
 
 #include <fcntl.h>
 #include <grp.h>
