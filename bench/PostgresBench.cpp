@@ -31,9 +31,12 @@
 // 3.53-3.72x, Append 6.77-7.87x, SQL of 100,000 rows 21.4-23.8x. A Seek or a Skip is one
 // statement on the server, prepared once per connection, and the server spends about 46k
 // instructions a call: the rest is a second hop (client to server, server to PostgreSQL, each
-// a wake-up on the one CPU), so the ratio cannot come below about 2x. An Append is eight
-// statements (the write lock, a savepoint, the insert, the new row's identity, commit, and the
-// stored record read back). Of SQL's instructions the client's decoding of the result-set array
+// a wake-up on the one CPU), so the ratio cannot come below about 2x. An Append was eight round
+// trips to PostgreSQL (BEGIN, the write lock, a savepoint, the insert, the new row's identity,
+// its release, commit, and the stored record read back); BEGIN and the lock now go in one,
+// after which three runs gave Append 6.27-6.77x (Seek 3.58-3.88x, Skip 3.58-3.72x, SQL
+// 21.6-23.9x): within the noise here, an eighth of a write's waiting where the server is
+// across a network. Of SQL's instructions the client's decoding of the result-set array
 // (a VARIANT per value and a name per field and row, over D-Bus) is 77%, the server's building
 // and writing it 18%, the store and libpq under 5%: the packed form of the cursor
 // (cursor_bench) is the way to bulk rows.
