@@ -33,7 +33,7 @@
 #include <vector>
 
 #include "bench/Pin.h"
-#include "bench/PrivatePostgres.h"
+#include "tests/support/PrivatePostgres.h"
 #include "bench/PrivateServer.h"
 #include "client/CreateObject.h"
 #include "client/Cursor.h"

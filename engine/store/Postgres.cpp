@@ -548,11 +548,12 @@ bool PostgresDb::InTransaction() const {
   return PQtransactionStatus(conn_) != PQTRANS_IDLE;
 }
 
+// BEGIN and the lock go in one message: every write waits for one round trip fewer.
 void PostgresDb::BeginWrite() {
-  Exec("BEGIN");
-  Statement s = Cached("SELECT pg_try_advisory_xact_lock(?1)");
-  s.Bind(1, kWriteLockKey);
-  if (!s.Step() || s.Int(0) == 0) {
+  static const std::string sql =
+      "BEGIN; SELECT pg_try_advisory_xact_lock(" + std::to_string(kWriteLockKey) + ")";
+  Result result(Check(Await(PQsendQuery(conn_, sql.c_str())), sql), PQclear);
+  if (std::strcmp(PQgetvalue(result.get(), 0, 0), "t") != 0) {
     Rollback();
     ThrowDao(dao_error::kTableInUse,
              "The database is in use by another user: it is being written.");

@@ -1,6 +1,6 @@
 #include <memory>
 
-#include "bench/PrivatePostgres.h"
+#include "tests/support/PrivatePostgres.h"
 #include "engine/database/Database.h"
 #include "engine/database/TableDef.h"
 #include "engine/recordsets/Recordset.h"

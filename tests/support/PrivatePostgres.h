@@ -24,6 +24,11 @@ class PrivatePostgres {
   PrivatePostgres(const PrivatePostgres&) = delete;
   PrivatePostgres& operator=(const PrivatePostgres&) = delete;
 
+  // Lets the processes of user (a name) reach the cluster's socket too, as another machine's
+  // would reach a server: its folder's group becomes theirs, with search permission for it.
+  // For root only, which may hand a folder to any group. Throws std::runtime_error otherwise.
+  void Admit(const std::string& user) const;
+
   // The libpq connection string of the cluster's database "postgres".
   const std::string& ConnInfo() const { return connInfo_; }
   // The libpq URI of the cluster's database called database (which need not exist yet).

@@ -1,10 +1,11 @@
-#include "bench/PrivatePostgres.h"
+#include "tests/support/PrivatePostgres.h"
 
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -139,6 +140,14 @@ PrivatePostgres::PrivatePostgres() {
   }
   user_ = user.name;
   connInfo_ = "host=" + folder_ + " dbname=postgres user=" + user_;
+}
+
+void PrivatePostgres::Admit(const std::string& user) const {
+  const passwd* pw = getpwnam(user.c_str());
+  if (!pw || chown(folder_.c_str(), static_cast<uid_t>(-1), pw->pw_gid) != 0 ||
+      chmod(folder_.c_str(), 0710) != 0) {
+    throw std::runtime_error("cannot let " + user + " reach PostgreSQL in " + folder_);
+  }
 }
 
 PrivatePostgres::~PrivatePostgres() {
