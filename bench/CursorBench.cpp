@@ -33,10 +33,10 @@
 #include <vector>
 
 #include "bench/Pin.h"
-#include "tests/support/PrivatePostgres.h"
 #include "bench/PrivateServer.h"
 #include "client/CreateObject.h"
 #include "client/Cursor.h"
+#include "tests/support/PrivatePostgres.h"
 
 namespace vorlix {
 namespace {

@@ -1,11 +1,11 @@
 #include <memory>
 
-#include "tests/support/PrivatePostgres.h"
 #include "engine/database/Database.h"
 #include "engine/database/TableDef.h"
 #include "engine/recordsets/Recordset.h"
 #include "tests/connection/ConnectionTestSupport.h"
 #include "tests/support/Definitions.h"
+#include "tests/support/PrivatePostgres.h"
 
 namespace vorlix::test {
 namespace {
