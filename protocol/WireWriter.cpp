@@ -36,6 +36,14 @@ size_t AlignmentOf(char type) {
 }  // namespace
 
 int WireWriter::Open(char type, const char* contents) {
+  // A body with containers is seldom tiny: room for a small one and a few levels at once, where
+  // growing to it a step at a time was most of the allocations of a call like Seek. A body of
+  // numbers alone stays in the string's own few bytes.
+  if (open_.empty()) {
+    bytes_.reserve(256);
+    open_.reserve(8);
+    arrays_.reserve(8);
+  }
   switch (type) {
     case 'a': {
       Align(4);

@@ -17,13 +17,7 @@ namespace vorlix {
 class WireWriter {
  public:
   // A body of at most limit bytes.
-  explicit WireWriter(size_t limit = SIZE_MAX) : limit_(limit) {
-    // Room for a small reply and a few levels of containers from the start: growing to it a
-    // step at a time was most of the allocations of a small call.
-    bytes_.reserve(256);
-    open_.reserve(8);
-    arrays_.reserve(8);
-  }
+  explicit WireWriter(size_t limit = SIZE_MAX) : limit_(limit) {}
   ~WireWriter();
   WireWriter(const WireWriter&) = delete;
   WireWriter& operator=(const WireWriter&) = delete;
