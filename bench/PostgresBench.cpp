@@ -167,21 +167,21 @@ void Prepare(PGconn* pg, const char* name, const char* sql, int params) {
 // unique primary index "K", a "TEXT" 20 characters.
 Variant FieldSpecification(
     std::initializer_list<std::pair<const char16_t*, const char16_t*>> fields) {
-  std::vector<Variant> spec;
+  std::vector<Variant> array;
   for (const auto& [name, type] : fields) {
     for (Variant v :
          {Variant::Str(Bstr(u"*RTLB*")), Variant::Str(Bstr(name)), Variant::Str(Bstr(type))})
-      spec.push_back(v);
-    if (std::u16string_view(type) == u"TEXT") spec.push_back(Variant::I4(20));
-    spec.push_back(Variant::Bool(false));
-    spec.push_back(Variant());
+      array.push_back(v);
+    if (std::u16string_view(type) == u"TEXT") array.push_back(Variant::I4(20));
+    array.push_back(Variant::Bool(false));
+    array.push_back(Variant());
     if (std::u16string_view(name) == u"K") {
       for (Variant v : {Variant::Str(Bstr(u"X")), Variant::Bool(true), Variant::Bool(true)})
-        spec.push_back(v);
+        array.push_back(v);
     }
-    spec.push_back(Variant::Str(Bstr(u"*RTLE*")));
+    array.push_back(Variant::Str(Bstr(u"*RTLE*")));
   }
-  return Variant::Array(SafeArray::Vector(VT_VARIANT, 0, spec));
+  return Variant::Array(SafeArray::Vector(VT_VARIANT, 0, array));
 }
 
 using Connection = std::unique_ptr<PGconn, decltype(&PQfinish)>;
