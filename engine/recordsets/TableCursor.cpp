@@ -1,7 +1,6 @@
 #include "engine/recordsets/TableCursor.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdlib>
 
 #include "engine/recordsets/ColumnValue.h"
@@ -35,11 +34,6 @@ std::string EqualTo(const std::string& column, const StoredValue& value,
 // one record at least), so a table of large values is not held many records deep.
 constexpr size_t kAheadRows = 256;
 constexpr size_t kAheadBytes = 256 * 1024;
-
-bool SameValue(const StoredValue& a, const StoredValue& b) {
-  return a.kind == b.kind && a.integer == b.integer &&
-         std::bit_cast<uint64_t>(a.real) == std::bit_cast<uint64_t>(b.real) && a.bytes == b.bytes;
-}
 
 }  // namespace
 
@@ -186,7 +180,7 @@ std::optional<Row> TableCursor::Step(const Row& from, bool forward) const {
   ReadAhead& a = ahead_;
   bool follows = a.forward == forward && a.next > 0 && a.lastRowid == from.rowid;
   for (size_t k = 0; k < keys_.size() && follows; ++k)
-    follows = SameValue(a.lastKeys[k], from.values[keys_[k].field]);
+    follows = a.lastKeys[k] == from.values[keys_[k].field];
   const uint64_t version = db_.ReadVersion();
   if (follows && version == a.version && a.next < a.rows.size()) return HandOut();
 

@@ -14,6 +14,7 @@ struct StoredValue {
   int64_t integer = 0;
   double real = 0;
   std::string bytes;  // the text (UTF-8) or the blob
+  bool operator==(const StoredValue&) const = default;
 };
 
 // A stored value whose text or blob bytes live elsewhere: in SQLite until its statement moves
