@@ -31,16 +31,19 @@ class Authentication {
  private:
   // Answers one line (without its CR LF).
   State Line(std::string_view line, std::string* answer);
+  // Answers OK when accepted, else REJECTED.
+  void Conclude(bool accepted, std::string* answer);
+  // Whether hexUid spells, in hexadecimal, the decimal digits of uid_.
   bool Accepts(std::string_view hexUid) const;
 
   uid_t uid_;
   std::string guid_;
-  std::string pending_;  // a line not yet complete
-  bool started_ = false;  // the NUL has come
-  bool ok_ = false;       // OK was sent
-  bool waitingForData_ = false;
+  std::string pending_;          // a line not yet complete
+  bool started_ = false;         // the NUL has come
+  bool ok_ = false;              // OK was sent and stands
+  bool waitingForData_ = false;  // DATA was sent: the client's next line answers it
   bool fds_ = false;
-  size_t received_ = 0;
+  size_t received_ = 0;  // bytes of the handshake's finished lines, with the NUL
 };
 
 }  // namespace vorlix
