@@ -63,18 +63,15 @@ size_t AsciiPrefix(std::u16string_view utf16) {
   return i;
 }
 
-}  // namespace
-
-std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
-  // Written in place, not appended: no form takes more code units than bytes, and the append
-  // call per character was most of the cost of reading text.
-  std::u16string out(utf8.size(), u'\0');
-  size_t n = 0;
+// Walks utf8 as code points, each passed to sink; false at the first byte that is not valid
+// UTF-8 (see Utf.h).
+template <typename Sink>
+bool ForEachUtf8CodePoint(std::string_view utf8, Sink sink) {
   size_t i = 0;
   while (i < utf8.size()) {
     const uint8_t lead = static_cast<uint8_t>(utf8[i]);
     if (lead < 0x80) {
-      out[n++] = lead;
+      sink(lead);
       ++i;
       continue;
     }
@@ -88,23 +85,41 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
     } else if ((lead & 0xF8) == 0xF0) {
       extra = 3, cp = lead & 0x07, min = 0x10000;
     } else {
-      return std::nullopt;
+      return false;
     }
-    if (utf8.size() - i <= extra) return std::nullopt;
+    if (utf8.size() - i <= extra) return false;
     for (size_t k = 1; k <= extra; ++k) {
       const uint8_t b = static_cast<uint8_t>(utf8[i + k]);
-      if ((b & 0xC0) != 0x80) return std::nullopt;
+      if ((b & 0xC0) != 0x80) return false;
       cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    if (cp < min || cp > 0x10FFFF || IsSurrogate(cp)) return false;
+    sink(cp);
+    i += extra + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view utf8) {
+  return ForEachUtf8CodePoint(utf8, [](char32_t) {});
+}
+
+std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
+  // Written in place, not appended: no form takes more code units than bytes, and the append
+  // call per character was most of the cost of reading text.
+  std::u16string out(utf8.size(), u'\0');
+  size_t n = 0;
+  const bool valid = ForEachUtf8CodePoint(utf8, [&](char32_t cp) {
     if (cp >= 0x10000) {
       out[n++] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
       out[n++] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
     } else {
       out[n++] = static_cast<char16_t>(cp);
     }
-    i += extra + 1;
-  }
+  });
+  if (!valid) return std::nullopt;
   out.resize(n);
   return out;
 }

@@ -12,6 +12,9 @@ namespace vorlix {
 // The UTF-16 form of valid UTF-8 text, or nullopt.
 std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8);
 
+// Whether utf8 is valid UTF-8 text.
+bool IsValidUtf8(std::string_view utf8);
+
 // The UTF-8 form of valid UTF-16 text, or nullopt when it holds an unpaired surrogate.
 std::optional<std::string> Utf16ToUtf8(std::u16string_view utf16);
 

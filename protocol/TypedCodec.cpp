@@ -1,7 +1,9 @@
 #include "protocol/TypedCodec.h"
 
 #include <cerrno>
+#include <type_traits>
 
+#include "protocol/BusIn.h"
 #include "protocol/BusOut.h"
 #include "protocol/VariantCodec.h"
 
@@ -21,6 +23,32 @@ int AppendTypedTo(Out& out, const TypedIn& in) {
   return AppendVariant(out, *std::get<const Variant*>(in)) == S_OK ? 0 : -EINVAL;
 }
 
+template <typename In>
+HRESULT ReadTypedFrom(In& in, const TypedOut& out) {
+  if (auto text = std::get_if<Bstr*>(&out)) {
+    const char* utf8 = nullptr;
+    if (in.Basic('s', &utf8) <= 0) return E_INVALIDARG;
+    auto bstr = Bstr::FromUtf8(utf8);
+    if (!bstr) return E_INVALIDARG;
+    **text = std::move(*bstr);
+    return S_OK;
+  }
+  if (auto n = std::get_if<int16_t*>(&out)) return in.Basic('n', *n) > 0 ? S_OK : E_INVALIDARG;
+  if (auto i = std::get_if<int32_t*>(&out)) return in.Basic('i', *i) > 0 ? S_OK : E_INVALIDARG;
+  if (auto packed = std::get_if<PackedBytes*>(&out)) {
+    if constexpr (std::is_same_v<In, BusIn>) {
+      return ReadPacked(in.m, *packed);
+    } else {
+      return E_INVALIDARG;
+    }
+  }
+  if constexpr (std::is_same_v<In, BusIn>) {
+    return ReadVariant(in.m, std::get<Variant*>(out));
+  } else {
+    return ReadVariant(in, std::get<Variant*>(out));
+  }
+}
+
 }  // namespace
 
 int AppendTyped(sd_bus_message* m, const TypedIn& in) {
@@ -33,22 +61,12 @@ int AppendTyped(WireWriter& out, const TypedIn& in) {
 }
 
 HRESULT ReadTyped(sd_bus_message* m, const TypedOut& out) {
-  if (auto text = std::get_if<Bstr*>(&out)) {
-    const char* utf8 = nullptr;
-    if (sd_bus_message_read_basic(m, 's', &utf8) <= 0) return E_INVALIDARG;
-    auto bstr = Bstr::FromUtf8(utf8);
-    if (!bstr) return E_INVALIDARG;
-    **text = std::move(*bstr);
-    return S_OK;
-  }
-  if (auto n = std::get_if<int16_t*>(&out)) {
-    return sd_bus_message_read_basic(m, 'n', *n) > 0 ? S_OK : E_INVALIDARG;
-  }
-  if (auto i = std::get_if<int32_t*>(&out)) {
-    return sd_bus_message_read_basic(m, 'i', *i) > 0 ? S_OK : E_INVALIDARG;
-  }
-  if (auto packed = std::get_if<PackedBytes*>(&out)) return ReadPacked(m, *packed);
-  return ReadVariant(m, std::get<Variant*>(out));
+  BusIn in{m};
+  return ReadTypedFrom(in, out);
+}
+
+HRESULT ReadTyped(WireReader& in, const TypedOut& out) {
+  return ReadTypedFrom(in, out);
 }
 
 }  // namespace vorlix

@@ -10,6 +10,7 @@
 #include "automation/HResult.h"
 #include "automation/Variant.h"
 #include "protocol/PackedTransfer.h"
+#include "protocol/WireReader.h"
 #include "protocol/WireWriter.h"
 
 namespace vorlix {
@@ -28,5 +29,7 @@ int AppendTyped(WireWriter& out, const TypedIn& in);
 // or text that is not UTF-8; for a VARIANT, what ReadVariant answers, for a packed batch what
 // ReadPacked does.
 HRESULT ReadTyped(sd_bus_message* m, const TypedOut& out);
+// The same from bytes of our own, which never hold a packed batch: a client sends none.
+HRESULT ReadTyped(WireReader& in, const TypedOut& out);
 
 }  // namespace vorlix

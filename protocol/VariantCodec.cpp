@@ -11,6 +11,7 @@
 #include "automation/Numeric.h"
 #include "automation/SafeArray.h"
 #include "automation/Utf.h"
+#include "protocol/BusIn.h"
 #include "protocol/BusOut.h"
 
 namespace vorlix {
@@ -214,36 +215,43 @@ HRESULT AppendVariantTo(Out& out, const Variant& value) {
   return r < 0 ? FromErrno(r) : S_OK;
 }
 
-// Reading. Every sd-bus failure while reading means the message is not what it claims to be.
+// Reading, from an sd-bus message (BusIn) or bytes of our own (WireReader) alike. Every failure
+// of the reader means the message is not what it claims to be.
 
 HRESULT Check(int r) {
   return r < 0 ? E_INVALIDARG : S_OK;
 }
 
 // Enters the variant at m's position when its signature is exactly expected.
-HRESULT EnterVariant(sd_bus_message* m, const char* expected) {
+template <typename In>
+HRESULT EnterVariant(In& m, const char* expected) {
   const char* contents = nullptr;
-  if (sd_bus_message_peek_type(m, nullptr, &contents) <= 0 || !contents) return E_INVALIDARG;
+  if (m.Peek(nullptr, &contents) <= 0 || !contents) return E_INVALIDARG;
   if (std::string_view(contents) != expected) return E_INVALIDARG;
-  return Check(sd_bus_message_enter_container(m, 'v', expected));
+  return Check(m.Enter('v', expected));
 }
 
-HRESULT ReadText(sd_bus_message* m, Variant* out) {
+template <typename In>
+HRESULT ReadText(In& m, Variant* out) {
   const char* text = nullptr;
-  if (sd_bus_message_read_basic(m, 's', &text) <= 0) return E_INVALIDARG;
+  if (m.Basic('s', &text) <= 0) return E_INVALIDARG;
   std::optional<Bstr> bstr = Bstr::FromUtf8(text);
   if (!bstr) return E_INVALIDARG;
   *out = Variant::Str(std::move(*bstr));
   return S_OK;
 }
 
-template <typename T>
-HRESULT ReadBasic(sd_bus_message* m, char type, T* x) {
-  return sd_bus_message_read_basic(m, type, x) > 0 ? S_OK : E_INVALIDARG;
+template <typename In, typename T>
+HRESULT ReadBasic(In& m, char type, T* x) {
+  return m.Basic(type, x) > 0 ? S_OK : E_INVALIDARG;
 }
 
+template <typename In>
+HRESULT ReadVariantFrom(In& m, Variant* value);
+
 // Reads the bare value of a scalar of type vt (or a whole "(qv)" for VT_VARIANT).
-HRESULT ReadPayload(sd_bus_message* m, VARTYPE vt, Variant* out) {
+template <typename In>
+HRESULT ReadPayload(In& m, VARTYPE vt, Variant* out) {
   switch (vt) {
     case VT_EMPTY:
     case VT_NULL: {
@@ -256,7 +264,8 @@ HRESULT ReadPayload(sd_bus_message* m, VARTYPE vt, Variant* out) {
       return ReadText(m, out);
     case VT_DECIMAL: {
       Decimal d;
-      if (sd_bus_message_read(m, "(yyut)", &d.scale, &d.sign, &d.hi, &d.lo) <= 0) {
+      if (m.Enter('r', "yyut") <= 0 || m.Basic('y', &d.scale) <= 0 || m.Basic('y', &d.sign) <= 0 ||
+          m.Basic('u', &d.hi) <= 0 || m.Basic('t', &d.lo) <= 0 || m.Exit() < 0) {
         return E_INVALIDARG;
       }
       if (!IsValidDecimal(d)) return E_INVALIDARG;
@@ -264,7 +273,7 @@ HRESULT ReadPayload(sd_bus_message* m, VARTYPE vt, Variant* out) {
       return S_OK;
     }
     case VT_VARIANT:
-      return ReadVariant(m, out);
+      return ReadVariantFrom(m, out);
   }
   const char type = ScalarSignature(vt)[0];
   switch (type) {
@@ -321,16 +330,18 @@ HRESULT ReadPayload(sd_bus_message* m, VARTYPE vt, Variant* out) {
   }
 }
 
-HRESULT ReadBounds(sd_bus_message* m, std::vector<ArrayBound>* bounds) {
-  if (sd_bus_message_enter_container(m, 'a', "(ii)") <= 0) return E_INVALIDARG;
+template <typename In>
+HRESULT ReadBounds(In& m, std::vector<ArrayBound>* bounds) {
+  if (m.Enter('a', "(ii)") <= 0) return E_INVALIDARG;
   int32_t lower = 0, count = 0;
   int r;
-  while ((r = sd_bus_message_read(m, "(ii)", &lower, &count)) > 0) {
+  while ((r = m.Enter('r', "ii")) > 0) {
+    if (m.Basic('i', &lower) <= 0 || m.Basic('i', &count) <= 0 || m.Exit() < 0) return E_INVALIDARG;
     if (count < 0) return E_INVALIDARG;
     bounds->push_back({lower, static_cast<uint32_t>(count)});
   }
   if (r < 0 || bounds->empty()) return E_INVALIDARG;
-  return Check(sd_bus_message_exit_container(m));
+  return Check(m.Exit());
 }
 
 // *out from make(), which builds a SafeArray: the array checks its bounds against the elements
@@ -346,39 +357,41 @@ HRESULT MakeArray(Make make, Variant* out) {
 }
 
 // The "ay" of a byte array in one piece, kept as bytes.
-HRESULT ReadBytes(sd_bus_message* m, std::vector<ArrayBound> bounds, Variant* out) {
+template <typename In>
+HRESULT ReadBytes(In& m, std::vector<ArrayBound> bounds, Variant* out) {
   const void* data = nullptr;
   size_t size = 0;
-  if (sd_bus_message_read_array(m, 'y', &data, &size) < 0) return E_INVALIDARG;
+  if (m.Array('y', &data, &size) < 0) return E_INVALIDARG;
   const auto* bytes = static_cast<const uint8_t*>(data);
   return MakeArray(
       [&] { return SafeArray(std::move(bounds), std::vector<uint8_t>(bytes, bytes + size)); }, out);
 }
 
 // The elements of any other array, one by one.
-HRESULT ReadElements(sd_bus_message* m, VARTYPE elementType, std::vector<ArrayBound> bounds,
-                     Variant* out) {
-  if (sd_bus_message_enter_container(m, 'a', ElementSignature(elementType)) <= 0) {
+template <typename In>
+HRESULT ReadElements(In& m, VARTYPE elementType, std::vector<ArrayBound> bounds, Variant* out) {
+  if (m.Enter('a', ElementSignature(elementType)) <= 0) {
     return E_INVALIDARG;
   }
   // Elements are counted as they are read, so no size from the message is trusted.
   std::vector<Variant> elements;
   int more;
-  while ((more = sd_bus_message_at_end(m, false)) == 0) {
+  while ((more = m.AtEnd()) == 0) {
     Variant e;
     if (const HRESULT hr = ReadPayload(m, elementType, &e); hr != S_OK) return hr;
     elements.push_back(std::move(e));
   }
-  if (more < 0 || sd_bus_message_exit_container(m) < 0) return E_INVALIDARG;
+  if (more < 0 || m.Exit() < 0) return E_INVALIDARG;
   return MakeArray([&] { return SafeArray(elementType, std::move(bounds), std::move(elements)); },
                    out);
 }
 
-HRESULT ReadArray(sd_bus_message* m, VARTYPE elementType, Variant* out) {
+template <typename In>
+HRESULT ReadArray(In& m, VARTYPE elementType, Variant* out) {
   const std::string element = ElementSignature(elementType);
   HRESULT hr = EnterVariant(m, ("(a(ii)a" + element + ")").c_str());
   if (hr != S_OK) return hr;
-  if (sd_bus_message_enter_container(m, 'r', ("a(ii)a" + element).c_str()) <= 0) {
+  if (m.Enter('r', ("a(ii)a" + element).c_str()) <= 0) {
     return E_INVALIDARG;
   }
   std::vector<ArrayBound> bounds;
@@ -388,22 +401,24 @@ HRESULT ReadArray(sd_bus_message* m, VARTYPE elementType, Variant* out) {
                              : ReadElements(m, elementType, std::move(bounds), &array);
   if (hr != S_OK) return hr;
   for (int i = 0; i < 2; ++i) {
-    if (sd_bus_message_exit_container(m) < 0) return E_INVALIDARG;
+    if (m.Exit() < 0) return E_INVALIDARG;
   }
   *out = std::move(array);
   return S_OK;
 }
 
-HRESULT ReadCodeUnits(sd_bus_message* m, Variant* out) {
+template <typename In>
+HRESULT ReadCodeUnits(In& m, Variant* out) {
   const void* data = nullptr;
   size_t size = 0;
-  if (sd_bus_message_read_array(m, 'q', &data, &size) < 0) return E_INVALIDARG;
+  if (m.Array('q', &data, &size) < 0) return E_INVALIDARG;
   const auto* units = static_cast<const char16_t*>(data);
   *out = Variant::Str(Bstr(std::u16string(units, units + size / 2)));
   return S_OK;
 }
 
-HRESULT ReadValue(sd_bus_message* m, VARTYPE vt, Variant* out) {
+template <typename In>
+HRESULT ReadValue(In& m, VARTYPE vt, Variant* out) {
   if (vt & VT_ARRAY) {
     const VARTYPE elementType = vt & ~VT_ARRAY;
     if (!IsArrayElementType(elementType)) return DISP_E_BADVARTYPE;
@@ -412,14 +427,24 @@ HRESULT ReadValue(sd_bus_message* m, VARTYPE vt, Variant* out) {
   const char* signature = ScalarSignature(vt);
   if (!signature) return DISP_E_BADVARTYPE;
   const char* contents = nullptr;
-  if (sd_bus_message_peek_type(m, nullptr, &contents) <= 0 || !contents) return E_INVALIDARG;
+  if (m.Peek(nullptr, &contents) <= 0 || !contents) return E_INVALIDARG;
   const bool codeUnits = vt == VT_BSTR && std::string_view(contents) == "aq";
   // EnterVariant's check, on what was peeked already: peeking is a good part of a scalar's cost.
   const char* expected = codeUnits ? "aq" : signature;
   if (std::string_view(contents) != expected) return E_INVALIDARG;
-  HRESULT hr = Check(sd_bus_message_enter_container(m, 'v', expected));
+  HRESULT hr = Check(m.Enter('v', expected));
   if (hr == S_OK) hr = codeUnits ? ReadCodeUnits(m, out) : ReadPayload(m, vt, out);
-  if (hr == S_OK) hr = Check(sd_bus_message_exit_container(m));
+  if (hr == S_OK) hr = Check(m.Exit());
+  return hr;
+}
+
+template <typename In>
+HRESULT ReadVariantFrom(In& m, Variant* value) {
+  if (m.Enter('r', "qv") <= 0) return E_INVALIDARG;
+  VARTYPE vt = VT_EMPTY;
+  HRESULT hr = ReadBasic(m, 'q', &vt);
+  if (hr == S_OK) hr = ReadValue(m, vt, value);
+  if (hr == S_OK) hr = Check(m.Exit());
   return hr;
 }
 
@@ -444,12 +469,12 @@ int AppendText(WireWriter& out, const Bstr& text) {
 }
 
 HRESULT ReadVariant(sd_bus_message* m, Variant* value) {
-  if (sd_bus_message_enter_container(m, 'r', "qv") <= 0) return E_INVALIDARG;
-  VARTYPE vt = VT_EMPTY;
-  HRESULT hr = ReadBasic(m, 'q', &vt);
-  if (hr == S_OK) hr = ReadValue(m, vt, value);
-  if (hr == S_OK) hr = Check(sd_bus_message_exit_container(m));
-  return hr;
+  BusIn in{m};
+  return ReadVariantFrom(in, value);
+}
+
+HRESULT ReadVariant(WireReader& in, Variant* value) {
+  return ReadVariantFrom(in, value);
 }
 
 }  // namespace vorlix

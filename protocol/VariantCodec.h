@@ -11,6 +11,7 @@
 
 #include "automation/HResult.h"
 #include "automation/Variant.h"
+#include "protocol/WireReader.h"
 #include "protocol/WireWriter.h"
 
 namespace vorlix {
@@ -35,5 +36,7 @@ int AppendText(WireWriter& out, const Bstr& text);
 // or an element count other than its bounds give, an invalid decimal, text that is not valid
 // UTF-8, VT_I1 or VT_R4 values out of their range, or a VT_EMPTY/VT_NULL byte other than 0.
 HRESULT ReadVariant(sd_bus_message* m, Variant* value);
+// The same from bytes of our own, with the same checks.
+HRESULT ReadVariant(WireReader& in, Variant* value);
 
 }  // namespace vorlix

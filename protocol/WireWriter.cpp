@@ -6,34 +6,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "protocol/WireTypes.h"
+
 namespace vorlix {
-namespace {
-
-// The alignment of a value whose signature begins with type.
-size_t AlignmentOf(char type) {
-  switch (type) {
-    case 'n':
-    case 'q':
-      return 2;
-    case 'i':
-    case 'u':
-    case 'b':
-    case 's':
-    case 'o':
-    case 'a':
-    case 'h':
-      return 4;
-    case 'x':
-    case 't':
-    case 'd':
-    case '(':
-    case '{':
-      return 8;
-  }
-  return 1;  // y, g, v
-}
-
-}  // namespace
 
 int WireWriter::Open(char type, const char* contents) {
   // A body with containers is seldom tiny: room for a small one and a few levels at once, where
@@ -49,7 +24,7 @@ int WireWriter::Open(char type, const char* contents) {
       Align(4);
       const size_t length = bytes_.size();
       bytes_.append(4, '\0');
-      Align(AlignmentOf(contents[0]));
+      Align(WireAlignment(contents[0]));
       arrays_.push_back({length, bytes_.size()});
       break;
     }
@@ -130,9 +105,11 @@ int WireWriter::StringSpace(size_t length, char** space) {
 }
 
 std::string ReplyHeader(uint32_t serial, uint32_t replySerial, const char* destination,
-                        std::string_view signature, size_t bodySize, size_t fds) {
+                        std::string_view signature, size_t bodySize, size_t fds,
+                        const char* errorName) {
   // Replies expect none; the version is D-Bus's only one.
-  const uint8_t start[4] = {'l', 2 /* method return */, 1 /* no reply expected */, 1};
+  const uint8_t type = errorName ? 3 /* error */ : 2 /* method return */;
+  const uint8_t start[4] = {'l', type, 1 /* no reply expected */, 1};
   const uint32_t length = static_cast<uint32_t>(bodySize);
   WireWriter header;
   for (const uint8_t& byte : start)
@@ -149,6 +126,7 @@ std::string ReplyHeader(uint32_t serial, uint32_t replySerial, const char* desti
     header.Close();
     header.Close();
   };
+  if (errorName) field(4, 's', errorName);
   field(5, 'u', &replySerial);
   if (destination) field(6, 's', destination);
   const std::string signatureText(signature);

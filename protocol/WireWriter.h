@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/WireTypes.h"
+
 namespace vorlix {
 
 class WireWriter {
@@ -33,7 +35,8 @@ class WireWriter {
   // Inline, so that a type known where it is called costs no switch: numbers are most of what
   // a reply holds.
   int Basic(char type, const void* value) {
-    const size_t size = NumberSize(type);
+    // b and h are fixed-size too, but need more than a copy.
+    const size_t size = type == 'b' || type == 'h' ? 0 : WireFixedSize(type);
     if (size == 0) return Other(type, value);
     Align(size);
     Put(value, size);
@@ -56,24 +59,6 @@ class WireWriter {
   }
   void Put(const void* data, size_t size) { bytes_.append(static_cast<const char*>(data), size); }
   int Room() const { return bytes_.size() > limit_ ? -ENOBUFS : 0; }
-  // The size of a number of type (y n q i u x t d); 0 for any other.
-  static size_t NumberSize(char type) {
-    switch (type) {
-      case 'y':
-        return 1;
-      case 'n':
-      case 'q':
-        return 2;
-      case 'i':
-      case 'u':
-        return 4;
-      case 'x':
-      case 't':
-      case 'd':
-        return 8;
-    }
-    return 0;
-  }
   // Basic for b, s, o, g and h.
   int Other(char type, const void* value);
 
@@ -90,8 +75,10 @@ class WireWriter {
 
 // The header of a method return answering the call with cookie replySerial, for a body of
 // bodySize bytes and that signature that refers to fds descriptors, padded so that the body may
-// follow it at once. destination is the caller's name, null on a peer-to-peer connection.
+// follow it at once; of an error of that name instead when errorName is given. destination is
+// the caller's name, null on a peer-to-peer connection.
 std::string ReplyHeader(uint32_t serial, uint32_t replySerial, const char* destination,
-                        std::string_view signature, size_t bodySize, size_t fds);
+                        std::string_view signature, size_t bodySize, size_t fds,
+                        const char* errorName = nullptr);
 
 }  // namespace vorlix
