@@ -8,24 +8,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <unordered_map>
 
 namespace vorlix {
-namespace {
 
-// The outboxes by connection. The server has one thread, and a reply knows its connection
-// only through its message.
-std::unordered_map<sd_bus*, Outbox*>& Outboxes() {
-  static std::unordered_map<sd_bus*, Outbox*> outboxes;
-  return outboxes;
-}
-
-}  // namespace
-
-Outbox::Outbox(sd_bus* bus, sd_event* event)
-    : bus_(bus), event_(event), fd_(fcntl(sd_bus_get_fd(bus), F_DUPFD_CLOEXEC, 3)) {
-  Outboxes()[bus] = this;
-}
+Outbox::Outbox(int fd, sd_event* event) : event_(event), fd_(fcntl(fd, F_DUPFD_CLOEXEC, 3)) {}
 
 namespace {
 
@@ -38,47 +24,20 @@ void CloseAll(std::vector<int>* fds) {
 }  // namespace
 
 Outbox::~Outbox() {
-  Outboxes().erase(bus_);
-  for (Item& item : queue_) {
-    sd_bus_message_unref(item.message);
+  for (Item& item : queue_)
     CloseAll(&item.fds);
-  }
   sd_event_source_disable_unref(watch_);
   if (fd_ >= 0) close(fd_);
 }
 
-Outbox* Outbox::Of(sd_bus* bus) {
-  auto found = Outboxes().find(bus);
-  return found == Outboxes().end() ? nullptr : found->second;
-}
-
-void Outbox::Send(sd_bus_message* reply) {
-  if (queue_.empty()) {
-    sd_bus_send(bus_, reply, nullptr);
-    return;
-  }
-  queue_.push_back({sd_bus_message_ref(reply), {}, {}, {}});
-}
-
 void Outbox::Send(std::string header, std::string body, std::vector<int> fds) {
-  queue_.push_back({nullptr, std::move(header), std::move(body), std::move(fds)});
+  queue_.push_back({std::move(header), std::move(body), std::move(fds)});
   if (queue_.size() == 1) Pump();
 }
 
 void Outbox::Pump() {
-  while (!queue_.empty()) {
-    Item& front = queue_.front();
-    if (front.message) {
-      sd_bus_send(bus_, front.message, nullptr);
-      sd_bus_message_unref(front.message);
-    } else {
-      uint64_t queued = 0;
-      // sd-bus may still be writing a message of its own: ours follow once it is out.
-      if (sd_bus_get_n_queued_write(bus_, &queued) >= 0 && queued > 0) break;
-      if (!WriteFront()) break;
-    }
+  while (!queue_.empty() && WriteFront())
     queue_.pop_front();
-  }
   Watch(!queue_.empty());
 }
 
@@ -113,7 +72,7 @@ bool Outbox::WriteFront() {
     const ssize_t n = sendmsg(fd_, &message, MSG_DONTWAIT | MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
-    // The connection is gone: sd-bus sees it on its next read and the peer is dropped.
+    // The connection is gone: the inbox sees it on its next read and the peer is dropped.
     if (n < 0) return true;
     CloseAll(&item.fds);  // the peer has its own now
     item.sent += static_cast<size_t>(n);
@@ -143,21 +102,11 @@ void Outbox::Flush(int timeoutMs) {
   while (!queue_.empty()) {
     Pump();
     if (queue_.empty()) break;
-    // What waits is sd-bus's or the socket's: both go when the socket can take more.
-    sd_bus_flush(bus_);
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         end - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
     pollfd writable{fd_, POLLOUT, 0};
     if (poll(&writable, 1, static_cast<int>(left.count())) <= 0) break;
-  }
-}
-
-void SendReply(sd_bus_message* reply) {
-  if (Outbox* outbox = Outbox::Of(sd_bus_message_get_bus(reply))) {
-    outbox->Send(reply);
-  } else {
-    sd_bus_send(nullptr, reply, nullptr);
   }
 }
 

@@ -33,13 +33,12 @@ const std::map<const Interface*, TypedInterface>& TypedInterfaces() {
 
 }  // namespace
 
-const TypedMethod* FindTypedMethod(const CoClass& object, const char* interface,
-                                   const char* member) {
-  if (!member) return nullptr;
+const TypedMethod* FindTypedMethod(const CoClass& object, std::string_view interface,
+                                   std::string_view member) {
   const TypedMethod* method = nullptr;
   ForEachInterface(object, [&](const Interface& candidate) {
     const TypedInterface& typed = TypedInterfaces().at(&candidate);
-    if (method || (interface && typed.name != interface)) return;
+    if (method || (!interface.empty() && typed.name != interface)) return;
     auto found = typed.members.find(member);
     if (found != typed.members.end()) method = &found->second;
   });

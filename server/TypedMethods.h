@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "protocol/InterfaceTable.h"
 
@@ -15,9 +16,9 @@ struct TypedMethod {
 };
 
 // The method of one of the object's interfaces (those of a class of the table) that a call
-// names, or nullptr. interface may be null: a call without one names a member of any interface,
-// the default interface's first.
-const TypedMethod* FindTypedMethod(const CoClass& object, const char* interface,
-                                   const char* member);
+// names, or nullptr. interface may be empty: a call without one names a member of any
+// interface, the default interface's first.
+const TypedMethod* FindTypedMethod(const CoClass& object, std::string_view interface,
+                                   std::string_view member);
 
 }  // namespace vorlix

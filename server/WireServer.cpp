@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "automation/SafeArray.h"
@@ -17,7 +18,6 @@
 #include "protocol/WireSignature.h"
 #include "server/ClientFolder.h"
 #include "server/Log.h"
-#include "server/Outbox.h"
 #include "server/Reply.h"
 #include "server/ServerSocket.h"
 #include "server/TypedMethods.h"
@@ -32,41 +32,48 @@ std::string Count(size_t count, const std::string& noun) {
 
 constexpr char kPeerInterface[] = "org.freedesktop.DBus.Peer";
 
-bool Is(const char* value, std::string_view expected) {
-  return value && expected == value;
-}
+constexpr char kUnknownObject[] = "org.freedesktop.DBus.Error.UnknownObject";
+constexpr char kUnknownMethod[] = "org.freedesktop.DBus.Error.UnknownMethod";
+constexpr char kInvalidArgs[] = "org.freedesktop.DBus.Error.InvalidArgs";
+constexpr char kFailed[] = "org.freedesktop.DBus.Error.Failed";
 
 // Whether the call names this interface and member; a call without an interface matches any.
-bool Calls(sd_bus_message* m, std::string_view interface, std::string_view member) {
-  const char* i = sd_bus_message_get_interface(m);
-  return (!i || interface == i) && Is(sd_bus_message_get_member(m), member);
+bool Calls(const ReceivedCall& m, std::string_view interface, std::string_view member) {
+  return (m->interface.empty() || m->interface == interface) && m->member == member;
 }
 
 // The replies below answer 1: the call is answered, even when the peer has gone meanwhile.
-// Each goes through the connection's outbox, behind any reply still waiting there.
+// Each goes through the connection's outbox, behind any reply still waiting there. values are
+// numbers for the types' number letters, C strings for s and o.
 template <typename... Values>
-int Reply(sd_bus_message* m, const char* types, Values... values) {
-  sd_bus_message* reply = nullptr;
-  if (sd_bus_message_new_method_return(m, &reply) >= 0 &&
-      sd_bus_message_append(reply, types, values...) >= 0) {
-    SendReply(reply);
-  }
-  sd_bus_message_unref(reply);
-  return 1;
-}
-
-int ReplyError(sd_bus_message* m, const char* name, const std::string& text) {
-  sd_bus_message* reply = nullptr;
-  const sd_bus_error error = SD_BUS_ERROR_MAKE_CONST(name, text.c_str());
-  if (sd_bus_message_new_method_error(m, &reply, &error) >= 0) SendReply(reply);
-  sd_bus_message_unref(reply);
-  return 1;
+int Reply(const ReceivedCall& m, const char* types, Values... values) {
+  return Respond(m, types, [&](WireWriter& reply, bool) {
+    int r = 0;
+    size_t i = 0;
+    [[maybe_unused]] const auto put = [&](auto value) {
+      const char type = types[i++];
+      if (r < 0) return;
+      if constexpr (std::is_pointer_v<decltype(value)>) {
+        r = reply.Basic(type, value);
+      } else {
+        static_assert(sizeof value == 4, "a 32-bit number");
+        r = reply.Basic(type, &value);
+      }
+    };
+    (put(values), ...);
+    return r;
+  });
 }
 
 // Answers a call whose arguments do not have the member's signature.
-int ReplyWrongSignature(sd_bus_message* m, std::string_view expected) {
-  return ReplyError(m, SD_BUS_ERROR_INVALID_ARGS,
-                    "arguments of signature \"" + std::string(expected) + "\" expected");
+int ReplyWrongSignature(const ReceivedCall& m, std::string_view expected) {
+  return RespondError(m, kInvalidArgs,
+                      "arguments of signature \"" + std::string(expected) + "\" expected");
+}
+
+// A reader of the call's arguments.
+WireReader Arguments(const ReceivedCall& m) {
+  return WireReader(m->Body(), m->signature, m->bigEndian);
 }
 
 int AppendHResult(WireWriter& reply, HRESULT hr) {
@@ -79,7 +86,7 @@ int AppendCodec(WireWriter& reply, const Variant& value) {
 }
 
 // A typed argument read as the Variant of its declared type.
-HRESULT ReadArgument(sd_bus_message* m, ParamType type, Variant* value) {
+HRESULT ReadArgument(WireReader& m, ParamType type, Variant* value) {
   switch (type) {
     case ParamType::kBstr: {
       Bstr text;
@@ -166,20 +173,19 @@ void LogCall(std::string_view path, const Interface& interface, bool typed, cons
   Log("call " + std::string(path) + " " + member + ": " + HResultName(outcome.hr) + " in " + ms);
 }
 
-int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m,
+int CallTyped(IDispatch& object, const TypedMethod& typed, const ReceivedCall& m,
               const ClientFolder& folder, Outcome* outcome) {
   outcome->dispid = typed.method->dispid;
-  if (!sd_bus_message_has_signature(m, typed.inSignature.c_str())) {
-    return ReplyWrongSignature(m, typed.inSignature);
-  }
+  if (m->signature != typed.inSignature) return ReplyWrongSignature(m, typed.inSignature);
   const Method& method = *typed.method;
   EnterFolderFor(&method, folder, outcome);
+  WireReader in = Arguments(m);
   std::vector<Variant> args;
   HRESULT hr = S_OK;
   for (const Param& p : method.Params()) {
     if (p.kind == ParamKind::kRetval || FAILED(hr)) continue;
     Variant arg;
-    if (p.kind == ParamKind::kIn) hr = ReadArgument(m, p.type, &arg);
+    if (p.kind == ParamKind::kIn) hr = ReadArgument(in, p.type, &arg);
     args.push_back(std::move(arg));
   }
   Variant result;
@@ -204,17 +210,14 @@ int CallTyped(IDispatch& object, const TypedMethod& typed, sd_bus_message* m,
   });
 }
 
-int CallInvoke(IDispatch& object, const CoClass& coClass, sd_bus_message* m,
+int CallInvoke(IDispatch& object, const CoClass& coClass, const ReceivedCall& m,
                const ClientFolder& folder, Outcome* outcome) {
-  if (!sd_bus_message_has_signature(m, kInvokeSignature)) {
-    return ReplyWrongSignature(m, kInvokeSignature);
-  }
+  if (m->signature != kInvokeSignature) return ReplyWrongSignature(m, kInvokeSignature);
+  WireReader in = Arguments(m);
   int32_t dispid = 0;
   std::vector<Variant> args;
-  HRESULT hr = sd_bus_message_read_basic(m, 'i', &dispid) > 0 &&
-                       sd_bus_message_enter_container(m, 'a', kVariantSignature) > 0
-                   ? S_OK
-                   : E_INVALIDARG;
+  HRESULT hr =
+      in.Basic('i', &dispid) > 0 && in.Enter('a', kVariantSignature) > 0 ? S_OK : E_INVALIDARG;
   outcome->dispid = dispid;
   if (hr == S_OK) {
     const Method* method = nullptr;
@@ -223,14 +226,14 @@ int CallInvoke(IDispatch& object, const CoClass& coClass, sd_bus_message* m,
     });
     EnterFolderFor(method, folder, outcome);
   }
-  while (hr == S_OK && sd_bus_message_at_end(m, false) == 0) {
+  while (hr == S_OK && in.AtEnd() == 0) {
     // No method takes more: the rest is not even decoded.
     if (args.size() == kMaxParams) {
       hr = DISP_E_BADPARAMCOUNT;
       break;
     }
     Variant arg;
-    hr = ReadVariant(m, &arg);
+    hr = ReadVariant(in, &arg);
     args.push_back(std::move(arg));
   }
   Variant result;
@@ -251,19 +254,17 @@ int CallInvoke(IDispatch& object, const CoClass& coClass, sd_bus_message* m,
   });
 }
 
-int CallGetIDsOfNames(IDispatch& object, sd_bus_message* m) {
-  if (!sd_bus_message_has_signature(m, kGetIDsOfNamesSignature)) {
+int CallGetIDsOfNames(IDispatch& object, const ReceivedCall& m) {
+  if (m->signature != kGetIDsOfNamesSignature) {
     return ReplyWrongSignature(m, kGetIDsOfNamesSignature);
   }
-  // Read one by one: sd-bus's string-vector reader grows its vector a name at a time, which is
-  // quadratic in the count.
-  if (sd_bus_message_enter_container(m, 'a', "s") <= 0) {
-    return ReplyWrongSignature(m, kGetIDsOfNamesSignature);
-  }
+  WireReader in = Arguments(m);
+  if (in.Enter('a', "s") <= 0) return ReplyWrongSignature(m, kGetIDsOfNamesSignature);
   std::vector<Bstr> bstrs;
   size_t count = 0;
   HRESULT hr = S_OK;
-  for (const char* name = nullptr; sd_bus_message_read_basic(m, 's', &name) > 0; ++count) {
+  int r;
+  for (const char* name = nullptr; (r = in.Basic('s', &name)) > 0; ++count) {
     // A method and its parameters: more names than that cannot all be found, and are not
     // even converted.
     if (count > kMaxParams) {
@@ -274,6 +275,7 @@ int CallGetIDsOfNames(IDispatch& object, sd_bus_message* m) {
     if (!bstr) hr = E_INVALIDARG;
     bstrs.push_back(bstr.value_or(Bstr()));
   }
+  if (r < 0) return ReplyWrongSignature(m, kGetIDsOfNamesSignature);
   std::vector<DISPID> dispids(count, DISPID_UNKNOWN);
   if (hr == S_OK) hr = object.GetIDsOfNames(bstrs, 0, &dispids);
   return Respond(m, "iai", [&](WireWriter& reply, bool) {
@@ -284,7 +286,7 @@ int CallGetIDsOfNames(IDispatch& object, sd_bus_message* m) {
 }
 
 // Answers a member of org.freedesktop.DBus.Peer.
-void CallPeer(sd_bus_message* m) {
+void CallPeer(const ReceivedCall& m) {
   if (Calls(m, kPeerInterface, "Ping")) {
     Reply(m, "");
     return;
@@ -293,26 +295,23 @@ void CallPeer(sd_bus_message* m) {
     sd_id128_t id;
     char text[SD_ID128_STRING_MAX];
     if (sd_id128_get_machine(&id) < 0) {
-      ReplyError(m, SD_BUS_ERROR_FAILED, "this machine has no id");
+      RespondError(m, kFailed, "this machine has no id");
       return;
     }
     Reply(m, "s", sd_id128_to_string(id, text));
     return;
   }
-  const char* member = sd_bus_message_get_member(m);
-  ReplyError(m, SD_BUS_ERROR_UNKNOWN_METHOD,
-             std::string("no member ") + (member ? member : "") + " of " + kPeerInterface);
+  RespondError(m, kUnknownMethod, "no member " + std::string(m->member) + " of " + kPeerInterface);
 }
 
-int ReplyIntrospection(sd_bus_message* m, const std::string& xml) {
+int ReplyIntrospection(const ReceivedCall& m, const std::string& xml) {
   return Reply(m, "s", xml.c_str());
 }
 
-std::optional<Guid> ReadGuid(sd_bus_message* m) {
+std::optional<Guid> ReadGuid(const ReceivedCall& m) {
+  WireReader in = Arguments(m);
   const char* text = nullptr;
-  if (!sd_bus_message_has_signature(m, "s") || sd_bus_message_read_basic(m, 's', &text) <= 0) {
-    return std::nullopt;
-  }
+  if (m->signature != "s" || in.Basic('s', &text) <= 0) return std::nullopt;
   return Guid::Parse(text);
 }
 
@@ -323,8 +322,7 @@ std::optional<Guid> ReadGuid(sd_bus_message* m) {
 struct WireServer::ObjectCall {
   IDispatch* object;  // a reference of the call's own: the call may outlive the peer's
   const CoClass* coClass;
-  sd_bus* bus;  // referenced, as m is: the answer may go out after a pause
-  sd_bus_message* m;
+  ReceivedCall m;             // with its outbox: the answer may go out after a pause
   const TypedMethod* method;  // null for Invoke
   std::shared_ptr<const ClientFolder> folder;
   std::weak_ptr<Peer> peer;  // expired once the client has left
@@ -346,10 +344,9 @@ WireServer::~WireServer() {
   // connections that await their answers close.
   if (calls_) calls_->Drain();
   // Closed without flushing: a client that stopped reading must not hold up the shutdown.
-  for (auto& [key, peer] : peers_) {
+  for (auto& [key, peer] : peers_)
     ReleaseHeld(*peer);
-    sd_bus_close_unref(peer->bus);
-  }
+  peers_.clear();
   sd_event_source_unref(accept_);
   sd_event_unref(event_);
 }
@@ -374,14 +371,8 @@ int WireServer::Run(int listenFd) {
   if (r >= 0) r = sd_event_add_signal(event_, nullptr, SIGINT, OnStopSignal, nullptr);
   if (r >= 0) r = sd_event_add_io(event_, &accept_, listenFd, EPOLLIN, OnAccept, this);
   if (r >= 0) r = sd_event_add_io(event_, nullptr, module_.QuitFd(), EPOLLIN, OnQuit, this);
-  if (r >= 0) r = sd_event_add_post(event_, nullptr, OnPost, this);
-  // Paused calls are finished while the connections are still open to answer them: each bus
-  // flushes and closes in an exit handler of its own, which must come after this one.
-  sd_event_source* finish = nullptr;
-  if (r >= 0) r = sd_event_add_exit(event_, &finish, OnExit, this);
-  if (r >= 0) r = sd_event_source_set_priority(finish, SD_EVENT_PRIORITY_IMPORTANT);
-  sd_event_source_set_floating(finish, 1);
-  sd_event_source_unref(finish);
+  // Paused calls are finished while the connections are still open to answer them.
+  if (r >= 0) r = sd_event_add_exit(event_, nullptr, OnExit, this);
   if (r >= 0) r = sd_event_loop(event_);
   return r < 0 ? r : 0;
 }
@@ -391,9 +382,8 @@ int WireServer::OnExit(sd_event_source*, void* self) {
   server->calls_->Drain();
   // A client that stopped reading gets no more of the server's last moments than this.
   constexpr int kFlushWithinMs = 5000;
-  for (auto& [key, peer] : server->peers_) {
-    if (peer->outbox) peer->outbox->Flush(kFlushWithinMs);
-  }
+  for (auto& [key, peer] : server->peers_)
+    peer->outbox->Flush(kFlushWithinMs);
   return 0;
 }
 
@@ -408,17 +398,6 @@ int WireServer::OnStopSignal(sd_event_source* source, const signalfd_siginfo* si
   return sd_event_exit(sd_event_source_get_event(source), 0);
 }
 
-int WireServer::OnPost(sd_event_source*, void* self) {
-  // A client may send its first call in the same packet as the end of authentication; sd-bus
-  // keeps it buffered without waking its own source, so every connection is processed here
-  // until it has nothing left.
-  for (auto& [key, peer] : static_cast<WireServer*>(self)->peers_) {
-    while (sd_bus_process(peer->bus, nullptr) > 0) {
-    }
-  }
-  return 0;
-}
-
 int WireServer::OnAccept(sd_event_source* source, int fd, uint32_t, void* self) {
   auto* server = static_cast<WireServer*>(self);
   const int client = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -431,8 +410,8 @@ int WireServer::OnAccept(sd_event_source* source, int fd, uint32_t, void* self) 
     }
     return 0;
   }
-  // sd-bus accepts any user id the client claims in EXTERNAL as long as it matches the socket's
-  // credentials; who may connect at all is decided here.
+  // Who may connect at all is decided here; the handshake then checks that the client names
+  // the user its socket says it is.
   pid_t pid = 0;
   uid_t uid = 0;
   if (!PeerMayConnect(client, &pid, &uid)) {
@@ -442,55 +421,40 @@ int WireServer::OnAccept(sd_event_source* source, int fd, uint32_t, void* self) 
     return 0;
   }
   auto peer = std::make_shared<Peer>();
+  Peer* key = peer.get();
   peer->server = server;
   peer->pid = pid;
   peer->folder = std::make_shared<const ClientFolder>(pid);
-  sd_id128_t id;
-  int r = sd_id128_randomize(&id);
-  if (r >= 0) r = sd_bus_new(&peer->bus);
-  if (r >= 0) r = sd_bus_set_fd(peer->bus, client, client);
-  // Once set, the descriptor is the bus's and goes with it; before that it is still ours.
-  if (r < 0) close(client);
-  if (r >= 0) r = sd_bus_set_server(peer->bus, 1, id);
-  if (r >= 0) r = sd_bus_add_filter(peer->bus, nullptr, OnMessage, peer.get());
-  if (r >= 0) r = sd_bus_attach_event(peer->bus, server->event_, SD_EVENT_PRIORITY_NORMAL);
-  if (r >= 0) r = sd_bus_start(peer->bus);
-  if (r >= 0) peer->outbox = std::make_unique<Outbox>(peer->bus, server->event_);
-  if (r < 0) {
+  peer->outbox = std::make_shared<Outbox>(client, server->event_);
+  peer->inbox = std::make_unique<Inbox>(
+      client, uid, server->event_, *peer->outbox,
+      [key](std::unique_ptr<const WireMessage> m) { key->server->OnMessage(*key, std::move(m)); },
+      [key](const std::string& why) { key->server->Disconnect(*key, why); });
+  if (const int r = peer->inbox->Start(); r < 0) {
     Log("the connection of client pid " + std::to_string(pid) + " failed: " + strerror(-r));
-    sd_bus_close_unref(peer->bus);
     return 0;
   }
-  Peer* key = peer.get();
   server->peers_.emplace(key, std::move(peer));
   Log("client pid " + std::to_string(pid) + " connected (" +
       Count(server->peers_.size(), "client") + ")");
   return 0;
 }
 
-int WireServer::OnMessage(sd_bus_message* m, void* userdata, sd_bus_error*) {
-  Peer& peer = *static_cast<Peer*>(userdata);
-  if (sd_bus_message_is_signal(m, "org.freedesktop.DBus.Local", "Disconnected")) {
-    peer.server->Disconnect(peer);
-    return 1;
-  }
-  if (!sd_bus_message_is_method_call(m, nullptr, nullptr)) return 0;
-  // Peer's members are answered here, not by sd-bus itself: a reply of sd-bus's own would not
-  // wait its turn behind ours (Outbox.h).
-  if (Is(sd_bus_message_get_interface(m), kPeerInterface)) {
+void WireServer::OnMessage(Peer& peer, std::unique_ptr<const WireMessage> message) {
+  // Replies and signals from a client ask for nothing; types still to come are ignored.
+  if (message->type != MessageType::kMethodCall) return;
+  ReceivedCall m{std::move(message), peer.outbox};
+  if (m->interface == kPeerInterface) {
     CallPeer(m);
-    return 1;
+    return;
   }
-  peer.server->Dispatch(peer, m);
-  return 1;
+  Dispatch(peer, std::move(m));
 }
 
 int WireServer::OnFinishClose(sd_event_source* source, void* userdata) {
   auto* peer = static_cast<Peer*>(userdata);
   WireServer* server = peer->server;
   sd_event_source_unref(source);
-  peer->outbox.reset();
-  sd_bus_close_unref(peer->bus);
   server->peers_.erase(peer);
   sd_event_source_set_enabled(server->accept_, SD_EVENT_ON);
   return 0;
@@ -504,29 +468,29 @@ void WireServer::ReleaseHeld(Peer& peer) {
   peer.objects.clear();
   for (; peer.locks > 0; --peer.locks)
     module_.Lock().Unlock();
-  for (auto& [path, waiting] : peer.busy) {
-    for (sd_bus_message* m : waiting)
-      sd_bus_message_unref(m);
-  }
   peer.busy.clear();
 }
 
-void WireServer::Disconnect(Peer& peer) {
-  Log("client pid " + std::to_string(peer.pid) + " left, releasing " +
-      Count(peer.objects.size(), "object") + " it held (" + Count(peers_.size() - 1, "client") +
-      ")");
+void WireServer::Disconnect(Peer& peer, const std::string& why) {
+  const std::string count = Count(peer.objects.size(), "object") + " it held (" +
+                            Count(peers_.size() - 1, "client") + ")";
+  if (why.empty()) {
+    Log("client pid " + std::to_string(peer.pid) + " left, releasing " + count);
+  } else {
+    Log("closed the connection of client pid " + std::to_string(peer.pid) + ": " + why +
+        "; releasing " + count);
+  }
   ReleaseHeld(peer);
   // Nobody awaits their answers: a statement stops at its next check instead of running on.
   PausableCalls::Stop(&peer);
   sd_event_add_defer(event_, nullptr, OnFinishClose, &peer);
 }
 
-void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
-  const char* target = sd_bus_message_get_path(m);
-  const std::string_view path = target ? target : "";
+void WireServer::Dispatch(Peer& peer, ReceivedCall m) {
+  const std::string_view path = m->path;
   if (CallCancel(peer, path, m)) return;
   if (auto busy = peer.busy.find(path); busy != peer.busy.end()) {
-    busy->second.push_back(sd_bus_message_ref(m));
+    busy->second.push_back(std::move(m));
     return;
   }
   const bool introspect = Calls(m, "org.freedesktop.DBus.Introspectable", "Introspect");
@@ -546,7 +510,7 @@ void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
       if (path == ClassObjectPath(candidate)) coClass = &candidate;
     }
     if (!coClass) {
-      ReplyError(m, SD_BUS_ERROR_UNKNOWN_OBJECT, "no object " + std::string(path));
+      RespondError(m, kUnknownObject, "no object " + std::string(path));
       return;
     }
     if (introspect ? ReplyIntrospection(m, ClassObjectIntrospection())
@@ -554,27 +518,20 @@ void WireServer::Dispatch(Peer& peer, sd_bus_message* m) {
       return;
     }
   }
-  const char* interface = sd_bus_message_get_interface(m);
-  const char* member = sd_bus_message_get_member(m);
-  ReplyError(m, SD_BUS_ERROR_UNKNOWN_METHOD,
-             std::string("no member ") + (member ? member : "") + " of interface " +
-                 (interface ? interface : "(any)") + " at " + std::string(path));
+  RespondError(m, kUnknownMethod,
+               "no member " + std::string(m->member) + " of interface " +
+                   (m->interface.empty() ? std::string("(any)") : std::string(m->interface)) +
+                   " at " + std::string(path));
 }
 
-void WireServer::StartCall(Peer& peer, std::string_view path, Held& held, sd_bus_message* m,
+void WireServer::StartCall(Peer& peer, std::string_view path, Held& held, ReceivedCall m,
                            const TypedMethod* method) {
   held.object->AddRef();
   auto busy = peer.busy.try_emplace(std::string(path)).first;
-  auto* call = new ObjectCall{held.object,
-                              held.coClass,
-                              sd_bus_ref(peer.bus),
-                              sd_bus_message_ref(m),
-                              method,
-                              peer.folder,
-                              peers_.at(&peer),
-                              busy->first,
-                              std::chrono::steady_clock::now(),
-                              Outcome{}};
+  auto* call =
+      new ObjectCall{held.object, held.coClass,     std::move(m), method,
+                     peer.folder, peers_.at(&peer), busy->first,  std::chrono::steady_clock::now(),
+                     Outcome{}};
   PausableCalls::Call steps;
   steps.object = call->object;
   steps.client = &peer;
@@ -594,8 +551,6 @@ void WireServer::StartCall(Peer& peer, std::string_view path, Held& held, sd_bus
       LogCall(ended->path, *ended->coClass->interface, ended->method != nullptr, ended->outcome,
               ended->start);
     }
-    sd_bus_message_unref(ended->m);
-    sd_bus_unref(ended->bus);
     ended->object->Release();
     if (auto live = ended->peer.lock()) CallEnded(*live, ended->path);
   };
@@ -605,23 +560,22 @@ void WireServer::StartCall(Peer& peer, std::string_view path, Held& held, sd_bus
 void WireServer::CallEnded(Peer& peer, std::string_view path) {
   auto busy = peer.busy.find(path);
   if (busy == peer.busy.end()) return;
-  std::vector<sd_bus_message*> waiting = std::move(busy->second);
+  std::vector<ReceivedCall> waiting = std::move(busy->second);
   peer.busy.erase(busy);
   for (size_t i = 0; i < waiting.size(); ++i) {
     if (auto paused = peer.busy.find(path); paused != peer.busy.end()) {
       // One of them paused in turn: the rest wait behind it, still in order.
-      paused->second.insert(paused->second.end(), waiting.begin() + i, waiting.end());
+      paused->second.insert(paused->second.end(), std::make_move_iterator(waiting.begin() + i),
+                            std::make_move_iterator(waiting.end()));
       return;
     }
-    Dispatch(peer, waiting[i]);
-    sd_bus_message_unref(waiting[i]);
+    Dispatch(peer, std::move(waiting[i]));
   }
 }
 
-int WireServer::CallCancel(Peer& peer, std::string_view path, sd_bus_message* m) {
-  const char* member = sd_bus_message_get_member(m);
+int WireServer::CallCancel(Peer& peer, std::string_view path, const ReceivedCall& m) {
   const bool invoke = Calls(m, kDispatchInterface, "Invoke");
-  if (!invoke && !Is(member, "Cancel")) return 0;
+  if (!invoke && m->member != "Cancel") return 0;
   // The object's own connection first: a path is held by one connection only.
   auto found = peer.objects.find(path);
   const Held* held = found != peer.objects.end() ? &found->second : nullptr;
@@ -635,13 +589,13 @@ int WireServer::CallCancel(Peer& peer, std::string_view path, sd_bus_message* m)
   }
   const TypedMethod* typed = nullptr;
   if (invoke) {
+    WireReader in = Arguments(m);
     int32_t dispid = 0;
-    const bool cancel = sd_bus_message_has_signature(m, kInvokeSignature) &&
-                        sd_bus_message_read_basic(m, 'i', &dispid) > 0 && dispid == kCancelDispid;
-    sd_bus_message_rewind(m, 1);
+    const bool cancel =
+        m->signature == kInvokeSignature && in.Basic('i', &dispid) > 0 && dispid == kCancelDispid;
     if (!cancel) return 0;
   } else {
-    typed = FindTypedMethod(*held->coClass, sd_bus_message_get_interface(m), member);
+    typed = FindTypedMethod(*held->coClass, m->interface, m->member);
     if (!typed || typed->method->dispid != kCancelDispid) return 0;
   }
   Outcome outcome;
@@ -656,10 +610,10 @@ int WireServer::CallCancel(Peer& peer, std::string_view path, sd_bus_message* m)
   return 1;
 }
 
-int WireServer::CallActivator(sd_bus_message* m) {
+int WireServer::CallActivator(const ReceivedCall& m) {
   if (!Calls(m, kActivatorInterface, "GetClassObject")) return 0;
   const std::optional<Guid> clsid = ReadGuid(m);
-  if (!clsid) return ReplyError(m, SD_BUS_ERROR_INVALID_ARGS, "a CLSID in braces expected");
+  if (!clsid) return RespondError(m, kInvalidArgs, "a CLSID in braces expected");
   for (const CoClass& coClass : kClasses) {
     if (coClass.clsid == *clsid) {
       return Reply(m, "io", S_OK, ClassObjectPath(coClass).c_str());
@@ -668,7 +622,7 @@ int WireServer::CallActivator(sd_bus_message* m) {
   return Reply(m, "io", CLASS_E_CLASSNOTAVAILABLE, "/");
 }
 
-int WireServer::CallStatus(sd_bus_message* m) {
+int WireServer::CallStatus(const ReceivedCall& m) {
   if (!Calls(m, kStatusInterface, "GetStatus")) return 0;
   uint32_t objects = 0, locks = 0;
   std::vector<std::string> databases;
@@ -683,25 +637,28 @@ int WireServer::CallStatus(sd_bus_message* m) {
       if (!name.empty()) databases.push_back(name);
     }
   }
-  sd_bus_message* reply = nullptr;
   const uint32_t pid = static_cast<uint32_t>(getpid());
   const uint32_t clients = static_cast<uint32_t>(peers_.size() - 1);  // not the asking one
-  int r = sd_bus_message_new_method_return(m, &reply);
-  if (r >= 0) r = sd_bus_message_append(reply, "utuuu", pid, started_, clients, objects, locks);
-  if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "s");
-  for (size_t i = 0; r >= 0 && i < databases.size(); ++i)
-    r = sd_bus_message_append_basic(reply, 's', databases[i].c_str());
-  if (r >= 0) r = sd_bus_message_close_container(reply);
-  if (r >= 0) SendReply(reply);
-  sd_bus_message_unref(reply);
-  return 1;
+  return Respond(m, kStatusSignature, [&](WireWriter& reply, bool) {
+    int r = reply.Basic('u', &pid);
+    if (r >= 0) r = reply.Basic('t', &started_);
+    for (const uint32_t count : {clients, objects, locks}) {
+      if (r >= 0) r = reply.Basic('u', &count);
+    }
+    if (r >= 0) r = reply.Open('a', "s");
+    for (size_t i = 0; r >= 0 && i < databases.size(); ++i)
+      r = reply.Basic('s', databases[i].c_str());
+    if (r >= 0) r = reply.Close();
+    return r;
+  });
 }
 
-int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_message* m) {
+int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, const ReceivedCall& m) {
   if (Calls(m, kClassFactoryInterface, "LockServer")) {
+    WireReader in = Arguments(m);
     int lock = 0;
-    if (!sd_bus_message_has_signature(m, "b") || sd_bus_message_read_basic(m, 'b', &lock) <= 0) {
-      return ReplyError(m, SD_BUS_ERROR_INVALID_ARGS, "a boolean expected");
+    if (m->signature != "b" || in.Basic('b', &lock) <= 0) {
+      return RespondError(m, kInvalidArgs, "a boolean expected");
     }
     // A connection may only give back locks it took: more would end the server under others.
     if (!lock && peer.locks == 0) return Reply(m, "i", E_FAIL);
@@ -711,7 +668,7 @@ int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_messa
   }
   if (!Calls(m, kClassFactoryInterface, "CreateInstance")) return 0;
   const std::optional<Guid> iid = ReadGuid(m);
-  if (!iid) return ReplyError(m, SD_BUS_ERROR_INVALID_ARGS, "an IID in braces expected");
+  if (!iid) return RespondError(m, kInvalidArgs, "an IID in braces expected");
   void* created = nullptr;
   HRESULT hr = FactoryOf(coClass).CreateInstance(nullptr, *iid, &created);
   if (FAILED(hr)) return Reply(m, "io", hr, "/");
@@ -726,13 +683,12 @@ int WireServer::CallClassObject(Peer& peer, const CoClass& coClass, sd_bus_messa
   return Reply(m, "io", S_OK, path.c_str());
 }
 
-int WireServer::CallObject(Peer& peer, std::string_view path, Held& held, sd_bus_message* m) {
+int WireServer::CallObject(Peer& peer, std::string_view path, Held& held, ReceivedCall& m) {
   IDispatch& object = *held.object;
   // The interface's own methods first: they are what clients call most.
-  const TypedMethod* typed =
-      FindTypedMethod(*held.coClass, sd_bus_message_get_interface(m), sd_bus_message_get_member(m));
+  const TypedMethod* typed = FindTypedMethod(*held.coClass, m->interface, m->member);
   if (typed || Calls(m, kDispatchInterface, "Invoke")) {
-    StartCall(peer, path, held, m, typed);
+    StartCall(peer, path, held, std::move(m), typed);
     return 1;
   }
   if (Calls(m, kUnknownInterface, "AddRef")) {
@@ -746,7 +702,7 @@ int WireServer::CallObject(Peer& peer, std::string_view path, Held& held, sd_bus
   }
   if (Calls(m, kUnknownInterface, "QueryInterface")) {
     const std::optional<Guid> iid = ReadGuid(m);
-    if (!iid) return ReplyError(m, SD_BUS_ERROR_INVALID_ARGS, "an IID in braces expected");
+    if (!iid) return RespondError(m, kInvalidArgs, "an IID in braces expected");
     void* found = nullptr;
     const HRESULT hr = object.QueryInterface(*iid, &found);
     // The wire counts references per object, not per interface.
@@ -759,9 +715,10 @@ int WireServer::CallObject(Peer& peer, std::string_view path, Held& held, sd_bus
     return Reply(m, "iu", hr, count);
   }
   if (Calls(m, kDispatchInterface, "GetTypeInfo")) {
+    WireReader in = Arguments(m);
     uint32_t index = 0, lcid = 0;
-    if (!sd_bus_message_has_signature(m, kGetTypeInfoSignature) ||
-        sd_bus_message_read(m, kGetTypeInfoSignature, &index, &lcid) <= 0) {
+    if (m->signature != kGetTypeInfoSignature || in.Basic('u', &index) <= 0 ||
+        in.Basic('u', &lcid) <= 0) {
       return ReplyWrongSignature(m, kGetTypeInfoSignature);
     }
     Bstr description;

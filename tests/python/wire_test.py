@@ -59,6 +59,25 @@ class ProtocolErrorsTest(WireTestCase):
         reply = self.wire.call(self.path, "org.freedesktop.DBus.Peer", "Ping")
         self.assertEqual(reply.kind, raw_wire.METHOD_RETURN)
 
+    def test_a_message_that_cannot_be_read_closes_its_connection_at_once(self):
+        version = raw_wire.frame(self.path, INTERFACE, "GetVorlixVersion")
+        unreadable = {
+            "member of invalid UTF-8": raw_wire.frame(self.path, INTERFACE, b"Get\xffVersion"),
+            "type 0": raw_wire.frame(self.path, INTERFACE, "GetVorlixVersion", kind=0),
+            "serial 0": raw_wire.frame(self.path, INTERFACE, "GetVorlixVersion", serial=0),
+            "call without a member": raw_wire.frame(self.path, INTERFACE, None),
+            "protocol version 2": version[:3] + b"\x02" + version[4:],
+        }
+        for case, data in unreadable.items():
+            with self.subTest(case=case):
+                wire = raw_wire.RawConnection(self.folder.socket, timeout=2.0)
+                wire.send(data)
+                # Closed, not left waiting for an answer that never comes (a timeout here).
+                with self.assertRaises(ConnectionError):
+                    wire.receive()
+                wire.close()
+        self.assertEqual(self.wire.call(self.path, INTERFACE, "GetVorlixVersion").hresult(), 0)
+
     def test_absurd_argument_counts_are_refused_whole(self):
         names = ["GetVorlixVersion"] + ["p%d" % i for i in range(200000)]
         reply = self.wire.call(self.path, "Vorlix.IDispatch", "GetIDsOfNames", "asu",

@@ -1,9 +1,10 @@
-// Replies over a real connection: a server-mode bus on an event loop whose replies go out
-// through its Outbox, and a client bus calling it from its own thread, over a socketpair. The
-// client's sd-bus reads every reply, so the bytes the server marshals itself meet a strict
-// reader.
+// Replies over a real connection: the server's inbox and outbox on an event loop, and an sd-bus
+// client calling it from its own thread, over a socketpair. The client's sd-bus authenticates
+// with the server's handshake, its calls are framed by the inbox, and it reads every reply, so
+// the bytes the server reads and marshals itself meet a strict peer.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,6 +14,7 @@
 
 #include "automation/SafeArray.h"
 #include "protocol/VariantCodec.h"
+#include "server/Inbox.h"
 #include "server/Outbox.h"
 #include "server/Reply.h"
 
@@ -20,7 +22,7 @@ namespace vorlix {
 namespace {
 
 // Answers call with an HRESULT and value, as Invoke answers with its result.
-void Answer(sd_bus_message* call, const Variant& value) {
+void Answer(const ReceivedCall& call, const Variant& value) {
   Respond(call, "i(qv)", [&](WireWriter& reply, bool failed) {
     const HRESULT hr = failed ? E_OUTOFMEMORY : S_OK;
     int r = reply.Basic('i', &hr);
@@ -39,7 +41,7 @@ struct Answered {
 // Serves the client side: answer(i, call) answers the i-th call. The client sends every call
 // before it reads any reply, so replies queue up in the server's outbox behind one another.
 std::vector<Answered> Serve(size_t calls,
-                            const std::function<void(size_t, sd_bus_message*)>& answer) {
+                            const std::function<void(size_t, const ReceivedCall&)>& answer) {
   int fds[2];
   EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
   std::vector<Answered> got(calls);
@@ -70,32 +72,23 @@ std::vector<Answered> Serve(size_t calls,
   });
 
   sd_event* event = nullptr;
-  sd_bus* server = nullptr;
-  sd_id128_t id;
-  int r = sd_event_new(&event);
-  if (r >= 0) r = sd_id128_randomize(&id);
-  if (r >= 0) r = sd_bus_new(&server);
-  if (r >= 0) r = sd_bus_set_fd(server, fds[0], fds[0]);
-  if (r >= 0) r = sd_bus_set_server(server, 1, id);
-  size_t calls_seen = 0;
-  std::pair<const std::function<void(size_t, sd_bus_message*)>*, size_t*> context{&answer,
-                                                                                  &calls_seen};
-  auto onCall = [](sd_bus_message* m, void* self, sd_bus_error*) {
-    auto& [answerer, seen] = *static_cast<decltype(context)*>(self);
-    if (sd_bus_message_is_method_call(m, nullptr, nullptr)) (*answerer)((*seen)++, m);
-    return 1;
-  };
-  if (r >= 0) r = sd_bus_add_filter(server, nullptr, onCall, &context);
-  if (r >= 0) r = sd_bus_attach_event(server, event, SD_EVENT_PRIORITY_NORMAL);
-  if (r >= 0) r = sd_bus_start(server);
-  EXPECT_GE(r, 0);
+  EXPECT_GE(sd_event_new(&event), 0);
   {
-    Outbox outbox(server, event);
-    while (r >= 0 && !done)
+    auto outbox = std::make_shared<Outbox>(fds[0], event);
+    size_t seen = 0;
+    bool closed = false;
+    Inbox inbox(
+        fds[0], getuid(), event, *outbox,
+        [&](std::unique_ptr<const WireMessage> m) {
+          if (m->type == MessageType::kMethodCall)
+            answer(seen++, ReceivedCall{std::move(m), outbox});
+        },
+        [&](const std::string&) { closed = true; });
+    EXPECT_GE(inbox.Start(), 0);
+    while (!done && !closed)
       sd_event_run(event, 100'000);
   }
   client.join();
-  sd_bus_flush_close_unref(server);
   sd_event_unref(event);
   return got;
 }
@@ -134,7 +127,7 @@ TEST(ReplyTest, EveryKindOfValueMarshalledByTheServerReadsBackAsItWas) {
       vector(VT_BSTR, {Variant::Str(Bstr(u"a")), Variant::Str(Bstr(u"\u00e9t\u00e9"))}),
   };
   const std::vector<Answered> got =
-      Serve(values.size(), [&](size_t i, sd_bus_message* call) { Answer(call, values[i]); });
+      Serve(values.size(), [&](size_t i, const ReceivedCall& call) { Answer(call, values[i]); });
   for (size_t i = 0; i < values.size(); ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(got[i].hr, S_OK);
@@ -148,7 +141,7 @@ TEST(ReplyTest, ValueAPeerWouldRefuseGoesAsOutOfMemoryAndTheConnectionGoesOn) {
       SafeArray::Vector(VT_BSTR, 0, {Variant::Str(Bstr(std::u16string(23'000'000, u'\u20AC')))}));
   const Variant small = Variant::I4(7);
   const std::vector<Answered> got =
-      Serve(2, [&](size_t i, sd_bus_message* call) { Answer(call, i == 0 ? large : small); });
+      Serve(2, [&](size_t i, const ReceivedCall& call) { Answer(call, i == 0 ? large : small); });
   EXPECT_EQ(got[0].hr, E_OUTOFMEMORY);
   EXPECT_EQ(got[0].value.vt(), VT_EMPTY);
   EXPECT_EQ(got[1].hr, S_OK);
@@ -156,19 +149,14 @@ TEST(ReplyTest, ValueAPeerWouldRefuseGoesAsOutOfMemoryAndTheConnectionGoesOn) {
 }
 
 // A reply larger than the socket takes at once waits in the outbox while the client reads it;
-// a reply sd-bus builds meanwhile follows it whole, not into the middle of it.
+// the replies made meanwhile follow it whole, in order, not into the middle of it.
 TEST(ReplyTest, RepliesKeepTheirOrderWhenTheSocketIsFull) {
   std::vector<uint8_t> bytes(40 << 20);
   for (size_t i = 0; i < bytes.size(); ++i)
     bytes[i] = static_cast<uint8_t>(i * 7);
   const Variant big = Variant::Array(SafeArray::ByteVector(bytes));
-  const std::vector<Answered> got = Serve(3, [&](size_t i, sd_bus_message* call) {
-    if (i != 1) return Answer(call, i == 0 ? big : Variant::I4(3));
-    sd_bus_message* reply = nullptr;
-    ASSERT_GE(sd_bus_message_new_method_return(call, &reply), 0);
-    ASSERT_GE(sd_bus_message_append(reply, "i(qv)", S_OK, VT_I4, "i", int32_t{2}), 0);
-    SendReply(reply);
-    sd_bus_message_unref(reply);
+  const std::vector<Answered> got = Serve(3, [&](size_t i, const ReceivedCall& call) {
+    Answer(call, i == 0 ? big : Variant::I4(static_cast<int32_t>(i + 1)));
   });
   EXPECT_EQ(got[0].hr, S_OK);
   EXPECT_TRUE(got[0].value == big);
