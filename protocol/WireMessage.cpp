@@ -34,9 +34,10 @@ bool IsValidMember(std::string_view name) {
 // Two or more dot-separated elements. An interface or error name's elements are member names;
 // a bus name's may hold dashes, and a unique one (":1.5") digits anywhere.
 bool IsValidDottedName(std::string_view name, bool busName) {
+  if (name.size() > 255) return false;  // a unique name's colon included
   const bool unique = busName && !name.empty() && name[0] == ':';
   if (unique) name.remove_prefix(1);
-  if (name.empty() || name.size() > 254) return false;
+  if (name.empty()) return false;
   size_t elements = 0;
   for (size_t start = 0; start <= name.size(); ++elements) {
     size_t end = name.find('.', start);

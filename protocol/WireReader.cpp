@@ -135,7 +135,9 @@ void WireReader::Advance(size_t length) {
 bool WireReader::Align(size_t alignment) {
   const size_t aligned = (at_ + alignment - 1) & ~(alignment - 1);
   if (aligned > levels_.back().end) return false;
-  at_ = aligned;
+  for (; at_ < aligned; ++at_) {
+    if (body_[at_] != '\0') return false;
+  }
   return true;
 }
 

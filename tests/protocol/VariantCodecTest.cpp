@@ -1,14 +1,16 @@
-// The VARIANT codec on messages built and read in memory: values survive the trip, and every
-// malformed payload a peer could send is refused with the right HRESULT.
+// The VARIANT codec on messages built and read in memory, through sd-bus and through bytes of our
+// own (WireWriter, WireReader) alike: values survive the trip, and every malformed payload a peer
+// could send is refused by both readers with the same HRESULT.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
+#include <type_traits>
 
 #include "automation/SafeArray.h"
+#include "protocol/BusOut.h"
 #include "protocol/VariantCodec.h"
 
 namespace vorlix {
@@ -34,16 +36,19 @@ class VariantCodecTest : public testing::Test {
     return m;
   }
   // A new message that fill writes to, sealed and rewound for reading.
-  sd_bus_message* Build(const std::function<void(sd_bus_message*)>& fill) {
+  template <typename Fill>
+  sd_bus_message* Build(const Fill& fill) {
     sd_bus_message* m = New();
-    fill(m);
+    BusOut out{m};
+    fill(out);
     EXPECT_GE(sd_bus_message_seal(m, ++cookie_, 0), 0);
     EXPECT_GE(sd_bus_message_rewind(m, 1), 0);
     return m;
   }
-  // value written, then the payload signature it travels with and what is read back.
+  // value written, then the payload signature it travels with and what is read back; through
+  // bytes of our own it must travel the same.
   std::pair<std::string, Variant> Travel(const Variant& value) {
-    sd_bus_message* m = Build([&](sd_bus_message* w) { EXPECT_EQ(AppendVariant(w, value), S_OK); });
+    sd_bus_message* m = Build([&](BusOut& w) { EXPECT_EQ(AppendVariant(w, value), S_OK); });
     const char* contents = nullptr;
     EXPECT_GT(sd_bus_message_enter_container(m, 'r', "qv"), 0);
     EXPECT_GT(sd_bus_message_skip(m, "q"), 0);
@@ -54,14 +59,34 @@ class VariantCodecTest : public testing::Test {
     EXPECT_EQ(ReadVariant(m, &read), S_OK);
     EXPECT_EQ(sd_bus_message_at_end(m, true), 1);
     sd_bus_message_unref(m);
+
+    WireWriter bytes;
+    EXPECT_EQ(AppendVariant(bytes, value), S_OK);
+    WireReader peek(bytes.Bytes(), "(qv)");
+    EXPECT_GT(peek.Enter('r', "qv"), 0);
+    EXPECT_GT(peek.Skip(), 0);
+    EXPECT_GT(peek.Peek(nullptr, &contents), 0);
+    EXPECT_STREQ(contents, signature.c_str());
+    WireReader in(bytes.Bytes(), "(qv)");
+    Variant fromBytes;
+    EXPECT_EQ(ReadVariant(in, &fromBytes), S_OK);
+    EXPECT_EQ(in.AtEnd(), 1);
+    EXPECT_EQ(fromBytes, value) << "through bytes";
     return {signature, read};
   }
-  // What ReadVariant answers for a hand-made (qv).
-  HRESULT ReadMade(const std::function<void(sd_bus_message*)>& fill) {
+  // What ReadVariant answers for what fill writes (through the calls BusOut and WireWriter
+  // share), read from an sd-bus message and from bytes: the readers must agree.
+  template <typename Fill>
+  HRESULT ReadMade(const Fill& fill) {
     sd_bus_message* m = Build(fill);
     Variant read;
     const HRESULT hr = ReadVariant(m, &read);
+    const std::string signature = sd_bus_message_get_signature(m, true);
     sd_bus_message_unref(m);
+    WireWriter bytes;
+    fill(bytes);
+    WireReader in(bytes.Bytes(), signature);
+    EXPECT_EQ(ReadVariant(in, &read), hr) << "through bytes";
     return hr;
   }
 
@@ -69,6 +94,22 @@ class VariantCodecTest : public testing::Test {
   sd_bus* bus_ = nullptr;
   uint64_t cookie_ = 0;
 };
+
+// Appends a (qv) of VARTYPE vt whose payload is one basic value of that signature (a C string for
+// s), as a peer could write it.
+template <typename Out, typename T>
+void AppendQv(Out& out, uint16_t vt, const char* signature, const T& value) {
+  out.Open('r', "qv");
+  out.Basic('q', &vt);
+  out.Open('v', signature);
+  if constexpr (std::is_pointer_v<T>) {
+    out.Basic(signature[0], value);
+  } else {
+    out.Basic(signature[0], &value);
+  }
+  out.Close();
+  out.Close();
+}
 
 Variant Vector(VARTYPE vt, std::vector<Variant> elements) {
   return Variant::Array(SafeArray::Vector(vt, 0, std::move(elements)));
@@ -119,37 +160,47 @@ TEST_F(VariantCodecTest, EveryTypeTravelsWithItsPayloadAndKeepsItsValue) {
     EXPECT_EQ(Travel(value), std::make_pair(std::string(signature), value));
   }
   // Text elements of an array have no UTF-16 form on the wire.
+  const Variant nul = Vector(VT_BSTR, {Variant::Str(Bstr(std::u16string(u"a\0", 2)))});
   sd_bus_message* m = New();
-  EXPECT_EQ(AppendVariant(m, Vector(VT_BSTR, {Variant::Str(Bstr(std::u16string(u"a\0", 2)))})),
-            E_INVALIDARG);
+  EXPECT_EQ(AppendVariant(m, nul), E_INVALIDARG);
   sd_bus_message_unref(m);
+  WireWriter ours;
+  EXPECT_EQ(AppendVariant(ours, nul), E_INVALIDARG);
 }
 
 TEST_F(VariantCodecTest, UnknownVarTypesAndPayloadsThatDoNotFitTheirVarTypeAreRefused) {
   for (uint16_t vt : {uint16_t{9}, uint16_t{VT_VARIANT}, uint16_t{VT_BYREF | VT_I4}, uint16_t{999},
                       uint16_t{VT_ARRAY | VT_EMPTY}, uint16_t{VT_ARRAY | 99}}) {
-    EXPECT_EQ(
-        ReadMade([&](sd_bus_message* m) { sd_bus_message_append(m, "(qv)", vt, "i", int32_t{0}); }),
-        DISP_E_BADVARTYPE)
+    EXPECT_EQ(ReadMade([&](auto& out) { AppendQv(out, vt, "i", int32_t{0}); }), DISP_E_BADVARTYPE)
         << vt;
   }
   auto scalar = [&](uint16_t vt, const char* signature, auto value) {
-    return ReadMade(
-        [&](sd_bus_message* m) { sd_bus_message_append(m, "(qv)", vt, signature, value); });
+    return ReadMade([&](auto& out) { AppendQv(out, vt, signature, value); });
   };
   EXPECT_EQ(scalar(VT_I4, "s", "7"), E_INVALIDARG);
   EXPECT_EQ(scalar(VT_I2, "i", int32_t{7}), E_INVALIDARG);
   EXPECT_EQ(scalar(VT_BSTR, "i", int32_t{7}), E_INVALIDARG);
   EXPECT_EQ(scalar(VT_ARRAY | VT_VARIANT, "i", int32_t{7}), E_INVALIDARG);
-  EXPECT_EQ(scalar(VT_EMPTY, "y", 1), E_INVALIDARG);
-  EXPECT_EQ(scalar(VT_I1, "n", 128), E_INVALIDARG);
+  EXPECT_EQ(scalar(VT_EMPTY, "y", uint8_t{1}), E_INVALIDARG);
+  EXPECT_EQ(scalar(VT_I1, "n", int16_t{128}), E_INVALIDARG);
   EXPECT_EQ(scalar(VT_R4, "d", 1e300), E_INVALIDARG);
-  EXPECT_EQ(ReadMade([](sd_bus_message* m) { sd_bus_message_append(m, "s", "not a variant"); }),
-            E_INVALIDARG);
+  EXPECT_EQ(ReadMade([](auto& out) { out.Basic('s', "not a variant"); }), E_INVALIDARG);
   // A decimal of the right signature but a scale above 28 or a sign other than 0 or 0x80.
   auto decimal = [&](uint8_t scale, uint8_t sign) {
-    return ReadMade([&](sd_bus_message* m) {
-      sd_bus_message_append(m, "(qv)", VT_DECIMAL, "(yyut)", scale, sign, 0u, uint64_t{5});
+    return ReadMade([&](auto& out) {
+      const uint16_t vt = VT_DECIMAL;
+      const uint32_t hi = 0;
+      const uint64_t lo = 5;
+      out.Open('r', "qv");
+      out.Basic('q', &vt);
+      out.Open('v', "(yyut)");
+      out.Open('r', "yyut");
+      out.Basic('y', &scale);
+      out.Basic('y', &sign);
+      out.Basic('u', &hi);
+      out.Basic('t', &lo);
+      for (int level = 0; level < 3; ++level)
+        out.Close();
     });
   };
   EXPECT_EQ(decimal(28, 0x80), S_OK);
@@ -159,36 +210,37 @@ TEST_F(VariantCodecTest, UnknownVarTypesAndPayloadsThatDoNotFitTheirVarTypeAreRe
 
 using Bounds = std::vector<std::pair<int32_t, int32_t>>;
 
-// A VT_ARRAY|vt with the given bounds and elements of D-Bus type code type, as a peer could
-// write it.
-template <typename T>
-void AppendFixedArray(sd_bus_message* m, VARTYPE vt, char type, const Bounds& bounds,
-                      const std::vector<T>& elements) {
-  const std::string element(1, type);
-  sd_bus_message_open_container(m, 'r', "qv");
-  sd_bus_message_append(m, "q", VT_ARRAY | vt);
-  sd_bus_message_open_container(m, 'v', ("(a(ii)a" + element + ")").c_str());
-  sd_bus_message_open_container(m, 'r', ("a(ii)a" + element).c_str());
-  sd_bus_message_open_container(m, 'a', "(ii)");
-  for (auto [lower, count] : bounds)
-    sd_bus_message_append(m, "(ii)", lower, count);
-  sd_bus_message_close_container(m);
-  sd_bus_message_append_array(m, type, elements.data(), elements.size() * sizeof(T));
-  sd_bus_message_close_container(m);
-  sd_bus_message_close_container(m);
-  sd_bus_message_close_container(m);
+// A VT_ARRAY|vt with the given bounds and elements of payload signature element, which
+// elements(out) writes, as a peer could write it.
+template <typename Out, typename Elements>
+void AppendArray(Out& out, VARTYPE vt, const std::string& element, const Bounds& bounds,
+                 const Elements& elements) {
+  const uint16_t type = VT_ARRAY | vt;
+  out.Open('r', "qv");
+  out.Basic('q', &type);
+  out.Open('v', ("(a(ii)a" + element + ")").c_str());
+  out.Open('r', ("a(ii)a" + element).c_str());
+  out.Open('a', "(ii)");
+  for (auto [lower, count] : bounds) {
+    out.Open('r', "ii");
+    out.Basic('i', &lower);
+    out.Basic('i', &count);
+    out.Close();
+  }
+  out.Close();
+  elements(out);
+  for (int level = 0; level < 3; ++level)
+    out.Close();
 }
 
 // Byte arrays and others alike: bounds must describe exactly the elements present, and huge
 // counts without their elements are refused before anything is allocated.
 TEST_F(VariantCodecTest, ArraySizesAndElementsAreCheckedAgainstWhatIsPresent) {
   auto read = [&](bool bytes, const Bounds& bounds, size_t count) {
-    return ReadMade([&](sd_bus_message* m) {
-      if (bytes) {
-        AppendFixedArray(m, VT_UI1, 'y', bounds, std::vector<uint8_t>(count, 1));
-      } else {
-        AppendFixedArray(m, VT_I4, 'i', bounds, std::vector<int32_t>(count, 1));
-      }
+    const std::vector<uint8_t> ones(count * (bytes ? 1 : 4), 1);
+    return ReadMade([&](auto& out) {
+      AppendArray(out, bytes ? VT_UI1 : VT_I4, bytes ? "y" : "i", bounds,
+                  [&](auto& o) { o.Array(bytes ? 'y' : 'i', ones.data(), ones.size()); });
     });
   };
   const std::pair<Bounds, size_t> fitting[] = {
@@ -207,9 +259,12 @@ TEST_F(VariantCodecTest, ArraySizesAndElementsAreCheckedAgainstWhatIsPresent) {
       EXPECT_EQ(read(bytes, bounds, count), E_INVALIDARG) << bytes << " " << bounds.size();
   }
   // An element is checked like a value of its own.
-  EXPECT_EQ(ReadMade([](sd_bus_message* m) {
-              sd_bus_message_append(m, "(qv)", VT_ARRAY | VT_VARIANT, "(a(ii)a(qv))", 1, 0, 1, 1,
-                                    VT_I4, "s", "x");
+  EXPECT_EQ(ReadMade([](auto& out) {
+              AppendArray(out, VT_VARIANT, "(qv)", {{0, 1}}, [](auto& o) {
+                o.Open('a', "(qv)");
+                AppendQv(o, VT_I4, "s", "x");
+                o.Close();
+              });
             }),
             E_INVALIDARG);
 }
