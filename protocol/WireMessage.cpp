@@ -85,8 +85,10 @@ std::unique_ptr<const WireMessage> ParseMessage(std::string bytes, std::string* 
   WireMessage& m = *message;
   m.bytes = std::move(bytes);
   const std::string_view data = m.bytes;
-  if (MessageSize(data, why) != static_cast<long long>(data.size())) {
-    return Refuse(why, "a message cut short");
+  const long long size = MessageSize(data, why);
+  if (size < 0) return nullptr;  // why says what
+  if (size == 0 || size != static_cast<long long>(data.size())) {
+    return Refuse(why, "bytes that are not exactly one message");
   }
   m.bigEndian = data[0] == 'B';
   m.type = static_cast<MessageType>(data[1]);

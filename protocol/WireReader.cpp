@@ -2,6 +2,7 @@
 
 #include <byteswap.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -17,8 +18,16 @@ constexpr int kDeepestArrays = 32;
 constexpr int kDeepestStructs = 32;
 constexpr size_t kDeepestNesting = 64;
 
+// The basic types, by their letter: a table, as every value read asks.
+constexpr auto kBasic = [] {
+  std::array<bool, 128> basic{};
+  for (char type : std::string_view("ybnqiuxtdhsog"))
+    basic[static_cast<size_t>(type)] = true;
+  return basic;
+}();
+
 bool IsBasic(char type) {
-  return WireFixedSize(type) > 0 || type == 's' || type == 'o' || type == 'g';
+  return static_cast<unsigned char>(type) < kBasic.size() && kBasic[static_cast<size_t>(type)];
 }
 
 // The length of the complete type that signature begins with, within the nesting left; 0 when
@@ -87,6 +96,7 @@ bool IsValidObjectPath(std::string_view text) {
 
 WireReader::WireReader(std::string_view body, std::string_view signature, bool bigEndian)
     : body_(body), swap_(bigEndian) {
+  levels_.reserve(8);  // as deep as calls go, but for rare nested arrays
   levels_.push_back({0, signature, body.size(), 0, {}});
 }
 
@@ -125,11 +135,16 @@ std::string_view WireReader::NextType() {
     if (at_ >= level.end) return {};
     if (level.signature.empty()) level.signature = level.element;
   }
-  return level.signature.substr(0, TypeLength(level.signature));
+  // Kept until the type is read: a value is often peeked before it is read, and an array's
+  // elements all have the one type.
+  if (level.next == 0) level.next = TypeLength(level.signature);
+  return level.signature.substr(0, level.next);
 }
 
 void WireReader::Advance(size_t length) {
-  levels_.back().signature.remove_prefix(length);
+  Level& level = levels_.back();
+  level.signature.remove_prefix(length);
+  level.next = level.type == 'a' ? level.element.size() : 0;
 }
 
 bool WireReader::Align(size_t alignment) {
@@ -254,7 +269,7 @@ int WireReader::Enter(char type, const char* contents) {
         return Fail(-EBADMSG);
       }
       Advance(next.size());
-      levels_.push_back({'a', {}, at_ + length, at_, next.substr(1)});
+      levels_.push_back({'a', {}, at_ + length, at_, next.substr(1), next.size() - 1});
       return 1;
     }
     case 'r':

@@ -49,8 +49,9 @@ class WireReader {
     char type;                   // 'a', 'r', 'v', or 0 for the body itself
     std::string_view signature;  // what is left to read of it; for an array, its element's
     size_t end;                  // where its bytes end (an array's own length bound)
-    size_t arrayStart;           // an array's first element, so that each element restarts
+    size_t arrayStart;           // an array's first element
     std::string_view element;    // an array's element signature
+    size_t next = 0;             // the length of the type signature begins with, once known
   };
   // The next complete type of the innermost level's signature, or empty at its end.
   std::string_view NextType();

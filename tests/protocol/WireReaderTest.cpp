@@ -421,7 +421,9 @@ TEST(WireMessageTest, HeadersDBusForbidsAreRefusedWithTheirReason) {
       {Message({path, member, {6, 's', longest + "b"}}), "bus name"},
       {Message({path, member}, "abcd"), "without a signature"},
       {Message({{1, 'o', "/org/freedesktop/DBus/Local"}, member}), "local namespace"},
-      {Message(kCall).substr(0, Message(kCall).size() - 1), "cut short"},
+      {Message(kCall).substr(0, Message(kCall).size() - 1), "not exactly one message"},
+      {"", "not exactly one message"},
+      {"q" + Message(kCall).substr(1), "neither little- nor big-endian"},
       {Message({path, member, {0, 's', "zero"}}), "malformed"},
   };
   for (const auto& [bytes, reason] : refused) {
