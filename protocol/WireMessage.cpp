@@ -1,7 +1,6 @@
 #include "protocol/WireMessage.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include "protocol/WireReader.h"
 
@@ -101,20 +100,14 @@ std::unique_ptr<const WireMessage> ParseMessage(std::string bytes, std::string* 
   if (data[1] == 0) return Refuse(why, "a message of type 0");
   if (m.serial == 0) return Refuse(why, "a message with serial 0");
 
-  // The fixed part is read again as the start of the header's signature, so that the fields
-  // that follow align as they do in the message.
-  WireReader header(data.substr(0, fieldsEnd), "yyyyuua(yv)", m.bigEndian);
-  for (int i = 0; i < 6; ++i)
-    header.Skip();
+  // Read from the message's start, so that the fields align as they do in the message.
+  WireReader header(data.substr(0, fieldsEnd), "a(yv)", m.bigEndian, kFixedHeader - 4);
   if (header.Enter('a', "(yv)") <= 0) return Refuse(why, "a message whose header is malformed");
   uint32_t seen = 0;
   int r;
   while ((r = header.Enter('r', "yv")) > 0) {
     uint8_t code = 0;
-    const char* contents = nullptr;
-    if (header.Basic('y', &code) <= 0 || header.Peek(nullptr, &contents) <= 0 || !contents) {
-      return Refuse(why, "a message whose header is malformed");
-    }
+    if (header.Basic('y', &code) <= 0) return Refuse(why, "a message whose header is malformed");
     static constexpr const char* kFieldTypes[] = {nullptr, "o", "s", "s", "s",
                                                   "u",     "s", "s", "g", "u"};
     if (code == 0 || code >= std::size(kFieldTypes)) {
@@ -124,16 +117,18 @@ std::unique_ptr<const WireMessage> ParseMessage(std::string bytes, std::string* 
       }
       continue;
     }
-    if (std::strcmp(contents, kFieldTypes[code]) != 0 || (seen & (1u << code))) {
+    const char* type = kFieldTypes[code];
+    const int entered = header.Enter('v', type);
+    if (entered == -ENXIO || (seen & (1u << code))) {
       return Refuse(why, "a message with a header field of the wrong type, or twice");
     }
     seen |= 1u << code;
     const char* text = nullptr;
     uint32_t number = 0;
-    const bool numeric = kFieldTypes[code][0] == 'u';
-    if (header.Enter('v', kFieldTypes[code]) <= 0 ||
-        header.Basic(kFieldTypes[code][0],
-                     numeric ? static_cast<void*>(&number) : static_cast<void*>(&text)) <= 0 ||
+    const bool numeric = type[0] == 'u';
+    if (entered <= 0 ||
+        header.Basic(type[0], numeric ? static_cast<void*>(&number) : static_cast<void*>(&text)) <=
+            0 ||
         header.Exit() <= 0 || header.Exit() <= 0) {
       return Refuse(why, "a message whose header is malformed");
     }

@@ -94,10 +94,16 @@ bool IsValidObjectPath(std::string_view text) {
   return true;
 }
 
-WireReader::WireReader(std::string_view body, std::string_view signature, bool bigEndian)
-    : body_(body), swap_(bigEndian) {
-  levels_.reserve(8);  // as deep as calls go, but for rare nested arrays
-  levels_.push_back({0, signature, body.size(), 0, {}});
+WireReader::WireReader(std::string_view body, std::string_view signature, bool bigEndian,
+                       size_t start)
+    : body_(body), swap_(bigEndian), at_(start) {
+  root_ = {0, signature, body.size(), 0, {}};
+}
+
+void WireReader::Push(const Level& level) {
+  // Room at once for as deep as calls go: a reader with no container allocates nothing.
+  if (levels_.empty()) levels_.reserve(8);
+  levels_.push_back(level);
 }
 
 int WireReader::Fail(int error) {
@@ -130,7 +136,7 @@ T WireReader::Number(const char* at) const {
 }
 
 std::string_view WireReader::NextType() {
-  Level& level = levels_.back();
+  Level& level = Top();
   if (level.type == 'a') {
     if (at_ >= level.end) return {};
     if (level.signature.empty()) level.signature = level.element;
@@ -142,14 +148,14 @@ std::string_view WireReader::NextType() {
 }
 
 void WireReader::Advance(size_t length) {
-  Level& level = levels_.back();
+  Level& level = Top();
   level.signature.remove_prefix(length);
   level.next = level.type == 'a' ? level.element.size() : 0;
 }
 
 bool WireReader::Align(size_t alignment) {
   const size_t aligned = (at_ + alignment - 1) & ~(alignment - 1);
-  if (aligned > levels_.back().end) return false;
+  if (aligned > Top().end) return false;
   for (; at_ < aligned; ++at_) {
     if (body_[at_] != '\0') return false;
   }
@@ -157,14 +163,14 @@ bool WireReader::Align(size_t alignment) {
 }
 
 bool WireReader::Take(size_t size, const char** at) {
-  if (size > levels_.back().end - at_) return false;
+  if (size > Top().end - at_) return false;
   *at = body_.data() + at_;
   at_ += size;
   return true;
 }
 
 int WireReader::AtEnd() const {
-  const Level& level = levels_.back();
+  const Level& level = Top();
   if (level.type == 'a') return at_ >= level.end ? 1 : 0;
   return level.signature.empty() ? 1 : 0;
 }
@@ -257,19 +263,19 @@ int WireReader::Enter(char type, const char* contents) {
   if (failed_) return failed_;
   const std::string_view next = NextType();
   if (next.empty()) return 0;
-  const size_t end = levels_.back().end;
+  const size_t end = Top().end;
   switch (type) {
     case 'a': {
       if (next[0] != 'a' || !contents || next.substr(1) != contents) return -ENXIO;
       const char* at = nullptr;
       if (!Align(4) || !Take(4, &at)) return Fail(-EBADMSG);
       const size_t length = Number<uint32_t>(at);
-      if (length > kLargestArray || levels_.size() > kDeepestNesting ||
+      if (length > kLargestArray || levels_.size() >= kDeepestNesting ||
           !Align(WireAlignment(next[1])) || length > end - at_) {
         return Fail(-EBADMSG);
       }
       Advance(next.size());
-      levels_.push_back({'a', {}, at_ + length, at_, next.substr(1), next.size() - 1});
+      Push({'a', {}, at_ + length, at_, next.substr(1), next.size() - 1});
       return 1;
     }
     case 'r':
@@ -279,7 +285,7 @@ int WireReader::Enter(char type, const char* contents) {
       if (next[0] != open || !contents || inner != contents) return -ENXIO;
       if (!Align(8)) return Fail(-EBADMSG);
       Advance(next.size());
-      levels_.push_back({type, inner, end, 0, {}});
+      Push({type, inner, end, 0, {}});
       return 1;
     }
     case 'v': {
@@ -291,18 +297,20 @@ int WireReader::Enter(char type, const char* contents) {
         return Fail(-EBADMSG);
       }
       const std::string_view signature(at, length);
-      if (!IsValidSignature(signature, true) || ++variants_ > kDeepestNesting ||
-          levels_.size() > kDeepestNesting) {
+      // The signature the caller expects is a valid one: only another needs checking.
+      const bool expected = contents && signature == contents;
+      if ((!expected && !IsValidSignature(signature, true)) || ++variants_ > kDeepestNesting ||
+          levels_.size() >= kDeepestNesting) {
         return Fail(-EBADMSG);
       }
-      if (contents && signature != contents) {
+      if (contents && !expected) {
         // Not the variant the caller expects: as sd-bus, the reader stays where it was.
         --variants_;
         at_ = static_cast<size_t>(at - body_.data()) - 1;
         return -ENXIO;
       }
       Advance(1);
-      levels_.push_back({'v', signature, end, 0, {}});
+      Push({'v', signature, end, 0, {}});
       return 1;
     }
   }
@@ -311,8 +319,8 @@ int WireReader::Enter(char type, const char* contents) {
 
 int WireReader::Exit() {
   if (failed_) return failed_;
-  if (levels_.size() == 1) return -ENXIO;
-  const Level& level = levels_.back();
+  if (levels_.empty()) return -ENXIO;
+  const Level& level = Top();
   const bool done = level.type == 'a' ? at_ == level.end : level.signature.empty();
   if (!done) return -EBUSY;
   if (level.type == 'v') --variants_;
@@ -335,7 +343,7 @@ int WireReader::Peek(char* type, const char** contents) {
     peeked_ = next.substr(1, next.size() - 2);
     *contents = peeked_.c_str();
   } else if (first == 'v') {
-    const size_t end = levels_.back().end;
+    const size_t end = Top().end;
     if (at_ >= end) return Fail(-EBADMSG);
     const size_t length = static_cast<uint8_t>(body_[at_]);
     if (length + 2 > end - at_ || body_[at_ + 1 + length] != '\0' ||

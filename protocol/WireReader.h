@@ -16,9 +16,11 @@ namespace vorlix {
 
 class WireReader {
  public:
-  // Reads body, of that signature (already checked valid), marshalled big-endian or not. body
-  // must begin 8-aligned relative to the message's start, as a body does, and outlive the reader.
-  WireReader(std::string_view body, std::string_view signature, bool bigEndian = false);
+  // Reads body, of that signature (already checked valid), marshalled big-endian or not, from
+  // start on. body must begin 8-aligned relative to the message's start, as a body does, and
+  // outlive the reader.
+  WireReader(std::string_view body, std::string_view signature, bool bigEndian = false,
+             size_t start = 0);
   WireReader(const WireReader&) = delete;
   WireReader& operator=(const WireReader&) = delete;
 
@@ -53,6 +55,9 @@ class WireReader {
     std::string_view element;    // an array's element signature
     size_t next = 0;             // the length of the type signature begins with, once known
   };
+  Level& Top() { return levels_.empty() ? root_ : levels_.back(); }
+  const Level& Top() const { return levels_.empty() ? root_ : levels_.back(); }
+  void Push(const Level& level);
   // The next complete type of the innermost level's signature, or empty at its end.
   std::string_view NextType();
   // Moves past one complete type of the innermost level's signature.
@@ -68,7 +73,8 @@ class WireReader {
   std::string_view body_;
   bool swap_;
   size_t at_ = 0;
-  std::vector<Level> levels_;
+  Level root_;                       // the body itself
+  std::vector<Level> levels_;        // the containers open in it, innermost last
   size_t variants_ = 0;              // variants open, bounded by the nesting D-Bus allows
   std::deque<std::string> swapped_;  // arrays turned to this machine's order, kept for Array
   std::string peeked_;               // Peek's contents for an array or a struct

@@ -16,7 +16,6 @@ int WireWriter::Open(char type, const char* contents) {
   // numbers alone stays in the string's own few bytes.
   if (open_.empty()) {
     bytes_.reserve(256);
-    open_.reserve(8);
     arrays_.reserve(8);
   }
   switch (type) {

@@ -68,7 +68,8 @@ class WireWriter {
   };
   size_t limit_;
   std::string bytes_;
-  std::vector<char> open_;  // the kinds of the containers open, innermost last
+  std::string open_;  // the kinds of the containers open, innermost last (no allocation for
+                      // the few a reply nests)
   std::vector<OpenArray> arrays_;
   std::vector<int> fds_;
 };
