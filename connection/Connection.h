@@ -16,11 +16,13 @@
 // locks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <list>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <type_traits>
 
@@ -45,10 +47,23 @@ namespace vorlix {
 using Yielder = std::function<bool()>;
 using Stopper = std::function<bool()>;
 
+// What a result-set array may take on its way to the client, for the server: a lower bound of
+// its size there (leastValue bytes an element at the least, leastText bytes plus its length a
+// text) is checked before the array is built, and a result sure to pass bytes fails its call at
+// once as out of memory (ResultTooLarge), as its reply would after all the work. In process
+// nothing is bounded.
+struct ResultBudget {
+  size_t bytes = SIZE_MAX;
+  size_t leastValue = 0;
+  size_t leastText = 0;
+};
+struct ResultTooLarge : std::bad_alloc {};
+
 class CDBConnection {
  public:
   // sleep makes the pauses of the lock-retry policy.
   explicit CDBConnection(Sleeper sleep = SleepFor, Yielder yield = {}, Stopper stop = {});
+  void SetResultBudget(const ResultBudget& budget) { resultBudget_ = budget; }
   // Closes the cursors, rolls back the transaction, releases every open table, then closes the
   // database (the members' order).
   ~CDBConnection() = default;
@@ -341,6 +356,9 @@ class CDBConnection {
   // Walks rows from its first row to its end into *out: VT_EMPTY when there is none, else
   // the result-set array. False with *out untouched on an engine failure (recorded).
   bool BuildResultSetArray(CDaoRecordset& rows, Variant* out);
+  // The least a row of the result-set array takes where its budget counts, for count fields of
+  // those names (none for a one-field result); at least 1.
+  size_t LeastRowSize(const std::vector<Variant>& names, int16_t count) const;
   // Opens query as a snapshot and builds its result-set array into *out. False with *out
   // untouched on an engine failure (recorded) or when the rows do not fit in memory (not
   // recorded).
@@ -417,6 +435,7 @@ class CDBConnection {
   // The pauses of RetryOnLock for the record writers.
   Sleeper sleep_;
   Stopper stop_;
+  ResultBudget resultBudget_;
   // After the database, so that they end before it closes; the cursors first.
   CDaoTransaction transaction_{&database_};
   std::map<int32_t, std::unique_ptr<ClientStatement>> cursors_;

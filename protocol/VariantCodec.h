@@ -16,6 +16,12 @@
 
 namespace vorlix {
 
+// The least bytes a VARIANT takes as an element of an array of them: its VARTYPE, a one-letter
+// signature and a one-byte payload, padding after it excluded. A text travelling as "s" takes
+// kLeastTextBytes plus its length in UTF-8, and as "aq" no less.
+inline constexpr size_t kLeastVariantBytes = 6;
+inline constexpr size_t kLeastTextBytes = 13;
+
 // Appends value as "(qv)" at m's current position. S_OK; E_INVALIDARG for a VT_ARRAY|VT_BSTR
 // element that cannot travel as UTF-8 (U+0000 or an unpaired surrogate); E_OUTOFMEMORY when the
 // message cannot grow; E_FAIL for any other refusal of sd-bus. m is unusable after a failure.

@@ -2,15 +2,20 @@
 #pragma once
 
 #include "connection/Connection.h"
+#include "protocol/VariantCodec.h"
 #include "server/DispatchObject.h"
 #include "server/Interfaces.h"
 #include "server/PausableCalls.h"
+#include "server/Reply.h"
 
 namespace vorlix {
 
 class ConnectionObject final : public DispatchObject<IDBConnection> {
  public:
-  ConnectionObject(IUnknown* outer, ModuleLock& lock) : DispatchObject(outer, lock) {}
+  // A result-set array sure not to fit in a reply is refused before it is built.
+  ConnectionObject(IUnknown* outer, ModuleLock& lock) : DispatchObject(outer, lock) {
+    connection_.SetResultBudget({kLargestReplyBody, kLeastVariantBytes, kLeastTextBytes});
+  }
 
   // What every method of the object acts on.
   CDBConnection& Connection() { return connection_; }

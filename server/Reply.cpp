@@ -18,11 +18,10 @@ void Send(const ReceivedCall& call, const char* errorName, const char* signature
 int Respond(const ReceivedCall& call, const char* signature,
             const std::function<int(WireWriter&, bool failed)>& fill) {
   if (!call->ExpectsReply()) return 1;
-  constexpr size_t kLargestBody = size_t{64} << 20;
   for (bool failed : {false, true}) {
     // Writing stops as soon as the body passes the bound: an answer too big is refused without
     // marshalling all of it.
-    WireWriter body(kLargestBody);
+    WireWriter body(kLargestReplyBody);
     if (fill(body, failed) < 0) continue;
     // A connection that did not agree to take descriptors gets none.
     if (!body.Fds().empty() && !call.outbox->PassesFds()) continue;

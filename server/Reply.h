@@ -14,6 +14,10 @@
 
 namespace vorlix {
 
+// The largest body a reply carries: a body no larger holds no larger array, and stays under the
+// message bound.
+inline constexpr size_t kLargestReplyBody = size_t{64} << 20;
+
 // A call as received, with the outbox of its connection for the answer.
 struct ReceivedCall {
   std::unique_ptr<const WireMessage> message;
@@ -23,10 +27,9 @@ struct ReceivedCall {
 };
 
 // Sends the reply of that signature that fill writes to call. When fill fails, or what it
-// writes passes 64 MiB (a body no larger holds no larger array, and stays under the message
-// bound), the one fill writes with failed = true goes instead: E_OUTOFMEMORY and the
-// out-parameters' initial values. Returns 1: the call is answered (unless it asked for no
-// reply; if its client has gone, the answer is lost with the connection).
+// writes passes kLargestReplyBody, the one fill writes with failed = true goes instead:
+// E_OUTOFMEMORY and the out-parameters' initial values. Returns 1: the call is answered (unless it
+// asked for no reply; if its client has gone, the answer is lost with the connection).
 int Respond(const ReceivedCall& call, const char* signature,
             const std::function<int(WireWriter&, bool failed)>& fill);
 

@@ -28,6 +28,8 @@ bool CDBConnection::ReadQueryRows(CDaoQueryDef& query, Variant* out) {
     CDaoRecordset rows(&database_);
     if (!Capture([&] { rows.Open(&query, dbOpenSnapshot, 0); })) return false;
     return BuildResultSetArray(rows, out);
+  } catch (const ResultTooLarge&) {
+    throw;  // the call fails as out of memory, as the reply it cannot have would
   } catch (const std::bad_alloc&) {
     // Rows too many to hold, in the snapshot or in the array, fail this call alone: it is not
     // the engine's failure, so nothing is recorded, and what was read is freed.

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -12,6 +14,18 @@ namespace {
 constexpr char16_t kNewRecord[] = u"*NewRecord*";
 
 }  // namespace
+
+size_t CDBConnection::LeastRowSize(const std::vector<Variant>& names, int16_t count) const {
+  const ResultBudget& least = resultBudget_;
+  size_t size = static_cast<size_t>(count) * least.leastValue;
+  if (count != 1) {
+    size += least.leastText + std::char_traits<char16_t>::length(kNewRecord);
+    // A UTF-16 name is no longer in code units than its UTF-8 form in bytes.
+    for (const Variant& name : names)
+      size += least.leastText + name.AsBstr().size();
+  }
+  return std::max<size_t>(size, 1);
+}
 
 bool CDBConnection::BuildResultSetArray(CDaoRecordset& rows, Variant* out) {
   return Capture([&] {
@@ -32,9 +46,11 @@ bool CDBConnection::BuildResultSetArray(CDaoRecordset& rows, Variant* out) {
     // size. Room for every row is made at once: a snapshot (what SQL and Query walk) knows its
     // count without a statement, and a vector left to grow would move every element again at
     // each doubling and need up to twice the room on the way.
+    const size_t rowCount = static_cast<size_t>(rows.GetRecordCount());
+    if (rowCount > resultBudget_.bytes / LeastRowSize(names, count)) throw ResultTooLarge();
     const size_t perRow = count == 1 ? 1 : 1 + 2 * static_cast<size_t>(count);
     std::vector<Variant> elements;
-    elements.reserve(static_cast<size_t>(rows.GetRecordCount()) * perRow);
+    elements.reserve(rowCount * perRow);
     for (rows.MoveFirst(); !rows.IsEOF(); rows.MoveNext()) {
       // A one-field result is its bare values: no marker, no names.
       if (count == 1) {

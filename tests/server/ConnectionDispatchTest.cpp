@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/SafeArray.h"
+#include "protocol/VariantCodec.h"
 #include "server/ClassFactory.h"
 #include "server/ConnectionObject.h"
 #include "tests/support/TestFiles.h"
@@ -76,6 +77,56 @@ TEST_F(ConnectionDispatchTest, ArgumentsAreCoercedToTheDeclaredTypes) {
   EXPECT_EQ(Call(u"append", {values, Variant::I4(1), Variant()}), S_OK);
   EXPECT_EQ(result_, Variant::Bool(true));
   EXPECT_EQ(test::Sql(path, "SELECT Name, Other FROM T"), std::vector<std::string>{"|5"});
+}
+
+// A result-set array is refused before it is built only when no reply could carry it: what the
+// budget counts of a result never passes what the result takes on the wire.
+TEST_F(ConnectionDispatchTest, OnlyAResultSureNotToFitInAReplyIsRefusedBeforeItIsBuilt) {
+  test::TempDir dir;
+  const std::string path = dir.Path("db.vdb");
+  test::CreateDatabase(path);
+  test::Sql(path, "CREATE TABLE T (ID COUNTER PRIMARY KEY, [N\u00e4me] TEXT(20), V DOUBLE)");
+  test::Sql(path,
+            "INSERT INTO T VALUES (1, 'a', 1.5), (2, NULL, NULL), (3, '\u00e9t\u00e9', -2), "
+            "(4, '', 0)");
+  CDBConnection& db = static_cast<ConnectionObject*>(connection_)->Connection();
+  Bstr name;
+  ASSERT_EQ(db.Open(test::B(path), VARIANT_FALSE, VARIANT_FALSE, &name), S_OK);
+  const auto budget = [&](size_t bytes) {
+    db.SetResultBudget({bytes, kLeastVariantBytes, kLeastTextBytes});
+  };
+  VARIANT_BOOL ok = VARIANT_FALSE;
+  // Nulls take the least a value can, so there the count is closest to what they take.
+  for (const char16_t* sql : {u"SELECT * FROM T", u"SELECT ID AS [\u00fc], V FROM T",
+                              u"SELECT NULL AS a, NULL AS bb FROM T", u"SELECT NULL FROM T"}) {
+    SCOPED_TRACE(Bstr(sql).Utf8());
+    budget(SIZE_MAX);
+    Variant all;
+    ASSERT_EQ(db.SQL(sql, &all, &ok), S_OK);
+    ASSERT_EQ(ok, VARIANT_TRUE);
+    // Exactly the room the elements take in a reply, from the first one's start to the last
+    // one's end.
+    WireWriter wire;
+    wire.Open('a', "(qv)");
+    for (const Variant& element : all.AsArray().Elements())
+      ASSERT_EQ(AppendVariant(wire, element), S_OK);
+    wire.Close();
+    budget(wire.Bytes().size() - 8);
+    Variant again;
+    EXPECT_EQ(db.SQL(sql, &again, &ok), S_OK);
+    EXPECT_EQ(again, all);
+  }
+  // No room at all: refused as the reply would be, with nothing recorded, and the connection
+  // goes on.
+  budget(0);
+  Variant none;
+  EXPECT_EQ(db.SQL(u"SELECT * FROM T", &none, &ok), E_OUTOFMEMORY);
+  EXPECT_EQ(none.vt(), VT_EMPTY);
+  EXPECT_EQ(db.IsDAOError(&ok), S_OK);
+  EXPECT_EQ(ok, VARIANT_FALSE);
+  budget(SIZE_MAX);
+  EXPECT_EQ(db.SQL(u"SELECT ID FROM T", &none, &ok), S_OK);
+  EXPECT_EQ(ok, VARIANT_TRUE);
 }
 
 }  // namespace
