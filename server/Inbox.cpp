@@ -74,7 +74,10 @@ bool Inbox::Read() {
     end_ -= start_;
     start_ = 0;
   }
-  if (buffer_.size() < start_ + wanted) buffer_.resize(start_ + wanted);
+  // Grown only (each growth fills the new room), and never to a read of nothing, which would
+  // look like the end of the connection.
+  const size_t room = std::max(start_ + wanted, end_ + 1);
+  if (buffer_.size() < room) buffer_.resize(room);
   iovec part{buffer_.data() + end_, buffer_.size() - end_};
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 16)];
   msghdr header{};
