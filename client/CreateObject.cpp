@@ -15,6 +15,7 @@
 #include "activation/RuntimeDirectory.h"
 #include "client/ClientError.h"
 #include "client/ServerStart.h"
+#include "protocol/WireNames.h"
 
 namespace vorlix {
 namespace {
@@ -72,6 +73,10 @@ BusRef Connect(const std::string& socketPath) {
     sd_bus_close_unref(bus);
     return nullptr;
   }
+  // Arrays packed, which this library decodes in one piece. A server that does not know the
+  // option answers UnknownMethod, and its arrays come as they always did.
+  sd_bus_call_method(bus, nullptr, kRootPath, kWireOptionsInterface, kPackArrays, nullptr, nullptr,
+                     "");
   return BusRef(bus, [](sd_bus* b) { sd_bus_flush_close_unref(b); });
 }
 

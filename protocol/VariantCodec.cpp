@@ -154,11 +154,11 @@ int AppendPayload(Out& out, VARTYPE vt, const Variant& v) {
   }
 }
 
+// An array's payload, the struct "(a(ii)aE)" of its bounds and elements.
 template <typename Out>
-int AppendArray(Out& out, const SafeArray& array) {
+int AppendArrayStruct(Out& out, const SafeArray& array) {
   const std::string element = ElementSignature(array.ElementType());
-  int r = out.Open('v', ("(a(ii)a" + element + ")").c_str());
-  if (r >= 0) r = out.Open('r', ("a(ii)a" + element).c_str());
+  int r = out.Open('r', ("a(ii)a" + element).c_str());
   if (r >= 0) r = out.Open('a', "(ii)");
   for (const ArrayBound& b : array.Bounds()) {
     const int32_t count = static_cast<int32_t>(b.count);
@@ -179,6 +179,14 @@ int AppendArray(Out& out, const SafeArray& array) {
     if (r >= 0) r = out.Close();
   }
   if (r >= 0) r = out.Close();
+  return r;
+}
+
+template <typename Out>
+int AppendArray(Out& out, const SafeArray& array) {
+  const std::string element = ElementSignature(array.ElementType());
+  int r = out.Open('v', ("(a(ii)a" + element + ")").c_str());
+  if (r >= 0) r = AppendArrayStruct(out, array);
   if (r >= 0) r = out.Close();
   return r;
 }
@@ -204,6 +212,11 @@ int AppendValue(Out& out, const Variant& value) {
   return r;
 }
 
+HRESULT FromAppend(int r) {
+  if (r == -EDOM) return E_INVALIDARG;
+  return r < 0 ? FromErrno(r) : S_OK;
+}
+
 template <typename Out>
 HRESULT AppendVariantTo(Out& out, const Variant& value) {
   const VARTYPE vt = value.vt();
@@ -211,8 +224,7 @@ HRESULT AppendVariantTo(Out& out, const Variant& value) {
   if (r >= 0) r = out.Basic('q', &vt);
   if (r >= 0) r = AppendValue(out, value);
   if (r >= 0) r = out.Close();
-  if (r == -EDOM) return E_INVALIDARG;
-  return r < 0 ? FromErrno(r) : S_OK;
+  return FromAppend(r);
 }
 
 // Reading, from an sd-bus message (BusIn) or bytes of our own (WireReader) alike. Every failure
@@ -386,25 +398,57 @@ HRESULT ReadElements(In& m, VARTYPE elementType, std::vector<ArrayBound> bounds,
                    out);
 }
 
+// An array's payload, the struct "(a(ii)aE)" (AppendArrayStruct).
 template <typename In>
-HRESULT ReadArray(In& m, VARTYPE elementType, Variant* out) {
-  const std::string element = ElementSignature(elementType);
-  HRESULT hr = EnterVariant(m, ("(a(ii)a" + element + ")").c_str());
-  if (hr != S_OK) return hr;
-  if (m.Enter('r', ("a(ii)a" + element).c_str()) <= 0) {
+HRESULT ReadArrayStruct(In& m, VARTYPE elementType, Variant* out) {
+  if (m.Enter('r', ("a(ii)a" + std::string(ElementSignature(elementType))).c_str()) <= 0) {
     return E_INVALIDARG;
   }
   std::vector<ArrayBound> bounds;
-  if ((hr = ReadBounds(m, &bounds)) != S_OK) return hr;
+  HRESULT hr = ReadBounds(m, &bounds);
+  if (hr != S_OK) return hr;
   Variant array;
   hr = elementType == VT_UI1 ? ReadBytes(m, std::move(bounds), &array)
                              : ReadElements(m, elementType, std::move(bounds), &array);
   if (hr != S_OK) return hr;
-  for (int i = 0; i < 2; ++i) {
-    if (m.Exit() < 0) return E_INVALIDARG;
-  }
+  if (m.Exit() < 0) return E_INVALIDARG;
   *out = std::move(array);
   return S_OK;
+}
+
+template <typename In>
+HRESULT ReadArray(In& m, VARTYPE elementType, Variant* out) {
+  HRESULT hr = EnterVariant(m, ("(a(ii)a" + std::string(ElementSignature(elementType)) + ")").c_str());
+  if (hr == S_OK) hr = ReadArrayStruct(m, elementType, out);
+  if (hr == S_OK && m.Exit() < 0) hr = E_INVALIDARG;
+  return hr;
+}
+
+// A packed array (AppendVariantPacked): its payload's bytes, read by our own reader. A packed
+// array holds no other packed one, which bounds how deep reading goes.
+// One for every reader type: a packed array read through sd-bus is decoded by our own reader.
+thread_local bool readingPacked = false;
+
+template <typename In>
+HRESULT ReadPackedArray(In& m, VARTYPE elementType, Variant* out) {
+  bool& inside = readingPacked;
+  const void* data = nullptr;
+  size_t size = 0;
+  if (inside || m.Enter('v', "ay") <= 0 || m.Array('y', &data, &size) < 0 || m.Exit() < 0) {
+    return E_INVALIDARG;
+  }
+  // Copied, so that its values lie aligned as in a message of their own.
+  const std::string bytes(static_cast<const char*>(data), size);
+  const std::string signature = "(a(ii)a" + std::string(ElementSignature(elementType)) + ")";
+  WireReader packed(bytes, signature);
+  inside = true;
+  Variant array;
+  HRESULT hr = ReadArrayStruct(packed, elementType, &array);
+  inside = false;
+  // Nothing may follow the payload.
+  if (hr == S_OK && packed.Position() != bytes.size()) hr = E_INVALIDARG;
+  if (hr == S_OK) *out = std::move(array);
+  return hr;
 }
 
 template <typename In>
@@ -422,7 +466,10 @@ HRESULT ReadValue(In& m, VARTYPE vt, Variant* out) {
   if (vt & VT_ARRAY) {
     const VARTYPE elementType = vt & ~VT_ARRAY;
     if (!IsArrayElementType(elementType)) return DISP_E_BADVARTYPE;
-    return ReadArray(m, elementType, out);
+    const char* contents = nullptr;
+    if (m.Peek(nullptr, &contents) <= 0 || !contents) return E_INVALIDARG;
+    return std::string_view(contents) == "ay" ? ReadPackedArray(m, elementType, out)
+                                              : ReadArray(m, elementType, out);
   }
   const char* signature = ScalarSignature(vt);
   if (!signature) return DISP_E_BADVARTYPE;
@@ -457,6 +504,20 @@ HRESULT AppendVariant(sd_bus_message* m, const Variant& value) {
 
 HRESULT AppendVariant(WireWriter& out, const Variant& value) {
   return AppendVariantTo(out, value);
+}
+
+HRESULT AppendVariantPacked(WireWriter& out, const Variant& value) {
+  if (!value.IsArray()) return AppendVariant(out, value);
+  WireWriter payload(out.Limit());
+  const VARTYPE vt = value.vt();
+  int r = AppendArrayStruct(payload, value.AsArray());
+  if (r >= 0) r = out.Open('r', "qv");
+  if (r >= 0) r = out.Basic('q', &vt);
+  if (r >= 0) r = out.Open('v', "ay");
+  if (r >= 0) r = out.Array('y', payload.Bytes().data(), payload.Bytes().size());
+  if (r >= 0) r = out.Close();
+  if (r >= 0) r = out.Close();
+  return FromAppend(r);
 }
 
 int AppendText(sd_bus_message* m, const Bstr& text) {

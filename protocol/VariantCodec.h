@@ -28,6 +28,10 @@ inline constexpr size_t kLeastTextBytes = 13;
 HRESULT AppendVariant(sd_bus_message* m, const Variant& value);
 // The same into bytes of our own: the bytes sd-bus would have written.
 HRESULT AppendVariant(WireWriter& out, const Variant& value);
+// The same, but an array goes packed, for a peer that asked for it: its payload "(a(ii)aE)" as
+// the bytes of its own marshalling, a VARIANT of signature "ay", which ReadVariant decodes in
+// one piece (with the server's own reader) instead of one library call per element.
+HRESULT AppendVariantPacked(WireWriter& out, const Variant& value);
 
 // Appends text as a D-Bus string ("s"), converted straight into the message: no copy, and none
 // of the UTF-8 check sd-bus makes of a string handed to it, which the conversion already
@@ -40,7 +44,8 @@ int AppendText(WireWriter& out, const Bstr& text);
 // system does not carry; E_INVALIDARG for anything else malformed: a payload of the wrong
 // signature, an array without dimensions, with a negative count, a bound past the largest index
 // or an element count other than its bounds give, an invalid decimal, text that is not valid
-// UTF-8, VT_I1 or VT_R4 values out of their range, or a VT_EMPTY/VT_NULL byte other than 0.
+// UTF-8, VT_I1 or VT_R4 values out of their range, or a VT_EMPTY/VT_NULL byte other than 0. An
+// array may come packed (AppendVariantPacked), checked the same way, but never inside another.
 HRESULT ReadVariant(sd_bus_message* m, Variant* value);
 // The same from bytes of our own, with the same checks.
 HRESULT ReadVariant(WireReader& in, Variant* value);

@@ -7,6 +7,7 @@
 //                                  Vorlix.IServerStatus  GetStatus() -> (u pid, t started,
 //                                                          u clients, u objects, u locks,
 //                                                          as databases)
+//                                  Vorlix.IWireOptions   PackArrays() -> ()
 //   /Vorlix/<Class>                Vorlix.IClassFactory  CreateInstance(s iid) -> (i hr, o path)
 //                                                        LockServer(b lock) -> (i hr)
 //   /Vorlix/<Class>/<n>            Vorlix.IUnknown       QueryInterface(s iid) -> (i hr)
@@ -40,6 +41,11 @@
 //                                     VT_BSTR (UTF-8 only)
 // Any other VARTYPE, or a payload that does not match its VARTYPE or its bounds, is refused
 // with DISP_E_BADVARTYPE or E_INVALIDARG in the reply.
+//
+// A connection that calls PackArrays gets every VARIANT array the server answers with packed:
+// the payload "ay", holding the bytes of "(a(ii)aE)" marshalled on their own (from offset 0),
+// which a reader decodes in one piece. Either side reads a packed array wherever an array may
+// come; a connection that never asks sees none.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +62,9 @@ inline constexpr char kActivatorInterface[] = "Vorlix.IActivator";
 // databases' names.
 inline constexpr char kStatusInterface[] = "Vorlix.IServerStatus";
 inline constexpr char kStatusSignature[] = "utuuuas";
+// Asked once by a client that reads packed arrays (above).
+inline constexpr char kWireOptionsInterface[] = "Vorlix.IWireOptions";
+inline constexpr char kPackArrays[] = "PackArrays";
 inline constexpr char kClassFactoryInterface[] = "Vorlix.IClassFactory";
 inline constexpr char kUnknownInterface[] = "Vorlix.IUnknown";
 inline constexpr char kDispatchInterface[] = "Vorlix.IDispatch";

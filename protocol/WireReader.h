@@ -45,6 +45,8 @@ class WireReader {
   int AtEnd() const;
   // Passes over the next value, whatever it holds, checking it as reading it would.
   int Skip();
+  // Where in the body the next read begins.
+  size_t Position() const { return at_; }
 
  private:
   struct Level {

@@ -47,6 +47,7 @@ class WireWriter {
   // A string of length bytes; *space is where the caller writes them (the NUL is added here).
   int StringSpace(size_t length, char** space);
 
+  size_t Limit() const { return limit_; }
   const std::string& Bytes() const { return bytes_; }
   std::string Take() { return std::move(bytes_); }
   // The descriptors the body refers to, which go with it; the writer closes those not taken.

@@ -29,6 +29,9 @@ class Outbox {
   // Whether the client agreed to receive descriptors.
   bool PassesFds() const { return passesFds_; }
   void SetPassesFds(bool passes) { passesFds_ = passes; }
+  // Whether the client asked for its arrays packed (WireNames.h).
+  bool PacksArrays() const { return packsArrays_; }
+  void SetPacksArrays() { packsArrays_ = true; }
 
   // Writes what is queued, waiting up to timeoutMs for the socket to take it: at exit, when
   // nothing else will run again.
@@ -56,6 +59,7 @@ class Outbox {
   std::deque<Item> queue_;
   uint32_t serial_ = 1;
   bool passesFds_ = false;
+  bool packsArrays_ = false;
 };
 
 }  // namespace vorlix

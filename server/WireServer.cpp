@@ -80,8 +80,9 @@ int AppendHResult(WireWriter& reply, HRESULT hr) {
   return reply.Basic('i', &hr);
 }
 
-int AppendCodec(WireWriter& reply, const Variant& value) {
-  const HRESULT hr = AppendVariant(reply, value);
+// value, its arrays packed for a client that asked.
+int AppendCodec(WireWriter& reply, const Variant& value, bool pack) {
+  const HRESULT hr = pack ? AppendVariantPacked(reply, value) : AppendVariant(reply, value);
   return hr == S_OK ? 0 : -ENOMEM;
 }
 
@@ -117,7 +118,7 @@ HRESULT ReadArgument(WireReader& m, ParamType type, Variant* value) {
 
 // An out-parameter as its typed wire value; a value of another type (the method did not write
 // it) goes as the type's initial value.
-int AppendResult(WireWriter& reply, ParamType type, const Variant& value) {
+int AppendResult(WireWriter& reply, ParamType type, const Variant& value, bool pack) {
   switch (type) {
     case ParamType::kBstr: {
       // The typed form carries UTF-8 only; text that has none goes as far as it can (Invoke
@@ -141,7 +142,7 @@ int AppendResult(WireWriter& reply, ParamType type, const Variant& value) {
     case ParamType::kVariant:
       break;
   }
-  return AppendCodec(reply, value);
+  return AppendCodec(reply, value, pack);
 }
 
 // What a call of the object's own interface answered, for the log.
@@ -204,7 +205,7 @@ int CallTyped(IDispatch& object, const TypedMethod& typed, const ReceivedCall& m
                              : out < outs.size()            ? outs[out]
                                                             : none;
       if (p.kind == ParamKind::kOut) ++out;
-      r = AppendResult(reply, p.type, value);
+      r = AppendResult(reply, p.type, value, m.outbox->PacksArrays());
     }
     return r;
   });
@@ -243,10 +244,11 @@ int CallInvoke(IDispatch& object, const CoClass& coClass, const ReceivedCall& m,
   return Respond(m, kInvokeReplySignature, [&](WireWriter& reply, bool failed) {
     outcome->hr = failed ? E_OUTOFMEMORY : hr;
     int r = AppendHResult(reply, outcome->hr);
-    if (r >= 0) r = AppendCodec(reply, failed ? Variant() : result);
+    const bool pack = m.outbox->PacksArrays();
+    if (r >= 0) r = AppendCodec(reply, failed ? Variant() : result, pack);
     if (r >= 0) r = reply.Open('a', kVariantSignature);
     for (size_t i = 0; !failed && r >= 0 && i < outs.size(); ++i)
-      r = AppendCodec(reply, outs[i]);
+      r = AppendCodec(reply, outs[i], pack);
     if (r >= 0) r = reply.Close();
     const uint32_t position = failed ? 0 : argErr;
     if (r >= 0) r = reply.Basic('u', &position);
@@ -496,7 +498,7 @@ void WireServer::Dispatch(Peer& peer, ReceivedCall m) {
   const bool introspect = Calls(m, "org.freedesktop.DBus.Introspectable", "Introspect");
   if (path == kRootPath) {
     if (introspect ? ReplyIntrospection(m, ActivatorIntrospection())
-                   : CallActivator(m) || CallStatus(m)) {
+                   : CallActivator(m) || CallStatus(m) || CallWireOptions(m)) {
       return;
     }
   } else if (auto held = peer.objects.find(path); held != peer.objects.end()) {
@@ -620,6 +622,12 @@ int WireServer::CallActivator(const ReceivedCall& m) {
     }
   }
   return Reply(m, "io", CLASS_E_CLASSNOTAVAILABLE, "/");
+}
+
+int WireServer::CallWireOptions(const ReceivedCall& m) {
+  if (!Calls(m, kWireOptionsInterface, kPackArrays)) return 0;
+  m.outbox->SetPacksArrays();
+  return Reply(m, "");
 }
 
 int WireServer::CallStatus(const ReceivedCall& m) {

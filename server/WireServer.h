@@ -84,6 +84,7 @@ class WireServer {
   // These return 0 when the member is not theirs, and otherwise answer the call.
   int CallActivator(const ReceivedCall& m);
   int CallStatus(const ReceivedCall& m);
+  int CallWireOptions(const ReceivedCall& m);
   int CallClassObject(Peer& peer, const CoClass& coClass, const ReceivedCall& m);
   // May take m over, for a call that runs once its turn comes.
   int CallObject(Peer& peer, std::string_view path, Held& held, ReceivedCall& m);

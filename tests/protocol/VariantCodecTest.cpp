@@ -72,7 +72,42 @@ class VariantCodecTest : public testing::Test {
     EXPECT_EQ(ReadVariant(in, &fromBytes), S_OK);
     EXPECT_EQ(in.AtEnd(), 1);
     EXPECT_EQ(fromBytes, value) << "through bytes";
+    if (value.IsArray()) {
+      // Packed, as for a client that asks for it: both readers take it.
+      WireWriter packed;
+      EXPECT_EQ(AppendVariantPacked(packed, value), S_OK);
+      const std::string payload = PackedPayload(packed.Bytes());
+      WireReader inPacked(packed.Bytes(), "(qv)");
+      EXPECT_EQ(ReadVariant(inPacked, &fromBytes), S_OK);
+      EXPECT_EQ(fromBytes, value) << "packed, through bytes";
+      sd_bus_message* pm = Build([&](BusOut& w) { AppendPacked(w, value.vt(), payload); });
+      EXPECT_EQ(ReadVariant(pm, &fromBytes), S_OK);
+      EXPECT_EQ(fromBytes, value) << "packed, through sd-bus";
+      sd_bus_message_unref(pm);
+    }
     return {signature, read};
+  }
+  // The payload bytes of a packed (qv).
+  static std::string PackedPayload(const std::string& qv) {
+    WireReader in(qv, "(qv)");
+    VARTYPE vt = 0;
+    const void* data = nullptr;
+    size_t size = 0;
+    EXPECT_GT(in.Enter('r', "qv"), 0);
+    EXPECT_GT(in.Basic('q', &vt), 0);
+    EXPECT_GT(in.Enter('v', "ay"), 0);
+    EXPECT_GT(in.Array('y', &data, &size), 0);
+    return std::string(static_cast<const char*>(data), size);
+  }
+  // A packed (qv) of VARTYPE vt around payload, as a peer could write it.
+  template <typename Out>
+  static void AppendPacked(Out& out, VARTYPE vt, std::string_view payload) {
+    out.Open('r', "qv");
+    out.Basic('q', &vt);
+    out.Open('v', "ay");
+    out.Array('y', payload.data(), payload.size());
+    out.Close();
+    out.Close();
   }
   // What ReadVariant answers for what fill writes (through the calls BusOut and WireWriter
   // share), read from an sd-bus message and from bytes: the readers must agree.
@@ -267,6 +302,38 @@ TEST_F(VariantCodecTest, ArraySizesAndElementsAreCheckedAgainstWhatIsPresent) {
               });
             }),
             E_INVALIDARG);
+}
+
+// A packed array is read as strictly as any other: nothing may follow its payload, and it holds
+// no packed array of its own, which would let a peer nest readers without bound.
+TEST_F(VariantCodecTest, APackedArrayHoldsItsPayloadAloneAndNoPackedArrayWithin) {
+  const Variant numbers = Vector(VT_I4, {Variant::I4(1), Variant::I4(2)});
+  WireWriter packed;
+  ASSERT_EQ(AppendVariantPacked(packed, numbers), S_OK);
+  const std::string payload = PackedPayload(packed.Bytes());
+  EXPECT_EQ(ReadMade([&](auto& w) { AppendPacked(w, VT_ARRAY | VT_I4, payload); }), S_OK);
+  EXPECT_EQ(ReadMade([&](auto& w) { AppendPacked(w, VT_ARRAY | VT_I4, payload + '\0'); }),
+            E_INVALIDARG);
+  EXPECT_EQ(ReadMade([&](auto& w) { AppendPacked(w, VT_ARRAY | VT_I2, payload); }), E_INVALIDARG);
+  // A VARIANT array of one element, that element packed or not.
+  for (bool inner : {false, true}) {
+    WireWriter outer;
+    outer.Open('r', "a(ii)a(qv)");
+    outer.Open('a', "(ii)");
+    const int32_t lower = 0, count = 1;
+    outer.Open('r', "ii");
+    outer.Basic('i', &lower);
+    outer.Basic('i', &count);
+    outer.Close();
+    outer.Close();
+    outer.Open('a', "(qv)");
+    inner ? AppendVariantPacked(outer, numbers) : AppendVariant(outer, numbers);
+    outer.Close();
+    outer.Close();
+    EXPECT_EQ(ReadMade([&](auto& w) { AppendPacked(w, VT_ARRAY | VT_VARIANT, outer.Bytes()); }),
+              inner ? E_INVALIDARG : S_OK)
+        << inner;
+  }
 }
 
 }  // namespace
