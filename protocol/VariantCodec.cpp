@@ -1,11 +1,13 @@
 #include "protocol/VariantCodec.h"
 
+#include <array>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "automation/Numeric.h"
@@ -90,6 +92,37 @@ int AppendTextTo(Out& out, const Bstr& text) {
 template <typename Out>
 HRESULT AppendVariantTo(Out& out, const Variant& value);
 
+// A number's payload: its wire type (ScalarSignature) and its bytes, at the start of *bits.
+char NumberPayload(VARTYPE vt, const Variant& v, std::array<unsigned char, 8>* bits) {
+  const auto put = [&](auto x) { std::memcpy(bits->data(), &x, sizeof x); };
+  const char type = ScalarSignature(vt)[0];
+  switch (type) {
+    case 'n':
+      put(static_cast<int16_t>(v.AsSigned()));
+      return type;
+    case 'i':
+      put(static_cast<int32_t>(v.AsSigned()));
+      return type;
+    case 'x':
+      put(v.AsSigned());
+      return type;
+    case 'd':
+      put(v.AsReal());
+      return type;
+    case 'y':
+      put(static_cast<uint8_t>(v.AsUnsigned()));
+      return type;
+    case 'q':
+      put(static_cast<uint16_t>(v.AsUnsigned()));
+      return type;
+    case 'u':
+      put(static_cast<uint32_t>(v.AsUnsigned()));
+      return type;
+  }
+  put(v.AsUnsigned());
+  return 't';
+}
+
 // Appends the bare value of a scalar (or, for VT_VARIANT elements, a whole "(qv)"). Out is
 // BusOut or WireWriter: the same calls build an sd-bus message or bytes of our own.
 template <typename Out>
@@ -117,44 +150,11 @@ int AppendPayload(Out& out, VARTYPE vt, const Variant& v) {
       return hr == S_OK ? 0 : hr == E_INVALIDARG ? -EDOM : hr == E_OUTOFMEMORY ? -ENOMEM : -EIO;
     }
   }
-  const char type = ScalarSignature(vt)[0];
-  switch (type) {
-    case 'n': {
-      const int16_t x = static_cast<int16_t>(v.AsSigned());
-      return out.Basic(type, &x);
-    }
-    case 'i': {
-      const int32_t x = static_cast<int32_t>(v.AsSigned());
-      return out.Basic(type, &x);
-    }
-    case 'x': {
-      const int64_t x = v.AsSigned();
-      return out.Basic(type, &x);
-    }
-    case 'd': {
-      const double x = v.AsReal();
-      return out.Basic(type, &x);
-    }
-    case 'y': {
-      const uint8_t x = static_cast<uint8_t>(v.AsUnsigned());
-      return out.Basic(type, &x);
-    }
-    case 'q': {
-      const uint16_t x = static_cast<uint16_t>(v.AsUnsigned());
-      return out.Basic(type, &x);
-    }
-    case 'u': {
-      const uint32_t x = static_cast<uint32_t>(v.AsUnsigned());
-      return out.Basic(type, &x);
-    }
-    default: {
-      const uint64_t x = v.AsUnsigned();
-      return out.Basic('t', &x);
-    }
-  }
+  std::array<unsigned char, 8> bits;
+  const char type = NumberPayload(vt, v, &bits);
+  return out.Basic(type, bits.data());
 }
 
-// An array's payload, the struct "(a(ii)aE)" of its bounds and elements.
 template <typename Out>
 int AppendArrayStruct(Out& out, const SafeArray& array) {
   const std::string element = ElementSignature(array.ElementType());
@@ -217,8 +217,32 @@ HRESULT FromAppend(int r) {
   return r < 0 ? FromErrno(r) : S_OK;
 }
 
+// A scalar VARIANT written whole by WireWriter's own calls (most of a big reply is these); false
+// for any other, which takes the general way.
+bool AppendScalarVariant(WireWriter& out, const Variant& value, int* r) {
+  const VARTYPE vt = value.vt();
+  if (value.IsArray() || vt == VT_DECIMAL || vt == VT_VARIANT || !ScalarSignature(vt)) {
+    return false;
+  }
+  if (vt == VT_BSTR) {
+    const std::optional<size_t> length = StringLength(value.AsBstr());
+    if (!length) return false;  // as UTF-16 code units
+    char* space = nullptr;
+    *r = out.TextVariant(vt, *length, &space);
+    if (*r >= 0) WriteUtf8(value.AsBstr().view(), space);
+    return true;
+  }
+  std::array<unsigned char, 8> bits{};  // VT_EMPTY and VT_NULL: the byte 0
+  const char type = vt == VT_EMPTY || vt == VT_NULL ? 'y' : NumberPayload(vt, value, &bits);
+  *r = out.ScalarVariant(vt, type, bits.data());
+  return true;
+}
+
 template <typename Out>
 HRESULT AppendVariantTo(Out& out, const Variant& value) {
+  if constexpr (std::is_same_v<Out, WireWriter>) {
+    if (int r; AppendScalarVariant(out, value, &r)) return FromAppend(r);
+  }
   const VARTYPE vt = value.vt();
   int r = out.Open('r', "qv");
   if (r >= 0) r = out.Basic('q', &vt);
@@ -418,7 +442,8 @@ HRESULT ReadArrayStruct(In& m, VARTYPE elementType, Variant* out) {
 
 template <typename In>
 HRESULT ReadArray(In& m, VARTYPE elementType, Variant* out) {
-  HRESULT hr = EnterVariant(m, ("(a(ii)a" + std::string(ElementSignature(elementType)) + ")").c_str());
+  HRESULT hr =
+      EnterVariant(m, ("(a(ii)a" + std::string(ElementSignature(elementType)) + ")").c_str());
   if (hr == S_OK) hr = ReadArrayStruct(m, elementType, out);
   if (hr == S_OK && m.Exit() < 0) hr = E_INVALIDARG;
   return hr;

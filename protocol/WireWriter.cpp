@@ -92,6 +92,40 @@ int WireWriter::Array(char type, const void* data, size_t size) {
   return Close();
 }
 
+namespace {
+
+// Writes at p the start of a "(qv)", p 8-aligned: the VARTYPE and a one-letter signature.
+void PutVariantStart(char* p, uint16_t vt, char type) {
+  std::memcpy(p, &vt, 2);
+  p[2] = 1;
+  p[3] = type;
+  p[4] = '\0';
+}
+
+}  // namespace
+
+int WireWriter::ScalarVariant(uint16_t vt, char type, const void* value) {
+  const size_t size = WireFixedSize(type);
+  const size_t start = (bytes_.size() + 7) & ~size_t{7};
+  const size_t at = (start + 5 + size - 1) & ~(size - 1);
+  bytes_.resize(at + size);  // the padding comes zeroed with it
+  PutVariantStart(&bytes_[start], vt, type);
+  std::memcpy(&bytes_[at], value, size);
+  return Room();
+}
+
+int WireWriter::TextVariant(uint16_t vt, size_t length, char** space) {
+  if (bytes_.size() + length > limit_) return -ENOBUFS;
+  const size_t start = (bytes_.size() + 7) & ~size_t{7};
+  const size_t at = start + 8;  // the length, 4-aligned past the signature
+  const uint32_t size = static_cast<uint32_t>(length);
+  bytes_.resize(at + 4 + length + 1);  // the NUL comes with it
+  PutVariantStart(&bytes_[start], vt, 's');
+  std::memcpy(&bytes_[at], &size, 4);
+  *space = &bytes_[at + 4];
+  return 0;
+}
+
 int WireWriter::StringSpace(size_t length, char** space) {
   if (bytes_.size() + length > limit_) return -ENOBUFS;
   const uint32_t size = static_cast<uint32_t>(length);

@@ -46,6 +46,11 @@ class WireWriter {
   int Array(char type, const void* data, size_t size);
   // A string of length bytes; *space is where the caller writes them (the NUL is added here).
   int StringSpace(size_t length, char** space);
+  // A whole VARIANT "(qv)" of VARTYPE vt whose payload is one value of the fixed-size type (y n q
+  // i u x t d) at value, or a string of length bytes written at *space: the bytes Open, Basic
+  // and Close would write, in one step. A reply of many VARIANTs is mostly these.
+  int ScalarVariant(uint16_t vt, char type, const void* value);
+  int TextVariant(uint16_t vt, size_t length, char** space);
 
   size_t Limit() const { return limit_; }
   const std::string& Bytes() const { return bytes_; }
