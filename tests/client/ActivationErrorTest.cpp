@@ -135,13 +135,12 @@ TEST_F(ActivationErrorTest, AServerKilledDuringACallIsSaidToHaveGoneAway) {
   ASSERT_EQ(db->CreateDatabase(*Bstr::FromUtf8(file), &ok), S_OK);
   Bstr name;
   ASSERT_EQ(db->Open(*Bstr::FromUtf8(file), VARIANT_FALSE, VARIANT_FALSE, &name), S_OK);
-  ucred peer{};
-  socklen_t size = sizeof peer;
-  ASSERT_EQ(getsockopt(sd_bus_get_fd(db->Bus()), SOL_SOCKET, SO_PEERCRED, &peer, &size), 0);
+  const pid_t server = test::PeerPid(sd_bus_get_fd(db->Bus()));
+  ASSERT_GT(server, 0);
   // A query without end: only the kill ends the call.
-  std::thread killer([pid = peer.pid] {
+  std::thread killer([server] {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    kill(pid, SIGKILL);
+    kill(server, SIGKILL);
   });
   Variant rows;
   const HRESULT hr = db->SQL(
@@ -152,7 +151,7 @@ TEST_F(ActivationErrorTest, AServerKilledDuringACallIsSaidToHaveGoneAway) {
   EXPECT_EQ(hr, E_FAIL);
   EXPECT_EQ(LastClientError().rfind("the server went away: SQL got no answer", 0), 0u)
       << LastClientError();
-  for (int i = 0; i < 500 && StillRuns(peer.pid); ++i)
+  for (int i = 0; i < 500 && StillRuns(server); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(db->IsOpen(&ok), E_FAIL);
   EXPECT_EQ(LastClientError().rfind("the server went away: IsOpen got no answer", 0), 0u)

@@ -2,7 +2,6 @@
 // runtime directory in a temporary folder.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,10 +23,7 @@ class ClientTest : public testing::Test {
   void TearDown() override { EXPECT_TRUE(folder_.ServerEnded()); }
   // The process at the other end of the proxy's connection.
   static pid_t ServerPid(const DispatchProxy& object) {
-    ucred peer{};
-    socklen_t size = sizeof peer;
-    getsockopt(sd_bus_get_fd(object.Bus()), SOL_SOCKET, SO_PEERCRED, &peer, &size);
-    return peer.pid;
+    return test::PeerPid(sd_bus_get_fd(object.Bus()));
   }
   // Whether the process ends within 15 s. It is not this process's child: whoever adopted it
   // may leave it a zombie, which counts as ended.

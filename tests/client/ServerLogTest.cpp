@@ -3,9 +3,7 @@
 // someone reads that, and without call lines by default.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -22,20 +20,14 @@ namespace vorlix {
 namespace {
 
 pid_t ServerPid(const DispatchProxy& object) {
-  ucred peer{};
-  socklen_t size = sizeof peer;
-  getsockopt(sd_bus_get_fd(object.Bus()), SOL_SOCKET, SO_PEERCRED, &peer, &size);
-  return peer.pid;
+  return test::PeerPid(sd_bus_get_fd(object.Bus()));
 }
 
 // Connects to the socket as another user and waits for the server to close the connection.
 int32_t ConnectAsAnotherUser(const std::string& socketPath) {
   return test::InChildProcess([&] {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return -errno;
+    const int fd = test::ConnectTo(socketPath);
+    if (fd < 0) return -errno;
     char byte;
     const ssize_t n = read(fd, &byte, 1);  // 0: closed by the server
     close(fd);

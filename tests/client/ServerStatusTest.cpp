@@ -1,6 +1,5 @@
 // vorlix-server --status against no server and against a real one that clients use.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <regex>
@@ -37,13 +36,11 @@ TEST(ServerStatusTest, StatusTellsNoServerOrTheOneThatRunsWithItsClientsObjectsA
     std::unique_ptr<ClassObject> factory;
     ASSERT_EQ(GetClassObject("Vorlix.DBConnection", &factory), S_OK);
     ASSERT_EQ(factory->LockServer(true), S_OK);
-    ucred server{};
-    socklen_t size = sizeof server;
-    getsockopt(sd_bus_get_fd(db->Bus()), SOL_SOCKET, SO_PEERCRED, &server, &size);
+    const pid_t server = test::PeerPid(sd_bus_get_fd(db->Bus()));
 
     const test::Finished run = test::RunCapturing(VORLIX_SERVER_PATH, {"--status"});
     EXPECT_EQ(run.code, 0) << run.err;
-    const std::regex first("a server runs for uid " + uid + ": pid " + std::to_string(server.pid) +
+    const std::regex first("a server runs for uid " + uid + ": pid " + std::to_string(server) +
                            R"(, up 0:00:0\d\n)");
     const size_t line = run.out.find('\n') + 1;
     EXPECT_TRUE(std::regex_match(run.out.substr(0, line), first)) << run.out;

@@ -14,10 +14,8 @@ PROGID = "Vorlix.DBConnection"
 
 class ActivationTest(ServerTestCase):
     def test_registry_decides_the_class_and_the_server_starts_on_demand(self):
-        with self.assertRaises(vorlix.VorlixError) as caught:
-            vorlix.CreateObject("Vorlix.Nothing")
-        self.assertEqual((caught.exception.hresult, caught.exception.name),
-                         (vorlix.REGDB_E_CLASSNOTREG, "REGDB_E_CLASSNOTREG"))
+        # The error's code and words are activation_test's; here, that no server started.
+        self.assertRaises(vorlix.VorlixError, vorlix.CreateObject, "Vorlix.Nothing")
         self.assertFalse(os.path.exists(self.folder.socket))
         with vorlix.CreateObject(PROGID) as db:
             self.assertEqual(db.GetVorlixVersion(), 1)

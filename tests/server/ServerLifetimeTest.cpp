@@ -4,11 +4,9 @@
 #include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -29,24 +27,13 @@ TEST(ServerLifetimeTest, SecondServerGivesUpAndTheFirstEndsWithoutEverHavingAnOb
   EXPECT_NE(access(folder.SocketPath().c_str(), F_OK), 0);
 }
 
-// A connected socket to the server at path, or -1.
-int Connect(const std::string& path) {
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
-  close(fd);
-  return -1;
-}
-
 // Connects to path with effective user uid (the file system access stays root's, so only the
 // server's own check can refuse) and reports whether the server answers the authentication.
 bool AnswersUser(const std::string& path, uid_t uid) {
   const pid_t child = fork();
   if (child == 0) {
     if (seteuid(uid) != 0 || setfsuid(0) < 0) _exit(2);
-    const int fd = Connect(path);
+    const int fd = test::ConnectTo(path);
     if (fd < 0) _exit(3);
     const std::string hello = std::string(1, '\0') + "AUTH EXTERNAL\r\n";
     if (write(fd, hello.data(), hello.size()) != static_cast<ssize_t>(hello.size())) _exit(4);
@@ -94,15 +81,14 @@ TEST(ServerLifetimeTest, ServerOutOfDescriptorsWaitsForOneInsteadOfSpinning) {
   ASSERT_TRUE(server.WaitForSocket());
   std::vector<int> clients;
   for (int i = 0; i < 40; ++i)
-    clients.push_back(Connect(folder.SocketPath()));
-  ucred peer{};
-  socklen_t size = sizeof peer;
-  ASSERT_EQ(getsockopt(clients[0], SOL_SOCKET, SO_PEERCRED, &peer, &size), 0);
-  const long before = CpuTicks(peer.pid);
+    clients.push_back(test::ConnectTo(folder.SocketPath()));
+  const pid_t pid = test::PeerPid(clients[0]);
+  ASSERT_GT(pid, 0);
+  const long before = CpuTicks(pid);
   std::this_thread::sleep_for(std::chrono::seconds(2));
   // Polling the queued clients takes whatever processor time there is: most of two seconds
   // (200 ticks) on an idle machine. Waiting takes next to none.
-  EXPECT_LT(CpuTicks(peer.pid) - before, 20);
+  EXPECT_LT(CpuTicks(pid) - before, 20);
   for (int fd : clients)
     close(fd);
   EXPECT_TRUE(AnswersUser(folder.SocketPath(), geteuid()));

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -91,6 +92,25 @@ Finished RunCapturing(const std::string& program, const std::vector<std::string>
   return finished;
 }
 
+int ConnectTo(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return -1;
+}
+
+pid_t PeerPid(int fd) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size);
+  return peer.pid;
+}
+
 ServerFolder::ServerFolder()
     : registry_("VORLIX_REGISTRY", temp_.Path("registry.reg").c_str()),
       runtime_("VORLIX_RUNTIME_DIR", temp_.Path("run").c_str()) {}
@@ -114,15 +134,12 @@ ServerProcess::~ServerProcess() {
 }
 
 bool ServerProcess::WaitForSocket() const {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string path = folder_.SocketPath();
-  strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
   for (int i = 0; i < 500; ++i) {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool up = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    if (up) return true;
+    const int fd = ConnectTo(folder_.SocketPath());
+    if (fd >= 0) {
+      close(fd);
+      return true;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;

@@ -2,6 +2,8 @@
 // in a temporary folder. Every process started here is ended and reaped before the test ends.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -18,6 +20,11 @@ struct Finished {
 };
 // RunToEnd, with the program's standard output and error kept.
 Finished RunCapturing(const std::string& program, const std::vector<std::string>& args);
+
+// A unix stream socket connected to path, or -1 with errno saying why.
+int ConnectTo(const std::string& path);
+// The process at the other end of the connected unix socket fd; 0 when it cannot be told.
+pid_t PeerPid(int fd);
 
 class ServerFolder {
  public:
