@@ -317,6 +317,28 @@ int WireReader::Enter(char type, const char* contents) {
   return -EINVAL;
 }
 
+int WireReader::EnterScalarVariant(uint16_t* vt, char* type) {
+  if (failed_) return failed_;
+  if (NextType() != "(qv)") return 0;
+  const size_t end = Top().end;
+  const size_t start = at_;
+  // The VARTYPE, a signature of one basic letter and its NUL, padded from here to 8.
+  const size_t at = (at_ + 7) & ~size_t{7};
+  if (at + 5 > end || variants_ >= kDeepestNesting || levels_.size() + 2 > kDeepestNesting ||
+      body_[at + 2] != 1 || !IsBasic(body_[at + 3]) || body_[at + 4] != '\0' || !Align(8)) {
+    at_ = start;
+    return 0;
+  }
+  *vt = Number<uint16_t>(body_.data() + at);
+  *type = body_[at + 3];
+  at_ = at + 5;
+  Advance(4);
+  Push({'r', {}, end, 0, {}});
+  ++variants_;
+  Push({'v', body_.substr(at + 3, 1), end, 0, {}});
+  return 1;
+}
+
 int WireReader::Exit() {
   if (failed_) return failed_;
   if (levels_.empty()) return -ENXIO;

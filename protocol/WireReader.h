@@ -33,6 +33,11 @@ class WireReader {
   int Enter(char type, const char* contents);
   // Leaves the innermost container, which must have been read to its end: -EBUSY otherwise.
   int Exit();
+  // Enter('r', "qv"), Basic('q', vt) and Enter('v', one letter) in one step, for a "(qv)" whose
+  // variant holds one basic value (most of an array of VARIANTs): 1 with its letter in *type and
+  // the reader at that value, two containers open; 0, with nothing read, for any other next
+  // value, which the three calls then read.
+  int EnterScalarVariant(uint16_t* vt, char* type);
   // A basic value: for y n q i u x t d b h into the number (b as an int), for s o g a pointer to
   // the NUL-terminated text inside the body.
   int Basic(char type, void* value);
