@@ -61,13 +61,17 @@ int Inbox::OnReadable(sd_event_source*, int, uint32_t, void* self) {
 }
 
 bool Inbox::Read() {
-  // Room for what is still missing of a long message, or for a read of the usual size.
+  // Room for a read of the usual size, or for more of a long message: twice what has come of
+  // it, up to its size. The room grows with the bytes that come, not with what a header
+  // claims, so a client that announces 128 MiB and sends little holds little of the memory.
   std::string why;
-  const long long size =
-      end_ - start_ >= 16 && !authentication_
-          ? MessageSize(std::string_view(buffer_).substr(start_, end_ - start_), &why)
-          : 0;
-  const size_t wanted = std::max<size_t>(kReadSize, size > 0 ? static_cast<size_t>(size) : 0);
+  const size_t pending = end_ - start_;
+  const long long size = pending >= 16 && !authentication_
+                             ? MessageSize(std::string_view(buffer_).substr(start_, pending), &why)
+                             : 0;
+  const size_t wanted =
+      size > 0 ? std::clamp(2 * pending, kReadSize, std::max(kReadSize, static_cast<size_t>(size)))
+               : kReadSize;
   if (start_ > 0 && buffer_.size() - start_ < wanted) {
     // What was handed on makes room: the bytes left move to the front.
     buffer_.erase(0, start_);

@@ -78,6 +78,32 @@ class ProtocolErrorsTest(WireTestCase):
                 wire.close()
         self.assertEqual(self.wire.call(self.path, INTERFACE, "GetVorlixVersion").hresult(), 0)
 
+    def test_a_long_message_announced_holds_only_the_memory_of_what_came(self):
+        pid = self.folder.server_pid()
+        before = resident_kib(pid)
+
+        def served():
+            # Each answer takes a turn of the server's loop, and each turn serves one connection
+            # that waits: after these, what the others sent has been read.
+            for _ in range(10):
+                reply = self.wire.call(self.path, INTERFACE, "GetVorlixVersion")
+                self.assertEqual(reply.hresult(), 0)
+
+        # Four calls that each announce a 100 MiB body, then send it 4 KiB at a time: room is
+        # made when more of a message comes, and must follow what came, not what was announced.
+        call = raw_wire.frame(self.path, INTERFACE, "Seek", "ay", b"")
+        announced = call[:4] + struct.pack("<I", 100 << 20) + call[8:]
+        wires = [raw_wire.RawConnection(self.folder.socket) for _ in range(4)]
+        for wire in wires:
+            wire.send(announced + struct.pack("<I", (100 << 20) - 4) + bytes(4092))
+        served()
+        for wire in wires:
+            wire.send(bytes(4096))
+        served()
+        self.assertLess(resident_kib(pid) - before, 32 * 1024)
+        for wire in wires:
+            wire.close()
+
     def test_absurd_argument_counts_are_refused_whole(self):
         names = ["GetVorlixVersion"] + ["p%d" % i for i in range(200000)]
         reply = self.wire.call(self.path, "Vorlix.IDispatch", "GetIDsOfNames", "asu",
