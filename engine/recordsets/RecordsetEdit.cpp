@@ -152,22 +152,25 @@ void CDaoRecordset::Store(State& s, bool moveToNew) {
   try {
     WriteLocked(*database_, [&] {
       std::string sql;
-      if (adding && columns.empty()) {
-        sql = "INSERT INTO " + table + " DEFAULT VALUES";
-      } else if (adding) {
-        std::string names, marks;
-        for (size_t f : columns) {
-          names += (names.empty() ? "" : ", ") + QuoteName(s.fields[f].name);
-          marks += marks.empty() ? "?" : ", ?";
+      if (adding) {
+        if (columns.empty()) {
+          sql = "INSERT INTO " + table + " DEFAULT VALUES";
+        } else {
+          std::string names, marks;
+          for (size_t f : columns) {
+            names += (names.empty() ? "" : ", ") + QuoteName(s.fields[f].name);
+            marks += marks.empty() ? "?" : ", ?";
+          }
+          for (const RecordField& field : s.fields) {
+            if (!field.autoIncrement) continue;
+            const std::string next = db.NextNumberSql(s.schema.name, field.name);
+            if (next.empty()) continue;
+            names += ", " + QuoteName(field.name);
+            marks += ", " + next;
+          }
+          sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
         }
-        for (const RecordField& field : s.fields) {
-          if (!field.autoIncrement) continue;
-          const std::string next = db.NextNumberSql(s.schema.name, field.name);
-          if (next.empty()) continue;
-          names += ", " + QuoteName(field.name);
-          marks += ", " + next;
-        }
-        sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
+        sql = db.NumberedInsert(std::move(sql));
       } else if (!columns.empty()) {
         for (size_t f : columns)
           sql += (sql.empty() ? "" : ", ") + QuoteName(s.fields[f].name) + " = ?";
@@ -179,16 +182,17 @@ void CDaoRecordset::Store(State& s, bool moveToNew) {
       int index = 1;
       for (size_t f : columns)
         stmt.Bind(index++, s.pendingValues[f]);
-      if (!adding) stmt.Bind(index, rowid);
-      stmt.Run();
-      if (adding) {
-        rowid = db.LastInsertRowid();
-        // Read back inside the write, so that a failure to read it undoes the record too.
-        if (moveToNew && !(stored = s.source->Fetch(rowid))) {
-          ThrowDao(dao_error::kRecordDeleted, "The new record cannot be read back.");
+      if (!adding) {
+        stmt.Bind(index, rowid).Run();
+        if (db.Changes() == 0) {
+          ThrowDao(dao_error::kRecordDeleted, "The record has been deleted by another user.");
         }
-      } else if (db.Changes() == 0) {
-        ThrowDao(dao_error::kRecordDeleted, "The record has been deleted by another user.");
+        return;
+      }
+      rowid = db.RunNumberedInsert(stmt);
+      // Read back inside the write, so that a failure to read it undoes the record too.
+      if (moveToNew && !(stored = s.source->Fetch(rowid))) {
+        ThrowDao(dao_error::kRecordDeleted, "The new record cannot be read back.");
       }
     });
   } catch (const CDaoException& e) {

@@ -544,6 +544,17 @@ int64_t PostgresDb::LastInsertRowid() const {
   return std::strtoll(PQgetvalue(result.get(), 0, 0), nullptr, 10);
 }
 
+// The identity comes back with the INSERT: asking after takes a round trip and a catalog query.
+std::string PostgresDb::NumberedInsert(std::string insert) const {
+  return insert + " RETURNING rowid";
+}
+
+int64_t PostgresDb::RunNumberedInsert(Statement& insert) {
+  const int64_t rowid = insert.Step() ? insert.Int(0) : 0;
+  insert.Run();
+  return rowid;
+}
+
 bool PostgresDb::InTransaction() const {
   return PQtransactionStatus(conn_) != PQTRANS_IDLE;
 }

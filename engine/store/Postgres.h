@@ -58,6 +58,8 @@ class PostgresDb final : public Store {
   int64_t Changes() const override { return changes_; }
   int64_t TotalChanges() const override { return totalChanges_; }
   int64_t LastInsertRowid() const override;
+  std::string NumberedInsert(std::string insert) const override;
+  int64_t RunNumberedInsert(Statement& insert) override;
   std::string ErrorMessage() const override { return lastError_; }
   bool WasRefused() const override { return false; }
 

@@ -337,6 +337,17 @@ int64_t SqliteDb::LastInsertRowid() const {
   return sqlite3_last_insert_rowid(db_);
 }
 
+// The connection knows the identity for nothing; a RETURNING clause would cost the statement a
+// table of its results.
+std::string SqliteDb::NumberedInsert(std::string insert) const {
+  return insert;
+}
+
+int64_t SqliteDb::RunNumberedInsert(Statement& insert) {
+  insert.Run();
+  return LastInsertRowid();
+}
+
 bool SqliteDb::ReadsOnlyMain() const {
   return sqlite3_db_readonly(db_, "main") == 1;
 }

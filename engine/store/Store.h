@@ -184,6 +184,11 @@ class Store {
   virtual int64_t TotalChanges() const = 0;
   // The record identity of the row the last INSERT made.
   virtual int64_t LastInsertRowid() const = 0;
+  // A record writer's INSERT, made to give the new row's identity the cheapest way (insert
+  // unchanged where LastInsertRowid costs nothing, with RETURNING where asking after is a
+  // statement more); and that statement run to its end, answering the identity.
+  virtual std::string NumberedInsert(std::string insert) const = 0;
+  virtual int64_t RunNumberedInsert(Statement& insert) = 0;
   // The message of the last failure, and whether it was a refusal of RefuseDefinitionsIn.
   virtual std::string ErrorMessage() const = 0;
   virtual bool WasRefused() const = 0;
