@@ -52,6 +52,8 @@
 // 1.13x. What is left of a Seek on a file is SQLite's read transaction (two file-lock calls and
 // an fstat a call); of an Append its commit (three WAL frames, each written in two calls, and
 // six file-lock calls); of SQL the VARIANTs themselves, a BSTR per name and text on each side.
+// An Append on a database in the cluster took its new row's identity with a catalog query
+// after the INSERT; with RETURNING it went from 10.6x to 7.3x.
 #include <libpq-fe.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
