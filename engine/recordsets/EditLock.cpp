@@ -6,12 +6,6 @@
 namespace vorlix {
 namespace {
 
-// The statements every record write runs, prepared once for the store instead of parsed on
-// each write; a failure raises what Exec would.
-void Run(Store& db, const char* sql) {
-  db.Cached(sql).Run();
-}
-
 void Begin(Store& db) {
   try {
     db.BeginWrite();
@@ -53,19 +47,23 @@ void WriteLocked(CDaoDatabase& db, const std::function<void()>& write) {
   Store& store = Internal(db).Db();
   const bool own = !store.InTransaction();
   if (own) Begin(store);
-  Run(store, "SAVEPOINT record_write");
+  // Neither is waited for: a store across a connection sends them with the write's first
+  // statement and with what follows the write.
+  store.ExecWithNext("SAVEPOINT record_write");
   try {
     write();
   } catch (...) {
     // An interrupted write (like one that meets a full disk) has the store roll the whole
-    // transaction back itself: then there is nothing left to undo.
-    if (store.InTransaction()) {
+    // transaction back itself: then there is nothing left to undo. A transaction of the
+    // write's own is undone whole, savepoint or not (it may be the savepoint that failed).
+    if (own) {
+      store.Rollback();
+    } else if (store.InTransaction()) {
       store.Exec("ROLLBACK TO record_write; RELEASE record_write");
-      if (own) store.Rollback();
     }
     throw;
   }
-  Run(store, "RELEASE record_write");
+  store.ExecWithNext("RELEASE record_write");
   if (own) Commit(store);
 }
 

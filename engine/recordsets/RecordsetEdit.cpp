@@ -170,7 +170,7 @@ void CDaoRecordset::Store(State& s, bool moveToNew) {
           }
           sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
         }
-        sql = db.NumberedInsert(std::move(sql));
+        sql = db.NumberedInsert(std::move(sql), s.cursor->Columns());
       } else if (!columns.empty()) {
         for (size_t f : columns)
           sql += (sql.empty() ? "" : ", ") + QuoteName(s.fields[f].name) + " = ?";
@@ -189,9 +189,11 @@ void CDaoRecordset::Store(State& s, bool moveToNew) {
         }
         return;
       }
-      rowid = db.RunNumberedInsert(stmt);
+      rowid = db.RunNumberedInsert(stmt, [&](const Statement& row) {
+        if (moveToNew) stored = s.cursor->Read(row);
+      });
       // Read back inside the write, so that a failure to read it undoes the record too.
-      if (moveToNew && !(stored = s.source->Fetch(rowid))) {
+      if (moveToNew && !stored && !(stored = s.source->Fetch(rowid))) {
         ThrowDao(dao_error::kRecordDeleted, "The new record cannot be read back.");
       }
     });

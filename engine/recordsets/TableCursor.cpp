@@ -42,10 +42,10 @@ TableCursor::TableCursor(Store& db, const TableSchema& table, const IndexSchema*
       table_(QuoteName(table.name)),
       fieldCount_(table.fields.size()),
       unique_(index && index->info.m_bUnique) {
-  select_ = "SELECT rowid";
+  columns_ = "rowid";
   for (const FieldSchema& f : table.fields)
-    select_ += ", " + QuoteName(f.name);
-  select_ += " FROM " + table_;
+    columns_ += ", " + QuoteName(f.name);
+  select_ = "SELECT " + columns_ + " FROM " + table_;
   if (!index) return;
   for (size_t i = 0; i < index->columns.size(); ++i) {
     for (size_t f = 0; f < table.fields.size(); ++f) {
@@ -130,15 +130,20 @@ std::vector<Row> TableCursor::Query(const std::string& sql, const std::vector<St
   std::vector<Row> rows;
   size_t bytes = 0;
   while (rows.size() < limit && bytes < kAheadBytes && s.Step()) {
-    Row& row = rows.emplace_back();
-    row.rowid = s.Int(0);
-    row.values.reserve(fieldCount_);
-    for (size_t f = 0; f < fieldCount_; ++f) {
-      row.values.push_back(Owned(s.Cell(static_cast<int>(f) + 1)));
-      bytes += row.values.back().bytes.size();
-    }
+    const Row& row = rows.emplace_back(Read(s));
+    for (const StoredValue& v : row.values)
+      bytes += v.bytes.size();
   }
   return rows;
+}
+
+Row TableCursor::Read(const Statement& s) const {
+  Row row;
+  row.rowid = s.Int(0);
+  row.values.reserve(fieldCount_);
+  for (size_t f = 0; f < fieldCount_; ++f)
+    row.values.push_back(Owned(s.Cell(static_cast<int>(f) + 1)));
+  return row;
 }
 
 std::optional<Row> TableCursor::QueryOne(const std::string& sql,

@@ -33,6 +33,11 @@ class TableCursor final : public RowSource {
   // Counted now, with a statement.
   int64_t Count() const override;
 
+  // The columns a record is read from, as a SELECT list (rowid first); and the record of a
+  // statement's current row whose result columns are those.
+  const std::string& Columns() const { return columns_; }
+  Row Read(const Statement& s) const;
+
   // The first record in order whose first keys.size() index fields equal keys (Text and Memo
   // fields compared without regard to case); the keys are converted to the fields' types
   // already.
@@ -86,8 +91,9 @@ class TableCursor final : public RowSource {
   Row HandOut() const;
 
   Store& db_;
-  std::string table_;   // quoted
-  std::string select_;  // SELECT rowid, every column FROM table
+  std::string table_;    // quoted
+  std::string columns_;  // rowid, every column
+  std::string select_;   // SELECT columns_ FROM table
   size_t fieldCount_;
   std::vector<Key> keys_;
   bool unique_;

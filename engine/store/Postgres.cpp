@@ -35,7 +35,7 @@ constexpr char kConnectTimeout[] = "10";
 // work the check lets in, are not kept waiting longer.
 constexpr int kCheckEveryMs = 5;
 
-using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
+using Result = PostgresDb::Result;
 
 std::string Message(PGconn* conn, const PGresult* result) {
   const char* text = result ? PQresultErrorMessage(result) : PQerrorMessage(conn);
@@ -191,22 +191,22 @@ std::vector<char> Unhex(const char* text) {
 // text (blobs as bytes), its rows read as text and converted to stored values by their type.
 class PostgresStatement final : public StatementCore {
  public:
+  // Prepared and described in one round trip.
   PostgresStatement(PostgresDb& db, std::string_view sql)
       : db_(db), translated_(Translate(sql)), name_(db.NextStatementName()) {
-    Result prepared(db_.Check(db_.Await(PQsendPrepare(db_.conn(), name_.c_str(),
-                                                      translated_.sql.c_str(), 0, nullptr)),
-                              translated_.sql),
-                    PQclear);
-    description_.reset(
-        db_.Check(db_.Await(PQsendDescribePrepared(db_.conn(), name_.c_str())), translated_.sql));
+    const char* name = name_.c_str();
+    const char* text = translated_.sql.c_str();
+    PGconn* conn = db_.conn();
+    std::vector<Result> results =
+        db_.Exchange({[&] { return PQsendPrepare(conn, name, text, 0, nullptr); },
+                      [&] { return PQsendDescribePrepared(conn, name); }},
+                     translated_.sql);
+    description_ = std::move(results[1]);
     values_.resize(translated_.parameters);
     formats_.resize(translated_.parameters);
     sql_ = translated_.sql;
   }
-  ~PostgresStatement() override {
-    if (PQstatus(db_.conn()) != CONNECTION_OK) return;
-    PQclear(PQexec(db_.conn(), ("DEALLOCATE " + name_).c_str()));
-  }
+  ~PostgresStatement() override { db_.Unused(std::move(name_)); }
 
   void Bind(int index, int64_t value) override { Set(index, std::to_string(value), 0); }
   void Bind(int index, std::string_view text) override { Set(index, std::string(text), 0); }
@@ -240,10 +240,11 @@ class PostgresStatement final : public StatementCore {
         values.push_back(v ? v->data() : nullptr);
         lengths.push_back(v ? static_cast<int>(v->size()) : 0);
       }
-      result_.reset(db_.Check(
-          db_.Await(PQsendQueryPrepared(db_.conn(), name_.c_str(), translated_.parameters,
-                                        values.data(), lengths.data(), formats_.data(), 0)),
-          sql_));
+      auto run = [&] {
+        return PQsendQueryPrepared(db_.conn(), name_.c_str(), translated_.parameters, values.data(),
+                                   lengths.data(), formats_.data(), 0);
+      };
+      result_ = std::move(db_.Exchange({run}, sql_).front());
       row_ = -1;
     }
     return ++row_ < PQntuples(result_.get());
@@ -454,8 +455,9 @@ void PostgresDb::Vacuum(const std::string& uri) {
   db.Exec("VACUUM");
 }
 
+// The server frees the connection's prepared statements when it ends: none is deallocated.
 PostgresDb::~PostgresDb() {
-  cache_.clear();  // deallocated while the connection lasts
+  cache_.clear();  // while the list of statements no longer used lasts
   PQfinish(conn_);
 }
 
@@ -483,6 +485,8 @@ PGresult* PostgresDb::Await(int sent) {
     }
     PGresult* result = PQgetResult(conn_);
     if (!result) return kept;
+    // In a pipeline a synchronization point answers alone, with no null after it.
+    if (!kept && PQresultStatus(result) == PGRES_PIPELINE_SYNC) return result;
     // As PQexec: the last result, or the failure that stopped the statements.
     if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
       PQclear(result);
@@ -491,6 +495,62 @@ PGresult* PostgresDb::Await(int sent) {
       kept = result;
     }
   }
+}
+
+std::vector<Result> PostgresDb::Exchange(std::initializer_list<std::function<int()>> sends,
+                                         std::string_view sql) {
+  // Every command goes out before any answer is read: a pipeline, one synchronization point
+  // for the commands asked for (so a failure of a deferred one stops them, as it would have
+  // had it been run alone before them), another for the deallocations, whose failure (in a
+  // transaction that failed already) must stop nothing and only leaves them for next time.
+  auto send = [&](const std::string& command) {
+    return PQsendQueryParams(conn_, command.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+  };
+  bool sent = PQenterPipelineMode(conn_) == 1;
+  const std::vector<std::string> deferred = std::move(deferred_);
+  deferred_.clear();
+  const std::vector<std::string> unused = std::move(unused_);
+  unused_.clear();
+  for (const std::string& command : deferred)
+    sent = sent && send(command);
+  for (const std::function<int()>& command : sends)
+    sent = sent && command();
+  sent = sent && PQpipelineSync(conn_);
+  for (const std::string& name : unused)
+    sent = sent && send("DEALLOCATE " + name);
+  if (!unused.empty()) sent = sent && PQpipelineSync(conn_);
+  if (!sent) {
+    // Nothing can be read back in order: the connection is no longer usable.
+    lastError_ = Message(conn_, nullptr);
+    ThrowDao(dao_error::kServerUnreachable, "The database server is lost: " + lastError_);
+  }
+
+  std::vector<Result> results;
+  Result failure(nullptr, PQclear);
+  auto read = [&](bool wanted) {
+    Result result(Await(1), PQclear);
+    const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+    if (status == PGRES_FATAL_ERROR && !failure && wanted) failure = std::move(result);
+    return result;
+  };
+  for (size_t i = 0; i < deferred.size(); ++i)
+    read(true);
+  for (size_t i = 0; i < sends.size(); ++i)
+    results.push_back(read(true));
+  read(false);  // the synchronization point
+  for (const std::string& name : unused) {
+    Result result = read(false);
+    if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK) unused_.push_back(name);
+  }
+  if (!unused.empty()) read(false);
+  if (!PQexitPipelineMode(conn_)) {
+    lastError_ = Message(conn_, nullptr);
+    ThrowDao(dao_error::kServerUnreachable, "The database server is lost: " + lastError_);
+  }
+  if (failure) Check(failure.release(), sql);
+  for (Result& result : results)
+    result.reset(Check(result.release(), sql));
+  return results;
 }
 
 PGresult* PostgresDb::Check(PGresult* result, std::string_view sql) {
@@ -522,9 +582,21 @@ Statement PostgresDb::Prepare(std::string_view sql) {
   return Statement(new PostgresStatement(*this, sql), true);
 }
 
+Result PostgresDb::Simple(const std::string& sql) {
+  std::string text;
+  for (const std::string& command : deferred_)
+    text += command + "; ";
+  deferred_.clear();
+  text += sql;
+  return Result(Check(Await(PQsendQuery(conn_, text.c_str())), sql), PQclear);
+}
+
 void PostgresDb::Exec(const std::string& sql) {
-  const std::string translated = Translate(sql).sql;
-  Result result(Check(Await(PQsendQuery(conn_, translated.c_str())), translated), PQclear);
+  Simple(Translate(sql).sql);
+}
+
+void PostgresDb::ExecWithNext(const char* sql) {
+  deferred_.push_back(Translate(sql).sql);
 }
 
 // The identity the server gave the last row an INSERT of this connection made, read from the
@@ -544,13 +616,17 @@ int64_t PostgresDb::LastInsertRowid() const {
   return std::strtoll(PQgetvalue(result.get(), 0, 0), nullptr, 10);
 }
 
-// The identity comes back with the INSERT: asking after takes a round trip and a catalog query.
-std::string PostgresDb::NumberedInsert(std::string insert) const {
-  return insert + " RETURNING rowid";
+// The row comes back with the INSERT: asking after for its identity takes a round trip and a
+// catalog query, reading it a round trip more.
+std::string PostgresDb::NumberedInsert(std::string insert, const std::string& columns) const {
+  return insert + " RETURNING " + columns;
 }
 
-int64_t PostgresDb::RunNumberedInsert(Statement& insert) {
-  const int64_t rowid = insert.Step() ? insert.Int(0) : 0;
+int64_t PostgresDb::RunNumberedInsert(Statement& insert,
+                                      const std::function<void(const Statement&)>& read) {
+  if (!insert.Step()) return 0;
+  const int64_t rowid = insert.Int(0);
+  read(insert);
   insert.Run();
   return rowid;
 }
@@ -563,7 +639,7 @@ bool PostgresDb::InTransaction() const {
 void PostgresDb::BeginWrite() {
   static const std::string sql =
       "BEGIN; SELECT pg_try_advisory_xact_lock(" + std::to_string(kWriteLockKey) + ")";
-  Result result(Check(Await(PQsendQuery(conn_, sql.c_str())), sql), PQclear);
+  Result result = Simple(sql);
   if (std::strcmp(PQgetvalue(result.get(), 0, 0), "t") != 0) {
     Rollback();
     ThrowDao(dao_error::kTableInUse,
@@ -574,13 +650,15 @@ void PostgresDb::BeginWrite() {
 // A transaction in which a statement failed ends with COMMIT rolled back: that is a failure,
 // not the success the command's answer would look like.
 void PostgresDb::Commit() {
-  Result result(Check(Await(PQsendQuery(conn_, "COMMIT")), "COMMIT"), PQclear);
+  Result result = Simple("COMMIT");
   if (std::strcmp(PQcmdStatus(result.get()), "ROLLBACK") == 0) {
     ThrowDao(dao_error::kEngineFailure, "The transaction failed and was rolled back.");
   }
 }
 
+// What was deferred belonged to the transaction, and goes with it.
 void PostgresDb::Rollback() noexcept {
+  deferred_.clear();
   PQclear(PQexec(conn_, "ROLLBACK"));
 }
 

@@ -16,6 +16,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -55,11 +57,13 @@ class PostgresDb final : public Store {
   Statement Cached(std::string_view sql) override;
   Statement Prepare(std::string_view sql) override;
   void Exec(const std::string& sql) override;
+  void ExecWithNext(const char* sql) override;
   int64_t Changes() const override { return changes_; }
   int64_t TotalChanges() const override { return totalChanges_; }
   int64_t LastInsertRowid() const override;
-  std::string NumberedInsert(std::string insert) const override;
-  int64_t RunNumberedInsert(Statement& insert) override;
+  std::string NumberedInsert(std::string insert, const std::string& columns) const override;
+  int64_t RunNumberedInsert(Statement& insert,
+                            const std::function<void(const Statement&)>& read) override;
   std::string ErrorMessage() const override { return lastError_; }
   bool WasRefused() const override { return false; }
 
@@ -100,14 +104,19 @@ class PostgresDb final : public Store {
   void Attach(const std::string& path, const std::string& schema) override;
   void RefuseDefinitionsIn(const char*) override {}
 
-  // For the statements of this store: a statement's result, raising what its failure means
-  // (and keeping the counts of changed rows and the table of an INSERT).
-  pg_result* Check(pg_result* result, std::string_view sql);
-  // The result of what was just sent on the connection (sent: what PQsend... answered; a null
-  // result when it failed), as PQexec would give it. While the server works the thread is not
-  // held: the check given to WatchProgress is called every few milliseconds, and may hand the
-  // thread to other work; when it answers true, the server is asked to cancel the statement.
-  pg_result* Await(int sent);
+  // For the statements of this store. One round trip: the commands deferred so far
+  // (ExecWithNext), then the commands sends put on the connection (each one PQsend... of the
+  // extended protocol), then the deallocations of statements no longer used. Answers the
+  // results of sends' commands, each checked as Check does; raises the first failure among
+  // them and the deferred commands. While the server works the thread is not held: the check
+  // given to WatchProgress is called every few milliseconds, and may hand the thread to other
+  // work; when it answers true, the server is asked to cancel the statement.
+  using Result = std::unique_ptr<pg_result, void (*)(pg_result*)>;
+  std::vector<Result> Exchange(std::initializer_list<std::function<int()>> sends,
+                               std::string_view sql);
+  // A statement prepared on the server under name that is no longer used: deallocated in the
+  // next exchange, since nothing waits for that.
+  void Unused(std::string name) { unused_.push_back(std::move(name)); }
   pg_conn* conn() const { return conn_; }
   // Where the result columns a statement's description names come from: per column, the
   // declared type, table and column of the table's column it is taken straight from, nothing
@@ -122,6 +131,15 @@ class PostgresDb final : public Store {
 
  private:
   explicit PostgresDb(pg_conn* conn) : conn_(conn) {}
+  // A statement's result, raising what its failure means (and keeping the counts of changed
+  // rows and the table of an INSERT).
+  pg_result* Check(pg_result* result, std::string_view sql);
+  // The results of the command the connection answers next, as PQexec would keep them: the
+  // last, or the failure that stopped the command (null when sent, what PQsend... answered, is
+  // 0).
+  pg_result* Await(int sent);
+  // Runs sql by the simple protocol, with the commands deferred so far ahead of it.
+  Result Simple(const std::string& sql);
 
   pg_conn* conn_;
   std::unordered_map<std::string, std::unique_ptr<StatementCore>> cache_;
@@ -132,6 +150,10 @@ class PostgresDb final : public Store {
   ProgressCheck check_;
   int64_t dataVersion_ = 0;
   uint64_t statements_ = 0;
+  // Savepoints taken and released that nothing has waited for yet: they go ahead of the next
+  // statement, in its round trip, and are dropped by a rollback.
+  std::vector<std::string> deferred_;
+  std::vector<std::string> unused_;  // names of statements to deallocate
 };
 
 }  // namespace vorlix

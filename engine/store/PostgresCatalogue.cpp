@@ -322,22 +322,33 @@ void PostgresDb::Attach(const std::string&, const std::string&) {
   NotCarried("A link between a database file and a database on a server");
 }
 
+// One question for every column taken from a table, not a round trip each.
 std::vector<std::optional<PostgresDb::ColumnSource>> PostgresDb::ColumnSources(
     const PGresult* description) {
   std::vector<std::optional<ColumnSource>> sources(PQnfields(description));
+  std::string tables, columns;
   for (int c = 0; c < PQnfields(description); ++c) {
-    const Oid table = PQftable(description, c);
-    if (table == InvalidOid) continue;
-    Statement s = Cached(
-        "SELECT c.relname, a.attname, format_type(a.atttypid, a.atttypmod), a.attnotnull, "
-        "a.attidentity <> '' FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
-        "WHERE a.attrelid = ?1 AND a.attnum = ?2");
-    s.Bind(1, static_cast<int64_t>(table))
-        .Bind(2, static_cast<int64_t>(PQftablecol(description, c)));
-    if (!s.Step()) continue;
-    const bool identity = s.Int(4) != 0;
-    sources[c] = ColumnSource{DeclaredFor(s.Text(2), identity), s.Text(0), s.Text(1),
-                              s.Int(3) != 0 && !identity};
+    if (PQftable(description, c) == InvalidOid) continue;
+    tables += (tables.empty() ? "{" : ",") + std::to_string(PQftable(description, c));
+    columns += (columns.empty() ? "{" : ",") + std::to_string(PQftablecol(description, c));
+  }
+  if (tables.empty()) return sources;
+  Statement s = Cached(
+      "SELECT a.attrelid, a.attnum, c.relname, a.attname, format_type(a.atttypid, a.atttypmod), "
+      "a.attnotnull, a.attidentity <> '' FROM pg_attribute a JOIN pg_class c ON c.oid = "
+      "a.attrelid JOIN unnest(?1::oid[], ?2::smallint[]) AS k (rel, num) ON a.attrelid = k.rel "
+      "AND a.attnum = k.num");
+  s.Bind(1, tables + "}").Bind(2, columns + "}");
+  while (s.Step()) {
+    const bool identity = s.Int(6) != 0;
+    const ColumnSource source{DeclaredFor(s.Text(4), identity), s.Text(2), s.Text(3),
+                              s.Int(5) != 0 && !identity};
+    for (int c = 0; c < PQnfields(description); ++c) {
+      if (PQftable(description, c) == static_cast<Oid>(s.Int(0)) &&
+          PQftablecol(description, c) == s.Int(1)) {
+        sources[c] = source;
+      }
+    }
   }
   return sources;
 }

@@ -339,11 +339,12 @@ int64_t SqliteDb::LastInsertRowid() const {
 
 // The connection knows the identity for nothing; a RETURNING clause would cost the statement a
 // table of its results.
-std::string SqliteDb::NumberedInsert(std::string insert) const {
+std::string SqliteDb::NumberedInsert(std::string insert, const std::string&) const {
   return insert;
 }
 
-int64_t SqliteDb::RunNumberedInsert(Statement& insert) {
+int64_t SqliteDb::RunNumberedInsert(Statement& insert,
+                                    const std::function<void(const Statement&)>&) {
   insert.Run();
   return LastInsertRowid();
 }

@@ -64,8 +64,9 @@ class SqliteDb final : public Store {
   int64_t Changes() const override;
   int64_t TotalChanges() const override;
   int64_t LastInsertRowid() const override;
-  std::string NumberedInsert(std::string insert) const override;
-  int64_t RunNumberedInsert(Statement& insert) override;
+  std::string NumberedInsert(std::string insert, const std::string& columns) const override;
+  int64_t RunNumberedInsert(Statement& insert,
+                            const std::function<void(const Statement&)>& read) override;
   std::string ErrorMessage() const override;
   bool WasRefused() const override;
 

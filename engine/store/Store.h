@@ -176,6 +176,10 @@ class Store {
   virtual Statement Prepare(std::string_view sql) = 0;
   // Runs one or more statements that return no rows.
   virtual void Exec(const std::string& sql) = 0;
+  // Runs sql, a statement without rows or parameters that no caller waits on (a savepoint taken
+  // or released), no later than the next statement: a store that talks to a server sends it in
+  // that statement's round trip, and a failure of it is that statement's failure.
+  virtual void ExecWithNext(const char* sql) { Cached(sql).Run(); }
   // The first column of the first row of a one-off statement, 0 when there is no row.
   int64_t QueryInt(const std::string& sql);
 
@@ -184,11 +188,16 @@ class Store {
   virtual int64_t TotalChanges() const = 0;
   // The record identity of the row the last INSERT made.
   virtual int64_t LastInsertRowid() const = 0;
-  // A record writer's INSERT, made to give the new row's identity the cheapest way (insert
-  // unchanged where LastInsertRowid costs nothing, with RETURNING where asking after is a
-  // statement more); and that statement run to its end, answering the identity.
-  virtual std::string NumberedInsert(std::string insert) const = 0;
-  virtual int64_t RunNumberedInsert(Statement& insert) = 0;
+  // A record writer's INSERT, made to give back the new row the cheapest way, and that
+  // statement run to its end, answering the row's identity. columns are what the writer reads
+  // back of the row, as a SELECT list with the identity first. Where a statement costs no more
+  // than a step of one (in process) the insert stays as it is, its identity is the connection's
+  // last insert and read is never called: the writer reads the row itself. Where each
+  // statement is a round trip the insert RETURNING columns hands read the statement on the new
+  // row.
+  virtual std::string NumberedInsert(std::string insert, const std::string& columns) const = 0;
+  virtual int64_t RunNumberedInsert(Statement& insert,
+                                    const std::function<void(const Statement&)>& read) = 0;
   // The message of the last failure, and whether it was a refusal of RefuseDefinitionsIn.
   virtual std::string ErrorMessage() const = 0;
   virtual bool WasRefused() const = 0;

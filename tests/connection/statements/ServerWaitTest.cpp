@@ -1,4 +1,5 @@
-// A statement on a database server is waited for without holding the thread.
+// A statement on a database server is waited for without holding the thread, and leaves
+// nothing behind on the server.
 #include "tests/connection/ConnectionTestSupport.h"
 
 namespace vorlix::test {
@@ -33,6 +34,32 @@ TEST(ServerWait, AWaitLetsTheThreadGoAndAStopCancelsTheStatement) {
   stop = false;
   db.SQL(u"SELECT \"Name\" FROM \"People\"", &rows, &ok);
   EXPECT_TRUE(ok);
+}
+
+// A statement prepared for one call is deallocated on the server, in the round trip of a
+// later statement rather than one of its own: a long session does not pile them up there.
+TEST(ServerWait, StatementsOfOneCallAreNotLeftOnTheServer) {
+  CDBConnection db(SleepFor, [] { return false; });
+  Bstr name;
+  ASSERT_EQ(db.Open(B(NewServerDatabase()), 0, 0, &name), S_OK);
+  auto prepared = [&] {
+    Variant rows;
+    VARIANT_BOOL ok = 0;
+    db.SQL(u"SELECT count(*) FROM pg_prepared_statements", &rows, &ok);
+    EXPECT_TRUE(ok);
+    return rows.AsArray().At(0);
+  };
+  auto names = [&] {
+    Variant rows;
+    VARIANT_BOOL ok = 0;
+    db.SQL(u"SELECT \"Name\" FROM \"People\"", &rows, &ok);
+    EXPECT_TRUE(ok);
+  };
+  names();  // the catalogue's statements, kept for the session, are made
+  const Variant before = prepared();
+  for (int i = 0; i < 40; ++i)
+    names();
+  EXPECT_EQ(prepared(), before);
 }
 
 }  // namespace
