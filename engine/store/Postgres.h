@@ -90,7 +90,7 @@ class PostgresDb final : public Store {
   Versions CurrentVersions() override;
   int64_t SchemaVersion() override;
   // Other sessions' commits cannot be seen without asking the server: never the same twice.
-  uint64_t ReadVersion() override { return static_cast<uint64_t>(++dataVersion_); }
+  uint64_t ReadVersion() override { return ++readVersion_; }
 
   std::string CreateTableSql(const std::string& table,
                              const std::vector<std::string>& columns) override;
@@ -148,7 +148,7 @@ class PostgresDb final : public Store {
   std::string lastInsertTable_;  // the table the last INSERT named, as written
   std::string lastError_;
   ProgressCheck check_;
-  int64_t dataVersion_ = 0;
+  uint64_t readVersion_ = 0;
   uint64_t statements_ = 0;
   // Savepoints taken and released that nothing has waited for yet: they go ahead of the next
   // statement, in its round trip, and are dropped by a rollback.
