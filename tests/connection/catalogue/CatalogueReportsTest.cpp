@@ -1,4 +1,6 @@
 // Reports on the open database's tables, fields and indexes.
+#include <algorithm>
+
 #include "engine/database/TableDef.h"
 #include "tests/connection/catalogue/CatalogueTestSupport.h"
 
@@ -67,6 +69,25 @@ TEST_P(CatalogueReportsTest, TheListLeavesOutNamesBeginningWithUpperCaseMSWhichE
   Variant out = Untouched();
   EXPECT_FALSE(Report(&CDBConnection::ListTables, &out));
   EXPECT_EQ(out, Untouched());
+}
+
+// The list is kept between calls only while no one changes the database.
+TEST_P(CatalogueReportsTest, TheListFollowsTablesAnotherUserMakesAndDrops) {
+  OpenDatabase();
+  const Strings before = Report(&CDBConnection::ListTables);
+  EXPECT_EQ(Report(&CDBConnection::ListTables), before);
+  Define(u"Later", {Field(u"x", dbLong)});
+  const Strings with = Report(&CDBConnection::ListTables);
+  EXPECT_EQ(with.size(), before.size() + 1);
+  EXPECT_NE(std::find(with.begin(), with.end(), "VT_BSTR Later"), with.end());
+  EXPECT_EQ(Exist(u"Later"), "exists");
+  {
+    CDaoDatabase other;
+    other.Open(B(path_));
+    other.DeleteTableDef(u"Later");
+  }
+  EXPECT_EQ(Report(&CDBConnection::ListTables), before);
+  EXPECT_EQ(Exist(u"Later"), "missing");
 }
 
 TEST_P(CatalogueReportsOfFiles, ALinkToATableOfAnotherFileIsListedAndSeenLikeATable) {
