@@ -15,6 +15,7 @@
 #include "activation/RuntimeDirectory.h"
 #include "client/ClientError.h"
 #include "client/ServerStart.h"
+#include "client/WireOptions.h"
 #include "protocol/WireNames.h"
 
 namespace vorlix {
@@ -73,11 +74,12 @@ BusRef Connect(const std::string& socketPath) {
     sd_bus_close_unref(bus);
     return nullptr;
   }
-  // Arrays packed, which this library decodes in one piece. A server that does not know the
-  // option answers UnknownMethod, and its arrays come as they always did.
-  sd_bus_call_method(bus, nullptr, kRootPath, kWireOptionsInterface, kPackArrays, nullptr, nullptr,
-                     "");
-  return BusRef(bus, [](sd_bus* b) { sd_bus_flush_close_unref(b); });
+  // Arrays packed, which this library decodes in one piece.
+  AskForPackedArrays(bus);
+  return BusRef(bus, [](sd_bus* b) {
+    ForgetOptions(b);
+    sd_bus_flush_close_unref(b);
+  });
 }
 
 // Starts the server and waits for it to listen in directory (10 s at most); nullptr with the

@@ -4,6 +4,7 @@
 
 #include "client/ClientError.h"
 #include "client/WireCall.h"
+#include "client/WireOptions.h"
 #include "protocol/VariantCodec.h"
 #include "protocol/WireNames.h"
 
@@ -92,8 +93,11 @@ HRESULT DispatchProxy::Invoke(int32_t dispid, const std::vector<Variant>& args,
                                          kDispatchInterface, "Invoke");
   if (r >= 0) r = sd_bus_message_append_basic(call.m, 'i', &dispid);
   if (r >= 0) r = sd_bus_message_open_container(call.m, 'a', kVariantSignature);
+  const bool pack = ReadsPackedArrays(bus_.get());
   for (const Variant& arg : args) {
-    if (r >= 0) r = AppendVariant(call.m, arg) == S_OK ? 0 : -EINVAL;
+    if (r < 0) break;
+    const HRESULT hr = pack ? AppendVariantPacked(call.m, arg) : AppendVariant(call.m, arg);
+    r = hr == S_OK ? 0 : -EINVAL;
   }
   if (r >= 0) r = sd_bus_message_close_container(call.m);
   if (r < 0) return ClientFailure(E_FAIL, "the arguments of Invoke cannot go on the wire");

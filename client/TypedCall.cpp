@@ -2,6 +2,7 @@
 
 #include "client/ClientError.h"
 #include "client/WireCall.h"
+#include "client/WireOptions.h"
 
 namespace vorlix {
 
@@ -10,8 +11,9 @@ HRESULT TypedCall(sd_bus* bus, const std::string& path, const char* interface, c
   sd_bus_message* call = nullptr;
   sd_bus_message* reply = nullptr;
   int r = sd_bus_message_new_method_call(bus, &call, nullptr, path.c_str(), interface, member);
+  const bool pack = ReadsPackedArrays(bus);
   for (const TypedIn& in : ins) {
-    if (r >= 0) r = AppendTyped(call, in);
+    if (r >= 0) r = AppendTyped(call, in, pack);
   }
   HRESULT hr = E_FAIL;
   if (r < 0) {

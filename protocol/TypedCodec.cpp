@@ -13,14 +13,17 @@ namespace {
 
 // Out is BusOut or WireWriter (BusOut.h).
 template <typename Out>
-int AppendTypedTo(Out& out, const TypedIn& in) {
+int AppendTypedTo(Out& out, const TypedIn& in, bool packArrays) {
   if (auto text = std::get_if<const Bstr*>(&in)) {
     const int r = AppendText(out, **text);
     return r == -EDOM ? -EINVAL : r;
   }
   if (auto n = std::get_if<int16_t>(&in)) return out.Basic('n', n);
   if (auto i = std::get_if<int32_t>(&in)) return out.Basic('i', i);
-  return AppendVariant(out, *std::get<const Variant*>(in)) == S_OK ? 0 : -EINVAL;
+  const Variant& value = *std::get<const Variant*>(in);
+  return (packArrays ? AppendVariantPacked(out, value) : AppendVariant(out, value)) == S_OK
+             ? 0
+             : -EINVAL;
 }
 
 template <typename In>
@@ -51,13 +54,13 @@ HRESULT ReadTypedFrom(In& in, const TypedOut& out) {
 
 }  // namespace
 
-int AppendTyped(sd_bus_message* m, const TypedIn& in) {
+int AppendTyped(sd_bus_message* m, const TypedIn& in, bool packArrays) {
   BusOut out{m};
-  return AppendTypedTo(out, in);
+  return AppendTypedTo(out, in, packArrays);
 }
 
 int AppendTyped(WireWriter& out, const TypedIn& in) {
-  return AppendTypedTo(out, in);
+  return AppendTypedTo(out, in, false);
 }
 
 HRESULT ReadTyped(sd_bus_message* m, const TypedOut& out) {

@@ -22,7 +22,8 @@ using TypedOut = std::variant<Bstr*, int16_t*, int32_t*, Variant*, PackedBytes*>
 
 // Appends in at m's position: 0, or a negative errno. Text that has no UTF-8 form or holds
 // U+0000 cannot travel typed and is refused with -EINVAL, as is a VARIANT the codec refuses.
-int AppendTyped(sd_bus_message* m, const TypedIn& in);
+// packArrays: a VARIANT array goes packed (AppendVariantPacked), for a peer that reads it so.
+int AppendTyped(sd_bus_message* m, const TypedIn& in, bool packArrays);
 int AppendTyped(WireWriter& out, const TypedIn& in);
 
 // Reads the next value into out: S_OK; E_INVALIDARG when m holds no value of that type there,

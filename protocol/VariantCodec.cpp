@@ -16,6 +16,7 @@
 #include "automation/Utf.h"
 #include "protocol/BusIn.h"
 #include "protocol/BusOut.h"
+#include "protocol/WireMessage.h"
 
 namespace vorlix {
 namespace {
@@ -549,6 +550,22 @@ HRESULT ReadVariantFrom(In& m, Variant* value) {
   return hr;
 }
 
+// An array as the bytes of its own marshalling (limit bounds them), anything else as always.
+template <typename Out>
+HRESULT AppendVariantPackedTo(Out& out, const Variant& value, size_t limit) {
+  if (!value.IsArray()) return AppendVariantTo(out, value);
+  WireWriter payload(limit);
+  const VARTYPE vt = value.vt();
+  int r = AppendArrayStruct(payload, value.AsArray());
+  if (r >= 0) r = out.Open('r', "qv");
+  if (r >= 0) r = out.Basic('q', &vt);
+  if (r >= 0) r = out.Open('v', "ay");
+  if (r >= 0) r = out.Array('y', payload.Bytes().data(), payload.Bytes().size());
+  if (r >= 0) r = out.Close();
+  if (r >= 0) r = out.Close();
+  return FromAppend(r);
+}
+
 }  // namespace
 
 HRESULT AppendVariant(sd_bus_message* m, const Variant& value) {
@@ -561,17 +578,12 @@ HRESULT AppendVariant(WireWriter& out, const Variant& value) {
 }
 
 HRESULT AppendVariantPacked(WireWriter& out, const Variant& value) {
-  if (!value.IsArray()) return AppendVariant(out, value);
-  WireWriter payload(out.Limit());
-  const VARTYPE vt = value.vt();
-  int r = AppendArrayStruct(payload, value.AsArray());
-  if (r >= 0) r = out.Open('r', "qv");
-  if (r >= 0) r = out.Basic('q', &vt);
-  if (r >= 0) r = out.Open('v', "ay");
-  if (r >= 0) r = out.Array('y', payload.Bytes().data(), payload.Bytes().size());
-  if (r >= 0) r = out.Close();
-  if (r >= 0) r = out.Close();
-  return FromAppend(r);
+  return AppendVariantPackedTo(out, value, out.Limit());
+}
+
+HRESULT AppendVariantPacked(sd_bus_message* m, const Variant& value) {
+  BusOut out{m};
+  return AppendVariantPackedTo(out, value, kLargestMessage);
 }
 
 int AppendText(sd_bus_message* m, const Bstr& text) {

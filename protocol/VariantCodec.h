@@ -32,6 +32,7 @@ HRESULT AppendVariant(WireWriter& out, const Variant& value);
 // the bytes of its own marshalling, a VARIANT of signature "ay", which ReadVariant decodes in
 // one piece (with the server's own reader) instead of one library call per element.
 HRESULT AppendVariantPacked(WireWriter& out, const Variant& value);
+HRESULT AppendVariantPacked(sd_bus_message* m, const Variant& value);
 
 // Appends text as a D-Bus string ("s"), converted straight into the message: no copy, and none
 // of the UTF-8 check sd-bus makes of a string handed to it, which the conversion already
