@@ -2,6 +2,7 @@
 
 #include <array>
 #include <limits>
+#include <mutex>
 #include <stdexcept>
 
 namespace vorlix {
@@ -92,6 +93,13 @@ ArrayBound Dimension(int32_t lower, size_t count) {
 
 }  // namespace
 
+// What a made array walks, and its elements once something needed them all.
+struct SafeArray::Making {
+  std::shared_ptr<const ElementSource> source;
+  std::once_flag once;  // copies may be read from several threads
+  std::vector<Variant> elements;
+};
+
 SafeArray::SafeArray(VARTYPE elementType, std::vector<ArrayBound> bounds)
     : elementType_(elementType), bounds_(std::move(bounds)) {
   RequireElementType(elementType_);
@@ -134,6 +142,14 @@ SafeArray SafeArray::ByteVector(std::vector<uint8_t> bytes) {
   return SafeArray({bound}, std::move(bytes));
 }
 
+SafeArray SafeArray::Made(int32_t lower, std::shared_ptr<const ElementSource> source) {
+  SafeArray array = Vector(VT_VARIANT, lower, {});
+  array.bounds_ = {Dimension(lower, source->Count())};
+  array.made_ = std::make_shared<Making>();
+  array.made_->source = std::move(source);
+  return array;
+}
+
 int32_t SafeArray::LowerBound(size_t dim) const {
   return bounds_.at(dim).lower;
 }
@@ -143,9 +159,42 @@ int32_t SafeArray::UpperBound(size_t dim) const {
   return static_cast<int32_t>(int64_t{b.lower} + b.count - 1);
 }
 
+size_t SafeArray::Count() const {
+  if (made_) return made_->source->Count();
+  return elementType_ == VT_UI1 ? bytes_.size() : elements_.size();
+}
+
 const std::vector<Variant>& SafeArray::Elements() const {
   if (elementType_ == VT_UI1) throw std::logic_error("SafeArray: a byte array keeps bytes");
-  return elements_;
+  if (!made_) return elements_;
+  Making& made = *made_;
+  std::call_once(made.once, [&made] {
+    made.elements.reserve(made.source->Count());
+    made.source->ForEach([&made](const Variant& e) {
+      made.elements.push_back(e);
+      return true;
+    });
+  });
+  return made.elements;
+}
+
+void SafeArray::MakeAll() {
+  if (!made_) return;
+  if (made_.use_count() > 1) {
+    elements_ = Elements();  // its copies keep what was made for them all
+  } else {
+    Elements();
+    elements_ = std::move(made_->elements);
+  }
+  made_.reset();
+}
+
+bool SafeArray::ForEach(const std::function<bool(const Variant&)>& each) const {
+  if (made_) return made_->source->ForEach(each);
+  for (const Variant& e : Elements()) {
+    if (!each(e)) return false;
+  }
+  return true;
 }
 
 const std::vector<uint8_t>& SafeArray::Bytes() const {
@@ -169,7 +218,7 @@ size_t SafeArray::Offset(std::span<const int32_t> indices) const {
 
 const Variant& SafeArray::At(std::span<const int32_t> indices) const {
   const size_t offset = Offset(indices);
-  return elementType_ == VT_UI1 ? ByteVariant(bytes_[offset]) : elements_[offset];
+  return elementType_ == VT_UI1 ? ByteVariant(bytes_[offset]) : Elements()[offset];
 }
 
 void SafeArray::Set(std::span<const int32_t> indices, Variant value) {
@@ -178,8 +227,14 @@ void SafeArray::Set(std::span<const int32_t> indices, Variant value) {
   if (elementType_ == VT_UI1) {
     bytes_[offset] = static_cast<uint8_t>(value.AsUnsigned());
   } else {
+    MakeAll();
     elements_[offset] = std::move(value);
   }
+}
+
+bool operator==(const SafeArray& a, const SafeArray& b) {
+  if (a.elementType_ != b.elementType_ || a.bounds_ != b.bounds_) return false;
+  return a.elementType_ == VT_UI1 ? a.bytes_ == b.bytes_ : a.Elements() == b.Elements();
 }
 
 }  // namespace vorlix

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -18,6 +20,19 @@ struct ArrayBound {
   uint32_t count = 0;
 
   friend bool operator==(const ArrayBound&, const ArrayBound&) = default;
+};
+
+// The elements of a one-dimensional VARIANT array, made as they are read. An array that is only
+// walked once, as a big result is when it is written into a reply, then never holds a Variant
+// per element: each costs 72 bytes and most of them an allocation, several times what the value
+// takes on the wire.
+class ElementSource {
+ public:
+  virtual ~ElementSource() = default;
+  virtual size_t Count() const = 0;
+  // Calls each with every element in order until it answers false; false then, else true. An
+  // element lives for its call only. Every walk makes the same elements.
+  virtual bool ForEach(const std::function<bool(const Variant&)>& each) const = 0;
 };
 
 class SafeArray {
@@ -39,6 +54,10 @@ class SafeArray {
   static SafeArray Vector(VARTYPE elementType, int32_t lower, std::vector<Variant> elements);
   // A one-dimensional VT_UI1 array from 0 holding bytes.
   static SafeArray ByteVector(std::vector<uint8_t> bytes);
+  // A one-dimensional VARIANT array from lower whose elements source makes: ForEach walks them
+  // without keeping them; the first call that needs them all at once (Elements, At, Set, ==)
+  // makes and keeps them, once for the array and every copy of it.
+  static SafeArray Made(int32_t lower, std::shared_ptr<const ElementSource> source);
 
   VARTYPE ElementType() const { return elementType_; }
   const std::vector<ArrayBound>& Bounds() const { return bounds_; }
@@ -46,10 +65,15 @@ class SafeArray {
   int32_t LowerBound(size_t dim = 0) const;
   // The last valid index of dim; lower bound - 1 when the dimension is empty.
   int32_t UpperBound(size_t dim = 0) const;
-  size_t Count() const { return elementType_ == VT_UI1 ? bytes_.size() : elements_.size(); }
+  size_t Count() const;
   // The elements in array order of an array of any type but VT_UI1; std::logic_error for a
   // byte array, which keeps its Bytes() instead.
   const std::vector<Variant>& Elements() const;
+  // Calls each with every element in array order until it answers false; false then, else
+  // true. std::logic_error for a byte array.
+  bool ForEach(const std::function<bool(const Variant&)>& each) const;
+  // Makes a made array's elements now and lets its source go: an array like any other after.
+  void MakeAll();
   // The bytes in array order of a VT_UI1 array; std::logic_error for any other.
   const std::vector<uint8_t>& Bytes() const;
 
@@ -65,15 +89,18 @@ class SafeArray {
     Set(std::span<const int32_t>(&index, 1), std::move(value));
   }
 
-  friend bool operator==(const SafeArray&, const SafeArray&) = default;
+  friend bool operator==(const SafeArray& a, const SafeArray& b);
 
  private:
+  struct Making;
+
   size_t Offset(std::span<const int32_t> indices) const;
 
   VARTYPE elementType_;
   std::vector<ArrayBound> bounds_;
   std::vector<Variant> elements_;  // every element type but VT_UI1
   std::vector<uint8_t> bytes_;     // VT_UI1
+  std::shared_ptr<Making> made_;   // a made array's, shared by its copies; elements_ empty
 };
 
 }  // namespace vorlix

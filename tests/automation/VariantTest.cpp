@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -118,6 +120,58 @@ TEST(SafeArray, ByteArraysHoldBytesAndAnswerElementAccessLikeAnyArray) {
   EXPECT_EQ(grid.At(std::vector<int32_t>{1, 0}), Variant::Unsigned(VT_UI1, 12));
   EXPECT_THROW(grid.At(std::vector<int32_t>{3, 0}), std::out_of_range);
   EXPECT_THROW(SafeArray({}, {}), std::invalid_argument);
+}
+
+// Numbers first..first+count-1 as VT_I4, counting how often they are walked.
+class Numbers final : public ElementSource {
+ public:
+  Numbers(int32_t first, size_t count) : first_(first), count_(count) {}
+  size_t Count() const override { return count_; }
+  bool ForEach(const std::function<bool(const Variant&)>& each) const override {
+    ++walks;
+    for (size_t i = 0; i < count_; ++i) {
+      if (!each(Variant::I4(first_ + static_cast<int32_t>(i)))) return false;
+    }
+    return true;
+  }
+  mutable int walks = 0;
+
+ private:
+  int32_t first_;
+  size_t count_;
+};
+
+// A made array is walked without its elements being kept, and is otherwise an array like any
+// other: its elements are made once for it and its copies, and a change stays in the copy made.
+TEST(SafeArray, AMadeArrayIsWalkedFromItsSourceAndMadeOnceWhenReadWhole) {
+  auto source = std::make_shared<Numbers>(10, 3);
+  const SafeArray made = SafeArray::Made(1, source);
+  EXPECT_EQ(made.ElementType(), VT_VARIANT);
+  EXPECT_EQ(made.Bounds(), (std::vector<ArrayBound>{{1, 3}}));
+  EXPECT_EQ(made.Count(), 3u);
+  std::vector<Variant> walked;
+  EXPECT_FALSE(made.ForEach([&](const Variant& e) {
+    walked.push_back(e);
+    return walked.size() < 2;
+  }));
+  EXPECT_EQ(walked, (std::vector<Variant>{Variant::I4(10), Variant::I4(11)}));
+  EXPECT_EQ(source->walks, 1);
+
+  const SafeArray plain =
+      SafeArray::Vector(VT_VARIANT, 1, {Variant::I4(10), Variant::I4(11), Variant::I4(12)});
+  SafeArray copy = made;
+  EXPECT_EQ(copy.At(3), Variant::I4(12));
+  EXPECT_EQ(made, plain);
+  EXPECT_EQ(made.Elements(), plain.Elements());
+  EXPECT_EQ(source->walks, 2) << "made once, for the array and its copy";
+  copy.Set(1, Variant::Str(u"x"));
+  EXPECT_EQ(copy.At(1), Variant::Str(u"x"));
+  EXPECT_EQ(made.At(1), Variant::I4(10));
+  EXPECT_FALSE(copy == made);
+  EXPECT_TRUE(copy.ForEach([](const Variant&) { return true; }));
+  EXPECT_EQ(source->walks, 2) << "the changed copy walks its own elements";
+  EXPECT_EQ(SafeArray::Made(0, std::make_shared<Numbers>(0, 0)),
+            SafeArray::Vector(VT_VARIANT, 0, {}));
 }
 
 TEST(Guid, ParsesAndFormatsTheRegistryForm) {
