@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -20,6 +21,10 @@
 
 namespace vorlix {
 namespace {
+
+// An array whose elements take at least this many bytes makes its writer room for all it may
+// take at once (WireWriter::ReserveLimit).
+constexpr size_t kManyBytes = size_t{64} << 10;
 
 // The payload's signature for a scalar VARTYPE; nullptr for one this system does not carry.
 // A VT_BSTR element of a VT_ARRAY|VT_BSTR is always "s"; a lone VT_BSTR may be "aq" instead.
@@ -174,9 +179,15 @@ int AppendArrayStruct(Out& out, const SafeArray& array) {
     const std::vector<uint8_t>& bytes = array.Bytes();
     if (r >= 0) r = out.Array('y', bytes.data(), bytes.size());
   } else {
+    if constexpr (std::is_same_v<Out, WireWriter>) {
+      if (array.Count() * kLeastVariantBytes >= kManyBytes) out.ReserveLimit();
+    }
     if (r >= 0) r = out.Open('a', element.c_str());
-    for (const Variant& e : array.Elements()) {
-      if (r >= 0) r = AppendPayload(out, array.ElementType(), e);
+    if (r >= 0) {
+      array.ForEach([&](const Variant& e) {
+        r = AppendPayload(out, array.ElementType(), e);
+        return r >= 0;
+      });
     }
     if (r >= 0) r = out.Close();
   }
@@ -554,36 +565,53 @@ HRESULT ReadVariantFrom(In& m, Variant* value) {
 template <typename Out>
 HRESULT AppendVariantPackedTo(Out& out, const Variant& value, size_t limit) {
   if (!value.IsArray()) return AppendVariantTo(out, value);
-  WireWriter payload(limit);
   const VARTYPE vt = value.vt();
-  int r = AppendArrayStruct(payload, value.AsArray());
-  if (r >= 0) r = out.Open('r', "qv");
+  int r = out.Open('r', "qv");
   if (r >= 0) r = out.Basic('q', &vt);
   if (r >= 0) r = out.Open('v', "ay");
-  if (r >= 0) r = out.Array('y', payload.Bytes().data(), payload.Bytes().size());
+  if constexpr (std::is_same_v<Out, WireWriter>) {
+    // Our own writer writes it in place: a big result is not held twice.
+    if (r >= 0) r = out.Embedded([&] { return AppendArrayStruct(out, value.AsArray()); });
+  } else {
+    WireWriter payload(limit);
+    if (r >= 0) r = AppendArrayStruct(payload, value.AsArray());
+    if (r >= 0) r = out.Array('y', payload.Bytes().data(), payload.Bytes().size());
+  }
   if (r >= 0) r = out.Close();
   if (r >= 0) r = out.Close();
   return FromAppend(r);
+}
+
+// What append answers, E_OUTOFMEMORY when memory runs out on the way: the elements of a made
+// array take theirs as they are written, and a message that cannot grow is what the caller is
+// told of in any case.
+template <typename Append>
+HRESULT Guarded(Append append) {
+  try {
+    return append();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
 }
 
 }  // namespace
 
 HRESULT AppendVariant(sd_bus_message* m, const Variant& value) {
   BusOut out{m};
-  return AppendVariantTo(out, value);
+  return Guarded([&] { return AppendVariantTo(out, value); });
 }
 
 HRESULT AppendVariant(WireWriter& out, const Variant& value) {
-  return AppendVariantTo(out, value);
+  return Guarded([&] { return AppendVariantTo(out, value); });
 }
 
 HRESULT AppendVariantPacked(WireWriter& out, const Variant& value) {
-  return AppendVariantPackedTo(out, value, out.Limit());
+  return Guarded([&] { return AppendVariantPackedTo(out, value, out.Limit()); });
 }
 
 HRESULT AppendVariantPacked(sd_bus_message* m, const Variant& value) {
   BusOut out{m};
-  return AppendVariantPackedTo(out, value, kLargestMessage);
+  return Guarded([&] { return AppendVariantPackedTo(out, value, kLargestMessage); });
 }
 
 int AppendText(sd_bus_message* m, const Bstr& text) {

@@ -106,8 +106,8 @@ void PutVariantStart(char* p, uint16_t vt, char type) {
 
 int WireWriter::ScalarVariant(uint16_t vt, char type, const void* value) {
   const size_t size = WireFixedSize(type);
-  const size_t start = (bytes_.size() + 7) & ~size_t{7};
-  const size_t at = (start + 5 + size - 1) & ~(size - 1);
+  const size_t start = Aligned(bytes_.size(), 8);
+  const size_t at = Aligned(start + 5, size);
   bytes_.resize(at + size);  // the padding comes zeroed with it
   PutVariantStart(&bytes_[start], vt, type);
   std::memcpy(&bytes_[at], value, size);
@@ -116,7 +116,7 @@ int WireWriter::ScalarVariant(uint16_t vt, char type, const void* value) {
 
 int WireWriter::TextVariant(uint16_t vt, size_t length, char** space) {
   if (bytes_.size() + length > limit_) return -ENOBUFS;
-  const size_t start = (bytes_.size() + 7) & ~size_t{7};
+  const size_t start = Aligned(bytes_.size(), 8);
   const size_t at = start + 8;  // the length, 4-aligned past the signature
   const uint32_t size = static_cast<uint32_t>(length);
   bytes_.resize(at + 4 + length + 1);  // the NUL comes with it
@@ -124,6 +124,20 @@ int WireWriter::TextVariant(uint16_t vt, size_t length, char** space) {
   std::memcpy(&bytes_[at], &size, 4);
   *space = &bytes_[at + 4];
   return 0;
+}
+
+void WireWriter::ReserveLimit() {
+  if (limit_ != SIZE_MAX) bytes_.reserve(limit_);
+}
+
+int WireWriter::Embedded(const std::function<int()>& fill) {
+  Open('a', "y");
+  const size_t outer = base_;
+  base_ = bytes_.size();
+  int r = fill();
+  base_ = outer;
+  if (r >= 0) r = Close();
+  return r;
 }
 
 int WireWriter::StringSpace(size_t length, char** space) {

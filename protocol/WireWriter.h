@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,15 @@ class WireWriter {
   // and Close would write, in one step. A reply of many VARIANTs is mostly these.
   int ScalarVariant(uint16_t vt, char type, const void* value);
   int TextVariant(uint16_t vt, size_t length, char** space);
+  // An array of bytes ("ay") whose bytes fill writes with this writer's own calls, aligned from
+  // the array's first byte: they read as a body of their own, without being written into one
+  // first and copied. Answers fill's failure, else Close's answer.
+  int Embedded(const std::function<int()>& fill);
+
+  // Makes room up to the limit at once, for a body about to take many bytes: pages never
+  // written are never taken from the system, where growing by steps holds the old bytes and
+  // their copy at once. Nothing for a writer without a limit.
+  void ReserveLimit();
 
   size_t Limit() const { return limit_; }
   const std::string& Bytes() const { return bytes_; }
@@ -60,9 +70,11 @@ class WireWriter {
   std::vector<int> TakeFds() { return std::move(fds_); }
 
  private:
-  void Align(size_t alignment) {
-    bytes_.resize((bytes_.size() + alignment - 1) & ~(alignment - 1));
+  // at rounded up to a multiple of alignment counted from the start of the body being written.
+  size_t Aligned(size_t at, size_t alignment) const {
+    return base_ + ((at - base_ + alignment - 1) & ~(alignment - 1));
   }
+  void Align(size_t alignment) { bytes_.resize(Aligned(bytes_.size(), alignment)); }
   void Put(const void* data, size_t size) { bytes_.append(static_cast<const char*>(data), size); }
   int Room() const { return bytes_.size() > limit_ ? -ENOBUFS : 0; }
   // Basic for b, s, o, g and h.
@@ -73,6 +85,7 @@ class WireWriter {
     size_t start;   // where its first element begins, after the padding to its alignment
   };
   size_t limit_;
+  size_t base_ = 0;  // where the body being written starts: past 0 inside Embedded
   std::string bytes_;
   std::string open_;  // the kinds of the containers open, innermost last (no allocation for
                       // the few a reply nests)

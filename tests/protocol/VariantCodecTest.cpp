@@ -5,9 +5,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "automation/SafeArray.h"
 #include "protocol/BusOut.h"
@@ -302,6 +306,58 @@ TEST_F(VariantCodecTest, ArraySizesAndElementsAreCheckedAgainstWhatIsPresent) {
               });
             }),
             E_INVALIDARG);
+}
+
+// The elements of a list, made as an ElementSource makes them.
+class Listed final : public ElementSource {
+ public:
+  explicit Listed(std::vector<Variant> elements) : elements_(std::move(elements)) {}
+  size_t Count() const override { return elements_.size(); }
+  bool ForEach(const std::function<bool(const Variant&)>& each) const override {
+    for (const Variant& e : elements_) {
+      if (!each(e)) return false;
+    }
+    return true;
+  }
+
+ private:
+  std::vector<Variant> elements_;
+};
+
+// A made array goes out byte for byte as the array of its elements, packed or not, in a writer
+// with a bound (which makes room for a big one at once) or without.
+TEST_F(VariantCodecTest, AMadeArrayTravelsAsTheArrayOfItsElements) {
+  for (size_t rows : {1, 20000}) {
+    std::vector<Variant> elements;
+    for (size_t r = 0; r < rows; ++r) {
+      for (const Variant& v : {Variant::Str(u"*NewRecord*"), Variant::Str(u"Name"),
+                               Variant::Str(u"Grüße ☃"), Variant::Str(u"V"), Variant::R8(0.5),
+                               Variant::Null(), Variant::I4(static_cast<int32_t>(r))}) {
+        elements.push_back(v);
+      }
+    }
+    const Variant plain = Vector(VT_VARIANT, elements);
+    const Variant made =
+        Variant::Array(SafeArray::Made(0, std::make_shared<Listed>(std::move(elements))));
+    for (bool packed : {false, true}) {
+      const auto bytes = [&](const Variant& value, size_t limit) {
+        WireWriter out(limit);
+        const uint8_t before = 7;  // the array starts past the body's first byte
+        out.Basic('y', &before);
+        EXPECT_EQ(packed ? AppendVariantPacked(out, value) : AppendVariant(out, value), S_OK);
+        return out.Take();
+      };
+      const std::string expected = bytes(plain, SIZE_MAX);
+      EXPECT_EQ(bytes(made, SIZE_MAX), expected) << rows << packed;
+      EXPECT_EQ(bytes(made, size_t{64} << 20), expected) << rows << packed;
+      WireReader in(expected, "y(qv)");
+      uint8_t first = 0;
+      Variant read;
+      EXPECT_GT(in.Basic('y', &first), 0);
+      EXPECT_EQ(ReadVariant(in, &read), S_OK);
+      EXPECT_EQ(read, plain) << rows << packed;
+    }
+  }
 }
 
 // A packed array is read as strictly as any other: nothing may follow its payload, and it holds
