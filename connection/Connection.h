@@ -56,6 +56,10 @@ struct ResultBudget {
   size_t bytes = SIZE_MAX;
   size_t leastValue = 0;
   size_t leastText = 0;
+  // The array is written into a reply once and then dropped, so its elements are made as they
+  // are written (SafeArray::Made) and never held all at once. In process they are made before
+  // the call returns: rows too many to hold fail the call, not a later read.
+  bool writtenOnce = false;
 };
 struct ResultTooLarge : std::bad_alloc {};
 
@@ -353,13 +357,13 @@ class CDBConnection {
   bool ListIndexNames(Variant* out);
   bool ReadAttributes(const Bstr& field, Variant* out);
   bool ReadRequired(const Bstr& table, const Bstr& field, VARIANT_BOOL* required);
-  // Walks rows from its first row to its end into *out: VT_EMPTY when there is none, else
-  // the result-set array. False with *out untouched on an engine failure (recorded).
-  bool BuildResultSetArray(CDaoRecordset& rows, Variant* out);
+  // Makes result's result-set array in *out, VT_EMPTY when it has no rows. Throws
+  // ResultTooLarge when the budget cannot hold it, std::bad_alloc when memory cannot.
+  void BuildResultSetArray(ResultSet result, Variant* out);
   // The least a row of the result-set array takes where its budget counts, for count fields of
   // those names (none for a one-field result); at least 1.
-  size_t LeastRowSize(const std::vector<Variant>& names, int16_t count) const;
-  // Opens query as a snapshot and builds its result-set array into *out. False with *out
+  size_t LeastRowSize(const std::vector<Variant>& names, size_t count) const;
+  // Reads query's rows and makes their result-set array in *out. False with *out
   // untouched on an engine failure (recorded) or when the rows do not fit in memory (not
   // recorded).
   bool ReadQueryRows(CDaoQueryDef& query, Variant* out);

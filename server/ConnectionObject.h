@@ -14,7 +14,7 @@ class ConnectionObject final : public DispatchObject<IDBConnection> {
  public:
   // A result-set array sure not to fit in a reply is refused before it is built.
   ConnectionObject(IUnknown* outer, ModuleLock& lock) : DispatchObject(outer, lock) {
-    connection_.SetResultBudget({kLargestReplyBody, kLeastVariantBytes, kLeastTextBytes});
+    connection_.SetResultBudget({kLargestReplyBody, kLeastVariantBytes, kLeastTextBytes, true});
   }
 
   // What every method of the object acts on.

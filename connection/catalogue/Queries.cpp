@@ -6,8 +6,8 @@
 #include "connection/Connection.h"
 #include "engine/recordsets/QueryDef.h"
 
-// Both run on a query definition and a snapshot of their own, so the open tables keep their
-// places.
+// Both run on a query definition of their own and read its rows whole, so the open tables keep
+// their places.
 
 namespace vorlix {
 namespace {
@@ -24,15 +24,15 @@ bool IsParameterArray(const Variant& parameters) {
 
 bool CDBConnection::ReadQueryRows(CDaoQueryDef& query, Variant* out) {
   try {
-    // Closed when this returns, before the caller closes the query it reads.
-    CDaoRecordset rows(&database_);
-    if (!Capture([&] { rows.Open(&query, dbOpenSnapshot, 0); })) return false;
-    return BuildResultSetArray(rows, out);
+    ResultSet result;
+    if (!Capture([&] { result = query.Rows(); })) return false;
+    BuildResultSetArray(std::move(result), out);
+    return true;
   } catch (const ResultTooLarge&) {
     throw;  // the call fails as out of memory, as the reply it cannot have would
   } catch (const std::bad_alloc&) {
-    // Rows too many to hold, in the snapshot or in the array, fail this call alone: it is not
-    // the engine's failure, so nothing is recorded, and what was read is freed.
+    // Rows too many to hold fail this call alone: it is not the engine's failure, so nothing
+    // is recorded, and what was read is freed.
     return false;
   }
 }

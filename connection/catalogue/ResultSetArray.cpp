@@ -1,11 +1,12 @@
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "automation/SafeArray.h"
 #include "connection/Connection.h"
-#include "engine/DaoInfo.h"
+#include "engine/recordsets/ColumnValue.h"
 
 namespace vorlix {
 namespace {
@@ -13,11 +14,51 @@ namespace {
 // Opens every row of a result of other than one field; clients find rows by it.
 constexpr char16_t kNewRecord[] = u"*NewRecord*";
 
+// The result-set array's elements, made from the result's compact rows as they are walked: a
+// result written into a reply is never held as a Variant per value, several times its size
+// there.
+class ResultElements final : public ElementSource {
+ public:
+  explicit ResultElements(ResultSet result) : result_(std::move(result)) {
+    for (const RecordField& field : result_.fields)
+      names_.push_back(Variant::Str(field.info.m_strName));
+  }
+
+  size_t Count() const override {
+    const size_t count = result_.fields.size();
+    return result_.rows.size() * (count == 1 ? 1 : 1 + 2 * count);
+  }
+
+  bool ForEach(const std::function<bool(const Variant&)>& each) const override {
+    const std::vector<RecordField>& fields = result_.fields;
+    const ResultRows& rows = result_.rows;
+    for (size_t r = 0; r < rows.size(); ++r) {
+      // A one-field result is its bare values: no marker, no names.
+      if (fields.size() == 1) {
+        if (!each(ToVariant(rows.Cell(r, 0), fields[0].type))) return false;
+        continue;
+      }
+      if (!each(marker_)) return false;
+      for (size_t i = 0; i < fields.size(); ++i) {
+        if (!each(names_[i]) || !each(ToVariant(rows.Cell(r, i), fields[i].type))) return false;
+      }
+    }
+    return true;
+  }
+
+  const std::vector<Variant>& Names() const { return names_; }
+
+ private:
+  ResultSet result_;
+  std::vector<Variant> names_;  // as the array carries them, made once for every row
+  Variant marker_ = Variant::Str(kNewRecord);
+};
+
 }  // namespace
 
-size_t CDBConnection::LeastRowSize(const std::vector<Variant>& names, int16_t count) const {
+size_t CDBConnection::LeastRowSize(const std::vector<Variant>& names, size_t count) const {
   const ResultBudget& least = resultBudget_;
-  size_t size = static_cast<size_t>(count) * least.leastValue;
+  size_t size = count * least.leastValue;
   if (count != 1) {
     size += least.leastText + std::char_traits<char16_t>::length(kNewRecord);
     // A UTF-16 name is no longer in code units than its UTF-8 form in bytes.
@@ -27,45 +68,21 @@ size_t CDBConnection::LeastRowSize(const std::vector<Variant>& names, int16_t co
   return std::max<size_t>(size, 1);
 }
 
-bool CDBConnection::BuildResultSetArray(CDaoRecordset& rows, Variant* out) {
-  return Capture([&] {
-    if (rows.IsEOF() && rows.IsBOF()) {
-      *out = Variant();
-      return true;
-    }
-    const int16_t count = rows.GetFieldCount();
-    // The names as the array carries them, read once: a snapshot's fields do not change
-    // while it is walked.
-    std::vector<Variant> names;
-    CDaoFieldInfo info;
-    for (int16_t i = 0; i < count && count != 1; ++i) {
-      rows.GetFieldInfo(i, info, AFX_DAO_PRIMARY_INFO);
-      names.push_back(Variant::Str(std::move(info.m_strName)));
-    }
-    // Gathered first and moved into the array whole, so the array is made once at its final
-    // size. Room for every row is made at once: a snapshot (what SQL and Query walk) knows its
-    // count without a statement, and a vector left to grow would move every element again at
-    // each doubling and need up to twice the room on the way.
-    const size_t rowCount = static_cast<size_t>(rows.GetRecordCount());
-    if (rowCount > resultBudget_.bytes / LeastRowSize(names, count)) throw ResultTooLarge();
-    const size_t perRow = count == 1 ? 1 : 1 + 2 * static_cast<size_t>(count);
-    std::vector<Variant> elements;
-    elements.reserve(rowCount * perRow);
-    for (rows.MoveFirst(); !rows.IsEOF(); rows.MoveNext()) {
-      // A one-field result is its bare values: no marker, no names.
-      if (count == 1) {
-        elements.push_back(rows.GetFieldValue(0));
-        continue;
-      }
-      elements.push_back(Variant::Str(kNewRecord));
-      for (int16_t i = 0; i < count; ++i) {
-        elements.push_back(names[i]);
-        elements.push_back(rows.GetFieldValue(i));
-      }
-    }
-    *out = Variant::Array(SafeArray::Vector(VT_VARIANT, 0, std::move(elements)));
-    return true;
-  });
+void CDBConnection::BuildResultSetArray(ResultSet result, Variant* out) {
+  if (result.rows.empty()) {
+    *out = Variant();
+    return;
+  }
+  const size_t rowCount = result.rows.size();
+  const size_t count = result.fields.size();
+  auto elements = std::make_shared<const ResultElements>(std::move(result));
+  // A result sure not to fit in its reply is refused before anything of it is encoded.
+  if (rowCount > resultBudget_.bytes / LeastRowSize(elements->Names(), count)) {
+    throw ResultTooLarge();
+  }
+  SafeArray array = SafeArray::Made(0, std::move(elements));
+  if (!resultBudget_.writtenOnce) array.MakeAll();
+  *out = Variant::Array(std::move(array));
 }
 
 }  // namespace vorlix

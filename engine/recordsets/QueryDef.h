@@ -66,7 +66,7 @@ class CDaoQueryDef : public CDaoDatabase::Dependent {
   // The number of records the last Execute added, changed or deleted.
   int32_t GetRecordsAffected() const { return recordsAffected_; }
 
-  // For CDaoRecordset: runs a row-returning statement and returns all its rows. Raises as
+  // Runs a row-returning statement and returns all its rows (what a snapshot holds). Raises as
   // Execute does, and 3219 for a statement that changes the database.
   ResultSet Rows();
 

@@ -93,7 +93,7 @@ TEST_F(ConnectionDispatchTest, OnlyAResultSureNotToFitInAReplyIsRefusedBeforeItI
   Bstr name;
   ASSERT_EQ(db.Open(test::B(path), VARIANT_FALSE, VARIANT_FALSE, &name), S_OK);
   const auto budget = [&](size_t bytes) {
-    db.SetResultBudget({bytes, kLeastVariantBytes, kLeastTextBytes});
+    db.SetResultBudget({bytes, kLeastVariantBytes, kLeastTextBytes, true});
   };
   VARIANT_BOOL ok = VARIANT_FALSE;
   // Nulls take the least a value can, so there the count is closest to what they take.
