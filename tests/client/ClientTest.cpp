@@ -11,7 +11,9 @@
 #include "client/CancelCall.h"
 #include "client/CreateObject.h"
 #include "client/TypedProxies.h"
+#include "connection/Connection.h"
 #include "tests/server/ServerProcess.h"
+#include "tests/support/TestFiles.h"
 
 namespace vorlix {
 namespace {
@@ -167,6 +169,36 @@ TEST_F(ClientTest, AMethodWaitsForItsAnswerHoweverLongItsWorkTakes) {
   // Only a statement that outlasted the bound shows anything.
   if (std::chrono::steady_clock::now() - start < std::chrono::seconds(1)) {
     GTEST_SKIP() << "the statement ended within sd-bus's bound";
+  }
+}
+
+// A result-set array read through the server, which writes its elements as it makes them and
+// packs them for this client, is the one a connection in this process reads: every kind of
+// value, text beyond ASCII, Null, one field, no rows, and one that takes megabytes of its reply.
+TEST_F(ClientTest, AResultReadThroughTheServerIsTheOneReadInProcess) {
+  std::unique_ptr<DBConnection> db = OpenNewDatabase("results.vdb");
+  ASSERT_TRUE(db);
+  const std::string path = folder_.RuntimeDirectory() + "/results.vdb";
+  test::Sql(path,
+            "CREATE TABLE T (K LONG, Name TEXT(20), V DOUBLE, B LONGBINARY);"
+            "INSERT INTO T VALUES (1, 'Grüße ☃ 𝄞', 0.5, X'00ff'), (2, NULL, NULL, NULL);"
+            "CREATE TABLE Many (K LONG, Name TEXT(20));"
+            "WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 20000)"
+            " INSERT INTO Many SELECT k, 'name ' || k FROM n;");
+  CDBConnection local;
+  Bstr opened;
+  ASSERT_EQ(local.Open(*Bstr::FromUtf8(path), VARIANT_FALSE, VARIANT_FALSE, &opened), S_OK);
+  for (const char16_t* sql :
+       {u"SELECT * FROM T", u"SELECT Name FROM T", u"SELECT K FROM T WHERE K > 2",
+        u"SELECT K, Name AS [Näme] FROM Many"}) {
+    SCOPED_TRACE(Bstr(sql).Utf8());
+    Variant remote, here;
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    ASSERT_EQ(db->SQL(sql, &remote, &ok), S_OK) << LastClientError();
+    EXPECT_TRUE(ok);
+    ASSERT_EQ(local.SQL(sql, &here, &ok), S_OK);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(remote, here);
   }
 }
 
