@@ -1,7 +1,9 @@
 #include "automation/Variant.h"
 
 #include <cstring>
+#include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "automation/SafeArray.h"
 
@@ -20,24 +22,55 @@ void Require(bool ok, const char* what) {
 
 }  // namespace
 
-Variant::Variant() = default;
-Variant::~Variant() = default;
+Variant::Variant() {}
 
-Variant::Variant(const Variant& other)
-    : vt_(other.vt_),
-      scalar_(other.scalar_),
-      decimal_(other.decimal_),
-      str_(other.str_),
-      array_(other.array_ ? std::make_unique<SafeArray>(*other.array_) : nullptr) {}
+Variant::~Variant() {
+  Clear();
+}
 
-Variant::Variant(Variant&& other) noexcept
-    : vt_(other.vt_),
-      scalar_(other.scalar_),
-      decimal_(other.decimal_),
-      str_(std::move(other.str_)),
-      array_(std::move(other.array_)) {
+void Variant::Clear() noexcept {
+  if (IsArray()) {
+    delete array_;
+  } else if (vt_ == VT_BSTR) {
+    str_.~Bstr();
+  }
+  vt_ = VT_EMPTY;
+  scalar_ = Scalar{0};
+}
+
+void Variant::Take(Variant& other) noexcept {
+  if (other.IsArray()) {
+    array_ = other.array_;
+  } else if (other.vt_ == VT_BSTR) {
+    new (&str_) Bstr(std::move(other.str_));
+    other.str_.~Bstr();
+  } else if (other.vt_ == VT_DECIMAL) {
+    decimal_ = other.decimal_;
+  } else {
+    scalar_ = other.scalar_;
+  }
+  vt_ = other.vt_;
+  // The array, if any, is this one's now: other forgets it rather than freeing it.
   other.vt_ = VT_EMPTY;
-  other.scalar_.i = 0;
+  other.scalar_ = Scalar{0};
+}
+
+Variant::Variant(const Variant& other) {
+  // The type is set once the value is whole: a copy that throws leaves VT_EMPTY to destroy.
+  if (other.IsArray()) {
+    array_ = new SafeArray(*other.array_);
+  } else if (other.vt_ == VT_BSTR) {
+    new (&str_) Bstr(other.str_);
+  } else if (other.vt_ == VT_DECIMAL) {
+    decimal_ = other.decimal_;
+  } else {
+    scalar_ = other.scalar_;
+  }
+  vt_ = other.vt_;
+}
+
+Variant::Variant(Variant&& other) noexcept {
+  Take(other);
 }
 
 Variant& Variant::operator=(const Variant& other) {
@@ -47,13 +80,8 @@ Variant& Variant::operator=(const Variant& other) {
 
 Variant& Variant::operator=(Variant&& other) noexcept {
   if (this != &other) {
-    vt_ = other.vt_;
-    scalar_ = other.scalar_;
-    decimal_ = other.decimal_;
-    str_ = std::move(other.str_);
-    array_ = std::move(other.array_);
-    other.vt_ = VT_EMPTY;
-    other.scalar_.i = 0;
+    Clear();
+    Take(other);
   }
   return *this;
 }
@@ -116,22 +144,23 @@ Variant Variant::Real(VARTYPE vt, double value) {
 
 Variant Variant::Str(Bstr value) {
   Variant v;
+  new (&v.str_) Bstr(std::move(value));
   v.vt_ = VT_BSTR;
-  v.str_ = std::move(value);
   return v;
 }
 
 Variant Variant::Dec(Decimal value) {
   Variant v;
-  v.vt_ = VT_DECIMAL;
   v.decimal_ = value;
+  v.vt_ = VT_DECIMAL;
   return v;
 }
 
 Variant Variant::Array(SafeArray a) {
   Variant v;
-  v.vt_ = VT_ARRAY | a.ElementType();
-  v.array_ = std::make_unique<SafeArray>(std::move(a));
+  const VARTYPE vt = VT_ARRAY | a.ElementType();
+  v.array_ = new SafeArray(std::move(a));
+  v.vt_ = vt;
   return v;
 }
 

@@ -1,9 +1,10 @@
 // Variant: a VARTYPE and its value, with value semantics. Copying copies strings and arrays
-// deeply; moving steals them and leaves VT_EMPTY behind.
+// deeply; moving steals them and leaves VT_EMPTY behind. The value shares its room with the
+// others a VARTYPE may have: a result reads millions of Variants, so their size is most of what
+// such a read costs in memory and in moves.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 #include "automation/Bstr.h"
 #include "automation/VarType.h"
@@ -68,17 +69,27 @@ class Variant {
   friend bool operator==(const Variant& a, const Variant& b);
 
  private:
-  Payload payload() const;
-
-  VARTYPE vt_ = VT_EMPTY;
-  union {
+  union Scalar {
     int64_t i;
     uint64_t u;
     double d;
-  } scalar_{0};
-  Decimal decimal_;
-  Bstr str_;
-  std::unique_ptr<SafeArray> array_;
+  };
+
+  Payload payload() const;
+  // Ends the value vt_ names and leaves VT_EMPTY.
+  void Clear() noexcept;
+  // Takes other's value, leaving other VT_EMPTY; this holds none.
+  void Take(Variant& other) noexcept;
+
+  VARTYPE vt_ = VT_EMPTY;
+  // Which member lives is vt_'s to say: str_ for VT_BSTR, decimal_ for VT_DECIMAL, array_ (owned)
+  // for an array, scalar_ for every other.
+  union {
+    Scalar scalar_{0};
+    Decimal decimal_;
+    Bstr str_;
+    SafeArray* array_;
+  };
 };
 
 }  // namespace vorlix

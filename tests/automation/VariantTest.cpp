@@ -16,9 +16,13 @@ namespace vorlix {
 namespace {
 
 TEST(Variant, EveryPayloadCopiesDeeplyAndMovesBySteal) {
-  std::vector<Variant> values = {
-      Variant::Null(),   Variant::I2(-32768),   Variant::Unsigned(VT_UI8, UINT64_MAX),
-      Variant::R8(-0.1), Variant::Str(u"text"), Variant::Dec(Decimal{2, 0x80, 1, 42})};
+  std::vector<Variant> values = {Variant::Null(),
+                                 Variant::I2(-32768),
+                                 Variant::Unsigned(VT_UI8, UINT64_MAX),
+                                 Variant::R8(-0.1),
+                                 Variant::Str(u"text"),
+                                 Variant::Dec(Decimal{2, 0x80, 1, 42}),
+                                 Variant::Str(u"a text longer than a string keeps in itself")};
   values.push_back(Variant::Array(SafeArray::Vector(VT_UI1, 0, {Variant::Unsigned(VT_UI1, 1)})));
   values.push_back(Variant::Array(SafeArray::Vector(VT_VARIANT, 1, values)));  // nested copies
   for (const Variant& original : values) {
@@ -29,9 +33,17 @@ TEST(Variant, EveryPayloadCopiesDeeplyAndMovesBySteal) {
     const Variant moved = std::move(source);
     EXPECT_EQ(moved, original);
     EXPECT_EQ(source.vt(), VT_EMPTY);  // NOLINT(bugprone-use-after-move): moving steals
-    Variant assigned = Variant::I2(1);
-    assigned = original;
-    EXPECT_EQ(assigned, original);
+    // Over a value of every kind, each of which holds its room differently.
+    for (const Variant& before : values) {
+      Variant assigned = before;
+      assigned = original;
+      EXPECT_EQ(assigned, original);
+      Variant taken = before;
+      Variant from = original;
+      taken = std::move(from);
+      EXPECT_EQ(taken, original);
+      EXPECT_EQ(from.vt(), VT_EMPTY);  // NOLINT(bugprone-use-after-move)
+    }
   }
   Variant a = Variant::Array(SafeArray::Vector(VT_VARIANT, 0, {Variant::Str(u"x")}));
   Variant b = a;
