@@ -24,8 +24,8 @@ struct ArrayBound {
 
 // The elements of a one-dimensional VARIANT array, made as they are read. An array that is only
 // walked once, as a big result is when it is written into a reply, then never holds a Variant
-// per element: each costs 72 bytes and most of them an allocation, several times what the value
-// takes on the wire.
+// per element: each costs 40 bytes and many an allocation, more than the value takes on the
+// wire.
 class ElementSource {
  public:
   virtual ~ElementSource() = default;

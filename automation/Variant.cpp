@@ -45,7 +45,7 @@ void Variant::Take(Variant& other) noexcept {
     new (&str_) Bstr(std::move(other.str_));
     other.str_.~Bstr();
   } else if (other.vt_ == VT_DECIMAL) {
-    decimal_ = other.decimal_;
+    new (&decimal_) Decimal(other.decimal_);
   } else {
     scalar_ = other.scalar_;
   }
@@ -62,7 +62,7 @@ Variant::Variant(const Variant& other) {
   } else if (other.vt_ == VT_BSTR) {
     new (&str_) Bstr(other.str_);
   } else if (other.vt_ == VT_DECIMAL) {
-    decimal_ = other.decimal_;
+    new (&decimal_) Decimal(other.decimal_);
   } else {
     scalar_ = other.scalar_;
   }
@@ -151,7 +151,7 @@ Variant Variant::Str(Bstr value) {
 
 Variant Variant::Dec(Decimal value) {
   Variant v;
-  v.decimal_ = value;
+  new (&v.decimal_) Decimal(value);
   v.vt_ = VT_DECIMAL;
   return v;
 }
