@@ -55,9 +55,11 @@ class ServerValuesTest(ServerTestCase):
 
     def test_values_of_sql_results(self):
         self.assertEqual(self.db.SQL("SELECT 9000000000000000001 AS big, 'a' || char(0) || 'b' "
-                                     "AS nul, X'00ff' AS blob, NULL AS absent, 2.5 AS real"),
+                                     "AS nul, X'00ff' AS blob, NULL AS absent, 2.5 AS real, "
+                                     "'Grüße ☃ 𝄞' AS [tëxt]"),
                          (True, ["*NewRecord*", "big", 9000000000000000001, "nul", "a\0b",
-                                 "blob", b"\x00\xff", "absent", None, "real", 2.5]))
+                                 "blob", b"\x00\xff", "absent", None, "real", 2.5,
+                                 "tëxt", "Grüße ☃ 𝄞"]))
 
     def test_binary_values_keep_every_byte(self):
         # Every byte value, megabytes given as a bytearray, and no bytes at all (empty, not
