@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -358,6 +359,24 @@ TEST_F(VariantCodecTest, AMadeArrayTravelsAsTheArrayOfItsElements) {
       EXPECT_EQ(read, plain) << rows << packed;
     }
   }
+}
+
+// Memory running out while an array is written (its elements made, the message grown) is
+// answered as the message not growing, never thrown at the caller: a server's reply goes out.
+TEST_F(VariantCodecTest, MemoryRunningOutWhileWritingIsAnswered) {
+  class Exhausting final : public ElementSource {
+    size_t Count() const override { return 1; }
+    bool ForEach(const std::function<bool(const Variant&)>&) const override {
+      throw std::bad_alloc();
+    }
+  };
+  const Variant made = Variant::Array(SafeArray::Made(0, std::make_shared<Exhausting>()));
+  WireWriter plain, packed;
+  EXPECT_EQ(AppendVariant(plain, made), E_OUTOFMEMORY);
+  EXPECT_EQ(AppendVariantPacked(packed, made), E_OUTOFMEMORY);
+  sd_bus_message* m = New();
+  EXPECT_EQ(AppendVariant(m, made), E_OUTOFMEMORY);
+  sd_bus_message_unref(m);
 }
 
 // A packed array is read as strictly as any other: nothing may follow its payload, and it holds
