@@ -138,7 +138,6 @@ TEST(ChangeType, TextConvertsExactlyAndEveryTextFormReadsBack) {
   EXPECT_EQ(Failure(Text(u"12abc"), VT_I4), DISP_E_TYPEMISMATCH);
   const char16_t unpaired[] = {u'1', 0xD800, 0};
   EXPECT_EQ(Failure(Text(unpaired), VT_I4), DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(Failure(Text(u"922337203685477.5808"), VT_CY), DISP_E_OVERFLOW);
 
   // Every type's text reads back as the same value; a single is spelled as a float.
   EXPECT_EQ(To(Variant::Real(VT_R4, 0.1), VT_BSTR), Text(u"0.1"));

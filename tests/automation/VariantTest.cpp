@@ -8,7 +8,6 @@
 
 #include "automation/Dispatch.h"
 #include "automation/Guid.h"
-#include "automation/HResult.h"
 #include "automation/SafeArray.h"
 #include "automation/Variant.h"
 
@@ -198,12 +197,6 @@ TEST(Guid, ParsesAndFormatsTheRegistryForm) {
         "{B1106722-DEA1-4B39-887CXE8E29D8A84C6}", "{G1106722-DEA1-4B39-887C-E8E29D8A84C6}"}) {
     EXPECT_FALSE(Guid::Parse(bad).has_value()) << bad;
   }
-}
-
-TEST(HResult, UnknownValuesAreSpelledInHexOrDecimal) {
-  EXPECT_EQ(HResultName(static_cast<HRESULT>(0x80001234u)), "HRESULT 0x80001234");
-  EXPECT_EQ(VarTypeName(VT_ARRAY | VT_UI1), "VT_ARRAY|VT_UI1");
-  EXPECT_EQ(VarTypeName(99), "99");
 }
 
 }  // namespace

@@ -37,7 +37,6 @@ class ActivationErrorTest : public testing::Test {
     *why = LastClientError();
     return hr;
   }
-  // Points the class's registration at program.
   void RegisterServerAs(const std::string& program) {
     std::string error;
     ASSERT_TRUE(UpdateRegistry(
@@ -56,6 +55,7 @@ TEST_F(ActivationErrorTest, RegistryFailuresNameTheFileAndTheMissingKey) {
   const std::string registry = RegistryPath();
   std::unique_ptr<DispatchProxy> object;
   EXPECT_EQ(CreateObject("Vorlix.Nothing", &object), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(object, nullptr);
   EXPECT_EQ(LastClientError(), "Vorlix.Nothing: unknown ProgID: " + registry +
                                    " has no key HKEY_CLASSES_ROOT\\Vorlix.Nothing\\CLSID");
 
@@ -104,9 +104,6 @@ TEST_F(ActivationErrorTest, AServerThatCannotRunOrEndsAtOnceIsReportedAtOnce) {
     EXPECT_EQ(Create(&why), E_FAIL);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(3)) << why;
     EXPECT_EQ(why.rfind(c.expected, 0), 0u) << why;
-    if (c.mode == 0755) {
-      Has(why, ") ended before it listened on " + folder_.SocketPath());
-    }
   }
 }
 

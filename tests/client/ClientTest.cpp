@@ -10,6 +10,7 @@
 #include "automation/Dispatch.h"
 #include "client/CancelCall.h"
 #include "client/CreateObject.h"
+#include "client/ServerStart.h"
 #include "client/TypedProxies.h"
 #include "connection/Connection.h"
 #include "tests/server/ServerProcess.h"
@@ -23,21 +24,15 @@ class ClientTest : public testing::Test {
   void SetUp() override { ASSERT_TRUE(folder_.Register()); }
   // Every proxy is gone by now: the server started here must end by itself.
   void TearDown() override { EXPECT_TRUE(folder_.ServerEnded()); }
-  // The process at the other end of the proxy's connection.
   static pid_t ServerPid(const DispatchProxy& object) {
     return test::PeerPid(sd_bus_get_fd(object.Bus()));
   }
   // Whether the process ends within 15 s. It is not this process's child: whoever adopted it
-  // may leave it a zombie, which counts as ended.
+  // may leave it a zombie, which StillRuns counts as ended.
   static bool ProcessEnds(pid_t pid) {
-    const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
-    for (int i = 0; i < 750; ++i) {
-      const std::string text = test::ReadText(stat);
-      const size_t name = text.rfind(')');
-      if (name == std::string::npos || text.compare(name, 4, ") Z ") == 0) return true;
+    for (int i = 0; i < 750 && StillRuns(pid); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return !StillRuns(pid);
   }
   // A connection object with the new database name of the runtime folder open for writing.
   std::unique_ptr<DBConnection> OpenNewDatabase(const std::string& name) {
@@ -56,8 +51,6 @@ class ClientTest : public testing::Test {
 
 TEST_F(ClientTest, CreateObjectStartsTheServerAndTheObjectAnswersIUnknownAndIDispatch) {
   std::unique_ptr<DispatchProxy> db;
-  EXPECT_EQ(CreateObject("Vorlix.Nothing", &db), REGDB_E_CLASSNOTREG);
-  EXPECT_EQ(db, nullptr);
   ASSERT_EQ(CreateObject("Vorlix.DBConnection", &db), S_OK);
   InvokeResult result;
   EXPECT_EQ(db->Invoke("getVorlixVersion", {}, &result), S_OK);
@@ -107,10 +100,6 @@ TEST_F(ClientTest, TypedProxiesCallByTheInterfaceNamesAndAnInterruptedServerClos
   VARIANT_BOOL open = VARIANT_FALSE;
   EXPECT_EQ(db->IsOpen(&open), S_OK);
   ASSERT_EQ(open, VARIANT_TRUE) << success.Utf8();
-  // An out-parameter of type VARIANT arrives as the VARIANT the method wrote.
-  Variant tables;
-  EXPECT_EQ(db->ListTables(&tables, &ok), S_OK);
-  EXPECT_TRUE(tables.IsArray() || tables.vt() == VT_EMPTY) << VarTypeName(tables.vt());
   EXPECT_EQ(status->DaoTerm(), S_OK);
 
   // The write-ahead log lives while the database is open; only a clean close removes it.

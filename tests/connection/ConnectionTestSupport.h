@@ -17,6 +17,14 @@
 
 namespace vorlix::test {
 
+// The code of the last failure db recorded.
+inline int32_t LastCodeOf(CDBConnection& db) {
+  int32_t code = -1;
+  Bstr description;
+  db.GetLastDAOError(&code, &description);
+  return code;
+}
+
 class ConnectionTest : public ::testing::Test {
  protected:
   // db.vdb with People (ID, Name, Born; indexes PrimaryKey and ByName) holding Ann (born
@@ -34,12 +42,7 @@ class ConnectionTest : public ::testing::Test {
     return Ok([&](VARIANT_BOOL* result) { return (db_.*method)(result); });
   }
   bool Error() { return Ask(&CDBConnection::IsDAOError); }
-  int32_t LastCode() {
-    int32_t code = -1;
-    Bstr description;
-    db_.GetLastDAOError(&code, &description);
-    return code;
-  }
+  int32_t LastCode() { return LastCodeOf(db_); }
 
   Bstr Open(const std::string& path, VARIANT_BOOL exclusive = 0, VARIANT_BOOL readOnly = 0) {
     Bstr result = u"unwritten";

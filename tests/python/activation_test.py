@@ -43,8 +43,11 @@ class ActivationErrorTest(ServerTestCase):
         return environment("VORLIX_REGISTRY", path)
 
     def test_registry_failures_name_the_file_and_the_missing_key(self):
-        with self.assertRaises(vorlix.VorlixError) as caught:
+        # A runtime directory of its own, where no earlier test's server may still listen.
+        with environment("VORLIX_RUNTIME_DIR", self.folder.file("unstarted")), \
+                self.assertRaises(vorlix.VorlixError) as caught:
             vorlix.CreateObject("Vorlix.Nothing")
+        self.assertFalse(os.path.exists(self.folder.file("unstarted/server")))
         self.assertEqual(str(caught.exception),
                          "REGDB_E_CLASSNOTREG (0x80040154): Vorlix.Nothing: unknown ProgID: %s "
                          "has no key HKEY_CLASSES_ROOT\\Vorlix.Nothing\\CLSID"
@@ -85,9 +88,6 @@ class ActivationErrorTest(ServerTestCase):
                 self.assertEqual(error.hresult, vorlix.E_FAIL)
                 self.assertLess(took, 3, error)
                 self.assertTrue(str(error).startswith("E_FAIL (0x80004005): " + expected), error)
-                if mode == 0o755:
-                    self.assertIn(") ended before it listened on " +
-                                  self.folder.file("unserved/server"), str(error))
 
     def test_a_server_that_cannot_listen_is_named_with_its_log(self):
         runtime = self.folder.file("occupied")
@@ -99,8 +99,6 @@ class ActivationErrorTest(ServerTestCase):
         log = os.path.join(runtime, "server.log")
         self.assertTrue(str(error).endswith(") ended before it listened on %s; see %s"
                                             % (os.path.join(runtime, "server"), log)), error)
-        with open(log) as f:
-            self.assertIn(": exists and is not a socket\n", f.read())
 
     def test_a_runtime_directory_of_the_wrong_mode_or_owner_is_named(self):
         shared = self.folder.file("shared")

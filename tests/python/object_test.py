@@ -1,8 +1,7 @@
-"""Activation, late-bound calls, failures and release of vorlix objects, against the real
-server that activation starts in a temporary folder."""
+"""Late-bound calls, failures and release of vorlix objects, against the real server that
+activation starts in a temporary folder."""
 
 import gc
-import os
 import subprocess
 import sys
 
@@ -12,15 +11,6 @@ from server_folder import ServerTestCase
 PROGID = "Vorlix.DBConnection"
 
 
-class ActivationTest(ServerTestCase):
-    def test_registry_decides_the_class_and_the_server_starts_on_demand(self):
-        # The error's code and words are activation_test's; here, that no server started.
-        self.assertRaises(vorlix.VorlixError, vorlix.CreateObject, "Vorlix.Nothing")
-        self.assertFalse(os.path.exists(self.folder.socket))
-        with vorlix.CreateObject(PROGID) as db:
-            self.assertEqual(db.GetVorlixVersion(), 1)
-
-
 class CallTest(ServerTestCase):
     def test_results_and_out_parameters(self):
         with vorlix.CreateObject(PROGID) as db:
@@ -28,14 +18,6 @@ class CallTest(ServerTestCase):
             self.assertEqual(db.GetLastDAOError(), (0, ""))  # [out] values only
             self.assertIsNone(db.CloseTable("nothing"))  # neither result nor [out]
             self.assertEqual(db.Top(), (False, vorlix.Empty))  # an [out] not written
-            path = self.folder.file("calls.vdb")
-            db.CreateDatabase(path)
-            self.assertEqual(db.Open(path, False, False), path)
-            db.Command("CREATE TABLE T (A LONG, B TEXT(10))")
-            self.assertTrue(db.Table("T", ""))
-            self.assertEqual(db.GetFieldCount(), (True, 2))
-            self.assertEqual(db.Append(("A", 7, "B", "x"), False), (True, ["A", 7, "B", "x"]))
-            self.assertEqual(vorlix.record_dict(db.GetRecord()[1]), {"A": 7, "B": "x"})
 
     def test_failures_raise_with_code_and_name(self):
         with vorlix.CreateObject(PROGID) as db:

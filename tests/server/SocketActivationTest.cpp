@@ -16,17 +16,12 @@
 namespace vorlix {
 namespace {
 
-sockaddr_un Address(const std::string& path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  return address;
-}
-
 // A unix stream socket bound at path, listening when asked; -1 when that fails.
 int BoundSocket(const std::string& path, bool listening) {
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const sockaddr_un address = Address(path);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
   if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       (listening && listen(fd, SOMAXCONN) != 0)) {
     close(fd);
@@ -52,9 +47,8 @@ TEST_F(SocketActivationTest, ServesOnTheInheritedSocketAndLeavesItInPlace) {
   EXPECT_EQ(server.WaitForEnd(), 0);
   // Still bound at its path and listening: the next client's connection waits on it for the
   // next start.
-  const int client = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const sockaddr_un address = Address(folder_.SocketPath());
-  EXPECT_EQ(connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  const int client = test::ConnectTo(folder_.SocketPath());
+  EXPECT_GE(client, 0);
   const int accepted = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   EXPECT_GE(accepted, 0);
   close(accepted);

@@ -54,7 +54,6 @@ TEST(RowFormatTest, RowsWithoutNamesAndNoRows) {
   EXPECT_EQ(Format(column, RowMode::kJson), "[\"a,b\",\n7]\n");
   EXPECT_EQ(Format(column, RowMode::kTable), "a,b\n7\n");
   EXPECT_EQ(Format(ResultSet(), RowMode::kJson), "");
-  EXPECT_EQ(RowModeNamed("csv"), RowMode::kCsv);
   EXPECT_EQ(RowModeNamed("CSV"), std::nullopt);
 }
 

@@ -48,8 +48,6 @@ class CatalogueReportsTest : public BothStoresTest {
   }
 };
 VORLIX_ON_BOTH_STORES(CatalogueReportsTest);
-class CatalogueReportsOfFiles : public CatalogueReportsTest {};
-VORLIX_ON_FILES(CatalogueReportsOfFiles);
 
 TEST_P(CatalogueReportsTest, TheListLeavesOutNamesBeginningWithUpperCaseMSWhichExistStillSees) {
   for (const char16_t* name : {u"MSales", u"MS", u"Ms_Data", u"msData", u"M"})
@@ -88,22 +86,6 @@ TEST_P(CatalogueReportsTest, TheListFollowsTablesAnotherUserMakesAndDrops) {
   }
   EXPECT_EQ(Report(&CDBConnection::ListTables), before);
   EXPECT_EQ(Exist(u"Later"), "missing");
-}
-
-TEST_P(CatalogueReportsOfFiles, ALinkToATableOfAnotherFileIsListedAndSeenLikeATable) {
-  const std::string other = dir_.Path("other.vdb");
-  Sql(other, "CREATE TABLE Source (x LONG)");
-  {
-    CDaoDatabase linking;
-    linking.Open(B(path_));
-    CDaoTableDef link(&linking);
-    link.Create(u"Remote", 0, u"Source", B(";DATABASE=" + other));
-    link.Append();
-  }
-  OpenDatabase();
-  EXPECT_EQ(Report(&CDBConnection::ListTables),
-            (Strings{"VT_BSTR Empty", "VT_BSTR People", "VT_BSTR Remote"}));
-  EXPECT_EQ(Exist(u"Remote"), "exists");
 }
 
 TEST_P(CatalogueReportsTest, StructureGivesABlankValueByTypeAndNeedsNoRecord) {

@@ -36,7 +36,7 @@ TEST_P(SeekOnBothStores, OnlyAMatchMovesAndOnlyTheEngineRefusingKeysIsRecorded) 
   EXPECT_EQ(array_, bob);
   EXPECT_EQ(Current(), "Bob");
 
-  // Opened without an index: the engine would refuse a seek (3019), and that is recorded.
+  // Opened without an index: the engine, which would refuse (3019), is not asked.
   ASSERT_TRUE(Ask(&CDBConnection::CloseCurrentTable));
   ASSERT_TRUE(Table(u"People"));
   ASSERT_TRUE(Skip(2, &array_));

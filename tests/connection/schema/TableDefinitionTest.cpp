@@ -89,7 +89,7 @@ TEST_P(TableDefinitionTest, CreateIndexMakesAPrimaryIndexForAnyNonZeroFlag) {
                                       "Rank 4 4", "Code(Code) unique primary", "Label(Label)"}));
 }
 
-TEST_P(TableDefinitionOfFiles, LinkTableReportsItsOutcomeInCreated) {
+TEST_P(TableDefinitionOfFiles, LinkTableReportsItsOutcomeAndTheLinkIsListedLikeATable) {
   const std::string other = dir_.Path("other file.vdb");
   Sql(other, "CREATE TABLE Stock (Item TEXT(10))");
   VARIANT_BOOL created = 7;
@@ -102,6 +102,13 @@ TEST_P(TableDefinitionOfFiles, LinkTableReportsItsOutcomeInCreated) {
   // The path is in the connect string as it was given, space and all.
   EXPECT_EQ(Sql(path_, "SELECT * FROM MSysLinks"),
             std::vector<std::string>{"L|;DATABASE=" + other + "|Stock"});
+  Variant tables;
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.ListTables(&tables, r); }));
+  EXPECT_EQ(Elements(tables),
+            (std::vector<std::string>{"VT_BSTR Empty", "VT_BSTR L", "VT_BSTR People"}));
+  VARIANT_BOOL exists = 7;
+  EXPECT_TRUE(Ok([&](VARIANT_BOOL* r) { return db_.Exist(u"L", &exists, r); }));
+  EXPECT_EQ(exists, VARIANT_TRUE);
 }
 
 // A link between a file and a database on a server is refused either way, before anything is
@@ -109,7 +116,6 @@ TEST_P(TableDefinitionOfFiles, LinkTableReportsItsOutcomeInCreated) {
 TEST_P(TableDefinitionOfFiles, LinksBetweenAFileAndAServerDatabaseAreRefused) {
   const std::string file = path_, server = NewServerDatabase();
   VARIANT_BOOL created = 7, exists = 7;
-  // The method answers; whether the link was made is its out-parameter.
   EXPECT_TRUE(LinkTable(server, u"People", &created));
   EXPECT_EQ(created, VARIANT_FALSE);
   EXPECT_EQ(LastCode(), dao_error::kInvalidOperation);

@@ -5,6 +5,13 @@
 namespace vorlix::test {
 namespace {
 
+// Whether sql succeeds on db, its rows in *rows.
+bool Succeeds(CDBConnection& db, const char16_t* sql, Variant* rows) {
+  VARIANT_BOOL ok = 0;
+  db.SQL(sql, rows, &ok);
+  return ok == VARIANT_TRUE;
+}
+
 // While the server works, the call keeps asking whether to let others have the thread and
 // whether to stop; a stop cancels the statement on the server, and the connection goes on.
 TEST(ServerWait, AWaitLetsTheThreadGoAndAStopCancelsTheStatement) {
@@ -18,22 +25,15 @@ TEST(ServerWait, AWaitLetsTheThreadGoAndAStopCancelsTheStatement) {
   Bstr name;
   ASSERT_EQ(db.Open(B(uri), 0, 0, &name), S_OK);
   Variant rows;
-  VARIANT_BOOL ok = 0;
-  db.SQL(u"SELECT pg_sleep(0.3)", &rows, &ok);
-  EXPECT_TRUE(ok);
+  EXPECT_TRUE(Succeeds(db, u"SELECT pg_sleep(0.3)", &rows));
   EXPECT_GE(asked, 3);  // 300 ms of waiting, not one call that held the thread throughout
 
   stop = true;
-  db.SQL(u"SELECT pg_sleep(60)", &rows, &ok);
-  EXPECT_FALSE(ok);
-  int32_t code = 0;
-  Bstr description;
-  db.GetLastDAOError(&code, &description);
-  EXPECT_EQ(code, 3059);
+  EXPECT_FALSE(Succeeds(db, u"SELECT pg_sleep(60)", &rows));
+  EXPECT_EQ(LastCodeOf(db), 3059);
 
   stop = false;
-  db.SQL(u"SELECT \"Name\" FROM \"People\"", &rows, &ok);
-  EXPECT_TRUE(ok);
+  EXPECT_TRUE(Succeeds(db, u"SELECT \"Name\" FROM \"People\"", &rows));
 }
 
 // A statement prepared for one call is deallocated on the server, in the round trip of a
@@ -42,19 +42,12 @@ TEST(ServerWait, StatementsOfOneCallAreNotLeftOnTheServer) {
   CDBConnection db(SleepFor, [] { return false; });
   Bstr name;
   ASSERT_EQ(db.Open(B(NewServerDatabase()), 0, 0, &name), S_OK);
+  Variant rows;
   auto prepared = [&] {
-    Variant rows;
-    VARIANT_BOOL ok = 0;
-    db.SQL(u"SELECT count(*) FROM pg_prepared_statements", &rows, &ok);
-    EXPECT_TRUE(ok);
+    EXPECT_TRUE(Succeeds(db, u"SELECT count(*) FROM pg_prepared_statements", &rows));
     return rows.AsArray().At(0);
   };
-  auto names = [&] {
-    Variant rows;
-    VARIANT_BOOL ok = 0;
-    db.SQL(u"SELECT \"Name\" FROM \"People\"", &rows, &ok);
-    EXPECT_TRUE(ok);
-  };
+  auto names = [&] { EXPECT_TRUE(Succeeds(db, u"SELECT \"Name\" FROM \"People\"", &rows)); };
   names();  // the catalogue's statements, kept for the session, are made
   const Variant before = prepared();
   for (int i = 0; i < 40; ++i)

@@ -30,9 +30,9 @@ class StatementsTest : public BothStoresTest {
     OpenDatabase();
   }
 
-  // Execute on db; the outs keep -1 (and VT_EMPTY) unless written.
+  // Execute on db; the outs keep -1 unless written.
   bool Execute(CDBConnection& db, const char16_t* sql, const Variant& params,
-               int32_t* affected = nullptr, int64_t* rowId = nullptr, int32_t* cursor = nullptr) {
+               int32_t* affected = nullptr, int64_t* rowId = nullptr) {
     int32_t count = -1, id = -1;
     Variant lastRowId, columns;
     const bool ok = Ok([&](VARIANT_BOOL* r) {
@@ -40,7 +40,6 @@ class StatementsTest : public BothStoresTest {
     });
     if (affected) *affected = count;
     if (rowId) *rowId = lastRowId.vt() == VT_I8 ? lastRowId.AsSigned() : -1;
-    if (cursor) *cursor = id;
     return ok;
   }
   bool Execute(const char16_t* sql, const Variant& params = Variant()) {
@@ -284,8 +283,7 @@ TEST_P(StatementsTest, ATransactionIsSeenByOthersOnlyOnceCommitted) {
   }));
   EXPECT_EQ(CountSeenBy(other), "VT_I4 3");
   // Another user cannot write meanwhile.
-  int32_t ignored = 0;
-  EXPECT_FALSE(Execute(other, uR"(DELETE FROM "People")", Variant(), &ignored));
+  EXPECT_FALSE(Execute(other, uR"(DELETE FROM "People")", Variant()));
   ASSERT_TRUE(Ask(&CDBConnection::CommitTrans));
   EXPECT_EQ(CountSeenBy(other), "VT_I4 5");
 
@@ -348,12 +346,6 @@ TEST_P(StatementsOnFiles, AStatementAskedToStopFailsAndTheTransactionItEndsIsOve
   bool stop = false;
   CDBConnection db(SleepFor, [&] { return stop; });
   ASSERT_EQ(OpenOther(db), B(path_));
-  auto lastCode = [&] {
-    int32_t code = 0;
-    Bstr description;
-    db.GetLastDAOError(&code, &description);
-    return code;
-  };
   const std::u16string numbers =
       u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) ";
   VARIANT_BOOL ok = 0;
@@ -363,17 +355,17 @@ TEST_P(StatementsOnFiles, AStatementAskedToStopFailsAndTheTransactionItEndsIsOve
   Variant rows;
   db.SQL(Bstr(numbers + u"SELECT count(*) FROM n"), &rows, &ok);
   EXPECT_FALSE(ok);
-  EXPECT_EQ(lastCode(), 3059);
+  EXPECT_EQ(LastCodeOf(db), 3059);
   // SQLite rolls back the transaction of a write it interrupts: a commit must not pass for one.
   int32_t affected = -1;
   db.ExecuteMany(Bstr(u"INSERT INTO People (Name) " + numbers + u"SELECT ? FROM n"),
                  VariantArray({Params({S(u"x")})}), &affected, &ok);
   EXPECT_FALSE(ok);
-  EXPECT_EQ(lastCode(), 3059);
+  EXPECT_EQ(LastCodeOf(db), 3059);
   stop = false;
   db.CommitTrans(&ok);
   EXPECT_FALSE(ok);
-  EXPECT_EQ(lastCode(), 3219);
+  EXPECT_EQ(LastCodeOf(db), 3219);
   EXPECT_EQ(CountSeenBy(db), "VT_I4 3");
 }
 

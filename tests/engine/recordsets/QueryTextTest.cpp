@@ -20,8 +20,6 @@ TEST(QueryText, ParametersBecomeNumberedOnlyDeclaredBracketsAreReplacedAndMisdec
   EXPECT_EQ(q.sql,
             "SELECT [Name], '[who]' FROM [My Table] WHERE Born >= ?1 AND Name = ?2 OR ?2 IS NULL");
   EXPECT_EQ(ReadQueryText("SELECT [x] FROM t").sql, "SELECT [x] FROM t");
-  EXPECT_TRUE(ReadQueryText("SELECT 1").parameters.empty());
-  // Malformed declarations are syntax errors.
   for (const char* text :
        {"PARAMETERS; SELECT 1", "PARAMETERS x; SELECT 1", "PARAMETERS x LONG SELECT 1",
         "PARAMETERS x LONG, X SHORT; SELECT 1", "SELECT 'open"}) {
