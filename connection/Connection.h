@@ -360,9 +360,9 @@ class CDBConnection {
   // Makes result's result-set array in *out, VT_EMPTY when it has no rows. Throws
   // ResultTooLarge when the budget cannot hold it, std::bad_alloc when memory cannot.
   void BuildResultSetArray(ResultSet result, Variant* out);
-  // The least a row of the result-set array takes where its budget counts, for count fields of
-  // those names (none for a one-field result); at least 1.
-  size_t LeastRowSize(const std::vector<Variant>& names, size_t count) const;
+  // The most rows of a result with these fields that the budget can hold, counting for each
+  // the least its row of the result-set array takes.
+  size_t MostRows(const std::vector<RecordField>& fields) const;
   // Reads query's rows and makes their result-set array in *out. False with *out
   // untouched on an engine failure (recorded) or when the rows do not fit in memory (not
   // recorded).

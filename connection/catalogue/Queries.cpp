@@ -25,7 +25,11 @@ bool IsParameterArray(const Variant& parameters) {
 bool CDBConnection::ReadQueryRows(CDaoQueryDef& query, Variant* out) {
   try {
     ResultSet result;
-    if (!Capture([&] { result = query.Rows(); })) return false;
+    // Reading stops once the rows are sure not to fit: a huge result costs no more than that.
+    const RowLimit most = [this](const std::vector<RecordField>& fields) {
+      return MostRows(fields);
+    };
+    if (!Capture([&] { result = query.Rows(most); })) return false;
     BuildResultSetArray(std::move(result), out);
     return true;
   } catch (const ResultTooLarge&) {

@@ -46,8 +46,6 @@ class ResultElements final : public ElementSource {
     return true;
   }
 
-  const std::vector<Variant>& Names() const { return names_; }
-
  private:
   ResultSet result_;
   std::vector<Variant> names_;  // as the array carries them, made once for every row
@@ -56,16 +54,16 @@ class ResultElements final : public ElementSource {
 
 }  // namespace
 
-size_t CDBConnection::LeastRowSize(const std::vector<Variant>& names, size_t count) const {
+size_t CDBConnection::MostRows(const std::vector<RecordField>& fields) const {
   const ResultBudget& least = resultBudget_;
-  size_t size = count * least.leastValue;
-  if (count != 1) {
-    size += least.leastText + std::char_traits<char16_t>::length(kNewRecord);
+  size_t row = fields.size() * least.leastValue;
+  if (fields.size() != 1) {
+    row += least.leastText + std::char_traits<char16_t>::length(kNewRecord);
     // A UTF-16 name is no longer in code units than its UTF-8 form in bytes.
-    for (const Variant& name : names)
-      size += least.leastText + name.AsBstr().size();
+    for (const RecordField& field : fields)
+      row += least.leastText + field.info.m_strName.size();
   }
-  return std::max<size_t>(size, 1);
+  return least.bytes / std::max<size_t>(row, 1);
 }
 
 void CDBConnection::BuildResultSetArray(ResultSet result, Variant* out) {
@@ -73,14 +71,9 @@ void CDBConnection::BuildResultSetArray(ResultSet result, Variant* out) {
     *out = Variant();
     return;
   }
-  const size_t rowCount = result.rows.size();
-  const size_t count = result.fields.size();
-  auto elements = std::make_shared<const ResultElements>(std::move(result));
   // A result sure not to fit in its reply is refused before anything of it is encoded.
-  if (rowCount > resultBudget_.bytes / LeastRowSize(elements->Names(), count)) {
-    throw ResultTooLarge();
-  }
-  SafeArray array = SafeArray::Made(0, std::move(elements));
+  if (result.rows.size() > MostRows(result.fields)) throw ResultTooLarge();
+  SafeArray array = SafeArray::Made(0, std::make_shared<const ResultElements>(std::move(result)));
   if (!resultBudget_.writtenOnce) array.MakeAll();
   *out = Variant::Array(std::move(array));
 }

@@ -144,13 +144,13 @@ void CDaoQueryDef::Execute(int) {
       RunAction(*database_, stmt, text_.sql, DefinesSchema(text_.sql)).affected);
 }
 
-ResultSet CDaoQueryDef::Rows() {
+ResultSet CDaoQueryDef::Rows(const RowLimit& limit) {
   Statement stmt = Prepare();
   if (stmt.ColumnCount() == 0 || !stmt.ReadsOnly()) {
     ThrowDao(dao_error::kInvalidOperation,
              "Only a statement that reads rows can be opened as a recordset: " + sql_);
   }
-  return ReadResultSet(stmt);
+  return ReadResultSet(stmt, limit);
 }
 
 }  // namespace vorlix

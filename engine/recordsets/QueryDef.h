@@ -66,9 +66,10 @@ class CDaoQueryDef : public CDaoDatabase::Dependent {
   // The number of records the last Execute added, changed or deleted.
   int32_t GetRecordsAffected() const { return recordsAffected_; }
 
-  // Runs a row-returning statement and returns all its rows (what a snapshot holds). Raises as
-  // Execute does, and 3219 for a statement that changes the database.
-  ResultSet Rows();
+  // Runs a row-returning statement and returns all its rows (what a snapshot holds), or one
+  // more than limit allows when there are more. Raises as Execute does, and 3219 for a
+  // statement that changes the database.
+  ResultSet Rows(const RowLimit& limit = {});
 
   void OnDatabaseClose() noexcept override { Close(); }
 

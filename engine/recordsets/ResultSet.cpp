@@ -88,32 +88,37 @@ int16_t CodeOfStorage(const ResultRows& rows, size_t column) {
 
 }  // namespace
 
-ResultSet ReadResultSet(Statement& stmt) {
+ResultSet ReadResultSet(Statement& stmt, const RowLimit& limit) {
   const int columns = stmt.ColumnCount();
   ResultSet result{{}, ResultRows(static_cast<size_t>(columns))};
-  while (stmt.Step())
-    result.rows.Append(stmt);
+  std::vector<DeclaredType> declared(static_cast<size_t>(columns));
   for (int c = 0; c < columns; ++c) {
     RecordField f;
     f.name = stmt.ColumnName(c);
     const Statement::Origin origin = stmt.ColumnOrigin(c);
     const bool fromTable = origin.column != nullptr;
-    DeclaredType dt{};
-    if (fromTable) dt = ParseDeclaredType(origin.declaredType);
-    f.type = fromTable ? dt.type : nullptr;
-    f.autoIncrement = fromTable && dt.autoIncrement;
-    const FieldType* reported = f.type ? f.type : FieldTypeByCode(CodeOfStorage(result.rows, c));
+    if (fromTable) declared[c] = ParseDeclaredType(origin.declaredType);
+    f.type = fromTable ? declared[c].type : nullptr;
+    f.autoIncrement = fromTable && declared[c].autoIncrement;
     f.info.m_strName = Bstr::FromUtf8Lossy(f.name);
-    f.info.m_nType = reported->code;
-    f.info.m_lSize = f.type ? dt.size : reported->size;
-    f.info.m_lAttributes = FieldAttributes(*reported, f.autoIncrement);
     f.info.m_nOrdinalPosition = static_cast<int16_t>(c);
-    f.info.m_bAllowZeroLength = reported->noCase;
     if (fromTable) {
       f.info.m_strSourceField = Bstr::FromUtf8Lossy(origin.column);
       f.info.m_strSourceTable = Bstr::FromUtf8Lossy(origin.table);
     }
     result.fields.push_back(std::move(f));
+  }
+  const size_t most = limit ? limit(result.fields) : SIZE_MAX;
+  while (result.rows.size() <= most && stmt.Step())
+    result.rows.Append(stmt);
+  // A computed column's type comes from the values read.
+  for (size_t c = 0; c < result.fields.size(); ++c) {
+    RecordField& f = result.fields[c];
+    const FieldType* reported = f.type ? f.type : FieldTypeByCode(CodeOfStorage(result.rows, c));
+    f.info.m_nType = reported->code;
+    f.info.m_lSize = f.type ? declared[c].size : reported->size;
+    f.info.m_lAttributes = FieldAttributes(*reported, f.autoIncrement);
+    f.info.m_bAllowZeroLength = reported->noCase;
   }
   return result;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,9 +72,14 @@ struct ResultSet {
   ResultRows rows;
 };
 
-// Steps stmt to its end. A column taken straight from a table column has that column's field
-// type; any other column is computed and reported by the storage class of its first value
-// that is not Null (Memo when there is none).
-ResultSet ReadResultSet(Statement& stmt);
+// The most rows a reader wants of a result, told its fields before any row is read (their
+// names and sources known, a computed column's type not yet).
+using RowLimit = std::function<size_t(const std::vector<RecordField>& fields)>;
+
+// Steps stmt to its end, or to one row past what limit allows, so that a caller who cannot use
+// more rows learns there are more without reading them all. A column taken straight from a
+// table column has that column's field type; any other column is computed and reported by the
+// storage class of its first value that is not Null (Memo when there is none).
+ResultSet ReadResultSet(Statement& stmt, const RowLimit& limit = {});
 
 }  // namespace vorlix

@@ -191,5 +191,22 @@ TEST_F(QueryDefTest, SnapshotsReadRowsTypedByTheirColumns) {
   EXPECT_EQ(Sql(path_, "SELECT count(*) FROM Flags"), Lines{"1"});
 }
 
+// A reader that can use only so many rows learns that there are more without the rest being
+// read: its limit is told the fields first, and reading stops one row past it.
+TEST_F(QueryDefTest, RowsStopOneRowPastWhatTheirReaderCanUse) {
+  CDaoQueryDef q(&db_);
+  q.Create(u"", u"SELECT Name, Age * 2 AS Twice FROM People ORDER BY Age");
+  Lines told;
+  const ResultSet two = q.Rows([&](const std::vector<RecordField>& fields) {
+    for (const RecordField& f : fields)
+      told.push_back(f.info.m_strName.Utf8() + " from " + f.info.m_strSourceTable.Utf8());
+    return size_t{1};
+  });
+  EXPECT_EQ(told, (Lines{"Name from People", "Twice from "}));
+  ASSERT_EQ(two.rows.size(), 2u);
+  EXPECT_EQ(two.fields[1].info.m_nType, dbLong);  // a computed column's, from the values read
+  EXPECT_EQ(q.Rows([](const std::vector<RecordField>&) { return size_t{3}; }).rows.size(), 3u);
+}
+
 }  // namespace
 }  // namespace vorlix::test
