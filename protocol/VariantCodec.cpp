@@ -482,8 +482,9 @@ HRESULT ReadPackedArray(In& m, VARTYPE elementType, Variant* out) {
   if (inside || m.Enter('v', "ay") <= 0 || m.Array('y', &data, &size) < 0 || m.Exit() < 0) {
     return E_INVALIDARG;
   }
-  // Copied, so that its values lie aligned as in a message of their own.
-  const std::string bytes(static_cast<const char*>(data), size);
+  // Read where it lies: its values are aligned from its first byte, as a body's are from the
+  // body's start, and the reader counts alignment from there (a copy cost a big result's size).
+  const std::string_view bytes(static_cast<const char*>(data), size);
   const std::string signature = "(a(ii)a" + std::string(ElementSignature(elementType)) + ")";
   WireReader packed(bytes, signature);
   inside = true;
@@ -501,8 +502,10 @@ HRESULT ReadCodeUnits(In& m, Variant* out) {
   const void* data = nullptr;
   size_t size = 0;
   if (m.Array('q', &data, &size) < 0) return E_INVALIDARG;
-  const auto* units = static_cast<const char16_t*>(data);
-  *out = Variant::Str(Bstr(std::u16string(units, units + size / 2)));
+  // Copied bytewise: a reader aligns offsets within its bytes, not addresses in memory.
+  std::u16string units(size / 2, u'\0');
+  std::memcpy(units.data(), data, units.size() * 2);
+  *out = Variant::Str(Bstr(std::move(units)));
   return S_OK;
 }
 
