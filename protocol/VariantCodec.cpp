@@ -433,9 +433,10 @@ HRESULT ReadElements(In& m, VARTYPE elementType, std::vector<ArrayBound> bounds,
   elements.reserve(claimed);
   int more;
   while ((more = m.AtEnd()) == 0) {
-    Variant e;
-    if (const HRESULT hr = ReadPayload(m, elementType, &e); hr != S_OK) return hr;
-    elements.push_back(std::move(e));
+    // Read into its place: a Variant read aside and moved in cost a move and a clearing each.
+    if (const HRESULT hr = ReadPayload(m, elementType, &elements.emplace_back()); hr != S_OK) {
+      return hr;
+    }
   }
   if (more < 0 || m.Exit() < 0) return E_INVALIDARG;
   return MakeArray([&] { return SafeArray(elementType, std::move(bounds), std::move(elements)); },

@@ -100,10 +100,12 @@ WireReader::WireReader(std::string_view body, std::string_view signature, bool b
   root_ = {0, signature, body.size(), 0, {}};
 }
 
-void WireReader::Push(const Level& level) {
+void WireReader::Push(char type, std::string_view signature, size_t end, size_t arrayStart,
+                      std::string_view element) {
   // Room at once for as deep as calls go: a reader with no container allocates nothing.
   if (levels_.empty()) levels_.reserve(8);
-  levels_.push_back(level);
+  // Made in its place: a level made aside and copied in stalled every container entered.
+  levels_.emplace_back(type, signature, end, arrayStart, element, type == 'a' ? element.size() : 0);
 }
 
 int WireReader::Fail(int error) {
@@ -275,7 +277,7 @@ int WireReader::Enter(char type, const char* contents) {
         return Fail(-EBADMSG);
       }
       Advance(next.size());
-      Push({'a', {}, at_ + length, at_, next.substr(1), next.size() - 1});
+      Push('a', {}, at_ + length, at_, next.substr(1));
       return 1;
     }
     case 'r':
@@ -285,7 +287,7 @@ int WireReader::Enter(char type, const char* contents) {
       if (next[0] != open || !contents || inner != contents) return -ENXIO;
       if (!Align(8)) return Fail(-EBADMSG);
       Advance(next.size());
-      Push({type, inner, end, 0, {}});
+      Push(type, inner, end);
       return 1;
     }
     case 'v': {
@@ -310,7 +312,7 @@ int WireReader::Enter(char type, const char* contents) {
         return -ENXIO;
       }
       Advance(1);
-      Push({'v', signature, end, 0, {}});
+      Push('v', signature, end);
       return 1;
     }
   }
@@ -333,9 +335,9 @@ int WireReader::EnterScalarVariant(uint16_t* vt, char* type) {
   *type = body_[at + 3];
   at_ = at + 5;
   Advance(4);
-  Push({'r', {}, end, 0, {}});
+  Push('r', {}, end);
   ++variants_;
-  Push({'v', body_.substr(at + 3, 1), end, 0, {}});
+  Push('v', body_.substr(at + 3, 1), end);
   return 1;
 }
 

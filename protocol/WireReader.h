@@ -64,7 +64,10 @@ class WireReader {
   };
   Level& Top() { return levels_.empty() ? root_ : levels_.back(); }
   const Level& Top() const { return levels_.empty() ? root_ : levels_.back(); }
-  void Push(const Level& level);
+  // Opens a level: an array's (type 'a') elements of signature element lie from arrayStart to
+  // end; any other level's contents are signature.
+  void Push(char type, std::string_view signature, size_t end, size_t arrayStart = 0,
+            std::string_view element = {});
   // The next complete type of the innermost level's signature, or empty at its end.
   std::string_view NextType();
   // Moves past one complete type of the innermost level's signature.
