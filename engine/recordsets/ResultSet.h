@@ -26,17 +26,18 @@ struct RecordField {
 std::vector<RecordField> TableFields(const TableSchema& table);
 
 // A query's rows, numbered from 0, held compactly: a small cell per value in row order and
-// the bytes of every text and blob in one buffer, so holding a result costs no allocation per
-// row or per value.
+// the bytes of the texts and blobs beside them, so holding a result costs no allocation per
+// row or per value. They are held in blocks of whole rows: growing never moves what is held,
+// where one growing buffer held its old and its new storage at once, twice the rows.
 class ResultRows final : public RowSource {
  public:
-  explicit ResultRows(size_t columns = 0) : columns_(columns) {}
+  explicit ResultRows(size_t columns = 0);
 
   // Appends the row stmt stands on, every column in its storage class.
   void Append(const Statement& stmt);
 
-  size_t size() const { return columns_ ? cells_.size() / columns_ : 0; }
-  bool empty() const { return cells_.empty(); }
+  size_t size() const { return rows_; }
+  bool empty() const { return rows_ == 0; }
   // The value at row, column; its bytes stay valid until these rows change or go.
   StoredView Cell(size_t row, size_t column) const;
 
@@ -58,13 +59,19 @@ class ResultRows final : public RowSource {
     union {
       int64_t integer;
       double real;
-      size_t offset;  // of the text or blob in bytes_
+      size_t offset;  // of the text or blob in its block's bytes
     };
   };
 
+  struct Block {
+    std::vector<Stored> cells;
+    std::string bytes;  // of its texts and blobs
+  };
+
   size_t columns_;
-  std::vector<Stored> cells_;
-  std::string bytes_;
+  unsigned blockShift_;  // a block holds 1 << blockShift_ rows
+  size_t rows_ = 0;
+  std::vector<Block> blocks_;
 };
 
 struct ResultSet {

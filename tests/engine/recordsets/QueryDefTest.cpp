@@ -208,5 +208,21 @@ TEST_F(QueryDefTest, RowsStopOneRowPastWhatTheirReaderCanUse) {
   EXPECT_EQ(q.Rows([](const std::vector<RecordField>&) { return size_t{3}; }).rows.size(), 3u);
 }
 
+// Every row of a result too big for one of the blocks its rows are held in reads back as it
+// was stepped, texts included.
+TEST_F(QueryDefTest, RowsOfManyBlocksReadBackAsTheyWereStepped) {
+  CDaoQueryDef q(&db_);
+  q.Create(u"",
+           u"WITH RECURSIVE n(k) AS (SELECT 0 UNION ALL SELECT k + 1 FROM n WHERE k < 69999)"
+           u" SELECT k, 'row ' || k, k * 0.5 FROM n");
+  const ResultSet all = q.Rows();
+  ASSERT_EQ(all.rows.size(), 70000u);
+  for (size_t r = 0; r < all.rows.size(); ++r) {
+    ASSERT_EQ(all.rows.Cell(r, 0).integer, static_cast<int64_t>(r));
+    ASSERT_EQ(all.rows.Cell(r, 1).bytes, "row " + std::to_string(r));
+    ASSERT_EQ(all.rows.Cell(r, 2).real, r * 0.5);
+  }
+}
+
 }  // namespace
 }  // namespace vorlix::test
