@@ -42,7 +42,9 @@
 // A result too big for one reply is now refused once its rows are sure not to fit, not after
 // reading them all: with T raised to 10,000,000 rows, SQL of all of them was refused after
 // 3.14 s with the server's memory up 578 MiB (ce1179b), and is refused after 0.20 s, up 73 MiB
-// (1,000,000 rows: 0.16 s and 74 MiB before, 0.13 s and 71 MiB now).
+// (1,000,000 rows: 0.16 s and 74 MiB before, 0.13 s now). For a refused result the server's
+// rise swings between runs: 50-76 MiB over five runs, with or without the rows held in blocks
+// (whose effect engine_bench's EngineRowsMemory shows).
 //
 // A packed array read where it lies in the reply, not copied first (two runs of 5 repetitions,
 // alternating with the previous client, medians): 100,000 rows 142 / 156 ms -> 124 / 147 ms,
