@@ -77,6 +77,14 @@
 // the rest within the noise (Seek on a file 1.85x / 1.78x, in the cluster 3.60x / 3.62x, Skip
 // 3.50x / 3.49x, Append on a file 1.64x / 1.70x, in the cluster 5.79x / 5.81x, the cursor class
 // 1.37x / 1.35x, GetVorlixVersion 1.13x / 1.13x).
+//
+// With the client reading a packed array where it lies and its reader freed of two stalls,
+// ce1179b and this one in turn, two runs of 9 rounds each (load 1): SQL 4.46x / 4.52x -> 4.24x /
+// 4.19x; the rest within the noise (Seek on a file 1.80x / 1.76x -> 1.76x / 1.76x, Append on a
+// file 1.64x / 1.68x -> 1.70x / 1.73x, GetVorlixVersion 1.13x / 1.14x -> 1.14x / 1.13x). Where
+// an Append on a file stands: in process it takes 23.5-32.5 us (wire_bench, pinned), most of it
+// SQLite's commit, against 28-30 us for the whole prepared insert here; a round trip on top,
+// 9.8 us at the least (a socketpair ping-pong), leaves it above the insert whatever the wire.
 #include <libpq-fe.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
