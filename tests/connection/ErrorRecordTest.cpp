@@ -74,8 +74,6 @@ TEST_P(ErrorRecordTest, EachKindOfMissingNameHasItsCode) {
   const std::vector<std::pair<int32_t, std::function<bool(VARIANT_BOOL*)>>> calls = {
       {dao_error::kNoSuchTable,
        [&](VARIANT_BOOL* r) { return db_.CreateIndex(u"Nowhere", u"Name", 0, 0, r); }},
-      {dao_error::kNoSuchTable,
-       [&](VARIANT_BOOL* r) { return db_.RenameTable(u"Nowhere", u"Elsewhere", r); }},
       {dao_error::kNoSuchTable, [&](VARIANT_BOOL* r) { return db_.DeleteTable(u"Nowhere", 0, r); }},
       {dao_error::kNoSuchTable,
        [&](VARIANT_BOOL* r) { return db_.Query(u"Nothing", VariantArray({}), &v, r); }},

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "engine/database/TableDef.h"
-#include "tests/connection/catalogue/CatalogueTestSupport.h"
+#include "tests/connection/ConnectionTestSupport.h"
 
 namespace vorlix::test {
 namespace {

@@ -1,7 +1,7 @@
 // Rows of statements and saved queries as result-set arrays, and action statements.
 #include "automation/SafeArray.h"
+#include "tests/connection/ConnectionTestSupport.h"
 #include "tests/connection/catalogue/AllocationLimit.h"
-#include "tests/connection/catalogue/CatalogueTestSupport.h"
 
 namespace vorlix::test {
 namespace {

