@@ -28,25 +28,26 @@ class DbApiTest(ServerTestCase):
         self.addCleanup(other.close)
         return other.cursor()
 
-    def test_values_go_and_come_back_as_they_were(self):
+    def test_values_go_and_come_back_as_they_were_by_row_and_by_column(self):
         self.assertTrue(os.path.exists(self.path))
         self.assertEqual((dbapi.apilevel, dbapi.paramstyle), ("2.0", "qmark"))
-        rows = [("a", D("123456789012.3456"), DT(2024, 2, 29, 13, 45, 6), b"\x00\xff", True,
-                 0.1),
-                ("b", D("-0.0001"), datetime.date(1815, 12, 10), b"", False, None),
-                ("c\0d", None, None, None, None, 2.0 ** 53)]  # U+0000 too
-        for row in rows:
-            self.cur.execute("INSERT INTO T (Name, Price, At, Data, Flag, N) "
-                             "VALUES (?, ?, ?, ?, ?, ?)", row)
-            self.assertEqual(self.cur.rowcount, 1)
-        self.assertEqual(self.cur.lastrowid, 3)
+        insert = "INSERT INTO T (Name, Price, At, Data, Flag, N) VALUES (?, ?, ?, ?, ?, ?)"
+        first = ("a", D("123456789012.3456"), DT(2024, 2, 29, 13, 45, 6, 7000), b"\x00\xff", True,
+                 0.1)
+        self.cur.execute(insert, first)
+        self.assertEqual((self.cur.rowcount, self.cur.lastrowid), (1, 1))
+        # executemany sends its rows column by column; U+0000 too.
+        many = [("b\0c", D("-0.0001"), datetime.date(1815, 12, 10), b"", False, None),
+                ("\u00e9", None, None, None, None, 2 ** 53)]
+        self.cur.executemany(insert, many)
+        self.assertEqual(self.cur.rowcount, 2)
         self.db.commit()
         self.cur.execute("SELECT Name, Price, At, Data, Flag, N FROM T WHERE ID <= :last "
                          "ORDER BY ID", {"last": 3})
         self.assertEqual(self.cur.rowcount, -1)
         got = self.cur.fetchall()
-        expected = [rows[0], ("b", D("-0.0001"), DT(1815, 12, 10), b"", False, None), rows[2]]
-        self.assertEqual(got, expected)
+        self.assertEqual(got, [first, ("b\0c", D("-0.0001"), DT(1815, 12, 10), b"", False, None),
+                               many[1]])
         self.assertEqual([type(x) for x in got[0]], [str, D, DT, bytes, bool, float])
         kinds = [d[1] for d in self.cur.description]
         self.assertEqual(kinds, [dbapi.STRING, dbapi.NUMBER, dbapi.DATETIME, dbapi.BINARY,
@@ -57,20 +58,6 @@ class DbApiTest(ServerTestCase):
         aware = DT(2024, 1, 1, tzinfo=datetime.timezone.utc)
         with self.assertRaises(dbapi.NotSupportedError):
             self.cur.execute("INSERT INTO T (Name, At) VALUES (?, ?)", ("z", aware))
-        self.cur.execute("SELECT count(*) FROM T")
-        self.assertEqual(self.cur.fetchone(), (3,))
-
-    def test_executemany_rows_go_by_column_and_come_back_as_they_were(self):
-        rows = [("a", D("-123456789012.3456"), DT(2024, 2, 29, 13, 45, 6, 7000), b"\x00",
-                 True, 2 ** 40),
-                ("b\0c", None, datetime.date(1815, 12, 10), None, False, None),
-                ("\u00e9", D("0.0001"), None, b"", None, 2.5)]
-        self.cur.executemany("INSERT INTO T (Name, Price, At, Data, Flag, N) "
-                             "VALUES (?, ?, ?, ?, ?, ?)", rows)
-        self.assertEqual(self.cur.rowcount, 3)
-        self.cur.execute("SELECT Name, Price, At, Data, Flag, N FROM T ORDER BY ID")
-        expected = [rows[0], ("b\0c", None, DT(1815, 12, 10), None, False, None), rows[2]]
-        self.assertEqual(self.cur.fetchall(), expected)
         # The server refuses columns of different lengths, and stores nothing of them.
         bounds, elements = variant.RowsByColumn([("x", 1), ("y", 2)]).payload()
         elements = [variant.to_variant(["z"]), *elements[1:]]
@@ -171,10 +158,3 @@ class DbApiTest(ServerTestCase):
         numbers = [row[0] for row in head + middle + rest]
         self.assertEqual(numbers, [float(i) for i in range(count)])
         self.assertEqual((self.cur.fetchone(), self.cur.fetchall()), (None, []))
-        # A batch that breaks a key stores none of its rows.
-        with self.assertRaises(dbapi.IntegrityError):
-            self.cur.executemany("INSERT INTO T (ID, Name) VALUES (?, ?)",
-                                 [(count + 1, "x"), (1, "dup")])
-        self.db.commit()
-        self.cur.execute("SELECT count(*) FROM T")
-        self.assertEqual(self.cur.fetchone(), (count,))

@@ -9,6 +9,7 @@ import vorlix
 from server_folder import ServerTestCase
 
 PROGID = "Vorlix.DBConnection"
+EXTENSION_IID = "{5E3C1A77-2B94-4D0F-9A61-3C7E15D28B40}"
 
 
 class CallTest(ServerTestCase):
@@ -18,6 +19,11 @@ class CallTest(ServerTestCase):
             self.assertEqual(db.GetLastDAOError(), (0, ""))  # [out] values only
             self.assertIsNone(db.CloseTable("nothing"))  # neither result nor [out]
             self.assertEqual(db.Top(), (False, vorlix.Empty))  # an [out] not written
+            # The same object answers the extension interface, which its description lists.
+            self.assertEqual(db._call("Vorlix.IUnknown", "QueryInterface", "s",
+                                      (EXTENSION_IID,)), 0)
+            xml = db._call("org.freedesktop.DBus.Introspectable", "Introspect", "", ())
+            self.assertIn('<interface name="Vorlix.IDBConnection2">', xml)
 
     def test_failures_raise_with_code_and_name(self):
         with vorlix.CreateObject(PROGID) as db:

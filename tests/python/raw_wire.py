@@ -27,8 +27,7 @@ def _signature(data, text):
     return data + bytes([len(raw)]) + raw + b"\0"
 
 
-def frame(path, interface, member, signature="", body=b"", serial=1, kind=METHOD_CALL,
-          flags=0):
+def frame(path, interface, member, signature="", body=b"", serial=1, kind=METHOD_CALL):
     """A message as bytes; member may be bytes, so that it can hold what no text holds."""
     fields = b""
     for code, sig, value in ((_PATH, "o", path), (_INTERFACE, "s", interface),
@@ -38,7 +37,7 @@ def frame(path, interface, member, signature="", body=b"", serial=1, kind=METHOD
         fields = _pad(fields, 8) + bytes([code])
         fields = _signature(fields, sig)
         fields = _signature(fields, value) if sig == "g" else _string(fields, value)
-    header = struct.pack("<cBBBII", b"l", kind, flags, 1, len(body), serial)
+    header = struct.pack("<cBBBII", b"l", kind, 0, 1, len(body), serial)
     return _pad(header + struct.pack("<I", len(fields)) + fields, 8) + body
 
 

@@ -89,9 +89,6 @@ TEST(AuthenticationExchange, PipelinedClientGetsAllAnswersAndKeepsItsFirstMessag
       (Exchange{State::kDone, "DATA\r\n" + kOk + agree, kFirstMessage, true}));
   EXPECT_EQ(Handshake({kNul + Auth("1000") + "NEGOTIATE_UNIX_FD\r\nBEGIN\r\n" + kFirstMessage}),
             (Exchange{State::kDone, kOk + agree, kFirstMessage, true}));
-  // Without asking, no descriptors pass.
-  EXPECT_EQ(Handshake({kNul + Auth("1000") + "BEGIN\r\n"}),
-            (Exchange{State::kDone, kOk, "", false}));
 }
 
 TEST(AuthenticationExchange, ByteAtATimeGivesTheSameAnswers) {

@@ -38,29 +38,6 @@ TEST_F(ClassFactoryTest, RefusedCreationsLeaveNoObject) {
   EXPECT_EQ(lock_.Count(), 0);
 }
 
-TEST_F(ClassFactoryTest, QueryInterfaceAnswersTheThreeInterfacesOfOneIdentity) {
-  void* object = nullptr;
-  ASSERT_EQ(factory_.CreateInstance(nullptr, kIDaoStatus.iid, &object), S_OK);
-  auto* status = static_cast<IDaoStatus*>(object);
-  void* unknown = nullptr;
-  void* dispatch = nullptr;
-  void* again = nullptr;
-  ASSERT_EQ(status->QueryInterface(IID_IUnknown, &unknown), S_OK);
-  ASSERT_EQ(status->QueryInterface(IID_IDispatch, &dispatch), S_OK);
-  ASSERT_EQ(static_cast<IUnknown*>(unknown)->QueryInterface(IID_IUnknown, &again), S_OK);
-  EXPECT_EQ(again, unknown);
-  EXPECT_EQ(dispatch, object);
-  void* none = &object;
-  EXPECT_EQ(status->QueryInterface(kIDBConnection.iid, &none), E_NOINTERFACE);
-  EXPECT_EQ(none, nullptr);
-  EXPECT_EQ(status->Release(), 3u);
-  static_cast<IUnknown*>(again)->Release();
-  static_cast<IUnknown*>(dispatch)->Release();
-  EXPECT_EQ(lock_.Count(), 1);
-  static_cast<IUnknown*>(unknown)->Release();
-  EXPECT_EQ(lock_.Count(), 0);
-}
-
 TEST_F(ClassFactoryTest, AnAggregatedObjectDelegatesItsUnknownToTheOuterObject) {
   Outer outer;
   void* object = nullptr;
